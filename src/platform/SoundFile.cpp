@@ -1,0 +1,22 @@
+#include "platform/SoundFile.h"
+
+#include "platform/WideText.h"
+
+namespace zuk {
+
+SoundFilePtr openSoundFile(const zuk_char* path, int mode, SF_INFO& info)
+{
+    const auto name = pathFromWide(path);
+    if (!name)
+        return nullptr;
+    return SoundFilePtr(sf_open(name->c_str(), mode, &info));
+}
+
+bool closeSoundFile(SoundFilePtr& file)
+{
+    if (!file)
+        return true;
+    return sf_close(file.release()) == 0;
+}
+
+} // namespace zuk

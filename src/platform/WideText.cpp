@@ -1,0 +1,113 @@
+#include "platform/WideText.h"
+
+namespace zuk {
+
+namespace {
+
+bool isHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool isLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+void appendUtf8(std::string& out, char32_t code)
+{
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+void appendUtf16(std::u16string& out, char32_t code)
+{
+    if (code < 0x10000) {
+        out += static_cast<char16_t>(code);
+    } else {
+        code -= 0x10000;
+        out += static_cast<char16_t>(0xD800 | (code >> 10));
+        out += static_cast<char16_t>(0xDC00 | (code & 0x3FF));
+    }
+}
+
+} // namespace
+
+std::u16string_view wideView(const zuk_char* text)
+{
+    return text != nullptr ? std::u16string_view(text) : std::u16string_view();
+}
+
+std::optional<std::string> utf16ToUtf8(std::u16string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        char16_t unit = text[i];
+        char32_t code = unit;
+        if (isHighSurrogate(unit)) {
+            if (i + 1 >= text.size() || !isLowSurrogate(text[i + 1]))
+                return std::nullopt;
+            code = 0x10000 + ((char32_t(unit) - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00);
+            ++i;
+        } else if (isLowSurrogate(unit)) {
+            return std::nullopt;
+        }
+        appendUtf8(out, code);
+    }
+    return out;
+}
+
+std::optional<std::u16string> utf8ToUtf16(std::string_view text)
+{
+    std::u16string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        size_t length = 0;
+        char32_t code = 0;
+        char32_t smallest = 0;
+        if (lead < 0x80) {
+            length = 1, code = lead;
+        } else if ((lead & 0xE0) == 0xC0) {
+            length = 2, code = lead & 0x1F, smallest = 0x80;
+        } else if ((lead & 0xF0) == 0xE0) {
+            length = 3, code = lead & 0x0F, smallest = 0x800;
+        } else if ((lead & 0xF8) == 0xF0) {
+            length = 4, code = lead & 0x07, smallest = 0x10000;
+        } else {
+            return std::nullopt;
+        }
+        if (i + length > text.size())
+            return std::nullopt;
+        for (size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80)
+                return std::nullopt;
+            code = (code << 6) | (next & 0x3F);
+        }
+        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+        if (code < smallest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return std::nullopt;
+        appendUtf16(out, code);
+        i += length;
+    }
+    return out;
+}
+
+std::optional<std::string> pathFromWide(const zuk_char* path)
+{
+    const std::u16string_view text = wideView(path);
+    if (text.empty())
+        return std::nullopt;
+    return utf16ToUtf8(text);
+}
+
+} // namespace zuk

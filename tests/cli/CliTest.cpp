@@ -1,0 +1,153 @@
+// The zuk command line as a user runs it: arguments, output, exit status.
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+using namespace zuktest;
+
+namespace {
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string quoted(const std::string& text)
+{
+    std::string result = "'";
+    for (char c : text)
+        result += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return result + "'";
+}
+
+std::string slurp(const std::string& path)
+{
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// Runs zuk with `arguments`, stdout and stderr going to files (not a terminal).
+Outcome zuk(const std::vector<std::string>& arguments)
+{
+    TempDir dir;
+    std::string command = quoted(ZUK_CLI);
+    for (const auto& argument : arguments)
+        command += " " + quoted(argument);
+    for (const char* stream : {"out", "err"})
+        command.append(stream == std::string("out") ? " >" : " 2>").append(quoted(dir.file(stream)));
+    command += " </dev/null";
+    const int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir.file("out")), slurp(dir.file("err"))};
+}
+
+std::vector<std::string> linesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+} // namespace
+
+TEST(Cli, HelpListsTheCommands)
+{
+    const Outcome general = zuk({"--help"});
+    EXPECT_EQ(general.status, 0);
+    for (const char* command : {"resample", "convert", "slice", "fix-frame-rate"})
+        EXPECT_NE(general.out.find(command), std::string::npos) << command;
+    const Outcome slice = zuk({"slice", "--help"});
+    EXPECT_EQ(slice.status, 0);
+    EXPECT_EQ(slice.out.rfind("usage: zuk slice IN OUT --start S --end E", 0), 0u);
+    EXPECT_EQ(zuk({}).status, 2);
+}
+
+TEST(Cli, ResampleReportsWhatItWrote)
+{
+    TempDir dir;
+    writeShorts(dir.file("in.wav"), 44100, 2, testSignal(100000, 2, 44100));
+    const Outcome run = zuk({"resample", dir.file("in.wav"), dir.file("out.wav")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, dir.file("out.wav") + ": WAV (Microsoft), Signed 16 bit PCM, 48000 Hz, 1 channel, 108843 "
+                                             "frames (2.268 s)\n");
+    // Not a terminal: one line per whole percent, rising, ending at 100%.
+    const auto lines = linesOf(run.err);
+    ASSERT_GE(lines.size(), 3u);
+    int last = -1;
+    for (const auto& line : lines) {
+        ASSERT_TRUE(std::regex_match(line, std::regex("[0-9]+%"))) << line;
+        EXPECT_GT(std::stoi(line), last);
+        last = std::stoi(line);
+    }
+    EXPECT_EQ(lines.back(), "100%");
+
+    const Outcome quiet = zuk({"resample", "--quiet", dir.file("in.wav"), dir.file("q.wav"), "--rate=16000"});
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.err, "");
+    EXPECT_EQ(readShorts(dir.file("q.wav")).info.samplerate, 16000);
+}
+
+TEST(Cli, FailuresNameTheCodeOnOneLine)
+{
+    TempDir dir;
+    const Outcome missing = zuk({"resample", "--quiet", dir.file("missing.wav"), dir.file("out.wav")});
+    EXPECT_EQ(missing.status, 1);
+    ASSERT_EQ(linesOf(missing.err).size(), 1u) << missing.err;
+    EXPECT_NE(missing.err.find("zuk: resample failed: -1 ("), std::string::npos) << missing.err;
+    EXPECT_NE(missing.err.find("cannot read " + dir.file("missing.wav")), std::string::npos) << missing.err;
+
+    writeShorts(dir.file("in.wav"), 8000, 1, testSignal(800, 1, 8000));
+    const Outcome noFolder = zuk({"resample", "--quiet", dir.file("in.wav"), dir.file("no/out.wav")});
+    EXPECT_EQ(noFolder.status, 1);
+    EXPECT_NE(noFolder.err.find("cannot write in " + dir.file("no")), std::string::npos) << noFolder.err;
+}
+
+TEST(Cli, WrongCommandLinesExitWithTwo)
+{
+    for (const std::vector<std::string>& arguments :
+         std::vector<std::vector<std::string>>{{"frobnicate"},
+                                               {"resample", "a.wav"},
+                                               {"resample", "a.wav", "b.wav", "--rate"},
+                                               {"resample", "a.wav", "b.wav", "--rate", "fast"},
+                                               {"resample", "a.wav", "b.wav", "--speed", "2"},
+                                               {"convert", "a.wav", "b.wav"},
+                                               {"slice", "a.wav", "b.wav", "--start", "1"},
+                                               {"fix-frame-rate", "thirty"}}) {
+        const Outcome run = zuk(arguments);
+        EXPECT_EQ(run.status, 2) << arguments.front() << " " << run.err;
+        EXPECT_FALSE(run.err.empty());
+    }
+}
+
+TEST(Cli, SliceConvertAndFrameRate)
+{
+    TempDir dir;
+    const std::string in = dir.file("été.wav");
+    writeShorts(in, 48000, 2, testSignal(48000, 2, 48000));
+
+    EXPECT_EQ(zuk({"slice", in, dir.file("a.wav"), "--start", "0.5", "--end", "1.5"}).status, 0);
+    EXPECT_EQ(readShorts(dir.file("a.wav")).frames(), 48000);
+    EXPECT_EQ(zuk({"slice", in, dir.file("b.wav"), "--start", "0", "--end", "0.5", "--lead", "0.25", "--pcm16"}).status,
+              0);
+    EXPECT_EQ(readShorts(dir.file("b.wav")).frames(), 36000);
+    EXPECT_EQ(zuk({"slice", in, dir.file("c.wav"), "--start=0", "--end=0.5", "--total=2"}).status, 0);
+    EXPECT_EQ(readShorts(dir.file("c.wav")).frames(), 96000);
+
+    EXPECT_EQ(zuk({"convert", in, dir.file("d.wav"), "--rate", "44100.9"}).status, 0);
+    EXPECT_EQ(readShorts(dir.file("d.wav")).info.samplerate, 44100);
+
+    const Outcome rate = zuk({"fix-frame-rate", "29.97"});
+    EXPECT_EQ(rate.status, 0);
+    EXPECT_EQ(rate.out, "29.97002997003\n");
+}

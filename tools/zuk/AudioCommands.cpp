@@ -1,0 +1,115 @@
+// resample, convert, slice and fix-frame-rate: the sound-file tools.
+#include "CommandLine.h"
+#include "Paths.h"
+#include "Progress.h"
+#include "Report.h"
+
+#include <zuk/zuk.h>
+
+#include <cstdio>
+
+namespace zukcli {
+
+namespace {
+
+// Runs `operation` with progress shown as the invocation asks, then reports.
+template <class Operation>
+int runWithProgress(const Invocation& call, Operation&& operation)
+{
+    const std::string& input = call.positional.at(0);
+    const std::string& output = call.positional.at(1);
+    startProgress(progressStyleFor(call.has("quiet")));
+    const int64_t result = operation(widePath(input), widePath(output));
+    finishProgress(result >= 0);
+    if (result < 0)
+        return reportFailure(call.command, result, input, output);
+    describeWrittenFile(output);
+    return 0;
+}
+
+int resampleCommand(const Invocation& call)
+{
+    const std::string* rateText = call.value("rate");
+    const int rate = rateText != nullptr ? parseInt(*rateText, "--rate") : 48000;
+    return runWithProgress(call, [&](const std::u16string& in, const std::u16string& out) {
+        return resampleAudioWithRate(in.c_str(), out.c_str(), reportProgress, rate);
+    });
+}
+
+int convertCommand(const Invocation& call)
+{
+    const std::string* rateText = call.value("rate");
+    if (rateText == nullptr)
+        throw UsageError{"--rate is required"};
+    const auto rate = static_cast<float>(parseDouble(*rateText, "--rate"));
+    return runWithProgress(call, [&](const std::u16string& in, const std::u16string& out) {
+        return ConvertToWav(in.c_str(), out.c_str(), rate);
+    });
+}
+
+int sliceCommand(const Invocation& call)
+{
+    const double start = parseSeconds(call, "start");
+    const double end = parseSeconds(call, "end");
+    const auto lead = parseOptionalSeconds(call, "lead");
+    const auto total = parseOptionalSeconds(call, "total");
+    const int32_t force16 = call.has("pcm16") ? 1 : 0;
+    return runWithProgress(call, [&](const std::u16string& in, const std::u16string& out) {
+        if (!lead && !total)
+            return sliceAudio(in.c_str(), out.c_str(), start, end, force16);
+        const double leadSeconds = lead.value_or(0.0);
+        return sliceAudioWithPadding(in.c_str(), leadSeconds, out.c_str(), start, end,
+                                     total.value_or(leadSeconds + (end - start)), force16);
+    });
+}
+
+int fixFrameRateCommand(const Invocation& call)
+{
+    const double measured = parseDouble(call.positional.at(0), "FPS");
+    std::printf("%.15g\n", FixFrameRate(measured));
+    return 0;
+}
+
+const Command resampleInfo{
+    "resample", "convert a sound file to a mono 16-bit WAV (48000 Hz unless --rate)",
+    "usage: zuk resample IN OUT [--rate HZ]\n"
+    "\n"
+    "Converts any sound file libsndfile reads to a mono 16-bit PCM WAV by linear\n"
+    "interpolation, at HZ (default 48000).\n",
+    2, {"rate"}, {}, resampleCommand};
+
+const Command convertInfo{
+    "convert", "convert a sound file to a mono 16-bit WAV at a given rate",
+    "usage: zuk convert IN OUT --rate HZ\n"
+    "\n"
+    "As resample, with the rate truncated to whole Hz (44100.9 gives 44100) and\n"
+    "no progress.\n",
+    2, {"rate"}, {}, convertCommand};
+
+const Command sliceInfo{
+    "slice", "cut a time range out of a sound file, with silence around it",
+    "usage: zuk slice IN OUT --start S --end E [--lead S] [--total S] [--pcm16]\n"
+    "\n"
+    "Writes the range from --start to --end seconds of IN to OUT, with --lead\n"
+    "seconds of silence before it and silence after it until OUT lasts --total\n"
+    "seconds (default: lead plus the range). A range past the end of IN is filled\n"
+    "with silence. OUT has IN's rate, channels and format, or 16-bit PCM WAV with\n"
+    "--pcm16.\n",
+    2, {"start", "end", "lead", "total"}, {"pcm16"}, sliceCommand};
+
+const Command fixFrameRateInfo{
+    "fix-frame-rate", "snap a measured video frame rate to its nominal value",
+    "usage: zuk fix-frame-rate FPS\n"
+    "\n"
+    "Prints the nominal rate nearest FPS: a whole rate, or one of the 1000/1001\n"
+    "family (29.97 gives 29.97002997003).\n",
+    1, {}, {}, fixFrameRateCommand};
+
+} // namespace
+
+std::vector<Command> audioCommands()
+{
+    return {resampleInfo, convertInfo, sliceInfo, fixFrameRateInfo};
+}
+
+} // namespace zukcli

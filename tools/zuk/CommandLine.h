@@ -1,0 +1,56 @@
+// Subcommands of the zuk tool and the parsing of their arguments.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zukcli {
+
+// Exit statuses: 0 success, 1 the operation failed, 2 the command line is wrong.
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+struct Invocation {
+    std::string command;
+    std::vector<std::string> positional;
+    std::map<std::string, std::string, std::less<>> values;
+    std::set<std::string, std::less<>> flags;
+
+    bool has(std::string_view flag) const { return flags.contains(flag); }
+    const std::string* value(std::string_view option) const;
+};
+
+struct Command {
+    std::string_view name;
+    std::string_view summary;                   // one line for `zuk --help`
+    std::string_view help;                      // the whole text of `zuk NAME --help`
+    size_t positionalCount;                     // exactly this many
+    std::vector<std::string_view> valueOptions; // each takes a value: --rate 48000 or --rate=48000
+    std::vector<std::string_view> flagOptions;  // besides --quiet, --verbose, --help
+    int (*run)(const Invocation&);
+};
+
+// Thrown for a command line that cannot be run; main prints it with the usage hint.
+struct UsageError {
+    std::string message;
+};
+
+Invocation parseArguments(const Command& command, const std::vector<std::string>& arguments);
+
+// Strict numbers: the whole text must be the number.
+double parseSeconds(const Invocation& call, std::string_view option);
+std::optional<double> parseOptionalSeconds(const Invocation& call, std::string_view option);
+int parseInt(const std::string& text, std::string_view what);
+double parseDouble(const std::string& text, std::string_view what);
+
+// Every subcommand, in the order `zuk --help` lists them.
+const std::vector<Command>& commands();
+
+// The subcommands of one group each.
+std::vector<Command> audioCommands();
+
+} // namespace zukcli

@@ -1,0 +1,97 @@
+#include "Report.h"
+
+#include "CommandLine.h"
+
+#include <sndfile.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace zukcli {
+
+const char* resultMeaning(int64_t code)
+{
+    switch (code) {
+    case 0: return "success";
+    case 2: return "success, but no video frame rate was found, so the WAV is not padded to whole video frames";
+    case -1: return "a file cannot be opened or positioned, an argument is invalid, or a needed library is missing";
+    case -2: return "the media cannot be opened or rendered here";
+    case -3: return "a copy wrote fewer frames than it read";
+    case -4: return "extraction failed: no back end could extract the audio";
+    case -5: return "the decoder delivered no samples";
+    case -7: return "the output file cannot be written";
+    case -40: return "the intermediate PES file cannot be created";
+    default: return "a result passed on from a sibling library";
+    }
+}
+
+namespace {
+
+std::string folderOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A likely reason why a file could not be opened, or nothing.
+std::string openFailureCause(const std::string& input, const std::string& output)
+{
+    if (!input.empty() && access(input.c_str(), R_OK) != 0)
+        return "cannot read " + input + ": " + std::strerror(errno);
+    if (!output.empty()) {
+        const std::string folder = folderOf(output);
+        if (access(folder.c_str(), W_OK) != 0)
+            return "cannot write in " + folder + ": " + std::strerror(errno);
+    }
+    if (!input.empty()) {
+        SF_INFO info{};
+        if (SNDFILE* file = sf_open(input.c_str(), SFM_READ, &info)) {
+            sf_close(file);
+        } else {
+            return input + " is not a sound file libsndfile reads (" + sf_strerror(nullptr) + ")";
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+int reportFailure(const std::string& command, int64_t code, const std::string& input, const std::string& output)
+{
+    std::string line = "zuk: " + command + " failed: " + std::to_string(code) + " (" + resultMeaning(code) + ")";
+    if (code == -1) {
+        const std::string cause = openFailureCause(input, output);
+        if (!cause.empty())
+            line += "; " + cause;
+    }
+    std::fprintf(stderr, "%s\n", line.c_str());
+    return kExitFailure;
+}
+
+void describeWrittenFile(const std::string& path)
+{
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (file == nullptr) {
+        std::printf("%s: written, but libsndfile cannot read it back (%s)\n", path.c_str(), sf_strerror(nullptr));
+        return;
+    }
+    SF_FORMAT_INFO format{};
+    format.format = info.format & SF_FORMAT_TYPEMASK;
+    sf_command(nullptr, SFC_GET_FORMAT_INFO, &format, sizeof format);
+    SF_FORMAT_INFO encoding{};
+    encoding.format = info.format & SF_FORMAT_SUBMASK;
+    sf_command(nullptr, SFC_GET_FORMAT_INFO, &encoding, sizeof encoding);
+    const double seconds = info.samplerate > 0 ? static_cast<double>(info.frames) / info.samplerate : 0.0;
+    std::printf("%s: %s, %s, %d Hz, %d channel%s, %lld frames (%.3f s)\n", path.c_str(),
+                format.name ? format.name : "?", encoding.name ? encoding.name : "?", info.samplerate,
+                info.channels, info.channels == 1 ? "" : "s", static_cast<long long>(info.frames), seconds);
+    sf_close(file);
+}
+
+} // namespace zukcli

@@ -1,0 +1,76 @@
+#include "CommandLine.h"
+
+#include <zuk/tolvane.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace zukcli {
+
+const std::vector<Command>& commands()
+{
+    static const std::vector<Command> all = audioCommands();
+    return all;
+}
+
+namespace {
+
+void printGeneralHelp(FILE* to)
+{
+    std::fprintf(to, "usage: zuk COMMAND [ARGS] [--quiet] [--verbose]\n\n"
+                     "Turns the sound of media files into WAV files.\n\ncommands:\n");
+    for (const Command& command : commands())
+        std::fprintf(to, "  %-16s %.*s\n", std::string(command.name).c_str(), static_cast<int>(command.summary.size()),
+                     command.summary.data());
+    std::fprintf(to, "\nzuk COMMAND --help tells more. Progress goes to stderr (--quiet: none);\n"
+                     "--verbose prints the library's log there too. Exit status: 0 success,\n"
+                     "1 the operation failed, 2 the command line is wrong.\n");
+}
+
+void printLogPiece(void*, const char* piece)
+{
+    std::fputs(piece, stderr);
+}
+
+const Command* findCommand(const std::string& name)
+{
+    for (const Command& command : commands())
+        if (command.name == name)
+            return &command;
+    return nullptr;
+}
+
+} // namespace
+
+} // namespace zukcli
+
+int main(int argc, char** argv)
+{
+    using namespace zukcli;
+    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        printGeneralHelp(stdout);
+        return argc < 2 ? kExitUsage : 0;
+    }
+    const Command* command = findCommand(argv[1]);
+    if (command == nullptr) {
+        std::fprintf(stderr, "zuk: unknown command '%s'\n\n", argv[1]);
+        printGeneralHelp(stderr);
+        return kExitUsage;
+    }
+    const std::vector<std::string> arguments(argv + 2, argv + argc);
+    try {
+        const Invocation call = parseArguments(*command, arguments);
+        if (call.has("help")) {
+            std::fwrite(command->help.data(), 1, command->help.size(), stdout);
+            return 0;
+        }
+        if (call.has("verbose"))
+            tolvane_set_sink(printLogPiece, nullptr);
+        return command->run(call);
+    } catch (const UsageError& error) {
+        std::fprintf(stderr, "zuk %s: %s\nTry 'zuk %s --help'.\n", argv[1], error.message.c_str(), argv[1]);
+        return kExitUsage;
+    }
+}
