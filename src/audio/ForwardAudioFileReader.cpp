@@ -86,40 +86,45 @@ void ForwardAudioFileReader::foldBlockToMono()
     }
 }
 
-// Frame `index` from the file into `frame`: 0, or a load failure. Frames past
-// the data of a short block belong to a file that ended before its header's
-// count: they are the end (1), never what an earlier block left behind.
-int ForwardAudioFileReader::fetchFrame(int64_t index, std::span<int16_t> frame)
+// Brings in the block of frame `index` and gives the frame's place in it: 0,
+// or a load failure. Frames past the data of a short block belong to a file
+// that ended before its header's count: they are the end (1), never what an
+// earlier block left behind.
+int ForwardAudioFileReader::locateFrame(int64_t index, size_t& offset)
 {
     const int loaded = loadBlock(index / kBlockFrames);
     if (loaded != 0)
         return loaded;
-    const int64_t offset = index - blockStart();
-    if (offset >= blockFrames)
+    const int64_t inBlock = index - blockStart();
+    if (inBlock >= blockFrames)
         return 1;
-    const auto source = std::span<const int16_t>(blockBuffer).subspan(static_cast<size_t>(offset) * frame.size(),
-                                                                      frame.size());
+    offset = static_cast<size_t>(inBlock);
+    return 0;
+}
+
+int ForwardAudioFileReader::fetchFrame(int64_t index, std::span<int16_t> frame)
+{
+    size_t offset = 0;
+    if (const int located = locateFrame(index, offset); located != 0)
+        return located;
+    const auto source = std::span<const int16_t>(blockBuffer).subspan(offset * frame.size(), frame.size());
     std::copy(source.begin(), source.end(), frame.begin());
     return 0;
 }
 
 int ForwardAudioFileReader::fetchMono(int64_t index, int16_t& mono)
 {
-    if (index < 0) {
-        mono = 0;
+    mono = 0;
+    if (index < 0)
         return 0;
-    }
     if (blockIndex >= 0 && index == blockStart() - 1) {
         mono = monoWindow[0];
         return 0;
     }
-    const int loaded = loadBlock(index / kBlockFrames);
-    if (loaded != 0)
-        return loaded;
-    const int64_t offset = index - blockStart();
-    if (offset >= blockFrames)
-        return 1;
-    mono = monoWindow[static_cast<size_t>(offset) + 1];
+    size_t offset = 0;
+    if (const int located = locateFrame(index, offset); located != 0)
+        return located;
+    mono = monoWindow[offset + 1];
     return 0;
 }
 

@@ -47,6 +47,7 @@ public:
 private:
     int loadBlock(int64_t block);
     void foldBlockToMono();
+    int locateFrame(int64_t index, size_t& offset);
     int fetchFrame(int64_t index, std::span<int16_t> frame);
     int fetchMono(int64_t index, int16_t& mono);
     int64_t blockStart() const { return blockIndex * kBlockFrames; }

@@ -48,7 +48,8 @@ private:
 
 int32_t resample(const zuk_char* input, const zuk_char* output, ProgressCallback progress, int32_t outputRate)
 {
-    if (outputRate <= 0)
+    // Writing over the input would destroy it before it is read.
+    if (outputRate <= 0 || zuk::namesSameFile(input, output))
         return ZUK_E_OPEN;
     ForwardAudioFileReader reader;
     if (reader.openFile(input) != 0)

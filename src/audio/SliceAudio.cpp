@@ -9,6 +9,9 @@ int openSlicePair(const zuk_char* inputPath, SoundFilePtr& input, SF_INFO& input
                   SoundFilePtr& output, SF_INFO& outputInfo, int32_t force16)
 {
     inputInfo = SF_INFO{};
+    // Writing over the input would destroy it before it is read.
+    if (namesSameFile(inputPath, outputPath))
+        return -1;
     input = openSoundFile(inputPath, SFM_READ, inputInfo);
     if (!input)
         return -1;

@@ -48,13 +48,30 @@ TEST(ForwardAudioFileReader, HandsOutEveryPairAcrossBlocks)
     }
 }
 
-TEST(ForwardAudioFileReader, FrameBeforeTheStartIsSilence)
+TEST(ForwardAudioFileReader, MonoPairsInRunsMatchPairsOneByOne)
 {
-    ReaderOn on(100, 2);
-    on.b = {7, 7};
-    ASSERT_EQ(on.pair(0), 0);
-    EXPECT_EQ(on.a, frameOf(on.samples, 2, 0));
-    EXPECT_EQ(on.b, (std::vector<int16_t>{0, 0}));
+    // Repeats, steps of one and jumps, across block edges, up to the last frame.
+    std::vector<double> positions = {0, 0, 1, 2, 2, 3, 100, kBlock - 2, kBlock - 1, kBlock, kBlock, kBlock + 1,
+                                     kBlock + 3, 2 * kBlock - 1, 2 * kBlock + 1, 2 * kBlock + 1};
+    for (int64_t p = 3 * kBlock - 20; p < 3 * kBlock + 50; ++p)
+        positions.push_back(static_cast<double>(p));
+    ReaderOn runs(3 * kBlock + 50, 3);
+    ReaderOn single(3 * kBlock + 50, 3);
+    std::vector<int16_t> a(positions.size()), b(positions.size());
+    int result = -9;
+    ASSERT_EQ(runs.reader.readMonoPairs(positions, a.data(), b.data(), result), positions.size());
+    EXPECT_EQ(result, 0);
+    for (size_t i = 0; i < positions.size(); ++i) {
+        const auto pos = static_cast<int64_t>(positions[i]);
+        int16_t expectedA = -1, expectedB = -1;
+        ASSERT_EQ(single.reader.readMonoPair(pos, pos - 1, &expectedA, &expectedB), 0);
+        ASSERT_EQ(a[i], expectedA) << pos;
+        ASSERT_EQ(b[i], expectedB) << pos;
+    }
+    // A run stops at the end of the data and says so.
+    const std::vector<double> beyond = {3 * kBlock + 49.0, 3 * kBlock + 50.0, 3 * kBlock + 51.0};
+    EXPECT_EQ(runs.reader.readMonoPairs(beyond, a.data(), b.data(), result), 1u);
+    EXPECT_EQ(result, 1);
 }
 
 TEST(ForwardAudioFileReader, CannotGoBackToAnEarlierBlock)
@@ -78,21 +95,6 @@ TEST(ForwardAudioFileReader, EndOfDataReadsAsSilenceAndIsReported)
     EXPECT_EQ(on.a, (std::vector<int16_t>{0, 0}));
     // Asking again is safe.
     EXPECT_EQ(on.pair(2 * kBlock + 3), 1);
-}
-
-TEST(ForwardAudioFileReader, MonoPairIsTheTruncatedMean)
-{
-    TempDir dir;
-    writeShorts(dir.file("in.wav"), 8000, 2, {3, 4, -3, -4, 32767, 32767});
-    ForwardAudioFileReader reader;
-    ASSERT_EQ(reader.openFile(wide(dir.file("in.wav")).c_str()), 0);
-    int16_t a = 0, b = 0;
-    ASSERT_EQ(reader.readMonoPair(1, 0, &a, &b), 0);
-    EXPECT_EQ(a, -3);
-    EXPECT_EQ(b, 3);
-    ASSERT_EQ(reader.readMonoPair(2, 1, &a, &b), 0);
-    EXPECT_EQ(a, 32767);
-    EXPECT_EQ(b, -3);
 }
 
 TEST(ForwardAudioFileReader, OpenCloseAndReopen)

@@ -42,10 +42,10 @@ Outcome zuk(const std::vector<std::string>& arguments)
     TempDir dir;
     std::string command = quoted(ZUK_CLI);
     for (const auto& argument : arguments)
-        command += " " + quoted(argument);
-    for (const char* stream : {"out", "err"})
-        command.append(stream == std::string("out") ? " >" : " 2>").append(quoted(dir.file(stream)));
-    command += " </dev/null";
+        command.append(" ").append(quoted(argument));
+    command.append(" >").append(quoted(dir.file("out")));
+    command.append(" 2>").append(quoted(dir.file("err")));
+    command.append(" </dev/null");
     const int raw = std::system(command.c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir.file("out")), slurp(dir.file("err"))};
 }
