@@ -1,8 +1,7 @@
 #include "platform/SoundFile.h"
 
+#include "platform/FileIdentity.h"
 #include "platform/WideText.h"
-
-#include <sys/stat.h>
 
 namespace zuk {
 
@@ -18,11 +17,7 @@ bool namesSameFile(const zuk_char* first, const zuk_char* second)
 {
     const auto firstName = pathFromWide(first);
     const auto secondName = pathFromWide(second);
-    struct stat firstStatus {};
-    struct stat secondStatus {};
-    return firstName && secondName && stat(firstName->c_str(), &firstStatus) == 0 &&
-           stat(secondName->c_str(), &secondStatus) == 0 && firstStatus.st_dev == secondStatus.st_dev &&
-           firstStatus.st_ino == secondStatus.st_ino;
+    return firstName && secondName && sameFile(*firstName, *secondName);
 }
 
 bool closeSoundFile(SoundFilePtr& file)

@@ -17,8 +17,7 @@ using SoundFilePtr = std::unique_ptr<SNDFILE, SoundFileCloser>;
 // libsndfile refuses it.
 SoundFilePtr openSoundFile(const zuk_char* path, int mode, SF_INFO& info);
 
-// Whether two wide paths name one existing file (one inode), such as an output
-// that would overwrite the input it is made from.
+// sameFile for wide paths; false for text that names no file.
 bool namesSameFile(const zuk_char* first, const zuk_char* second);
 
 // Closes `file` and reports whether libsndfile finished it cleanly (for an

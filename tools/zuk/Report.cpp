@@ -2,8 +2,9 @@
 
 #include "CommandLine.h"
 
+#include "platform/FileIdentity.h"
+
 #include <sndfile.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -39,20 +40,12 @@ std::string folderOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-bool sameFile(const std::string& first, const std::string& second)
-{
-    struct stat a {};
-    struct stat b {};
-    return stat(first.c_str(), &a) == 0 && stat(second.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
-           a.st_ino == b.st_ino;
-}
-
 // A likely reason why a file could not be opened, or nothing.
 std::string openFailureCause(const std::string& input, const std::string& output)
 {
     if (!input.empty() && access(input.c_str(), R_OK) != 0)
         return "cannot read " + input + ": " + std::strerror(errno);
-    if (!input.empty() && !output.empty() && sameFile(input, output))
+    if (!input.empty() && !output.empty() && zuk::sameFile(input, output))
         return output + " is the input itself, which writing would destroy";
     if (!output.empty()) {
         const std::string folder = folderOf(output);
