@@ -47,6 +47,72 @@ enum zuk_result {
     ZUK_E_PES_FILE = -40    /* the transport-stream extractor cannot create its intermediate PES file */
 };
 
+/* ---- Extraction -------------------------------------------------------------
+ *
+ * Locations are paths or file:// URLs (file:///home/me/My%20Clips/take.mov);
+ * a URL's percent escapes are decoded, UTF-8 sequences of escapes included.
+ * The input's extension, in any case, picks a back end:
+ *   .wav                the resampler;
+ *   .mp3, .aif, .aiff   the QuickTime back end only;
+ *   .r3d                the R3D back end only (any failure gives ZUK_E_EXTRACT);
+ * anything else goes through a chain: a sound file libsndfile reads is
+ * resampled; otherwise the QuickTime back end, then the Media Foundation back
+ * end are tried until one succeeds. ZUK_E_WRITE from the QuickTime back end
+ * ends the chain. After a success the output must exist, else the result is
+ * ZUK_E_EXTRACT. Back ends that live in optional libraries answer ZUK_E_OPEN
+ * where those are not installed.
+ */
+
+/*
+ * Writes the sound of `input` to `output` as the standard WAV. Returns the
+ * successful back end's result (ZUK_OK, or ZUK_OK_UNPADDED), or a failure:
+ * ZUK_E_EXTRACT when nothing could extract it, the failing back end's code on
+ * a route with only one back end, ZUK_E_WRITE when the output cannot be
+ * written, ZUK_E_OPEN for a null location.
+ */
+ZUK_API int32_t Extract(const zuk_char* input, const zuk_char* output, ProgressCallback progress);
+
+/* Extract for managed hosts, which set up COM themselves where there is one. */
+ZUK_API int32_t Extract_DotNet(const zuk_char* input, const zuk_char* output, ProgressCallback progress);
+
+/* ---- Optional back ends -----------------------------------------------------
+ *
+ * Each is a separate library, loaded by name for one call and unloaded before
+ * the call returns: libQTMLClient.so (whether QuickTime is installed),
+ * libdornalt.so (QuickTime extraction), libvostrin.so (Media Foundation
+ * extraction), liblurrow.so (R3D audio). They are searched in the folder that
+ * holds libzuk.so, then where the system's loader looks (LD_LIBRARY_PATH, the
+ * loader's cache). A library or entry point that is missing gives ZUK_E_OPEN.
+ */
+
+/* ZUK_OK when QuickTime is installed, ZUK_E_OPEN when not. */
+ZUK_API int32_t QuickTime_Installed(void);
+
+/* Extraction by the QuickTime back end; its own result otherwise (ZUK_E_WRITE: the output cannot be written). */
+ZUK_API int32_t Qtax_Extraction(const zuk_char* input, const zuk_char* output, ProgressCallback progress);
+
+/* Passes three values to the QuickTime back end's ReplaceAudioMov and returns its result. */
+ZUK_API int32_t ReplaceAudioMov(int32_t first, int32_t second, int32_t third);
+
+/*
+ * Extraction by the Media Foundation back end: it decodes `input` to
+ * `input`+"temp1", which is resampled to the standard WAV `input`+"temp2"
+ * (both stay on disk), which is padded with silence to a whole number of video
+ * frames at `output` (not padded when the back end gives no frame rate).
+ * Returns ZUK_OK; ZUK_E_UNSUPPORTED on a system older than 6.1; ZUK_E_EXTRACT
+ * for an input libsndfile reads (this back end is for containers); ZUK_E_OPEN
+ * when the library or an entry point is missing; the back end's own non-zero
+ * result; or the failure of the resampling or padding step.
+ */
+ZUK_API int32_t mfax_extract_wrapper(const zuk_char* input, const zuk_char* output, ProgressCallback progress);
+
+/*
+ * Extraction by the R3D back end, which takes the input name as multibyte text
+ * of the process's C locale. ZUK_E_EXTRACT when the name has no such form
+ * (under the "C" locale, any non-ASCII letter); else the back end's result.
+ */
+ZUK_API int32_t R3DResample(const zuk_char* input, const zuk_char* output, ProgressCallback progress);
+
 /* ---- Sample-rate conversion ------------------------------------------------
  *
  * The resampler folds each input frame to mono (the mean of its channels,

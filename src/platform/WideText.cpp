@@ -1,5 +1,7 @@
 #include "platform/WideText.h"
 
+#include <cwchar>
+
 namespace zuk {
 
 namespace {
@@ -37,6 +39,26 @@ void appendUtf16(std::u16string& out, char32_t code)
     }
 }
 
+// Calls `visit` with each code point of `text`; false on a lone surrogate.
+template <class Visit>
+bool forEachCodePoint(std::u16string_view text, Visit&& visit)
+{
+    for (size_t i = 0; i < text.size(); ++i) {
+        char16_t unit = text[i];
+        char32_t code = unit;
+        if (isHighSurrogate(unit)) {
+            if (i + 1 >= text.size() || !isLowSurrogate(text[i + 1]))
+                return false;
+            code = 0x10000 + ((char32_t(unit) - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00);
+            ++i;
+        } else if (isLowSurrogate(unit)) {
+            return false;
+        }
+        visit(code);
+    }
+    return true;
+}
+
 } // namespace
 
 std::u16string_view wideView(const zuk_char* text)
@@ -48,20 +70,7 @@ std::optional<std::string> utf16ToUtf8(std::u16string_view text)
 {
     std::string out;
     out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        char16_t unit = text[i];
-        char32_t code = unit;
-        if (isHighSurrogate(unit)) {
-            if (i + 1 >= text.size() || !isLowSurrogate(text[i + 1]))
-                return std::nullopt;
-            code = 0x10000 + ((char32_t(unit) - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00);
-            ++i;
-        } else if (isLowSurrogate(unit)) {
-            return std::nullopt;
-        }
-        appendUtf8(out, code);
-    }
-    return out;
+    return forEachCodePoint(text, [&](char32_t code) { appendUtf8(out, code); }) ? std::optional(out) : std::nullopt;
 }
 
 std::optional<std::u16string> utf8ToUtf16(std::string_view text)
@@ -108,6 +117,24 @@ std::optional<std::string> pathFromWide(const zuk_char* path)
     if (text.empty())
         return std::nullopt;
     return utf16ToUtf8(text);
+}
+
+std::optional<std::string> toLocaleMultibyte(std::u16string_view text, size_t capacity)
+{
+    std::wstring wide;
+    wide.reserve(text.size());
+    if (!forEachCodePoint(text, [&](char32_t code) { wide += static_cast<wchar_t>(code); }))
+        return std::nullopt;
+    const wchar_t* source = wide.c_str();
+    std::mbstate_t state{};
+    const size_t length = std::wcsrtombs(nullptr, &source, 0, &state);
+    if (length == static_cast<size_t>(-1) || length >= capacity)
+        return std::nullopt;
+    std::string out(length, '\0');
+    source = wide.c_str();
+    state = {};
+    std::wcsrtombs(out.data(), &source, length, &state);
+    return out;
 }
 
 } // namespace zuk

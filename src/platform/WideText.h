@@ -22,4 +22,9 @@ std::optional<std::u16string> utf8ToUtf16(std::string_view text);
 // empty or not valid UTF-16: such text names no file.
 std::optional<std::string> pathFromWide(const zuk_char* path);
 
+// `text` as multibyte text of the process's current C locale, or nothing when
+// a character has no form there or the result (with its NUL) needs more than
+// `capacity` bytes. The library never changes the locale; hosts set it.
+std::optional<std::string> toLocaleMultibyte(std::u16string_view text, size_t capacity);
+
 } // namespace zuk

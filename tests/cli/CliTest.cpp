@@ -1,4 +1,5 @@
 // The zuk command line as a user runs it: arguments, output, exit status.
+#include "support/FakeSiblings.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +7,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -36,11 +38,15 @@ std::string slurp(const std::string& path)
     return text.str();
 }
 
-// Runs zuk with `arguments`, stdout and stderr going to files (not a terminal).
-Outcome zuk(const std::vector<std::string>& arguments)
+// Runs zuk with `arguments`, stdout and stderr going to files (not a terminal),
+// and `environment` (NAME=VALUE ...) set for it.
+Outcome zuk(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {})
 {
     TempDir dir;
-    std::string command = quoted(ZUK_CLI);
+    std::string command = "env ";
+    for (const auto& setting : environment)
+        command.append(quoted(setting)).append(" ");
+    command.append(quoted(ZUK_CLI));
     for (const auto& argument : arguments)
         command.append(" ").append(quoted(argument));
     command.append(" >").append(quoted(dir.file("out")));
@@ -65,7 +71,7 @@ TEST(Cli, HelpListsTheCommands)
 {
     const Outcome general = zuk({"--help"});
     EXPECT_EQ(general.status, 0);
-    for (const char* command : {"resample", "convert", "slice", "fix-frame-rate"})
+    for (const char* command : {"extract", "quicktime-installed", "resample", "convert", "slice", "fix-frame-rate"})
         EXPECT_NE(general.out.find(command), std::string::npos) << command;
     const Outcome slice = zuk({"slice", "--help"});
     EXPECT_EQ(slice.status, 0);
@@ -150,4 +156,58 @@ TEST(Cli, SliceConvertAndFrameRate)
     const Outcome rate = zuk({"fix-frame-rate", "29.97"});
     EXPECT_EQ(rate.status, 0);
     EXPECT_EQ(rate.out, "29.97002997003\n");
+}
+
+TEST(Cli, ExtractTakesPathsAndFileUrlsAlike)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir.path() / "Bänd clips");
+    const std::string input = dir.file("Bänd clips/tëst tone.wav");
+    writeShorts(input, 44100, 2, testSignal(44100, 2, 44100));
+
+    const Outcome plain = zuk({"extract", "--quiet", input, dir.file("plain.wav")});
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(plain.out, dir.file("plain.wav") + ": WAV (Microsoft), Signed 16 bit PCM, 48000 Hz, 1 channel, 47999 "
+                                                 "frames (1.000 s)\n");
+
+    std::string url = "file://";
+    for (const char c : input)
+        url += c == ' ' ? std::string("%20") : std::string(1, c);
+    const std::string output = dir.file("from url.wav");
+    std::string outputUrl = "file://" + dir.file("from%20url.wav");
+    const Outcome fromUrl = zuk({"extract", "--quiet", "--dotnet", url, outputUrl});
+    ASSERT_EQ(fromUrl.status, 0) << fromUrl.err;
+    EXPECT_EQ(fromUrl.out.rfind(output + ": WAV", 0), 0u) << "the written file is described where it lies";
+    EXPECT_EQ(readShorts(output).samples, readShorts(dir.file("plain.wav")).samples);
+}
+
+TEST(Cli, ExtractFailureNamesTheCode)
+{
+    TempDir dir;
+    const Outcome run = zuk({"extract", "--quiet", "file://" + dir.file("missing.mov"), dir.file("out.wav")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "zuk: extract failed: -4 (extraction failed: no back end could extract the audio)\n");
+    const Outcome verbose = zuk({"extract", "--quiet", "--verbose", dir.file("missing.mov"), dir.file("out.wav")});
+    EXPECT_NE(verbose.err.find("ZUK: Could not extract audio. \n"), std::string::npos) << verbose.err;
+}
+
+TEST(Cli, QuickTimeInstalledAsksTheLoader)
+{
+    const Outcome absent = zuk({"quicktime-installed"});
+    EXPECT_EQ(absent.status, 1);
+    EXPECT_EQ(absent.out, "QuickTime is not installed (libQTMLClient.so not found)\n");
+    const Outcome present = zuk({"quicktime-installed"}, {"LD_LIBRARY_PATH=" + fakeFolder("quicktime")});
+    EXPECT_EQ(present.status, 0) << present.err;
+    EXPECT_EQ(present.out, "QuickTime is installed\n");
+}
+
+TEST(Cli, ExtractFindsBackEndsOnTheLoadersPath)
+{
+    TempDir dir;
+    writeShorts(dir.file("made.wav"), 48000, 1, testSignal(4800, 1, 48000));
+    const Outcome run = zuk({"extract", "--quiet", dir.file("song.mp3"), dir.file("out.wav")},
+                            {"LD_LIBRARY_PATH=" + fakeFolder("quicktime") + ":" + fakeFolder("dornalt"),
+                             "ZUK_FAKE_DORNALT_WAV=" + dir.file("made.wav")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(readShorts(dir.file("out.wav")).samples, readShorts(dir.file("made.wav")).samples);
 }

@@ -1,5 +1,6 @@
 // The log sink keeps pieces whole and in order, from any thread.
 #include "log/Log.h"
+#include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -10,32 +11,7 @@
 #include <thread>
 #include <vector>
 
-namespace {
-
-// Deliberately without a lock of its own: the sink's lock must serialise calls.
-struct Captured {
-    std::vector<std::string> pieces;
-    std::string joined() const
-    {
-        std::string all;
-        for (const auto& piece : pieces)
-            all += piece;
-        return all;
-    }
-};
-
-void capture(void* user, const char* piece)
-{
-    static_cast<Captured*>(user)->pieces.emplace_back(piece);
-}
-
-struct CapturingSink {
-    Captured captured;
-    CapturingSink() { tolvane_set_sink(capture, &captured); }
-    ~CapturingSink() { tolvane_set_sink(nullptr, nullptr); }
-};
-
-} // namespace
+using namespace zuktest;
 
 TEST(LogSink, KeepsPiecesInOrderWithNothingBetween)
 {

@@ -1,8 +1,6 @@
 // resample, convert, slice and fix-frame-rate: the sound-file tools.
 #include "CommandLine.h"
-#include "Paths.h"
-#include "Progress.h"
-#include "Report.h"
+#include "FileOperation.h"
 
 #include <zuk/zuk.h>
 
@@ -11,21 +9,6 @@
 namespace zukcli {
 
 namespace {
-
-// Runs `operation` with progress shown as the invocation asks, then reports.
-template <class Operation>
-int runWithProgress(const Invocation& call, Operation&& operation)
-{
-    const std::string& input = call.positional.at(0);
-    const std::string& output = call.positional.at(1);
-    startProgress(progressStyleFor(call.has("quiet")));
-    const int64_t result = operation(widePath(input), widePath(output));
-    finishProgress(result >= 0);
-    if (result < 0)
-        return reportFailure(call.command, result, input, output);
-    describeWrittenFile(output);
-    return 0;
-}
 
 int resampleCommand(const Invocation& call)
 {

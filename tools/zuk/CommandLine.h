@@ -51,6 +51,7 @@ double parseDouble(const std::string& text, std::string_view what);
 const std::vector<Command>& commands();
 
 // The subcommands of one group each.
+std::vector<Command> extractCommands();
 std::vector<Command> audioCommands();
 
 } // namespace zukcli

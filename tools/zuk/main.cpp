@@ -2,6 +2,7 @@
 
 #include <zuk/tolvane.h>
 
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -11,7 +12,12 @@ namespace zukcli {
 
 const std::vector<Command>& commands()
 {
-    static const std::vector<Command> all = audioCommands();
+    static const std::vector<Command> all = [] {
+        std::vector<Command> list = extractCommands();
+        for (Command& command : audioCommands())
+            list.push_back(std::move(command));
+        return list;
+    }();
     return all;
 }
 
@@ -49,6 +55,8 @@ const Command* findCommand(const std::string& name)
 int main(int argc, char** argv)
 {
     using namespace zukcli;
+    // File names handed on as multibyte text follow the user's locale.
+    std::setlocale(LC_CTYPE, "");
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         printGeneralHelp(stdout);
         return argc < 2 ? kExitUsage : 0;

@@ -1,0 +1,188 @@
+// Extract and Extract_DotNet: the sound of any media file as the standard WAV.
+// The input's extension picks a back end; what no extension settles goes
+// through the chain of back ends until one succeeds.
+#include "api/Location.h"
+#include "audio/IsSoundFile.h"
+#include "log/Log.h"
+#include "platform/ExportGuard.h"
+#include "platform/WideText.h"
+
+#include <zuk/zuk.h>
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zuk {
+
+namespace {
+
+constexpr int32_t kStandardRate = 48000;
+
+enum class Route { Resample, QuickTime, R3d };
+
+struct RouteEntry {
+    std::u16string_view extension;
+    Route route;
+};
+
+// Tested in this order; the first match decides.
+constexpr RouteEntry kRoutingTable[] = {
+    {u".wav", Route::Resample}, {u".mp3", Route::QuickTime}, {u".aif", Route::QuickTime},
+    {u".aiff", Route::QuickTime}, {u".r3d", Route::R3d},
+};
+
+struct Locations {
+    const zuk_char* callerInput;  // as given: the R3D back end takes these
+    const zuk_char* callerOutput;
+    std::u16string input;         // normalised
+    std::u16string output;
+};
+
+char16_t asciiLower(char16_t c)
+{
+    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
+}
+
+bool equalsIgnoringCase(std::u16string_view a, std::u16string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (asciiLower(a[i]) != asciiLower(b[i]))
+            return false;
+    return true;
+}
+
+// From the last dot of the whole text to its end, dot included; the dot may
+// lie in a folder name.
+std::optional<std::u16string_view> extensionOf(std::u16string_view location)
+{
+    const size_t dot = location.rfind(u'.');
+    if (dot == std::u16string_view::npos)
+        return std::nullopt;
+    return location.substr(dot);
+}
+
+std::optional<Route> routeFor(std::optional<std::u16string_view> extension)
+{
+    if (!extension)
+        return std::nullopt;
+    for (const RouteEntry& entry : kRoutingTable)
+        if (equalsIgnoringCase(*extension, entry.extension))
+            return entry.route;
+    return std::nullopt;
+}
+
+int32_t extractionSucceeded(int32_t result)
+{
+    LogString("ZUK: Extraction success. \n");
+    return result;
+}
+
+int32_t resampleSoundFile(const std::u16string& input, const std::u16string& output, ProgressCallback progress)
+{
+    LogString("ZUK: Is sound file.  Beginning Resampling. \n");
+    const int32_t result = resampleAudioWithRate(input.c_str(), output.c_str(), progress, kStandardRate);
+    LogString(result != 0 ? "ZUK: Resample failed. \n" : "ZUK: Resample success. \n");
+    return result;
+}
+
+// Back ends in a fixed order until one succeeds. -7 says the output cannot be
+// written, which no later back end would change.
+int32_t runChain(const Locations& at, ProgressCallback progress)
+{
+    if (isSoundFile(at.input.c_str()))
+        return resampleSoundFile(at.input, at.output, progress);
+
+    LogString("ZUK: Attempting to use qtax. \n");
+    int32_t result = Qtax_Extraction(at.input.c_str(), at.output.c_str(), progress);
+    if (result == ZUK_E_WRITE)
+        return result;
+    if (result >= 0)
+        return extractionSucceeded(result);
+
+    LogString("ZUK: Attempting to use mfax. \n");
+    result = mfax_extract_wrapper(at.input.c_str(), at.output.c_str(), progress);
+    if (result >= 0)
+        return extractionSucceeded(result);
+
+    LogString("ZUK: Could not extract audio. \n");
+    return ZUK_E_EXTRACT;
+}
+
+int32_t runRoute(Route route, const Locations& at, ProgressCallback progress)
+{
+    switch (route) {
+    case Route::Resample:
+        return resampleAudioWithRate(at.input.c_str(), at.output.c_str(), progress, kStandardRate);
+    case Route::QuickTime:
+        return Qtax_Extraction(at.input.c_str(), at.output.c_str(), progress);
+    case Route::R3d:
+        return R3DResample(at.callerInput, at.callerOutput, progress) == 0 ? ZUK_OK : ZUK_E_EXTRACT;
+    }
+    return ZUK_E_EXTRACT;
+}
+
+// The managed flag tells back ends that drive media graphs to leave COM
+// set-up to the host; none of the back ends here does.
+int32_t Extract_core(const zuk_char* input, const zuk_char* output, ProgressCallback progress,
+                     [[maybe_unused]] int32_t managed)
+{
+    if (input == nullptr || output == nullptr) {
+        LogString("ZUK: Error. No input or no output location given\n");
+        return ZUK_E_OPEN;
+    }
+    const Locations at{input, output, normaliseLocation(wideView(input)), normaliseLocation(wideView(output))};
+    LogString("ZUK: Entered Audio Extract_core command \n");
+    if (const auto route = routeFor(extensionOf(wideView(input))))
+        return runRoute(*route, at, progress);
+    return runChain(at, progress);
+}
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// Whether a file stands at the location: back ends may report success and
+// still have written nothing. A file URL is checked at the path it names.
+bool outputExists(const zuk_char* output)
+{
+    const auto path = pathFromWide(normaliseLocation(wideView(output)).c_str());
+    return path && std::unique_ptr<std::FILE, FileCloser>(std::fopen(path->c_str(), "rb")) != nullptr;
+}
+
+int32_t extractAndCheck(const zuk_char* input, const zuk_char* output, ProgressCallback progress, int32_t managed)
+{
+    const int32_t result = Extract_core(input, output, progress, managed);
+    if (result < 0)
+        return result;
+    if (!outputExists(output)) {
+        LogString("ZUK: Error. Extraction reported success but no file found\n");
+        return ZUK_E_EXTRACT;
+    }
+    return result;
+}
+
+} // namespace
+
+} // namespace zuk
+
+extern "C" ZUK_API int32_t Extract(const zuk_char* input, const zuk_char* output, ProgressCallback progress)
+{
+    return zuk::guardExport("Extract", int32_t{ZUK_E_EXTRACT}, [&] {
+        LogString("ZUK: Entered Audio Extract\n");
+        LogString("ZUK:  \n");
+        return zuk::extractAndCheck(input, output, progress, 0);
+    });
+}
+
+extern "C" ZUK_API int32_t Extract_DotNet(const zuk_char* input, const zuk_char* output, ProgressCallback progress)
+{
+    return zuk::guardExport("Extract_DotNet", int32_t{ZUK_E_EXTRACT}, [&] {
+        LogString("ZUK: Entered Audio Extract_DotNet\n");
+        return zuk::extractAndCheck(input, output, progress, 1);
+    });
+}

@@ -1,0 +1,324 @@
+// Extract: routing by extension, the chain of back ends and its order, the log
+// of each path, locations given as file URLs, and calls from many threads.
+#include "support/FakeSiblings.h"
+#include "support/LogCapture.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+using namespace zuktest;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const std::string kEnter = "ZUK: Entered Audio Extract\n";
+const std::string kEnterCore = "ZUK: Entered Audio Extract_core command \n";
+const std::string kProbe = "attempting to open audio File\n";
+const std::string kQtax = "ZUK: Attempting to use qtax. \n";
+const std::string kMfax = "ZUK: Attempting to use mfax. \n";
+const std::string kSuccess = "ZUK: Extraction success. \n";
+const std::string kGiveUp = "ZUK: Could not extract audio. \n";
+
+std::string bytesOf(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// The log lines that name what the driver did, in order (the back ends' own
+// lines, such as QuickTime's check, left out).
+Lines driverLines(const CapturingSink& log)
+{
+    Lines lines;
+    for (const std::string& piece : log.pieces())
+        if (piece.rfind("ZUK:", 0) == 0 || piece == kProbe)
+            lines.push_back(piece);
+    return lines;
+}
+
+// "file://" and the path with its spaces escaped, as hosts build file URLs.
+std::string fileUrl(const std::string& path)
+{
+    std::string url = "file://";
+    for (const char c : path)
+        url += c == ' ' ? std::string("%20") : std::string(1, c);
+    return url;
+}
+
+struct ExtractTest : ::testing::Test {
+    TempDir dir;
+    CapturingSink log;
+
+    std::string soundFile(const std::string& name, int64_t frames = 4410, int rate = 44100, int channels = 2)
+    {
+        const std::string path = dir.file(name);
+        writeShorts(path, rate, channels, testSignal(frames, channels, rate));
+        return path;
+    }
+
+    // What the resampler alone makes of `input`.
+    std::string resampled(const std::string& input)
+    {
+        const std::string output = dir.file("resampled.wav");
+        EXPECT_EQ(resampleAudio(wide(input).c_str(), wide(output).c_str(), nullptr), 0);
+        return bytesOf(output);
+    }
+
+    int32_t extract(const std::string& input, const std::string& output)
+    {
+        return Extract(wide(input).c_str(), wide(output).c_str(), nullptr);
+    }
+};
+
+} // namespace
+
+TEST_F(ExtractTest, WavInAnyCaseIsResampledAndNothingElseIsTried)
+{
+    FakeSiblings fakes{"quicktime", "dornalt", "vostrin"};
+    for (const std::string name : {"clip.wav", "clip.WAV", "clip.Wav"}) {
+        log.captured.pieces.clear();
+        const std::string output = dir.file(name + ".out");
+        ASSERT_EQ(extract(soundFile(name), output), 0) << name;
+        EXPECT_EQ(bytesOf(output), resampled(dir.file(name)));
+        EXPECT_EQ(driverLines(log), (Lines{kEnter, "ZUK:  \n", kEnterCore}));
+    }
+    EXPECT_TRUE(fakes.calls().empty());
+}
+
+TEST_F(ExtractTest, WavRouteHasNoFallback)
+{
+    FakeSiblings fakes{"quicktime", "dornalt", "vostrin"};
+    fakes.set("DORNALT_WAV", soundFile("made.wav"));
+    std::ofstream(dir.file("text.wav")) << "not a sound file";
+    EXPECT_EQ(extract(dir.file("text.wav"), dir.file("out.wav")), -1);
+    EXPECT_TRUE(fakes.calls().empty());
+    EXPECT_EQ(extract(soundFile("clip.wav"), dir.file("no-folder/out.wav")), -1);
+}
+
+TEST_F(ExtractTest, WaveIsNotWavButASoundFileAllTheSame)
+{
+    FakeSiblings fakes{"quicktime", "dornalt"};
+    const std::string output = dir.file("out.wav");
+    ASSERT_EQ(extract(soundFile("clip.wave"), output), 0);
+    EXPECT_EQ(driverLines(log), (Lines{kEnter, "ZUK:  \n", kEnterCore, kProbe,
+                                       "ZUK: Is sound file.  Beginning Resampling. \n", "ZUK: Resample success. \n"}));
+    EXPECT_EQ(readShorts(output).info.samplerate, 48000);
+    EXPECT_TRUE(fakes.calls().empty());
+}
+
+TEST_F(ExtractTest, ASoundFileThatCannotBeWrittenEndsTheChain)
+{
+    FakeSiblings fakes{"quicktime", "dornalt"};
+    EXPECT_EQ(extract(soundFile("clip.flac.wave"), dir.file("no-folder/out.wav")), -1);
+    EXPECT_EQ(driverLines(log).back(), "ZUK: Resample failed. \n");
+    EXPECT_TRUE(fakes.calls().empty());
+}
+
+TEST_F(ExtractTest, QuickTimeExtensionsGoToQuickTimeOnly)
+{
+    FakeSiblings fakes{"quicktime", "dornalt", "vostrin"};
+    const std::string made = soundFile("made.wav", 480, 48000, 1);
+    fakes.set("DORNALT_WAV", made);
+    for (const std::string name : {"song.mp3", "song.MP3", "tone.aif", "tone.AIFF", "tone.aiff"}) {
+        log.captured.pieces.clear();
+        const std::string output = dir.file(name + ".wav");
+        fakes.set("DORNALT_RESULT", "0");
+        EXPECT_EQ(extract(dir.file(name), output), 0) << name;
+        EXPECT_EQ(bytesOf(output), bytesOf(made));
+        fakes.set("DORNALT_RESULT", "-5");
+        EXPECT_EQ(extract(dir.file(name), output), -5) << name;
+        EXPECT_EQ(std::count(log.pieces().begin(), log.pieces().end(), kQtax), 0);
+    }
+    EXPECT_TRUE(fakes.callsOf("vostrin").empty());
+}
+
+TEST_F(ExtractTest, Mp3WithoutQuickTimeFailsAtOnce)
+{
+    FakeSiblings fakes{"vostrin"};
+    EXPECT_EQ(extract(dir.file("song.mp3"), dir.file("out.wav")), -1);
+    EXPECT_TRUE(fakes.calls().empty());
+    EXPECT_EQ(driverLines(log), (Lines{kEnter, "ZUK:  \n", kEnterCore}));
+}
+
+TEST_F(ExtractTest, R3dGetsTheCallersLocationsAndOnlyZeroIsSuccess)
+{
+    FakeSiblings fakes{"lurrow"};
+    const std::string made = soundFile("made.wav", 480, 48000, 1);
+    fakes.set("LURROW_WAV", made);
+    const std::string input = fileUrl(dir.file("take one.R3D"));
+    const std::string output = dir.file("out.wav");
+    EXPECT_EQ(extract(input, output), 0);
+    EXPECT_EQ(fakes.callsOf("lurrow")[1], "lurrow\tresampleR3DAudio\t" + input + "\t" + output)
+        << "the R3D back end takes the locations as the caller gave them";
+    fakes.set("LURROW_RESULT", "3");
+    EXPECT_EQ(extract(input, output), -4);
+    FakeSiblings none{};
+    EXPECT_EQ(extract(input, output), -4);
+}
+
+TEST_F(ExtractTest, ChainTriesQuickTimeThenMediaFoundation)
+{
+    FakeSiblings fakes{"quicktime", "dornalt", "vostrin"};
+    fakes.set("DORNALT_RESULT", "-1");
+    fakes.set("VOSTRIN_WAV", soundFile("decoded.wav", 4800, 48000, 1));
+    fakes.set("VOSTRIN_RATE", "25/1");
+    const std::string input = dir.file("take.mov");
+    const std::string output = dir.file("take.wav");
+    ASSERT_EQ(extract(input, output), 0);
+    EXPECT_EQ(driverLines(log),
+              (Lines{kEnter, "ZUK:  \n", kEnterCore, kProbe, kQtax, kMfax, kProbe, kSuccess}));
+    Lines calls;
+    for (const std::string& line : fakes.calls())
+        if (!line.ends_with("loaded"))
+            calls.push_back(line);
+    EXPECT_EQ(calls, (Lines{"dornalt\tQtax_Extraction\t" + input + "\t" + output,
+                            "vostrin\tmfax_ExtractAudio\t" + input + "\t" + input + "temp1",
+                            "vostrin\tmfax_GetFrameRate\t" + input}));
+    EXPECT_EQ(readShorts(output).frames(), 5760) << "0.1 s padded to three frames at 25 per second";
+}
+
+TEST_F(ExtractTest, ChainStopsAtTheFirstSuccessAndPassesItsCodeOn)
+{
+    FakeSiblings fakes{"quicktime", "dornalt", "vostrin"};
+    fakes.set("DORNALT_WAV", soundFile("made.wav", 480, 48000, 1));
+    fakes.set("DORNALT_RESULT", "2");
+    EXPECT_EQ(extract(dir.file("take.mov"), dir.file("out.wav")), 2);
+    EXPECT_EQ(driverLines(log).back(), kSuccess);
+    EXPECT_TRUE(fakes.callsOf("vostrin").empty());
+}
+
+TEST_F(ExtractTest, OutputThatCannotBeWrittenStopsTheChainAfterQuickTime)
+{
+    FakeSiblings fakes{"quicktime", "dornalt", "vostrin"};
+    fakes.set("DORNALT_RESULT", "-7");
+    EXPECT_EQ(extract(dir.file("take.mov"), dir.file("out.wav")), -7);
+    EXPECT_EQ(driverLines(log).back(), kQtax);
+    EXPECT_TRUE(fakes.callsOf("vostrin").empty());
+}
+
+TEST_F(ExtractTest, MediaFoundationFailuresAllLeadToTheEnd)
+{
+    FakeSiblings fakes{"quicktime", "dornalt", "vostrin"};
+    fakes.set("DORNALT_RESULT", "-3");
+    for (const std::string result : {"-7", "-1"}) {
+        log.captured.pieces.clear();
+        fakes.set("VOSTRIN_RESULT", result);
+        EXPECT_EQ(extract(dir.file("take.mov"), dir.file("out.wav")), -4) << result;
+        EXPECT_EQ(driverLines(log).back(), kGiveUp);
+    }
+}
+
+TEST_F(ExtractTest, WithoutBackEndsEveryMediaFileEndsAtTheChainsEnd)
+{
+    FakeSiblings fakes{};
+    std::filesystem::create_directories(dir.path() / "a.b");
+    for (const std::string name : {"take.mov", "noextension", "a.b/clip", "take.mp4", "take.mpg", "take.m2ts"}) {
+        log.captured.pieces.clear();
+        EXPECT_EQ(extract(dir.file(name), dir.file("out.wav")), -4) << name;
+        EXPECT_EQ(driverLines(log),
+                  (Lines{kEnter, "ZUK:  \n", kEnterCore, kProbe, kQtax, kMfax, kProbe, kGiveUp}));
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out.wav")));
+}
+
+TEST_F(ExtractTest, ASoundFileInAFolderWithADotIsStillFound)
+{
+    std::filesystem::create_directories(dir.path() / "a.b");
+    const std::string input = soundFile("a.b/clip");
+    ASSERT_EQ(extract(input, dir.file("out.wav")), 0);
+    EXPECT_EQ(readShorts(dir.file("out.wav")).info.samplerate, 48000);
+}
+
+TEST_F(ExtractTest, SuccessWithoutAnOutputFileIsAFailure)
+{
+    FakeSiblings fakes{"quicktime", "dornalt"};
+    EXPECT_EQ(extract(dir.file("song.mp3"), dir.file("out.wav")), -4);
+    EXPECT_EQ(log.pieces().back(), "ZUK: Error. Extraction reported success but no file found\n");
+    EXPECT_EQ(extract(dir.file("take.mov"), dir.file("out.wav")), -4);
+}
+
+TEST_F(ExtractTest, DotNetEntryLogsItsOwnLine)
+{
+    const std::string output = dir.file("out.wav");
+    ASSERT_EQ(Extract_DotNet(wide(soundFile("clip.wav")).c_str(), wide(output).c_str(), nullptr), 0);
+    EXPECT_EQ(driverLines(log), (Lines{"ZUK: Entered Audio Extract_DotNet\n", kEnterCore}));
+    EXPECT_EQ(bytesOf(output), resampled(dir.file("clip.wav")));
+}
+
+TEST_F(ExtractTest, FileUrlsNameTheSameFilesAsPaths)
+{
+    std::filesystem::create_directories(dir.path() / "Bänd clips");
+    const std::string input = soundFile("Bänd clips/tëst tone,1.wav");
+    const std::string plain = dir.file("plain.wav");
+    ASSERT_EQ(extract(input, plain), 0);
+
+    const std::string fromUrl = dir.file("from url.wav");
+    ASSERT_EQ(extract(fileUrl(input), fromUrl), 0);
+    EXPECT_EQ(bytesOf(fromUrl), bytesOf(plain));
+
+    // Escaped in every way a host may write them: UTF-8 escapes, %2C for the comma.
+    std::string escaped = fileUrl(dir.file("%42%C3%A4nd clips/t%C3%ABst tone%2C1.wav"));
+    const std::string toUrl = dir.file("to url.wav");
+    ASSERT_EQ(extract(escaped, fileUrl(toUrl)), 0) << "the output given as a URL is checked where it was written";
+    EXPECT_EQ(bytesOf(toUrl), bytesOf(plain));
+}
+
+TEST_F(ExtractTest, LocationsThatNameNoFile)
+{
+    const std::u16string output = wide(dir.file("out.wav"));
+    EXPECT_EQ(Extract(nullptr, output.c_str(), nullptr), -1);
+    EXPECT_EQ(Extract(output.c_str(), nullptr, nullptr), -1);
+    EXPECT_EQ(Extract_DotNet(nullptr, nullptr, nullptr), -1);
+    EXPECT_EQ(Extract(u"", output.c_str(), nullptr), -4);
+    const std::u16string loneSurrogate = wide(dir.file("clip")) + u'\xD800' + u".wav";
+    EXPECT_EQ(Extract(loneSurrogate.c_str(), output.c_str(), nullptr), -1);
+    EXPECT_EQ(Extract(u"http://example.com/clip.mov", output.c_str(), nullptr), -4);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out.wav")));
+}
+
+TEST_F(ExtractTest, ProgressReachesTheCaller)
+{
+    static std::vector<float> seen;
+    seen.clear();
+    ASSERT_EQ(Extract(wide(soundFile("clip.wav", 44100)).c_str(), wide(dir.file("out.wav")).c_str(),
+                      [](float percent) {
+                          seen.push_back(percent);
+                          return 0;
+                      }),
+              0);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_LE(seen.back(), 100.0f);
+}
+
+TEST_F(ExtractTest, ManyThreadsAtOnceGiveWhatOneAfterAnotherGives)
+{
+    constexpr int kFiles = 6;
+    std::vector<std::string> inputs;
+    for (int i = 0; i < kFiles; ++i)
+        inputs.push_back(soundFile("in" + std::to_string(i) + (i % 2 ? ".wav" : ".sound"), 20000 + 1000 * i));
+    std::vector<std::string> alone;
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string output = dir.file("alone" + std::to_string(i) + ".wav");
+        ASSERT_EQ(extract(inputs[i], output), 0);
+        alone.push_back(bytesOf(output));
+    }
+    std::vector<int32_t> results(kFiles, 99);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kFiles; ++i)
+        threads.emplace_back([&, i] {
+            results[i] = extract(inputs[i], dir.file("together" + std::to_string(i) + ".wav"));
+        });
+    for (auto& thread : threads)
+        thread.join();
+    for (int i = 0; i < kFiles; ++i) {
+        EXPECT_EQ(results[i], 0);
+        EXPECT_EQ(bytesOf(dir.file("together" + std::to_string(i) + ".wav")), alone[i]) << i;
+    }
+}

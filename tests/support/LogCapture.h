@@ -1,0 +1,42 @@
+// A log sink that keeps every piece the library logs, for tests that assert
+// the system's log texts.
+#pragma once
+
+#include <zuk/tolvane.h>
+
+#include <string>
+#include <vector>
+
+namespace zuktest {
+
+// Deliberately without a lock of its own: the sink's lock must serialise calls.
+struct Captured {
+    std::vector<std::string> pieces;
+
+    std::string joined() const
+    {
+        std::string all;
+        for (const auto& piece : pieces)
+            all += piece;
+        return all;
+    }
+};
+
+inline void capture(void* user, const char* piece)
+{
+    static_cast<Captured*>(user)->pieces.emplace_back(piece);
+}
+
+// Captures the log while alive.
+struct CapturingSink {
+    Captured captured;
+    CapturingSink() { tolvane_set_sink(capture, &captured); }
+    ~CapturingSink() { tolvane_set_sink(nullptr, nullptr); }
+    CapturingSink(const CapturingSink&) = delete;
+    CapturingSink& operator=(const CapturingSink&) = delete;
+
+    const std::vector<std::string>& pieces() const { return captured.pieces; }
+    std::string joined() const { return captured.joined(); }
+};
+
+} // namespace zuktest
