@@ -2,6 +2,7 @@
 // reads sound files: the resampler, the clip tools and the forward reader.
 // Results are ignored; what matters is that nothing crashes, leaks, hangs or
 // runs into undefined behaviour.
+#include "FuzzScratch.h"
 #include "audio/ForwardAudioFileReader.h"
 #include "platform/WideText.h"
 
@@ -24,72 +25,6 @@ namespace {
 constexpr int64_t kMaxWalkFrames = 200000;
 constexpr int64_t kMaxResampleOutput = 1 << 18; // samples
 constexpr int64_t kMaxSliceSamples = 200000;    // per part of a clip, all channels
-
-[[noreturn]] void fail(const char* what)
-{
-    std::perror(what);
-    std::abort();
-}
-
-// A private folder holding the input, rewritten on every run, and the outputs.
-class Scratch {
-public:
-    Scratch()
-    {
-        const char* base = std::getenv("TMPDIR");
-        if (base == nullptr || *base == '\0')
-            base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        std::string pattern = std::string(base) + "/zuk-fuzz-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr)
-            fail("zuk fuzz: cannot create a temporary folder");
-        dir = pattern;
-        fd = open(inputPath().c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0)
-            fail("zuk fuzz: cannot create the input file");
-    }
-    ~Scratch()
-    {
-        close(fd);
-        removeOutputs();
-        unlink(inputPath().c_str());
-        rmdir(dir.c_str());
-    }
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-
-    void write(const uint8_t* data, size_t size)
-    {
-        if (ftruncate(fd, 0) != 0)
-            fail("zuk fuzz: cannot truncate the input file");
-        for (size_t done = 0; done < size;) {
-            const ssize_t n = pwrite(fd, data + done, size - done, static_cast<off_t>(done));
-            if (n <= 0)
-                fail("zuk fuzz: cannot write the input file");
-            done += static_cast<size_t>(n);
-        }
-    }
-    void removeOutputs() const
-    {
-        unlink(resampledPath().c_str());
-        unlink(slicePath().c_str());
-    }
-
-    std::string inputPath() const { return dir + "/input"; }
-    std::string resampledPath() const { return dir + "/resampled.wav"; }
-    std::string slicePath() const { return dir + "/slice"; }
-
-private:
-    std::string dir;
-    int fd = -1;
-};
-
-std::u16string wide(const std::string& path)
-{
-    const auto text = zuk::utf8ToUtf16(path);
-    if (!text)
-        std::abort(); // mkdtemp names are ASCII
-    return *text;
-}
 
 // Parameters come from a hash of the whole input, so that any mutation can
 // change them and a saved input always replays the same way.
@@ -157,7 +92,7 @@ int64_t walk(ForwardAudioFileReader& reader, Params& params)
     return frames <= kMaxWalkFrames ? frames : -1;
 }
 
-void resample(const Scratch& scratch, const std::u16string& input, int64_t readable, int inRate,
+void resample(const FuzzScratch& scratch, const std::u16string& input, int64_t readable, int inRate,
               Params& params)
 {
     static constexpr std::array<int32_t, 4> kRates{8000, 44100, 48000, 96000};
@@ -168,11 +103,11 @@ void resample(const Scratch& scratch, const std::u16string& input, int64_t reada
     if (readable < 0 || inRate <= 0 ||
         static_cast<double>(readable) * outRate / inRate > static_cast<double>(kMaxResampleOutput))
         return;
-    resampleAudioWithRate(input.c_str(), wide(scratch.resampledPath()).c_str(),
+    resampleAudioWithRate(input.c_str(), fuzzWide(scratch.path("resampled.wav")).c_str(),
                           withProgress ? ignoreProgress : nullptr, outRate);
 }
 
-void slice(const Scratch& scratch, const std::u16string& input, int rate, int channels, int64_t frames,
+void slice(const FuzzScratch& scratch, const std::u16string& input, int rate, int channels, int64_t frames,
            Params& params)
 {
     if (rate <= 0 || channels <= 0)
@@ -188,17 +123,17 @@ void slice(const Scratch& scratch, const std::u16string& input, int rate, int ch
     const double end = params.fraction() * clip;
     const double total = params.fraction() * span;
     const int32_t force16 = static_cast<int32_t>(params.take(1));
-    sliceAudioWithPadding(input.c_str(), lead, wide(scratch.slicePath()).c_str(), start, end, total, force16);
+    sliceAudioWithPadding(input.c_str(), lead, fuzzWide(scratch.path("slice")).c_str(), start, end, total, force16);
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static Scratch scratch;
+    static FuzzScratch scratch{"resampled.wav", "slice"};
     scratch.write(data, size);
     Params params(data, size);
-    const std::u16string input = wide(scratch.inputPath());
+    const std::u16string input = fuzzWide(scratch.inputPath());
 
     ForwardAudioFileReader reader;
     if (reader.openFile(input.c_str()) != 0)

@@ -1,0 +1,24 @@
+#include "platform/media/FilterRegistry.h"
+
+#include "platform/com/Guids.h"
+#include "platform/media/FileSource.h"
+#include "platform/media/MediaSplitter.h"
+#include "platform/media/NullRenderer.h"
+#include "platform/media/PcmConverter.h"
+#include "platform/media/SampleGrabber.h"
+
+namespace zuk::media {
+
+std::span<const FilterClass> filterClasses()
+{
+    static const FilterClass classes[] = {
+        {CLSID_AsyncReader, u"File Source (Async.)", false, createFileSource},
+        {CLSID_MediaSplitter, u"Media Splitter", false, createMediaSplitter},
+        {CLSID_PcmConverter, u"PCM", true, createPcmConverter},
+        {CLSID_SampleGrabber, u"SampleGrabber", false, createSampleGrabber},
+        {CLSID_NullRenderer, u"Null Renderer", false, createNullRenderer},
+    };
+    return classes;
+}
+
+} // namespace zuk::media

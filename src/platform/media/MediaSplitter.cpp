@@ -1,0 +1,266 @@
+#include "platform/media/MediaSplitter.h"
+
+#include "platform/WideText.h"
+#include "platform/media/BaseFilter.h"
+#include "platform/media/ffmpeg/AudioDecoder.h"
+#include "platform/media/ffmpeg/MediaProbe.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace zuk::media {
+
+namespace {
+
+HRESULT resultOf(OpenError why)
+{
+    switch (why) {
+    case OpenError::None: return S_OK;
+    case OpenError::NotFound: return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    case OpenError::AccessDenied: return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
+    case OpenError::UnknownFormat: return VFW_E_UNKNOWN_FILE_TYPE;
+    case OpenError::NoDecodableStream: return VFW_E_UNSUPPORTED_STREAM;
+    case OpenError::Unreadable: return VFW_E_INVALID_FILE_FORMAT;
+    }
+    return E_FAIL;
+}
+
+// The file a File Source upstream names.
+std::optional<std::string> fileBehind(IPin* connector)
+{
+    PIN_INFO info{};
+    if (FAILED(connector->QueryPinInfo(&info)) || info.pFilter == nullptr)
+        return std::nullopt;
+    const auto filter = ComPtr<IBaseFilter>::adopt(info.pFilter);
+    const auto source = filter.as<IFileSourceFilter>();
+    if (!source)
+        return std::nullopt;
+    LPOLESTR name = nullptr;
+    if (FAILED(source->GetCurFile(&name, nullptr)))
+        return std::nullopt;
+    auto path = pathFromWide(name);
+    CoTaskMemFree(name);
+    return path;
+}
+
+class MediaSplitter;
+
+// One output: a stream of the file.
+struct StreamOutput {
+    BasePin* pin = nullptr;
+    StreamInfo info;
+    std::unique_ptr<AudioDecoder> decoder; // audio outputs while connected
+    bool ended = false;
+};
+
+class MediaSplitter : public Filter<IStreamSource, IAudioPosition> {
+public:
+    MediaSplitter() : Filter(CLSID_MediaSplitter)
+    {
+        input = &addPin(std::make_unique<SimplePin<MediaSplitter>>(*this, u"Input", PINDIR_INPUT,
+                                                                   &MediaSplitter::acceptsStream));
+    }
+
+    bool acceptsStream(const BasePin&, const AM_MEDIA_TYPE& type) const
+    {
+        return IsEqualGUID(type.majortype, MEDIATYPE_Stream);
+    }
+    bool acceptsNothing(const BasePin&, const AM_MEDIA_TYPE&) const { return false; }
+
+    std::vector<MediaType> offersStreamType(const BasePin& pin) const
+    {
+        const StreamOutput& output = outputFor(pin);
+        if (output.info.kind == StreamInfo::Kind::Video)
+            return {videoStreamType(output.info.video)};
+        if (output.info.audio.decodable)
+            return {pcmAudioType(output.info.audio.sampleRate, output.info.audio.channels)};
+        return {audioStreamType(output.info.audio)};
+    }
+
+    HRESULT checkConnect(BasePin& pin, const AM_MEDIA_TYPE&, IPin* connector) override
+    {
+        if (&pin != input)
+            return S_OK;
+        if (!path.empty())
+            return VFW_E_ALREADY_CONNECTED; // a splitter reads one file in its life
+        const auto file = fileBehind(connector);
+        if (!file)
+            return VFW_E_NO_TRANSPORT;
+        OpenError why = OpenError::None;
+        const auto probe = probeMedia(*file, why);
+        if (!probe)
+            return resultOf(why);
+        path = *file;
+        makeOutputs(*probe);
+        return S_OK;
+    }
+
+    void connectionChanged(BasePin& pin) override
+    {
+        if (&pin == input)
+            return;
+        StreamOutput& output = outputFor(pin);
+        output.decoder.reset();
+        output.ended = false;
+        if (pin.isConnected() && output.info.kind == StreamInfo::Kind::Audio && output.info.audio.decodable) {
+            OpenError why = OpenError::None;
+            output.decoder = AudioDecoder::open(path, output.info.audio.index, why);
+        }
+    }
+
+    // IStreamSource: one decoded buffer of one stream per call, taking the
+    // connected streams in turn.
+    HRESULT DeliverNext() override
+    {
+        bool anyLeft = false;
+        for (size_t step = 0; step < outputs.size(); ++step) {
+            StreamOutput& output = outputs[(nextOutput + step) % outputs.size()];
+            if (!output.pin->isConnected() || output.ended)
+                continue;
+            anyLeft = true;
+            nextOutput = (nextOutput + step + 1) % outputs.size();
+            return deliverFrom(output);
+        }
+        return anyLeft ? S_OK : S_FALSE;
+    }
+
+    bool IsConnected() override
+    {
+        for (const StreamOutput& output : outputs)
+            if (output.pin->isConnected())
+                return true;
+        return false;
+    }
+
+    // IAudioPosition: the first connected audio stream.
+    HRESULT GetAudioLength(LONGLONG* length, long* rate) override
+    {
+        if (length == nullptr || rate == nullptr)
+            return E_POINTER;
+        StreamOutput* audio = positionedAudio();
+        if (audio == nullptr)
+            return VFW_E_NOT_CONNECTED;
+        *length = audio->decoder->lengthInFrames();
+        *rate = audio->decoder->sampleRate();
+        return S_OK;
+    }
+
+    HRESULT GetAudioPosition(LONGLONG* frame) override
+    {
+        if (frame == nullptr)
+            return E_POINTER;
+        if (positionedAudio() == nullptr)
+            return VFW_E_NOT_CONNECTED;
+        *frame = position;
+        return S_OK;
+    }
+
+    HRESULT SeekAudio(LONGLONG frame) override
+    {
+        StreamOutput* audio = positionedAudio();
+        if (audio == nullptr)
+            return VFW_E_NOT_CONNECTED;
+        frame = std::clamp<LONGLONG>(frame, 0, audio->decoder->lengthInFrames());
+        for (StreamOutput& output : outputs)
+            if (output.pin->isConnected())
+                output.pin->deliverBeginFlush();
+        bool positioned = true;
+        for (StreamOutput& output : outputs) {
+            if (output.decoder)
+                positioned = output.decoder->seekToFrame(frame) && positioned;
+            output.ended = false;
+        }
+        for (StreamOutput& output : outputs)
+            if (output.pin->isConnected())
+                output.pin->deliverEndFlush();
+        position = frame;
+        return positioned ? S_OK : E_FAIL;
+    }
+
+private:
+    void makeOutputs(const MediaProbe& probe)
+    {
+        int audioCount = 0;
+        int videoCount = 0;
+        for (const StreamInfo& info : probe.streams) {
+            if (info.kind == StreamInfo::Kind::Other)
+                continue;
+            const bool audio = info.kind == StreamInfo::Kind::Audio;
+            std::u16string id = audio ? u"Audio" : u"Video";
+            const int number = audio ? audioCount++ : videoCount++;
+            if (number > 0)
+                id.append(u" ").append(utf8ToUtf16(std::to_string(number + 1)).value_or(u""));
+            BasePin& pin = addPin(std::make_unique<SimplePin<MediaSplitter>>(
+                *this, std::move(id), PINDIR_OUTPUT, &MediaSplitter::acceptsNothing, &MediaSplitter::offersStreamType));
+            outputs.push_back(StreamOutput{&pin, info, nullptr, false});
+        }
+    }
+
+    HRESULT deliverFrom(StreamOutput& output)
+    {
+        if (!output.decoder) {
+            // Compressed streams carry nothing here; their consumers only need the end.
+            output.ended = true;
+            output.pin->deliverEndOfStream();
+            return S_OK;
+        }
+        decoded.clear();
+        int64_t first = 0;
+        switch (output.decoder->next(decoded, first)) {
+        case AudioDecoder::Status::End:
+            output.ended = true;
+            output.pin->deliverEndOfStream();
+            return S_OK;
+        case AudioDecoder::Status::Failed:
+            return VFW_E_INVALID_FILE_FORMAT;
+        case AudioDecoder::Status::Frames:
+            break;
+        }
+        const int channels = output.decoder->channels();
+        const int64_t count = channels > 0 ? static_cast<int64_t>(decoded.size()) / channels : 0;
+        if (&output == positionedAudio())
+            position = first + count;
+        const REFERENCE_TIME start = first * 10'000'000 / output.decoder->sampleRate();
+        return output.pin->deliver(reinterpret_cast<const BYTE*>(decoded.data()),
+                                   static_cast<long>(decoded.size() * sizeof(int16_t)), start);
+    }
+
+    StreamOutput* positionedAudio()
+    {
+        for (StreamOutput& output : outputs)
+            if (output.decoder)
+                return &output;
+        return nullptr;
+    }
+
+    StreamOutput& outputFor(const BasePin& pin)
+    {
+        for (StreamOutput& output : outputs)
+            if (output.pin == &pin)
+                return output;
+        throw std::logic_error("not an output of this splitter");
+    }
+    const StreamOutput& outputFor(const BasePin& pin) const
+    {
+        return const_cast<MediaSplitter*>(this)->outputFor(pin);
+    }
+
+    void* queryExtra(REFIID iid) override { return Filter::queryExtra(iid); }
+
+    BasePin* input = nullptr;
+    std::string path;
+    std::vector<StreamOutput> outputs;
+    size_t nextOutput = 0;
+    int64_t position = 0;
+    std::vector<int16_t> decoded;
+};
+
+} // namespace
+
+HRESULT createMediaSplitter(REFIID iid, void** object)
+{
+    return makeComObject<MediaSplitter>()->QueryInterface(iid, object);
+}
+
+} // namespace zuk::media

@@ -1,0 +1,60 @@
+// Media types as values: an owner of one AM_MEDIA_TYPE with its format
+// block, and the types the layer describes streams and PCM output with.
+#pragma once
+
+#include "platform/com/Com.h" // format blocks come from, and go back to, the task allocator
+#include "platform/media/MediaInterfaces.h"
+#include "platform/media/ffmpeg/MediaProbe.h"
+
+#include <cstdint>
+
+namespace zuk::media {
+
+// Owns one AM_MEDIA_TYPE: its format block (from CoTaskMemAlloc) and its
+// pUnk reference are freed with it, and copies are deep. Copying throws
+// std::bad_alloc when memory runs out.
+class MediaType {
+public:
+    MediaType(); // all zero: no major type, no format
+    explicit MediaType(const AM_MEDIA_TYPE& source); // a deep copy of `source`
+    MediaType(const MediaType& other);
+    MediaType(MediaType&& other) noexcept;
+    MediaType& operator=(const MediaType& other);
+    MediaType& operator=(MediaType&& other) noexcept;
+    ~MediaType();
+
+    const AM_MEDIA_TYPE& get() const { return type; }
+    // For out parameters: frees what is held and gives the emptied type to fill.
+    AM_MEDIA_TYPE* put();
+
+    // Deep-copies this over `*target`, which is not freed first (as
+    // CopyMediaType does); the receiver frees it with FreeMediaType.
+    void copyTo(AM_MEDIA_TYPE* target) const;
+    // A deep copy in a CoTaskMemAlloc'd block, freed with DeleteMediaType.
+    AM_MEDIA_TYPE* newCopy() const;
+
+    // The audio format, or null unless the format block is a WAVEFORMATEX.
+    const WAVEFORMATEX* waveFormat() const;
+    // Whether this is of the kind `wanted` asks for: each of its major type,
+    // subtype and format type is equal here or GUID_NULL (anything).
+    bool matches(const AM_MEDIA_TYPE& wanted) const;
+
+private:
+    AM_MEDIA_TYPE type;
+};
+
+// The subtype the platform gives a WAVE format tag or a FOURCC:
+// {XXXXXXXX-0000-0010-8000-00AA00389B71}, so tag 1 is MEDIASUBTYPE_PCM.
+GUID subtypeForWaveTag(uint16_t tag);
+GUID subtypeForFourcc(uint32_t fourcc);
+
+// Interleaved 16-bit PCM at `rate` frames a second (both arguments positive).
+MediaType pcmAudioType(int rate, int channels);
+
+// A stream as it is stored in its file, as the media detector describes it.
+// Audio without a block size in its container gets 1 (byte-aligned), since
+// readers divide by it.
+MediaType audioStreamType(const AudioStreamInfo& stream);
+MediaType videoStreamType(const VideoStreamInfo& stream);
+
+} // namespace zuk::media

@@ -1,0 +1,515 @@
+#include "platform/media/ffmpeg/AudioDecoder.h"
+
+#include "platform/media/ffmpeg/LibAv.h"
+#include "platform/media/ffmpeg/StreamLength.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace zuk::media {
+
+namespace {
+
+// Demuxer seeks that land after the target are retried this often, each time
+// further back, before decoding from the start instead.
+constexpr int kSeekAttempts = 3;
+// Decode errors in a row without asking for input: a decoder stuck on one.
+constexpr int kMostErrorsInARow = 64;
+
+// Errors that say the decoder cannot go on, as against a corrupt packet.
+bool isFatal(int error)
+{
+    return error == AVERROR(ENOMEM) || error == AVERROR(EINVAL) || error == AVERROR_BUG || error == AVERROR_BUG2;
+}
+
+bool within(int64_t a, int64_t b, int64_t tolerance)
+{
+    const int64_t difference = av_sat_sub64(a, b);
+    return difference >= -tolerance && difference <= tolerance;
+}
+
+// Lossless codecs whose packets stand alone need no decoding before the target.
+bool needsNoWarmUp(AVCodecID codec)
+{
+    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(codec);
+    const int both = AV_CODEC_PROP_INTRA_ONLY | AV_CODEC_PROP_LOSSLESS;
+    return descriptor != nullptr && (descriptor->props & both) == both;
+}
+
+// What the converter to s16 is set up for: the decoded frames' format.
+struct FrameShape {
+    int format = AV_SAMPLE_FMT_NONE;
+    ChannelLayout layout;
+    int rate = 0;
+
+    bool operator==(const FrameShape& other) const
+    {
+        return format == other.format && layout == other.layout && rate == other.rate;
+    }
+};
+
+} // namespace
+
+struct AudioDecoder::State {
+    std::string path;
+    int streamIndex = -1;
+    FormatContextPtr format;
+    CodecContextPtr codec;
+    AVStream* stream = nullptr;
+    PacketPtr packet{av_packet_alloc()};
+    FramePtr frame{av_frame_alloc()};
+
+    int rate = 0;
+    ChannelLayout layout;
+    int64_t length = 0;
+    int64_t warmUpFrames = 0;
+    bool inputEnded = false; // the decoder has been told that no packets follow
+
+    ResamplerPtr toS16;
+    std::optional<FrameShape> converting;
+
+    // The timeline. Timestamps finer than a frame place every block exactly.
+    // Coarser ones (Matroska's milliseconds) only confirm the running count,
+    // which is then the position; a seek in such a stream decodes from the
+    // start, since no timestamp tells where a block really begins.
+    bool timestampsPlaceFrames = false;
+    int64_t tolerance = 1;           // frames a timestamp may be off from a contiguous position
+    std::optional<int64_t> origin;   // timestamp of frame 0: the first frame the stream decodes to
+    std::optional<int64_t> expected; // where the next block starts if it follows on
+
+    // What next() returns before decoding more: the block a seek stopped in.
+    std::vector<int16_t> pending;
+    int64_t pendingFirst = 0;
+    std::optional<Status> pendingStatus;
+    int64_t dropBefore = INT64_MIN;
+    std::vector<int16_t> block;
+
+    bool openInput(OpenError& why);
+    bool chooseStream();
+    void learnStream();
+    void resetTimeline();
+    int64_t toFrames(int64_t ticks) const { return av_rescale_q(ticks, stream->time_base, AVRational{1, rate}); }
+    int64_t toTicks(int64_t frames) const { return av_rescale_q(frames, AVRational{1, rate}, stream->time_base); }
+
+    Status decodeBlock(std::vector<int16_t>& out, int64_t& position);
+    bool feedDecoder();
+    std::optional<int64_t> place(const AVFrame& decoded, int64_t frames);
+    bool convert(const AVFrame& decoded, std::vector<int16_t>& out);
+    bool setUpConverter(const FrameShape& shape);
+    bool appendConverted(const uint8_t* const* in, int frames, std::vector<int16_t>& out);
+    bool drainConverter(std::vector<int16_t>& out);
+
+    void primeFirstBlock();
+    int64_t position() const;
+    bool seekDemuxerTo(int64_t target);
+    bool reopen();
+    bool restart();
+    enum class Advance { Reached, Overshot, Failed };
+    Advance advanceTo(int64_t target, bool mayStartAfterTarget);
+    bool keepFrom(std::vector<int16_t>& frames, int64_t& first, int64_t target) const;
+};
+
+bool AudioDecoder::State::openInput(OpenError& why)
+{
+    format = openMediaFile(path, why);
+    if (!format)
+        return false;
+    why = OpenError::NoDecodableStream;
+    if (!chooseStream() || !(codec = openDecoder(*stream)))
+        return false;
+    why = OpenError::Unreadable;
+    if (!packet || !frame)
+        return false;
+    learnStream();
+    inputEnded = false;
+    why = OpenError::None;
+    return true;
+}
+
+// The audio stream asked for, with the others left unread.
+bool AudioDecoder::State::chooseStream()
+{
+    if (streamIndex < 0 || static_cast<unsigned>(streamIndex) >= format->nb_streams)
+        return false;
+    stream = format->streams[streamIndex];
+    const AVCodecParameters& coded = *stream->codecpar;
+    if (coded.codec_type != AVMEDIA_TYPE_AUDIO || coded.sample_rate <= 0 || coded.ch_layout.nb_channels <= 0 ||
+        stream->time_base.num <= 0 || stream->time_base.den <= 0)
+        return false;
+    for (unsigned i = 0; i < format->nb_streams; ++i)
+        if (static_cast<int>(i) != streamIndex)
+            format->streams[i]->discard = AVDISCARD_ALL;
+    return true;
+}
+
+void AudioDecoder::State::learnStream()
+{
+    const AVCodecParameters& coded = *stream->codecpar;
+    rate = coded.sample_rate;
+    layout = ChannelLayout(coded.ch_layout);
+    length = audioStreamFrames(*format, *stream);
+    // Half a second covers the memory of the lossy decoders (MP3's bit
+    // reservoir, overlapping transforms) and Opus's stated pre-roll.
+    warmUpFrames = needsNoWarmUp(coded.codec_id) ? 0 : std::max<int64_t>(rate / 2, coded.seek_preroll);
+    const AVRational tick = stream->time_base;
+    timestampsPlaceFrames = int64_t{tick.num} * rate <= tick.den;
+    tolerance = timestampsPlaceFrames ? 1 : av_rescale_rnd(rate, tick.num, tick.den, AV_ROUND_UP);
+}
+
+void AudioDecoder::State::resetTimeline()
+{
+    origin.reset();
+    expected = 0;
+    toS16.reset();
+    converting.reset();
+    pending.clear();
+    pendingStatus.reset();
+}
+
+AudioDecoder::AudioDecoder(std::unique_ptr<State> decoderState) : state(std::move(decoderState)) {}
+
+AudioDecoder::~AudioDecoder() = default;
+
+std::unique_ptr<AudioDecoder> AudioDecoder::open(const std::string& path, int streamIndex, OpenError& why)
+{
+    auto state = std::make_unique<State>();
+    state->path = path;
+    state->streamIndex = streamIndex;
+    if (!state->openInput(why))
+        return nullptr;
+    state->resetTimeline();
+    state->primeFirstBlock();
+    return std::make_unique<AudioDecoder>(std::move(state));
+}
+
+int AudioDecoder::sampleRate() const
+{
+    return state->rate;
+}
+
+int AudioDecoder::channels() const
+{
+    return state->layout.channels();
+}
+
+int64_t AudioDecoder::lengthInFrames() const
+{
+    return state->length;
+}
+
+// Decodes the first block at once: its timestamp is the origin of the
+// timeline, which a seek needs before anything has been read.
+void AudioDecoder::State::primeFirstBlock()
+{
+    int64_t first = 0;
+    const Status status = decodeBlock(pending, first);
+    if (status == Status::Frames)
+        pendingFirst = first;
+    else
+        pendingStatus = status;
+}
+
+AudioDecoder::Status AudioDecoder::next(std::vector<int16_t>& out, int64_t& firstFrame)
+{
+    State& s = *state;
+    if (!s.pending.empty()) {
+        out.insert(out.end(), s.pending.begin(), s.pending.end());
+        firstFrame = s.pendingFirst;
+        s.pending.clear();
+        return Status::Frames;
+    }
+    if (s.pendingStatus)
+        return *s.pendingStatus;
+    for (;;) {
+        s.block.clear();
+        int64_t first = 0;
+        const Status status = s.decodeBlock(s.block, first);
+        if (status != Status::Frames)
+            return status;
+        if (!s.keepFrom(s.block, first, s.dropBefore))
+            continue;
+        out.insert(out.end(), s.block.begin(), s.block.end());
+        firstFrame = first;
+        return Status::Frames;
+    }
+}
+
+// Drops the frames of `frames` (starting at `first`) that lie before
+// `target`; false when none is left.
+bool AudioDecoder::State::keepFrom(std::vector<int16_t>& frames, int64_t& first, int64_t target) const
+{
+    if (first >= target)
+        return true;
+    const int64_t count = static_cast<int64_t>(frames.size()) / layout.channels();
+    const int64_t drop = av_sat_sub64(target, first);
+    if (drop >= count)
+        return false;
+    frames.erase(frames.begin(), frames.begin() + static_cast<std::ptrdiff_t>(drop * layout.channels()));
+    first = target;
+    return true;
+}
+
+AudioDecoder::Status AudioDecoder::State::decodeBlock(std::vector<int16_t>& out, int64_t& position)
+{
+    if (!format || !codec)
+        return Status::Failed;
+    int errorsInARow = 0;
+    for (;;) {
+        const int received = avcodec_receive_frame(codec.get(), frame.get());
+        if (received == 0) {
+            errorsInARow = 0;
+            const size_t before = out.size();
+            const bool converted = convert(*frame, out);
+            const int64_t frames = static_cast<int64_t>(out.size() - before) / layout.channels();
+            const std::optional<int64_t> placed = converted ? place(*frame, frames) : std::nullopt;
+            av_frame_unref(frame.get());
+            if (!converted)
+                return Status::Failed;
+            if (frames == 0)
+                continue;
+            if (!placed) { // before any timestamp after a seek: no known position
+                out.resize(before);
+                continue;
+            }
+            position = *placed;
+            return Status::Frames;
+        }
+        if (received == AVERROR_EOF) {
+            const size_t before = out.size();
+            if (!drainConverter(out))
+                return Status::Failed;
+            if (out.size() == before || !expected)
+                return Status::End;
+            position = *expected;
+            expected = av_sat_add64(*expected, static_cast<int64_t>(out.size() - before) / layout.channels());
+            return Status::Frames;
+        }
+        if (received == AVERROR(EAGAIN)) {
+            errorsInARow = 0;
+            if (!feedDecoder())
+                return Status::Failed;
+            continue;
+        }
+        if (isFatal(received) || ++errorsInARow > kMostErrorsInARow)
+            return Status::Failed;
+    }
+}
+
+// Sends the decoder the stream's next packet, skipping packets it refuses as
+// corrupt. Like the ffmpeg command line, the input ends at its end or at data
+// the demuxer cannot read past; other read errors fail.
+bool AudioDecoder::State::feedDecoder()
+{
+    if (inputEnded)
+        return false;
+    for (;;) {
+        const int read = av_read_frame(format.get(), packet.get());
+        if (read == AVERROR_EOF || read == AVERROR_INVALIDDATA) {
+            inputEnded = true;
+            return avcodec_send_packet(codec.get(), nullptr) == 0;
+        }
+        if (read < 0)
+            return false;
+        if (packet->stream_index != streamIndex) {
+            av_packet_unref(packet.get());
+            continue;
+        }
+        const int sent = avcodec_send_packet(codec.get(), packet.get());
+        av_packet_unref(packet.get());
+        if (sent == 0)
+            return true;
+        if (isFatal(sent))
+            return false;
+    }
+}
+
+// The position of a decoded block of `frames` frames, from its timestamp
+// relative to frame 0's, or from the count when that is all there is.
+std::optional<int64_t> AudioDecoder::State::place(const AVFrame& decoded, int64_t frames)
+{
+    const int64_t stamp = decoded.best_effort_timestamp;
+    std::optional<int64_t> at;
+    if (stamp != AV_NOPTS_VALUE) {
+        if (!origin)
+            origin = av_sat_sub64(stamp, toTicks(expected.value_or(0)));
+        const int64_t fromStamp = toFrames(av_sat_sub64(stamp, *origin));
+        at = expected && within(fromStamp, *expected, tolerance) ? *expected : fromStamp;
+    } else if (expected) {
+        at = *expected;
+    } else {
+        return std::nullopt;
+    }
+    expected = av_sat_add64(*at, frames);
+    return at;
+}
+
+bool AudioDecoder::State::convert(const AVFrame& decoded, std::vector<int16_t>& out)
+{
+    FrameShape shape;
+    shape.format = decoded.format;
+    shape.layout = ChannelLayout(decoded.ch_layout);
+    shape.rate = decoded.sample_rate > 0 ? decoded.sample_rate : rate;
+    if (!converting || !(*converting == shape)) {
+        if (!drainConverter(out) || !setUpConverter(shape))
+            return false;
+    }
+    return appendConverted(decoded.extended_data, decoded.nb_samples, out);
+}
+
+// Interleaved s16 at the stream's rate. A frame with the stream's channel
+// count keeps its own layout (no mixing, as the command line does); another
+// count is mixed to the stream's layout.
+bool AudioDecoder::State::setUpConverter(const FrameShape& shape)
+{
+    toS16.reset();
+    converting.reset();
+    if (shape.format < 0 || shape.layout.channels() <= 0)
+        return false;
+    const ChannelLayout& target = shape.layout.channels() == layout.channels() ? shape.layout : layout;
+    SwrContext* raw = nullptr;
+    const int allocated =
+        swr_alloc_set_opts2(&raw, target.forSwr(), AV_SAMPLE_FMT_S16, rate, shape.layout.forSwr(),
+                            static_cast<AVSampleFormat>(shape.format), shape.rate, 0, nullptr);
+    ResamplerPtr converter(raw);
+    if (allocated < 0 || swr_init(converter.get()) < 0)
+        return false;
+    toS16 = std::move(converter);
+    converting = shape;
+    return true;
+}
+
+bool AudioDecoder::State::appendConverted(const uint8_t* const* in, int frames, std::vector<int16_t>& out)
+{
+    const int capacity = swr_get_out_samples(toS16.get(), frames);
+    if (capacity < 0)
+        return false;
+    const size_t before = out.size();
+    out.resize(before + static_cast<size_t>(capacity) * layout.channels());
+    auto* target = reinterpret_cast<uint8_t*>(out.data() + before);
+    const int made = swr_convert(toS16.get(), &target, capacity, const_cast<const uint8_t**>(in), frames);
+    if (made < 0) {
+        out.resize(before);
+        return false;
+    }
+    out.resize(before + static_cast<size_t>(made) * layout.channels());
+    return true;
+}
+
+// What a resampling converter still holds; nothing when rates match.
+bool AudioDecoder::State::drainConverter(std::vector<int16_t>& out)
+{
+    if (!toS16)
+        return true;
+    return appendConverted(nullptr, 0, out);
+}
+
+int64_t AudioDecoder::State::position() const
+{
+    if (!pending.empty())
+        return pendingFirst;
+    return expected.value_or(INT64_MAX);
+}
+
+bool AudioDecoder::State::seekDemuxerTo(int64_t target)
+{
+    // libavformat's Ogg reader labels the packets after a seek wrongly once it
+    // has met the end of the file; a reader that has not is trusted.
+    if (inputEnded && !reopen())
+        return false;
+    const int64_t stamp = av_sat_add64(*origin, toTicks(target));
+    if (av_seek_frame(format.get(), streamIndex, stamp, AVSEEK_FLAG_BACKWARD) < 0)
+        return false;
+    avcodec_flush_buffers(codec.get());
+    inputEnded = false;
+    toS16.reset();
+    converting.reset();
+    expected.reset();
+    pending.clear();
+    pendingStatus.reset();
+    return true;
+}
+
+// Opens the file afresh, keeping the timeline; false (and nothing open) when
+// it no longer opens as the same stream.
+bool AudioDecoder::State::reopen()
+{
+    const int oldRate = rate;
+    const int oldChannels = layout.channels();
+    OpenError ignored = OpenError::None;
+    if (!openInput(ignored) || rate != oldRate || layout.channels() != oldChannels) {
+        codec.reset();
+        format.reset();
+        return false;
+    }
+    return true;
+}
+
+// Back to the start: decoding from there gives what the first decode gave.
+bool AudioDecoder::State::restart()
+{
+    if (!reopen())
+        return false;
+    resetTimeline();
+    return true;
+}
+
+// Decodes up to `target` and keeps the block that holds it for next(). A
+// first block that starts after the target means the demuxer landed too late
+// (Overshot), unless `mayStartAfterTarget` (the stream has a gap there).
+AudioDecoder::State::Advance AudioDecoder::State::advanceTo(int64_t target, bool mayStartAfterTarget)
+{
+    dropBefore = target;
+    bool first = true;
+    for (;;) {
+        int64_t at = pendingFirst;
+        if (!pending.empty()) {
+            block.swap(pending);
+            pending.clear();
+        } else {
+            if (pendingStatus)
+                return *pendingStatus == Status::Failed ? Advance::Failed : Advance::Reached;
+            block.clear();
+            const Status status = decodeBlock(block, at);
+            if (status != Status::Frames) {
+                pendingStatus = status;
+                return status == Status::Failed ? Advance::Failed : Advance::Reached;
+            }
+        }
+        if (first && at > target && !mayStartAfterTarget)
+            return Advance::Overshot;
+        first = false;
+        if (keepFrom(block, at, target)) {
+            pending.swap(block);
+            pendingFirst = at;
+            return Advance::Reached;
+        }
+    }
+}
+
+bool AudioDecoder::seekToFrame(int64_t frame)
+{
+    State& s = *state;
+    if (!s.format)
+        return false;
+    int64_t target = std::max<int64_t>(frame, 0);
+    if (s.length > 0)
+        target = std::min(target, s.length);
+    // Forward within reach: decoding on costs less than positioning and
+    // keeps the exact count.
+    const int64_t here = s.position();
+    if (here <= target && (!s.timestampsPlaceFrames || target - here <= 2 * s.warmUpFrames + s.rate))
+        return s.advanceTo(target, true) != State::Advance::Failed;
+    if (s.timestampsPlaceFrames && s.origin) {
+        int64_t back = s.warmUpFrames + s.rate / 10;
+        for (int attempt = 0; attempt < kSeekAttempts; ++attempt, back *= 4) {
+            const int64_t from = target - back;
+            if (from <= 0 || !s.seekDemuxerTo(from))
+                break;
+            if (s.advanceTo(target, false) == State::Advance::Reached)
+                return true;
+        }
+    }
+    return s.restart() && s.advanceTo(target, true) != State::Advance::Failed;
+}
+
+} // namespace zuk::media

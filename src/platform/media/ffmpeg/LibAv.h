@@ -1,0 +1,78 @@
+// Owning handles for libavformat, libavcodec and libswresample objects, and
+// the opening of media files that the probe and the decoder share.
+#pragma once
+
+#include "platform/media/ffmpeg/MediaProbe.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libswresample/swresample.h>
+}
+
+#include <memory>
+#include <string>
+
+namespace zuk::media {
+
+struct FormatContextCloser {
+    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
+using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextCloser>;
+
+struct CodecContextFreer {
+    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+};
+using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFreer>;
+
+struct PacketFreer {
+    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
+
+struct FrameFreer {
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
+
+struct ResamplerFreer {
+    void operator()(SwrContext* context) const { swr_free(&context); }
+};
+using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerFreer>;
+
+// A channel layout that releases what it owns (custom layouts hold a map).
+class ChannelLayout {
+public:
+    ChannelLayout() = default;
+    // `layout`, or the default layout for its channel count when its order is unknown.
+    explicit ChannelLayout(const AVChannelLayout& layout);
+    ~ChannelLayout() { av_channel_layout_uninit(&value); }
+    ChannelLayout(const ChannelLayout& other);
+    ChannelLayout& operator=(const ChannelLayout& other);
+
+    static ChannelLayout defaultFor(int channels);
+    const AVChannelLayout* get() const { return &value; }
+    // For swr_alloc_set_opts2, which (in FFmpeg 5.1) takes layouts it only reads by non-const pointer.
+    AVChannelLayout* forSwr() const { return const_cast<AVChannelLayout*>(&value); }
+    int channels() const { return value.nb_channels; }
+    bool operator==(const ChannelLayout& other) const { return av_channel_layout_compare(&value, &other.value) == 0; }
+
+private:
+    AVChannelLayout value{};
+};
+
+// Keeps libav* from printing: a library has no business writing to stderr.
+void silenceLibAv();
+
+// Opens `path` as a local file only (no protocols; a playlist inside cannot
+// make libavformat open other files) and reads its stream information.
+FormatContextPtr openMediaFile(const std::string& path, OpenError& why);
+
+// An opened decoder for `stream`, single-threaded, with the stream's time
+// base for its timestamps; null when there is none or it does not open.
+CodecContextPtr openDecoder(const AVStream& stream);
+
+// True when libavcodec has a decoder for `stream`.
+bool hasDecoder(const AVStream& stream);
+
+} // namespace zuk::media

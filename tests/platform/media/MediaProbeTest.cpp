@@ -1,0 +1,273 @@
+// What the probe tells of media files, and how it refuses files it cannot use.
+#include "platform/media/ffmpeg/MediaProbe.h"
+#include "support/MediaFixtures.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+using zuk::media::MediaProbe;
+using zuk::media::OpenError;
+using zuk::media::probeMedia;
+using zuk::media::StreamInfo;
+using namespace zuktest;
+
+namespace {
+
+constexpr uint32_t fourcc(const char (&text)[5])
+{
+    return static_cast<uint32_t>(static_cast<unsigned char>(text[0])) |
+           static_cast<uint32_t>(static_cast<unsigned char>(text[1])) << 8 |
+           static_cast<uint32_t>(static_cast<unsigned char>(text[2])) << 16 |
+           static_cast<uint32_t>(static_cast<unsigned char>(text[3])) << 24;
+}
+
+MediaProbe probeFixture(const std::string& name)
+{
+    OpenError why = OpenError::None;
+    auto probe = probeMedia(mediaFixture(name), why);
+    if (!probe)
+        throw std::runtime_error("cannot probe " + name + ": error " + std::to_string(static_cast<int>(why)));
+    return *probe;
+}
+
+const StreamInfo* firstOfKind(const MediaProbe& probe, StreamInfo::Kind kind)
+{
+    for (const auto& stream : probe.streams)
+        if (stream.kind == kind)
+            return &stream;
+    return nullptr;
+}
+
+std::string kindsOf(const MediaProbe& probe)
+{
+    std::string kinds;
+    for (const auto& stream : probe.streams)
+        kinds += stream.kind == StreamInfo::Kind::Audio ? 'A' : stream.kind == StreamInfo::Kind::Video ? 'V' : 'O';
+    return kinds;
+}
+
+struct ExpectedAudio {
+    std::string codec;
+    int rate;
+    int channels;
+    uint16_t tag;
+    int64_t frames;
+    int64_t framesTolerance = 0;
+    int bits = 0;
+    int blockAlign = 0;
+};
+
+struct ExpectedVideo {
+    std::string codec;
+    uint32_t fourcc;
+    int rateNumerator;
+    int rateDenominator;
+};
+
+struct Container {
+    std::string name;
+    std::string kinds; // 'A'udio and 'V'ideo streams in container order
+    std::optional<ExpectedVideo> video;
+    std::optional<ExpectedAudio> audio; // the first audio stream
+};
+
+OpenError whyRefused(const std::string& path)
+{
+    OpenError why = OpenError::None;
+    return probeMedia(path, why) ? OpenError::None : why;
+}
+
+void writeBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string littleEndian(uint32_t value, int bytes)
+{
+    std::string text;
+    for (int i = 0; i < bytes; ++i)
+        text += static_cast<char>((value >> (8 * i)) & 0xFF);
+    return text;
+}
+
+// A well-formed WAV whose sound is coded with a format tag nothing decodes.
+std::string wavWithUnknownCodec()
+{
+    const std::string data(1000, '\0');
+    const std::string format = littleEndian(0x1234, 2) + littleEndian(1, 2) + littleEndian(8000, 4) +
+                               littleEndian(16000, 4) + littleEndian(2, 2) + littleEndian(16, 2);
+    const std::string body = "WAVEfmt " + littleEndian(16, 4) + format + "data" + littleEndian(1000, 4) + data;
+    return "RIFF" + littleEndian(static_cast<uint32_t>(body.size()), 4) + body;
+}
+
+} // namespace
+
+TEST(MediaProbe, DescribesTheStreamsOfEachContainer)
+{
+    const Container containers[] = {
+        {"mov-aac.mov", "VA", ExpectedVideo{"mpeg4", fourcc("mp4v"), 25, 1}, ExpectedAudio{"aac", 44100, 2, 0xFF, 132300}},
+        {"mp4-aac.mp4", "VA", ExpectedVideo{"h264", fourcc("avc1"), 30000, 1001},
+         ExpectedAudio{"aac", 48000, 1, 0xFF, 144000}},
+        // Matroska states lengths to the millisecond.
+        {"mkv-vorbis.mkv", "VA", ExpectedVideo{"h264", fourcc("H264"), 24000, 1001},
+         ExpectedAudio{"vorbis", 44100, 2, 0x674F, 132300, 441}},
+        {"webm-opus.webm", "VA", ExpectedVideo{"vp8", fourcc("VP80"), 25, 1},
+         ExpectedAudio{"opus", 48000, 2, 0x704F, 144000, 480}},
+        {"avi-pcm.avi", "VA", ExpectedVideo{"mjpeg", fourcc("MJPG"), 25, 1},
+         ExpectedAudio{"pcm_s16le", 48000, 2, 0x1, 110400, 0, 16, 4}},
+        {"mpeg-ps.mpg", "VA", ExpectedVideo{"mpeg2video", fourcc("MPG2"), 25, 1},
+         ExpectedAudio{"mp2", 48000, 2, 0x50, 144000}},
+        // The MP3 header libavformat reads gives the encoder's delay but not
+        // the padding at the end: up to a frame too long.
+        {"mp3.mp3", "A", std::nullopt, ExpectedAudio{"mp3", 44100, 2, 0x55, 132300 + 576, 576}},
+        {"flac.flac", "A", std::nullopt, ExpectedAudio{"flac", 44100, 2, 0xF1AC, 132300, 0, 16}},
+        {"ogg-vorbis.ogg", "A", std::nullopt, ExpectedAudio{"vorbis", 44100, 2, 0x674F, 132300}},
+        {"wav-float.wav", "A", std::nullopt, ExpectedAudio{"pcm_f32le", 48000, 2, 0x3, 48000, 0, 32, 8}},
+        {"wav-s24.wav", "A", std::nullopt, ExpectedAudio{"pcm_s24le", 48000, 2, 0x1, 48000, 0, 24, 6}},
+        {"two-audio.mkv", "VAA", ExpectedVideo{"h264", fourcc("H264"), 25, 1},
+         ExpectedAudio{"flac", 44100, 1, 0xF1AC, 88200, 0, 16}},
+        {"video-only.mp4", "V", ExpectedVideo{"mpeg4", fourcc("mp4v"), 25, 1}, std::nullopt},
+    };
+    for (const Container& container : containers) {
+        SCOPED_TRACE(container.name);
+        const MediaProbe probe = probeFixture(container.name);
+        EXPECT_EQ(kindsOf(probe), container.kinds);
+        for (size_t i = 0; i < probe.streams.size(); ++i) {
+            const StreamInfo& stream = probe.streams[i];
+            EXPECT_EQ(stream.kind == StreamInfo::Kind::Audio ? stream.audio.index : stream.video.index,
+                      static_cast<int>(i));
+        }
+        if (container.video) {
+            const StreamInfo* stream = firstOfKind(probe, StreamInfo::Kind::Video);
+            ASSERT_NE(stream, nullptr);
+            const auto& video = stream->video;
+            EXPECT_EQ(video.codecName, container.video->codec);
+            EXPECT_EQ(video.fourcc, container.video->fourcc) << std::hex << video.fourcc;
+            EXPECT_EQ(video.frameRateNumerator, container.video->rateNumerator);
+            EXPECT_EQ(video.frameRateDenominator, container.video->rateDenominator);
+            EXPECT_DOUBLE_EQ(video.framesPerSecond(),
+                             static_cast<double>(container.video->rateNumerator) / container.video->rateDenominator);
+            EXPECT_EQ(video.width, 160);
+            EXPECT_EQ(video.height, 120);
+            EXPECT_EQ(video.bitsPerPixel, 24);
+        }
+        if (container.audio) {
+            const StreamInfo* stream = firstOfKind(probe, StreamInfo::Kind::Audio);
+            ASSERT_NE(stream, nullptr);
+            const auto& audio = stream->audio;
+            EXPECT_EQ(audio.codecName, container.audio->codec);
+            EXPECT_EQ(audio.sampleRate, container.audio->rate);
+            EXPECT_EQ(audio.channels, container.audio->channels);
+            EXPECT_EQ(audio.waveFormatTag, container.audio->tag);
+            EXPECT_NEAR(static_cast<double>(audio.frames), static_cast<double>(container.audio->frames),
+                        static_cast<double>(container.audio->framesTolerance));
+            EXPECT_EQ(audio.bitsPerSample, container.audio->bits);
+            if (container.audio->blockAlign) {
+                EXPECT_EQ(audio.blockAlign, container.audio->blockAlign);
+            }
+            EXPECT_TRUE(audio.decodable);
+        }
+    }
+}
+
+TEST(MediaProbe, ContainerDurationIsNotTheSoundsLength)
+{
+    const MediaProbe avi = probeFixture("avi-pcm.avi");
+    EXPECT_EQ(avi.containerDurationUs, 2000000);
+    EXPECT_EQ(firstOfKind(avi, StreamInfo::Kind::Audio)->audio.frames, 110400);
+    EXPECT_EQ(firstOfKind(avi, StreamInfo::Kind::Audio)->audio.bitRate, 48000 * 2 * 16);
+    EXPECT_EQ(probeFixture("mov-aac.mov").containerDurationUs, 3000000);
+}
+
+TEST(MediaProbe, EveryChannelCountAndRate)
+{
+    for (int channels = 1; channels <= 8; ++channels) {
+        SCOPED_TRACE(channels);
+        const MediaProbe probe = probeFixture("channels-" + std::to_string(channels) + ".wav");
+        const auto& audio = probe.streams.at(0).audio;
+        EXPECT_EQ(audio.channels, channels);
+        EXPECT_EQ(audio.sampleRate, 48000);
+        EXPECT_EQ(audio.frames, 24000);
+        EXPECT_EQ(audio.waveFormatTag, 0x1);
+        EXPECT_EQ(audio.blockAlign, 2 * channels);
+    }
+    for (int rate : {8000, 11025, 22050, 32000, 44100, 88200, 96000, 192000}) {
+        SCOPED_TRACE(rate);
+        const MediaProbe probe = probeFixture("rate-" + std::to_string(rate) + ".wav");
+        const auto& audio = probe.streams.at(0).audio;
+        EXPECT_EQ(audio.sampleRate, rate);
+        EXPECT_EQ(audio.frames, (rate + 1) / 2);
+    }
+}
+
+TEST(MediaProbe, SaysWhyAFileIsRefused)
+{
+    TempDir dir;
+    writeBytes(dir.file("unknown-codec.wav"), wavWithUnknownCodec());
+    writeBytes(dir.file("text.mp4"), "This is a letter, not a film.\n");
+    std::filesystem::create_directory(dir.file("folder.mp4"));
+    const struct {
+        std::string path;
+        OpenError why;
+    } cases[] = {
+        {dir.file("missing.mp4"), OpenError::NotFound},
+        {dir.file("no-folder/missing.mp4"), OpenError::NotFound},
+        {"", OpenError::NotFound},
+        {mediaFixture("garbage.bin"), OpenError::UnknownFormat},
+        {mediaFixture("empty.mp4"), OpenError::UnknownFormat},
+        {dir.file("text.mp4"), OpenError::UnknownFormat},
+        {dir.file("unknown-codec.wav"), OpenError::NoDecodableStream},
+        {dir.file("folder.mp4"), OpenError::Unreadable},
+    };
+    for (const auto& refused : cases) {
+        SCOPED_TRACE(refused.path);
+        EXPECT_EQ(whyRefused(refused.path), refused.why);
+    }
+}
+
+TEST(MediaProbe, FileWithoutReadPermissionIsAccessDenied)
+{
+    TempDir dir;
+    const std::string locked = dir.file("locked.flac");
+    std::filesystem::copy_file(mediaFixture("flac.flac"), locked);
+    ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+    ASSERT_EQ(chmod(dir.path().c_str(), 0711), 0);
+    if (geteuid() != 0) {
+        EXPECT_EQ(whyRefused(locked), OpenError::AccessDenied);
+        return;
+    }
+    // Root reads anything: ask as an unprivileged user, in a child process.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const bool dropped = setgid(65534) == 0 && setuid(65534) == 0;
+        _exit(!dropped ? 2 : whyRefused(locked) == OpenError::AccessDenied ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: another error; 2: could not drop privileges";
+}
+
+TEST(MediaProbe, APlaylistCannotReachOtherFiles)
+{
+    TempDir dir;
+    const std::string list = dir.file("list.m3u8");
+    writeBytes(list, "#EXTM3U\n#EXT-X-TARGETDURATION:3\n#EXTINF:3,\n" + mediaFixture("flac.flac") +
+                         "\n#EXT-X-ENDLIST\n");
+    OpenError why = OpenError::None;
+    const auto probe = probeMedia(list, why);
+    if (probe) {
+        for (const auto& stream : probe->streams)
+            EXPECT_NE(stream.kind, StreamInfo::Kind::Audio) << "the playlist's entry was opened";
+    } else {
+        EXPECT_NE(why, OpenError::None);
+    }
+}
