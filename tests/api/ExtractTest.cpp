@@ -25,12 +25,6 @@ const std::string kMfax = "ZUK: Attempting to use mfax. \n";
 const std::string kSuccess = "ZUK: Extraction success. \n";
 const std::string kGiveUp = "ZUK: Could not extract audio. \n";
 
-std::string bytesOf(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
 // The log lines that name what the driver did, in order (the back ends' own
 // lines, such as QuickTime's check, left out).
 Lines driverLines(const CapturingSink& log)
@@ -67,7 +61,7 @@ struct ExtractTest : ::testing::Test {
     {
         const std::string output = dir.file("resampled.wav");
         EXPECT_EQ(resampleAudio(wide(input).c_str(), wide(output).c_str(), nullptr), 0);
-        return bytesOf(output);
+        return fileBytes(output);
     }
 
     int32_t extract(const std::string& input, const std::string& output)
@@ -85,7 +79,7 @@ TEST_F(ExtractTest, WavInAnyCaseIsResampledAndNothingElseIsTried)
         log.captured.pieces.clear();
         const std::string output = dir.file(name + ".out");
         ASSERT_EQ(extract(soundFile(name), output), 0) << name;
-        EXPECT_EQ(bytesOf(output), resampled(dir.file(name)));
+        EXPECT_EQ(fileBytes(output), resampled(dir.file(name)));
         EXPECT_EQ(driverLines(log), (Lines{kEnter, "ZUK:  \n", kEnterCore}));
     }
     EXPECT_TRUE(fakes.calls().empty());
@@ -130,7 +124,7 @@ TEST_F(ExtractTest, QuickTimeExtensionsGoToQuickTimeOnly)
         const std::string output = dir.file(name + ".wav");
         fakes.set("DORNALT_RESULT", "0");
         EXPECT_EQ(extract(dir.file(name), output), 0) << name;
-        EXPECT_EQ(bytesOf(output), bytesOf(made));
+        EXPECT_EQ(fileBytes(output), fileBytes(made));
         fakes.set("DORNALT_RESULT", "-5");
         EXPECT_EQ(extract(dir.file(name), output), -5) << name;
         EXPECT_EQ(std::count(log.pieces().begin(), log.pieces().end(), kQtax), 0);
@@ -248,7 +242,7 @@ TEST_F(ExtractTest, DotNetEntryLogsItsOwnLine)
     const std::string output = dir.file("out.wav");
     ASSERT_EQ(Extract_DotNet(wide(soundFile("clip.wav")).c_str(), wide(output).c_str(), nullptr), 0);
     EXPECT_EQ(driverLines(log), (Lines{"ZUK: Entered Audio Extract_DotNet\n", kEnterCore}));
-    EXPECT_EQ(bytesOf(output), resampled(dir.file("clip.wav")));
+    EXPECT_EQ(fileBytes(output), resampled(dir.file("clip.wav")));
 }
 
 TEST_F(ExtractTest, FileUrlsNameTheSameFilesAsPaths)
@@ -260,13 +254,13 @@ TEST_F(ExtractTest, FileUrlsNameTheSameFilesAsPaths)
 
     const std::string fromUrl = dir.file("from url.wav");
     ASSERT_EQ(extract(fileUrl(input), fromUrl), 0);
-    EXPECT_EQ(bytesOf(fromUrl), bytesOf(plain));
+    EXPECT_EQ(fileBytes(fromUrl), fileBytes(plain));
 
     // Escaped in every way a host may write them: UTF-8 escapes, %2C for the comma.
     std::string escaped = fileUrl(dir.file("%42%C3%A4nd clips/t%C3%ABst tone%2C1.wav"));
     const std::string toUrl = dir.file("to url.wav");
     ASSERT_EQ(extract(escaped, fileUrl(toUrl)), 0) << "the output given as a URL is checked where it was written";
-    EXPECT_EQ(bytesOf(toUrl), bytesOf(plain));
+    EXPECT_EQ(fileBytes(toUrl), fileBytes(plain));
 }
 
 TEST_F(ExtractTest, LocationsThatNameNoFile)
@@ -307,7 +301,7 @@ TEST_F(ExtractTest, ManyThreadsAtOnceGiveWhatOneAfterAnotherGives)
     for (int i = 0; i < kFiles; ++i) {
         const std::string output = dir.file("alone" + std::to_string(i) + ".wav");
         ASSERT_EQ(extract(inputs[i], output), 0);
-        alone.push_back(bytesOf(output));
+        alone.push_back(fileBytes(output));
     }
     std::vector<int32_t> results(kFiles, 99);
     std::vector<std::thread> threads;
@@ -319,6 +313,6 @@ TEST_F(ExtractTest, ManyThreadsAtOnceGiveWhatOneAfterAnotherGives)
         thread.join();
     for (int i = 0; i < kFiles; ++i) {
         EXPECT_EQ(results[i], 0);
-        EXPECT_EQ(bytesOf(dir.file("together" + std::to_string(i) + ".wav")), alone[i]) << i;
+        EXPECT_EQ(fileBytes(dir.file("together" + std::to_string(i) + ".wav")), alone[i]) << i;
     }
 }

@@ -8,7 +8,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <sstream>
 
@@ -30,14 +29,6 @@ std::string quoted(const std::string& text)
     return result + "'";
 }
 
-std::string slurp(const std::string& path)
-{
-    std::ifstream file(path);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 // Runs zuk with `arguments`, stdout and stderr going to files (not a terminal),
 // and `environment` (NAME=VALUE ...) set for it.
 Outcome zuk(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {})
@@ -53,7 +44,7 @@ Outcome zuk(const std::vector<std::string>& arguments, const std::vector<std::st
     command.append(" 2>").append(quoted(dir.file("err")));
     command.append(" </dev/null");
     const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir.file("out")), slurp(dir.file("err"))};
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, fileBytes(dir.file("out")), fileBytes(dir.file("err"))};
 }
 
 std::vector<std::string> linesOf(const std::string& text)

@@ -11,7 +11,6 @@
 #include <atomic>
 #include <clocale>
 #include <filesystem>
-#include <fstream>
 #include <map>
 
 using namespace zuktest;
@@ -43,12 +42,6 @@ void expectEveryLoadUnloaded(const FakeSiblings& fakes)
     }
     for (const auto& [library, count] : open)
         EXPECT_EQ(count, 0) << library << " was left loaded";
-}
-
-std::string bytesOf(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 struct SiblingTest : ::testing::Test {
@@ -120,7 +113,7 @@ TEST_F(SiblingTest, QtaxHandsOverItsArgumentsAndReturnsTheResultUnchanged)
         fakes.set("DORNALT_RESULT", std::to_string(result));
         EXPECT_EQ(Qtax_Extraction(wide(input).c_str(), wide(output).c_str(), recordProgress), result);
     }
-    EXPECT_EQ(bytesOf(output), bytesOf(wav));
+    EXPECT_EQ(fileBytes(output), fileBytes(wav));
     EXPECT_EQ(progressSeen, std::vector<float>(5, 50.0f)) << "the caller's progress callback reaches the back end";
     // QuickTime is checked and let go before the back end is loaded.
     const Lines once{"QTMLClient\tloaded", "QTMLClient\tunloaded", "dornalt\tloaded",
@@ -315,7 +308,7 @@ TEST_F(SiblingTest, R3dHandsTheInputOverAsMultibyteTextAndReturnsTheResult)
         fakes.set("LURROW_RESULT", std::to_string(result));
         EXPECT_EQ(R3DResample(wide(input).c_str(), wide(output).c_str(), recordProgress), result);
     }
-    EXPECT_EQ(bytesOf(output), bytesOf(wav));
+    EXPECT_EQ(fileBytes(output), fileBytes(wav));
     EXPECT_EQ(fakes.callsOf("lurrow")[1], "lurrow\tresampleR3DAudio\t" + input + "\t" + output);
     const Lines pieces(log.pieces().begin(), log.pieces().begin() + 10);
     EXPECT_EQ(pieces, (Lines{"----R3DResample Function -----\n", "Aquiring handles to DLL, and function\n ",

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <stdexcept>
 
@@ -110,6 +112,12 @@ std::vector<int16_t> constantFrames(int64_t frames, const std::vector<int16_t>& 
     for (int64_t f = 0; f < frames; ++f)
         samples.insert(samples.end(), frame.begin(), frame.end());
     return samples;
+}
+
+std::string fileBytes(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 int openDescriptorCount()

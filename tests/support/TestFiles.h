@@ -51,6 +51,9 @@ std::vector<int16_t> testSignal(int64_t frames, int channels, int rate, uint32_t
 // Every frame's channel values as listed, repeated `frames` times.
 std::vector<int16_t> constantFrames(int64_t frames, const std::vector<int16_t>& frame);
 
+// The whole content of the file at `path` (empty when it cannot be read).
+std::string fileBytes(const std::string& path);
+
 // Number of file descriptors this process has open.
 int openDescriptorCount();
 

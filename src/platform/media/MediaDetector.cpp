@@ -2,6 +2,7 @@
 
 #include "platform/WideText.h"
 #include "platform/com/Com.h"
+#include "platform/media/OpenFailure.h"
 #include "platform/media/ffmpeg/MediaProbe.h"
 
 #include <algorithm>
@@ -11,24 +12,6 @@
 namespace zuk::media {
 
 namespace {
-
-HRESULT openFailure(OpenError why)
-{
-    switch (why) {
-    case OpenError::NotFound:
-        return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-    case OpenError::AccessDenied:
-        return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
-    case OpenError::UnknownFormat:
-        return VFW_E_UNKNOWN_FILE_TYPE;
-    case OpenError::NoDecodableStream:
-        return VFW_E_UNSUPPORTED_STREAM; // the probe gives no streams to describe then
-    case OpenError::None:
-    case OpenError::Unreadable:
-        break;
-    }
-    return VFW_E_INVALID_FILE_FORMAT;
-}
 
 double seconds(int64_t microseconds)
 {

@@ -3,6 +3,7 @@
 #include "platform/WideText.h"
 #include "platform/media/BaseFilter.h"
 #include "platform/media/ffmpeg/AudioDecoder.h"
+#include "platform/media/OpenFailure.h"
 #include "platform/media/ffmpeg/MediaProbe.h"
 
 #include <algorithm>
@@ -12,19 +13,6 @@
 namespace zuk::media {
 
 namespace {
-
-HRESULT resultOf(OpenError why)
-{
-    switch (why) {
-    case OpenError::None: return S_OK;
-    case OpenError::NotFound: return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-    case OpenError::AccessDenied: return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
-    case OpenError::UnknownFormat: return VFW_E_UNKNOWN_FILE_TYPE;
-    case OpenError::NoDecodableStream: return VFW_E_UNSUPPORTED_STREAM;
-    case OpenError::Unreadable: return VFW_E_INVALID_FILE_FORMAT;
-    }
-    return E_FAIL;
-}
 
 // The file a File Source upstream names.
 std::optional<std::string> fileBehind(IPin* connector)
@@ -90,7 +78,7 @@ public:
         OpenError why = OpenError::None;
         const auto probe = probeMedia(*file, why);
         if (!probe)
-            return resultOf(why);
+            return openFailure(why);
         path = *file;
         makeOutputs(*probe);
         return S_OK;

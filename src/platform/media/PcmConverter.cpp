@@ -76,19 +76,8 @@ public:
 
     bool acceptsPcm(const BasePin&, const AM_MEDIA_TYPE& type) const { return pcm16Format(type).has_value(); }
 
-    std::optional<PcmFormat> inputFormat() const
-    {
-        return input->isConnected() ? pcm16Format(input->connectionType().get()) : std::nullopt;
-    }
-
     // What leaves: the format set, else the input's own.
-    std::optional<PcmFormat> outputFormat() const
-    {
-        const auto in = inputFormat();
-        if (wanted)
-            return PcmFormat{wanted->rate, wanted->channels};
-        return in;
-    }
+    std::optional<PcmFormat> outputFormat() const { return wanted ? wanted : inputFormat; }
 
     HRESULT setWanted(const PcmFormat& format)
     {
@@ -102,6 +91,8 @@ public:
     void connectionChanged(BasePin& pin) override
     {
         converter.reset();
+        if (&pin == input)
+            inputFormat = input->isConnected() ? pcm16Format(input->connectionType().get()) : std::nullopt;
         if (&pin == input && input->isConnected() && output->isConnected() && !wanted) {
             const auto format = outputFormat();
             output->reconnect(pcmAudioType(format->rate, format->channels));
@@ -110,7 +101,7 @@ public:
 
     HRESULT receive(BasePin&, const BYTE* data, long length, REFERENCE_TIME start) override
     {
-        const auto in = inputFormat();
+        const auto in = inputFormat;
         const auto out = outputFormat();
         if (!in || !out)
             return VFW_E_NOT_CONNECTED;
@@ -158,6 +149,7 @@ private:
 
     BasePin* input = nullptr;
     BasePin* output = nullptr;
+    std::optional<PcmFormat> inputFormat; // of the input's connection, kept as it changes
     std::optional<PcmFormat> wanted;
     std::unique_ptr<AudioConverter> converter;
     REFERENCE_TIME firstStart = 0;
