@@ -56,9 +56,10 @@ enum zuk_result {
  *   .mp3, .aif, .aiff   the QuickTime back end only;
  *   .r3d                the R3D back end only (any failure gives ZUK_E_EXTRACT);
  * anything else goes through a chain: a sound file libsndfile reads is
- * resampled; otherwise the QuickTime back end, then the Media Foundation back
- * end are tried until one succeeds. ZUK_E_WRITE from the QuickTime back end
- * ends the chain. After a success the output must exist, else the result is
+ * resampled; otherwise the QuickTime back end, then the library's own decoder
+ * (Dsax_Extraction, which reads any file FFmpeg decodes), then the Media
+ * Foundation back end are tried until one succeeds. ZUK_E_WRITE from the
+ * QuickTime back end or the decoder ends the chain. After a success the output must exist, else the result is
  * ZUK_E_EXTRACT. Back ends that live in optional libraries answer ZUK_E_OPEN
  * where those are not installed.
  */
@@ -74,6 +75,26 @@ ZUK_API int32_t Extract(const zuk_char* input, const zuk_char* output, ProgressC
 
 /* Extract for managed hosts, which set up COM themselves where there is one. */
 ZUK_API int32_t Extract_DotNet(const zuk_char* input, const zuk_char* output, ProgressCallback progress);
+
+/* ---- Decoding any media file ----------------------------------------------
+ *
+ * The library's own decoder: the audio of any file FFmpeg reads (MOV, MP4,
+ * MKV, WebM, AVI, MPEG, FLAC, Ogg, MP3, ...), resampled to 48000 Hz, exactly
+ * as long as the audio stream's duration, then padded with silence to a whole
+ * number of frames of the file's video. A non-zero `managed` says that the
+ * host sets up COM itself. `progress` is called once per 102400 frames.
+ * Returns ZUK_OK; ZUK_OK_UNPADDED when the file has no video frame rate (no
+ * padding); ZUK_E_UNSUPPORTED when the file cannot be opened or decoded, also
+ * when decoding fails part way (what was written stays in the output);
+ * ZUK_E_NO_SAMPLES when the decoder delivered nothing; ZUK_E_WRITE when the
+ * output cannot be opened or written.
+ */
+/* Writes the channel mix (the truncated mean of all channels) as a mono WAV. */
+ZUK_API int32_t Dsax_Extraction(const zuk_char* input, const zuk_char* output, uint8_t managed,
+                                ProgressCallback progress);
+/* Writes the first two channels (a mono source twice) as a stereo WAV. */
+ZUK_API int32_t Dsax_ExtractionStereo(const zuk_char* input, const zuk_char* output, uint8_t managed,
+                                      ProgressCallback progress);
 
 /* ---- Optional back ends -----------------------------------------------------
  *

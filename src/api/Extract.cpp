@@ -92,13 +92,20 @@ int32_t resampleSoundFile(const std::u16string& input, const std::u16string& out
 
 // Back ends in a fixed order until one succeeds. -7 says the output cannot be
 // written, which no later back end would change.
-int32_t runChain(const Locations& at, ProgressCallback progress)
+int32_t runChain(const Locations& at, ProgressCallback progress, int32_t managed)
 {
     if (isSoundFile(at.input.c_str()))
         return resampleSoundFile(at.input, at.output, progress);
 
     LogString("ZUK: Attempting to use qtax. \n");
     int32_t result = Qtax_Extraction(at.input.c_str(), at.output.c_str(), progress);
+    if (result == ZUK_E_WRITE)
+        return result;
+    if (result >= 0)
+        return extractionSucceeded(result);
+
+    LogString("ZUK: Attempting to use dsax. \n");
+    result = Dsax_Extraction(at.input.c_str(), at.output.c_str(), static_cast<uint8_t>(managed), progress);
     if (result == ZUK_E_WRITE)
         return result;
     if (result >= 0)
@@ -127,9 +134,8 @@ int32_t runRoute(Route route, const Locations& at, ProgressCallback progress)
 }
 
 // The managed flag tells back ends that drive media graphs to leave COM
-// set-up to the host; none of the back ends here does.
-int32_t Extract_core(const zuk_char* input, const zuk_char* output, ProgressCallback progress,
-                     [[maybe_unused]] int32_t managed)
+// set-up to the host.
+int32_t Extract_core(const zuk_char* input, const zuk_char* output, ProgressCallback progress, int32_t managed)
 {
     if (input == nullptr || output == nullptr) {
         LogString("ZUK: Error. No input or no output location given\n");
@@ -139,7 +145,7 @@ int32_t Extract_core(const zuk_char* input, const zuk_char* output, ProgressCall
     LogString("ZUK: Entered Audio Extract_core command \n");
     if (const auto route = routeFor(extensionOf(wideView(input))))
         return runRoute(*route, at, progress);
-    return runChain(at, progress);
+    return runChain(at, progress, managed);
 }
 
 struct FileCloser {

@@ -1,0 +1,351 @@
+// The dsax reader through its exported functions: handles, COM balance, the
+// mixes it delivers, reading across buffered frames, seeking, and every kind
+// of bad call.
+#include "platform/com/Com.h"
+#include "support/LogCapture.h"
+#include "support/MediaFixtures.h"
+#include "support/TestFiles.h"
+
+#include <zuk/dsax.h>
+
+#include <gtest/gtest.h>
+
+#include "platform/media/MediaInterfaces.h"
+
+#include <malloc.h>
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+
+using namespace zuktest;
+using dsax::DSAX_MEDIA_INFO;
+
+namespace {
+
+const char* const kInvalid = "An invalid parameter was passed to the returning function";
+
+// Closes on the way out of a test, even a failing one.
+struct Opened {
+    DSAX_MEDIA_INFO* info;
+    explicit Opened(const std::string& path) : info(dsax::dsax_open(wide(path).c_str())) {}
+    ~Opened() { dsax::dsax_close(&info); }
+    uint32_t handle() const { return info->handle; }
+};
+
+template <class Call>
+std::string thrownText(Call&& call)
+{
+    try {
+        call();
+    } catch (const std::runtime_error& error) {
+        return error.what();
+    }
+    return "(nothing thrown)";
+}
+
+std::vector<int16_t> readMono(uint32_t handle, int64_t frames)
+{
+    std::vector<int16_t> values(static_cast<size_t>(frames));
+    values.resize(static_cast<size_t>(dsax::dsax_read_short(handle, values.data(), frames, nullptr)));
+    return values;
+}
+
+std::vector<int16_t> readStereo(uint32_t handle, int64_t frames)
+{
+    std::vector<int16_t> values(static_cast<size_t>(2 * frames));
+    values.resize(static_cast<size_t>(2 * dsax::dsax_read_short_stereo(handle, values.data(), frames, nullptr)));
+    return values;
+}
+
+struct DsaxReader : ::testing::Test {
+    TempDir dir;
+
+    // A 48000 Hz WAV of the given frames, which reaches the reader unchanged.
+    std::string wav48k(const std::string& name, int channels, const std::vector<int16_t>& samples)
+    {
+        const std::string path = dir.file(name);
+        writeShorts(path, 48000, channels, samples);
+        return path;
+    }
+
+    static void SetUpTestSuite() { dsax::dsax_init(); }
+};
+
+} // namespace
+
+TEST_F(DsaxReader, HandlesCountUpAndAFailedOpenUsesNone)
+{
+    const std::string clip = wav48k("a.wav", 1, testSignal(4800, 1, 48000));
+    Opened first(clip);
+    EXPECT_THROW(dsax::dsax_open(wide(mediaFixture("garbage.bin")).c_str()), std::runtime_error);
+    Opened second(clip);
+    EXPECT_NE(first.handle(), 0u);
+    EXPECT_EQ(second.handle(), first.handle() + 1);
+}
+
+TEST_F(DsaxReader, OpenAndCloseKeepComBalanced)
+{
+    const std::string clip = wav48k("a.wav", 1, testSignal(4800, 1, 48000));
+    const int before = comInitializationCount();
+
+    EXPECT_EQ(thrownText([] { dsax::dsax_open(nullptr); }), "Invalid file name");
+    EXPECT_EQ(comInitializationCount(), before);
+    EXPECT_THROW(dsax::dsax_open(wide(dir.file("missing.mov")).c_str()), std::runtime_error);
+    EXPECT_EQ(comInitializationCount(), before) << "a failed open leaves COM as it was";
+
+    DSAX_MEDIA_INFO* info = dsax::dsax_open(wide(clip).c_str());
+    EXPECT_EQ(comInitializationCount(), before + 1);
+    DSAX_MEDIA_INFO** slot = &info;
+    dsax::dsax_close(slot);
+    EXPECT_EQ(info, nullptr);
+    EXPECT_EQ(comInitializationCount(), before);
+    dsax::dsax_close(slot);
+    dsax::dsax_close(nullptr);
+    EXPECT_EQ(comInitializationCount(), before) << "closing nothing touches no COM";
+}
+
+TEST_F(DsaxReader, CallsOnHandlesThatAreNotOpenThrowTheInvalidArgumentText)
+{
+    const std::string clip = wav48k("a.wav", 1, testSignal(4800, 1, 48000));
+    DSAX_MEDIA_INFO* info = dsax::dsax_open(wide(clip).c_str());
+    const uint32_t closed = info->handle;
+    dsax::dsax_close(&info);
+
+    int16_t shorts[8];
+    double doubles[8];
+    for (const uint32_t handle : {0u, closed, 0xFFFFFFF0u}) {
+        EXPECT_EQ(thrownText([&] { dsax::dsax_read_short(handle, shorts, 4, nullptr); }), kInvalid);
+        EXPECT_EQ(thrownText([&] { dsax::dsax_read_short_stereo(handle, shorts, 4, nullptr); }), kInvalid);
+        EXPECT_EQ(thrownText([&] { dsax::dsax_read_double(handle, doubles, 4, nullptr); }), kInvalid);
+        EXPECT_EQ(thrownText([&] { dsax::dsax_seek_nsec(handle, 0, 0); }), kInvalid);
+        EXPECT_EQ(thrownText([&] { dsax::dsax_seek_samp(handle, 0, 0); }), kInvalid);
+        EXPECT_EQ(thrownText([&] { dsax::dsax_set_norm_double(handle, 1); }), kInvalid);
+    }
+}
+
+TEST_F(DsaxReader, BadReadArgumentsThrowAndLeaveTheStreamWhereItWas)
+{
+    const auto samples = testSignal(4800, 1, 48000);
+    Opened clip(wav48k("a.wav", 1, samples));
+    int16_t shorts[8];
+    double doubles[8];
+    for (const int64_t count : {int64_t{0}, int64_t{-1}, std::numeric_limits<int64_t>::min()}) {
+        EXPECT_EQ(thrownText([&] { dsax::dsax_read_short(clip.handle(), shorts, count, nullptr); }), kInvalid);
+        EXPECT_EQ(thrownText([&] { dsax::dsax_read_double(clip.handle(), doubles, count, nullptr); }), kInvalid);
+    }
+    EXPECT_EQ(thrownText([&] { dsax::dsax_read_short(clip.handle(), nullptr, 4, nullptr); }), kInvalid);
+    EXPECT_EQ(thrownText([&] { dsax::dsax_read_short_stereo(clip.handle(), nullptr, 4, nullptr); }), kInvalid);
+    EXPECT_EQ(thrownText([&] { dsax::dsax_read_double(clip.handle(), nullptr, 4, nullptr); }), kInvalid);
+    // Counts whose 16-bit size passes 32 bits are beyond the double read.
+    for (const int64_t count : {int64_t{1} << 31, std::numeric_limits<int64_t>::max()})
+        EXPECT_EQ(thrownText([&] { dsax::dsax_read_double(clip.handle(), doubles, count, nullptr); }),
+                  "Ran out of memory");
+
+    EXPECT_EQ(readMono(clip.handle(), 100), std::vector<int16_t>(samples.begin(), samples.begin() + 100));
+}
+
+TEST_F(DsaxReader, MixesChannelsByTruncatedMeanAndKeepsTheFirstTwo)
+{
+    {
+        Opened pair(wav48k("pair.wav", 2, {1, -2, 3, 4, -3, -4, 32767, 32767}));
+        EXPECT_EQ(readMono(pair.handle(), 4), (std::vector<int16_t>{0, 3, -3, 32767}));
+    }
+    {
+        const std::vector<int16_t> six{1, 2, 3, 4, 5, 6, -1, -1, -1, -1, -1, -2, 100, 200, 0, 0, 0, 0};
+        Opened surround(wav48k("six.wav", 6, six));
+        EXPECT_EQ(readStereo(surround.handle(), 3), (std::vector<int16_t>{1, 2, -1, -1, 100, 200}));
+        EXPECT_EQ(dsax::dsax_seek_samp(surround.handle(), 0, 0), 0);
+        EXPECT_EQ(readMono(surround.handle(), 3), (std::vector<int16_t>{3, -1, 50}));
+    }
+    {
+        Opened mono(wav48k("mono.wav", 1, {5, -7, 9}));
+        EXPECT_EQ(readStereo(mono.handle(), 3), (std::vector<int16_t>{5, 5, -7, -7, 9, 9}));
+    }
+}
+
+TEST_F(DsaxReader, DoublesAreNormalisedOnlyWhenAsked)
+{
+    Opened clip(wav48k("a.wav", 1, {-32768, 16384, -32768, 16384}));
+    double values[2];
+    EXPECT_EQ(dsax::dsax_read_double(clip.handle(), values, 2, nullptr), 2);
+    EXPECT_EQ(values[0], -32768.0);
+    EXPECT_EQ(values[1], 16384.0);
+    EXPECT_EQ(dsax::dsax_set_norm_double(clip.handle(), 1), 0);
+    EXPECT_EQ(dsax::dsax_read_double(clip.handle(), values, 2, nullptr), 2);
+    EXPECT_EQ(values[0], -1.0);
+    EXPECT_EQ(values[1], 0.5);
+    EXPECT_EQ(dsax::dsax_set_norm_double(clip.handle(), 0), 1);
+}
+
+TEST_F(DsaxReader, ReadsOfEveryKindShareOneStreamAndEndShortWithProgress100)
+{
+    const int64_t frames = 30000;
+    const auto samples = testSignal(frames, 2, 48000);
+    Opened clip(wav48k("a.wav", 2, samples));
+    std::vector<int16_t> mono, stereo;
+    for (int64_t frame = 0; frame < frames; ++frame) {
+        mono.push_back(static_cast<int16_t>((samples[2 * frame] + samples[2 * frame + 1]) / 2));
+        stereo.insert(stereo.end(), {samples[2 * frame], samples[2 * frame + 1]});
+    }
+
+    // Small reads in turn: each continues where the last, of any kind, ended.
+    int64_t at = 0;
+    uint32_t progress = 0;
+    int16_t buffer[2 * 700];
+    while (at + 700 <= frames) {
+        const bool asStereo = (at / 700) % 2 == 1;
+        const int64_t got = asStereo ? dsax::dsax_read_short_stereo(clip.handle(), buffer, 700, &progress)
+                                     : dsax::dsax_read_short(clip.handle(), buffer, 700, &progress);
+        ASSERT_EQ(got, 700) << "at frame " << at;
+        if (asStereo)
+            EXPECT_TRUE(std::equal(buffer, buffer + 1400, stereo.begin() + 2 * at)) << "at frame " << at;
+        else
+            EXPECT_TRUE(std::equal(buffer, buffer + 700, mono.begin() + at)) << "at frame " << at;
+        EXPECT_LE(progress, 100u);
+        at += 700;
+    }
+    const int64_t rest = frames - at;
+    EXPECT_EQ(dsax::dsax_read_short(clip.handle(), buffer, 700, &progress), rest);
+    EXPECT_EQ(progress, 100u);
+    EXPECT_EQ(dsax::dsax_read_short(clip.handle(), buffer, 700, &progress), 0);
+    EXPECT_EQ(progress, 100u);
+}
+
+TEST_F(DsaxReader, AFileThatEndsBeforeItsDurationStillEndsEveryRead)
+{
+    // The index describes 3 s, the data stops half way: no buffer ever
+    // reaches the duration, so only the graph's end event can end the reads.
+    Opened cut(mediaFixture("truncated.mp4"));
+    ASSERT_EQ(cut.info->duration, 30'000'000);
+    std::vector<int16_t> buffer(48000);
+    uint32_t progress = 0;
+    int64_t total = 0;
+    for (int64_t got = 48000; got == 48000;) {
+        got = dsax::dsax_read_short(cut.handle(), buffer.data(), 48000, &progress);
+        total += got;
+    }
+    EXPECT_GT(total, 0);
+    EXPECT_LT(total, 144000);
+    EXPECT_EQ(progress, 100u);
+    EXPECT_EQ(dsax::dsax_read_short(cut.handle(), buffer.data(), 48000, &progress), 0);
+}
+
+TEST_F(DsaxReader, SeeksStayInsideTheStreamAndDropBufferedFrames)
+{
+    const auto samples = testSignal(48000, 1, 48000);
+    Opened clip(wav48k("a.wav", 1, samples));
+    const int64_t duration = clip.info->duration;
+    ASSERT_EQ(duration, 10'000'000);
+    constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+    constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
+
+    EXPECT_EQ(dsax::dsax_seek_nsec(clip.handle(), 5'000'000, 0), 5'000'000);
+    EXPECT_EQ(dsax::dsax_seek_nsec(clip.handle(), 1'000'000, 1), 6'000'000);
+    EXPECT_EQ(dsax::dsax_seek_nsec(clip.handle(), 7, 5), 6'000'000) << "an unknown whence stays put";
+    EXPECT_EQ(dsax::dsax_seek_nsec(clip.handle(), -2'500'000, 2), 7'500'000);
+    EXPECT_EQ(dsax::dsax_seek_nsec(clip.handle(), duration * 3, 0), duration);
+    EXPECT_EQ(dsax::dsax_seek_nsec(clip.handle(), kMax, 1), duration);
+    EXPECT_EQ(dsax::dsax_seek_nsec(clip.handle(), kMin, 1), 0);
+    EXPECT_EQ(dsax::dsax_seek_nsec(clip.handle(), -1, 0), 0);
+    EXPECT_EQ(dsax::dsax_seek_nsec(clip.handle(), kMax, 2), duration);
+
+    EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), 12000, 0), 12000);
+    EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), -2000, 1), 10000);
+    EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), -100, 2), 47900);
+    EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), 1, 9), 47900);
+    EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), kMax, 0), 48000);
+    EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), kMin, 1), 0);
+    EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), kMin, 2), 0);
+
+    // A read buffers more than it hands out; a seek must drop that rest.
+    EXPECT_EQ(readMono(clip.handle(), 10).size(), 10u);
+    EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), 30000, 0), 30000);
+    EXPECT_EQ(readMono(clip.handle(), 500), std::vector<int16_t>(samples.begin() + 30000, samples.begin() + 30500));
+}
+
+TEST_F(DsaxReader, SampleSeeksOnASlowerSourceLandAtTheSameInstant)
+{
+    const std::string path = dir.file("24k.wav");
+    writeShorts(path, 24000, 1, testSignal(24000, 1, 24000));
+    const std::vector<int16_t> whole = [&] {
+        Opened clip(path);
+        return readMono(clip.handle(), 48000);
+    }();
+    ASSERT_EQ(whole.size(), 48000u);
+
+    Opened clip(path);
+    EXPECT_EQ(clip.info->sample_length, 24000) << "frames at the source's own rate";
+    EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), 24000, 0), 24000);
+    const auto after = readMono(clip.handle(), 1000);
+    EXPECT_GT(correlation(after, std::vector<int16_t>(whole.begin() + 24000, whole.begin() + 25000)), 0.99);
+}
+
+TEST_F(DsaxReader, DescribesTheFileItOpens)
+{
+    {
+        Opened movie(mediaFixture("mp4-aac.mp4"));
+        ASSERT_NE(movie.info->audio_format, nullptr);
+        ASSERT_NE(movie.info->video_format, nullptr);
+        WAVEFORMATEX audio;
+        std::memcpy(&audio, movie.info->audio_format, sizeof(audio));
+        EXPECT_EQ(audio.nChannels, 1);
+        EXPECT_EQ(audio.nSamplesPerSec, 48000u);
+        EXPECT_NEAR(movie.info->frame_rate, 30000.0 / 1001, 1e-6);
+        EXPECT_NEAR(static_cast<double>(movie.info->duration), 3e7, 0.05e7);
+    }
+    {
+        // The last audio stream describes the file.
+        Opened two(mediaFixture("two-audio.mkv"));
+        WAVEFORMATEX audio;
+        std::memcpy(&audio, two.info->audio_format, sizeof(audio));
+        EXPECT_EQ(audio.nSamplesPerSec, 48000u);
+    }
+}
+
+TEST_F(DsaxReader, AFileWithoutSoundOpensButCannotBeRead)
+{
+    CapturingSink log;
+    Opened video(mediaFixture("video-only.mp4"));
+    EXPECT_EQ(video.info->audio_format, nullptr);
+    EXPECT_NE(video.info->video_format, nullptr);
+    EXPECT_EQ(video.info->frame_rate, 25.0);
+    EXPECT_EQ(video.info->duration, 0);
+    EXPECT_NE(log.joined().find("ZUK_DSPARSER: GraphBuilder not created \n"), std::string::npos);
+    int16_t buffer[4];
+    EXPECT_EQ(thrownText([&] { dsax::dsax_read_short(video.handle(), buffer, 4, nullptr); }), kInvalid);
+    EXPECT_EQ(thrownText([&] { dsax::dsax_seek_nsec(video.handle(), 0, 0); }), kInvalid);
+}
+
+TEST_F(DsaxReader, LogsTheRegisteredFiltersOnceAndNoBuildFailureForUnplayableFiles)
+{
+    const std::string clip = wav48k("a.wav", 1, testSignal(480, 1, 48000));
+    { Opened first(clip); }
+    CapturingSink log;
+    { Opened again(clip); }
+    EXPECT_NE(log.joined().find("ZUK: Filters has been logged already.\n"), std::string::npos);
+    EXPECT_EQ(log.joined().find("ZUK: Filter Dump Begin\n"), std::string::npos);
+
+    log.captured.pieces.clear();
+    EXPECT_THROW(dsax::dsax_open(wide(mediaFixture("garbage.bin")).c_str()), std::runtime_error);
+    EXPECT_EQ(log.joined().find("ZUK: Failed to create dsax filter \n"), std::string::npos);
+}
+
+TEST_F(DsaxReader, ManyRoundsLeaveDescriptorsAndMemoryFlat)
+{
+    const std::string clip = wav48k("a.wav", 2, testSignal(9600, 2, 48000));
+    int16_t buffer[2000];
+    const auto round = [&] {
+        Opened opened(clip);
+        dsax::dsax_read_short_stereo(opened.handle(), buffer, 1000, nullptr);
+    };
+    for (int i = 0; i < 20; ++i)
+        round();
+    const int descriptors = openDescriptorCount();
+    const size_t heap = mallinfo2().uordblks;
+    for (int i = 0; i < 500; ++i)
+        round();
+    EXPECT_EQ(openDescriptorCount(), descriptors);
+    EXPECT_LT(mallinfo2().uordblks, heap + 512 * 1024) << "heap grew by " << mallinfo2().uordblks - heap;
+}
