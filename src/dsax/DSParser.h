@@ -50,7 +50,12 @@ private:
     HRESULT read(Layout layout, int16_t* buffer, int64_t count, uint32_t* progress, int64_t* delivered);
     HRESULT runUntilBuffered(int64_t count);
     HRESULT takeEvents(long timeoutMs, bool& ended);
-    int64_t bufferedFrames() const { return static_cast<int64_t>(m_mono.size()); }
+    int64_t bufferedFrames() const
+    {
+        if (m_channels < 1)
+            return 0;
+        return static_cast<int64_t>((m_frames.size() - m_firstValue) / static_cast<size_t>(m_channels));
+    }
     void takeFrames(Layout layout, int16_t* buffer, int64_t count);
     void clearBuffers();
 
@@ -58,8 +63,11 @@ private:
     ComPtr<IMediaControl> m_pControl;
     ComPtr<IMediaEvent> m_pEvent;
     ComPtr<IMediaSeeking> m_pSeeking;
-    std::vector<int16_t> m_mono;
-    std::vector<int16_t> m_stereo;
+    // Grabbed frames as they came, all channels interleaved; reads mix what
+    // they take (the mono mix or the first two channels), so every kind of
+    // read sees the same frames. Values before m_firstValue are delivered.
+    std::vector<int16_t> m_frames;
+    size_t m_firstValue = 0;
     bool m_bReady = false;
     zuk::AutoResetEvent m_hBufferReady;
     int64_t m_duration = 1;

@@ -18,8 +18,11 @@ constexpr int kOutputRate = 48000;
 constexpr double kUnitsPerSecond = 1e7;
 // A buffer that ends this close (100-ns units) to the duration ends the stream.
 constexpr int64_t kEndTolerance = 10;
-constexpr auto kSignalWait = std::chrono::milliseconds(100);
-constexpr long kEventWaitMs = 100;
+// A stream whose last buffer falls short of the duration ends only by the
+// graph's event, so the wait for the callback's signal looks at the events
+// often: the end of such a stream costs a reader at most this long.
+constexpr auto kSignalWait = std::chrono::milliseconds(10);
+constexpr long kEventWaitMs = 0;
 constexpr long kStatePollMs = 50;
 // ReadDouble converts through a bounded scratch buffer of this many frames.
 constexpr int64_t kDoubleChunk = 65536;
@@ -73,19 +76,10 @@ HRESULT CDSParser::BufferCB(double sampleTime, BYTE* buffer, long length)
         m_progress = endTime <= 0 ? 0 : static_cast<uint32_t>(static_cast<__int128>(endTime) * 100 / m_duration);
 
     // Whole frames only: a trailing part frame would read past the buffer.
-    const auto* values = reinterpret_cast<const int16_t*>(buffer);
-    const size_t frames = static_cast<size_t>(length) / 2 / static_cast<size_t>(m_channels);
-    m_mono.reserve(m_mono.size() + frames);
-    m_stereo.reserve(m_stereo.size() + 2 * frames);
-    for (size_t frame = 0; frame < frames; ++frame) {
-        const int16_t* first = values + frame * static_cast<size_t>(m_channels);
-        int32_t sum = 0;
-        for (int channel = 0; channel < m_channels; ++channel)
-            sum += first[channel];
-        m_mono.push_back(static_cast<int16_t>(sum / m_channels));
-        m_stereo.push_back(first[0]);
-        m_stereo.push_back(m_channels > 1 ? first[1] : first[0]);
-    }
+    const size_t values = static_cast<size_t>(length) / 2 / static_cast<size_t>(m_channels) *
+                          static_cast<size_t>(m_channels);
+    const auto* samples = reinterpret_cast<const int16_t*>(buffer);
+    m_frames.insert(m_frames.end(), samples, samples + values);
 
     if (ended) {
         m_pControl->StopWhenReady();
@@ -172,21 +166,68 @@ HRESULT CDSParser::takeEvents(long timeoutMs, bool& ended)
     return S_OK;
 }
 
+namespace {
+
+// The truncated mean of each frame's channels.
+void mixToMono(const int16_t* frames, size_t count, int channels, int16_t* mono)
+{
+    switch (channels) {
+    case 1:
+        std::copy_n(frames, count, mono);
+        return;
+    case 2:
+        for (size_t frame = 0; frame < count; ++frame)
+            mono[frame] = static_cast<int16_t>((int32_t{frames[2 * frame]} + frames[2 * frame + 1]) / 2);
+        return;
+    default:
+        for (size_t frame = 0; frame < count; ++frame) {
+            const int16_t* first = frames + frame * static_cast<size_t>(channels);
+            int32_t sum = 0;
+            for (int channel = 0; channel < channels; ++channel)
+                sum += first[channel];
+            mono[frame] = static_cast<int16_t>(sum / channels);
+        }
+    }
+}
+
+// The first two channels of each frame, or a single channel twice.
+void keepFirstTwo(const int16_t* frames, size_t count, int channels, int16_t* stereo)
+{
+    if (channels == 2) {
+        std::copy_n(frames, 2 * count, stereo);
+        return;
+    }
+    const size_t second = channels > 1 ? 1 : 0;
+    for (size_t frame = 0; frame < count; ++frame) {
+        const int16_t* first = frames + frame * static_cast<size_t>(channels);
+        stereo[2 * frame] = first[0];
+        stereo[2 * frame + 1] = first[second];
+    }
+}
+
+} // namespace
+
 void CDSParser::takeFrames(Layout layout, int16_t* buffer, int64_t count)
 {
     const auto frames = static_cast<size_t>(count);
+    const int16_t* first = m_frames.data() + m_firstValue;
     if (layout == Layout::Mono)
-        std::copy_n(m_mono.begin(), frames, buffer);
+        mixToMono(first, frames, m_channels, buffer);
     else
-        std::copy_n(m_stereo.begin(), 2 * frames, buffer);
-    m_mono.erase(m_mono.begin(), m_mono.begin() + static_cast<ptrdiff_t>(frames));
-    m_stereo.erase(m_stereo.begin(), m_stereo.begin() + static_cast<ptrdiff_t>(2 * frames));
+        keepFirstTwo(first, frames, m_channels, buffer);
+    m_firstValue += frames * static_cast<size_t>(m_channels);
+    // Delivered values go once they outweigh what is left, so the buffer
+    // neither grows without end nor moves its rest on every small read.
+    if (m_firstValue >= m_frames.size() - m_firstValue) {
+        m_frames.erase(m_frames.begin(), m_frames.begin() + static_cast<ptrdiff_t>(m_firstValue));
+        m_firstValue = 0;
+    }
 }
 
 void CDSParser::clearBuffers()
 {
-    m_mono.clear();
-    m_stereo.clear();
+    m_frames.clear();
+    m_firstValue = 0;
 }
 
 // Reads mono frames as doubles through a bounded scratch buffer rather than

@@ -220,14 +220,15 @@ int32_t extract(const ChannelLayout& layout, const zuk_char* input, const zuk_ch
     dsax::dsax_close(&media.info);
     const bool closed = closeSoundFile(file);
 
-    if (lengths.frameRate == 0)
-        return ZUK_OK_UNPADDED;
+    // A failed write or an empty output is a failure with or without video;
+    // only a sound output may be a success without padding.
     if (copy.failed() || !closed)
         return ZUK_E_WRITE;
-    if (copy.written() != 0)
-        return ZUK_OK;
-    LogString("ZUK_dsax: No samples written. Implicit fail, possibly due to AC3.\n");
-    return ZUK_E_NO_SAMPLES;
+    if (copy.written() == 0) {
+        LogString("ZUK_dsax: No samples written. Implicit fail, possibly due to AC3.\n");
+        return ZUK_E_NO_SAMPLES;
+    }
+    return lengths.frameRate == 0 ? ZUK_OK_UNPADDED : ZUK_OK;
 }
 
 } // namespace

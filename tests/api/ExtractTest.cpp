@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <thread>
 
 using namespace zuktest;
@@ -330,6 +331,11 @@ struct DecodedMedia {
     const char* fixture;
     int64_t frames;
 };
+
+void PrintTo(const DecodedMedia& media, std::ostream* out)
+{
+    *out << media.fixture;
+}
 
 class ExtractMedia : public ExtractTest, public ::testing::WithParamInterface<DecodedMedia> {};
 
