@@ -1,5 +1,6 @@
 // The zuk command line as a user runs it: arguments, output, exit status.
 #include "support/FakeSiblings.h"
+#include "support/MediaFixtures.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -62,7 +63,8 @@ TEST(Cli, HelpListsTheCommands)
 {
     const Outcome general = zuk({"--help"});
     EXPECT_EQ(general.status, 0);
-    for (const char* command : {"extract", "quicktime-installed", "resample", "convert", "slice", "fix-frame-rate"})
+    for (const char* command :
+         {"extract", "quicktime-installed", "info", "read", "resample", "convert", "slice", "fix-frame-rate"})
         EXPECT_NE(general.out.find(command), std::string::npos) << command;
     const Outcome slice = zuk({"slice", "--help"});
     EXPECT_EQ(slice.status, 0);
@@ -120,7 +122,21 @@ TEST(Cli, WrongCommandLinesExitWithTwo)
                                                {"resample", "a.wav", "b.wav", "--speed", "2"},
                                                {"convert", "a.wav", "b.wav"},
                                                {"slice", "a.wav", "b.wav", "--start", "1"},
-                                               {"fix-frame-rate", "thirty"}}) {
+                                               {"fix-frame-rate", "thirty"},
+                                               {"info"},
+                                               {"info", "a.mov", "--stereo"},
+                                               {"extract", "a.mov", "b.wav", "--mono"},
+                                               {"read", "a.mov", "b.wav"},
+                                               {"read", "a.mov", "b.wav", "--frames", "0"},
+                                               {"read", "a.mov", "b.wav", "--frames", "1e3"},
+                                               {"read", "a.mov", "b.wav", "--frames", "9", "--from", "end"},
+                                               {"read", "a.mov", "b.wav", "--frames", "9", "--seek-time", "1",
+                                                "--seek-sample", "48000"},
+                                               {"read", "a.mov", "b.wav", "--frames", "9", "--seek-time", "1",
+                                                "--from", "end"},
+                                               {"read", "a.mov", "b.wav", "--frames", "9", "--seek-sample", "-5"},
+                                               {"read", "a.mov", "b.wav", "--frames", "9", "--seek-time", "1",
+                                                "--from", "middle"}}) {
         const Outcome run = zuk(arguments);
         EXPECT_EQ(run.status, 2) << arguments.front() << " " << run.err;
         EXPECT_FALSE(run.err.empty());
@@ -201,4 +217,110 @@ TEST(Cli, ExtractFindsBackEndsOnTheLoadersPath)
                              "ZUK_FAKE_DORNALT_WAV=" + dir.file("made.wav")});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(readShorts(dir.file("out.wav")).samples, readShorts(dir.file("made.wav")).samples);
+}
+
+TEST(Cli, InfoShowsTheReadersRecordAsTextOrJson)
+{
+    const std::string movie = mediaFixture("mov-aac.mov");
+    const Outcome text = zuk({"info", movie});
+    ASSERT_EQ(text.status, 0) << text.err;
+    for (const std::string line :
+         {"audio:         format tag 0x00FF (AAC), 2 channels, 44100 Hz, ", "video:         160 x 120\n",
+          "frame rate:    25 fps\n", "duration:      3.0000000 s (30000000 x 100 ns)\n",
+          "sample length: 132300 frames at the source rate\n"})
+        EXPECT_NE(text.out.find(line), std::string::npos) << line << "\nin:\n" << text.out;
+
+    const Outcome json = zuk({"info", "--json", movie});
+    ASSERT_EQ(json.status, 0) << json.err;
+    EXPECT_EQ(json.out.rfind("{\"file\":\"" + movie + "\",\"handle\":", 0), 0u) << json.out;
+    EXPECT_NE(json.out.find("\"audio\":{\"format_tag\":255,\"channels\":2,\"sample_rate\":44100,"), std::string::npos)
+        << json.out;
+    EXPECT_NE(json.out.find("\"video\":{\"width\":160,\"height\":120},\"frame_rate\":25,\"duration_seconds\":3,"
+                            "\"duration_100ns\":30000000,\"sample_length\":132300}\n"),
+              std::string::npos)
+        << json.out;
+
+    // A 1000/1001 rate keeps its digits; what a file lacks is null.
+    const Outcome ntsc = zuk({"info", "--json", mediaFixture("mp4-aac.mp4")});
+    EXPECT_NE(ntsc.out.find("\"frame_rate\":29.97002997003,"), std::string::npos) << ntsc.out;
+    const Outcome silent = zuk({"info", "--json", mediaFixture("video-only.mp4")});
+    EXPECT_NE(silent.out.find("\"audio\":null,\"video\":{\"width\":160"), std::string::npos) << silent.out;
+    const Outcome sound = zuk({"info", "--json", mediaFixture("flac.flac")});
+    EXPECT_NE(sound.out.find("\"video\":null,\"frame_rate\":0,"), std::string::npos) << sound.out;
+}
+
+TEST(Cli, InfoOnWhatCannotBeOpenedSaysWhyAndExitsWithOne)
+{
+    const std::string garbage = mediaFixture("garbage.bin");
+    const Outcome run = zuk({"info", garbage});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    ASSERT_EQ(linesOf(run.err).size(), 1u) << run.err;
+    EXPECT_TRUE(std::regex_match(run.err, std::regex("zuk info: cannot open " + garbage + ": [A-Z].+\n"))) << run.err;
+}
+
+TEST(Cli, ReadAfterASeekWritesTheSameFramesAsAFullExtraction)
+{
+    TempDir dir;
+    const std::string movie = mediaFixture("mp4-aac.mp4");
+    ASSERT_EQ(zuk({"extract", "--quiet", movie, dir.file("mono.wav")}).status, 0);
+    ASSERT_EQ(zuk({"extract", "--quiet", "--stereo", movie, dir.file("stereo.wav")}).status, 0);
+    const Sound mono = readShorts(dir.file("mono.wav"));
+    const Sound stereo = readShorts(dir.file("stereo.wav"));
+
+    // More frames than one read buffer holds, from a time and from a sample.
+    const Outcome byTime = zuk({"read", movie, dir.file("t.wav"), "--frames", "60000", "--seek-time", "0.75"});
+    ASSERT_EQ(byTime.status, 0) << byTime.err;
+    EXPECT_EQ(linesOf(byTime.out).at(0), "read 60000 frames from frame 36000 (0.750 s); position reached: frame 96000 "
+                                         "(2.000 s)");
+    const Sound t = readShorts(dir.file("t.wav"));
+    EXPECT_EQ(t.info.channels, 1);
+    EXPECT_EQ(t.samples, std::vector<int16_t>(mono.samples.begin() + 36000, mono.samples.begin() + 96000));
+
+    const Outcome bySample =
+        zuk({"read", movie, dir.file("s.wav"), "--frames=1000", "--seek-sample=36000", "--stereo"});
+    ASSERT_EQ(bySample.status, 0) << bySample.err;
+    const Sound s = readShorts(dir.file("s.wav"));
+    EXPECT_EQ(s.info.channels, 2);
+    EXPECT_EQ(s.samples, std::vector<int16_t>(stereo.samples.begin() + 2 * 36000, stereo.samples.begin() + 2 * 37000));
+}
+
+TEST(Cli, ReadPastTheEndWritesWhatThereIs)
+{
+    TempDir dir;
+    const std::string movie = mediaFixture("avi-pcm.avi"); // 2.3 s of sound at 48000 Hz
+    ASSERT_EQ(zuk({"extract", "--quiet", movie, dir.file("full.wav")}).status, 0);
+    const Outcome run =
+        zuk({"read", movie, dir.file("tail.wav"), "--frames", "48000", "--seek-time", "-0.25", "--from", "end"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(linesOf(run.out).at(0), "read 12000 frames from frame 98400 (2.050 s); position reached: frame 110400 "
+                                      "(2.300 s)");
+    const std::vector<int16_t> full = readShorts(dir.file("full.wav")).samples;
+    EXPECT_EQ(readShorts(dir.file("tail.wav")).samples,
+              std::vector<int16_t>(full.begin() + 98400, full.begin() + 110400));
+
+    const Outcome silent = zuk({"read", mediaFixture("video-only.mp4"), dir.file("none.wav"), "--frames", "10"});
+    EXPECT_EQ(silent.status, 1);
+    EXPECT_NE(silent.err.find("has no audio stream"), std::string::npos) << silent.err;
+}
+
+TEST(Cli, ExtractStereoWritesTwoChannelsAndSaysWhenItCouldNotPad)
+{
+    TempDir dir;
+    const Outcome movie = zuk({"extract", "--quiet", "--stereo", mediaFixture("mov-aac.mov"), dir.file("m.wav")});
+    ASSERT_EQ(movie.status, 0) << movie.err;
+    const Sound sound = readShorts(dir.file("m.wav"));
+    EXPECT_EQ(sound.info.channels, 2);
+    EXPECT_EQ(sound.info.samplerate, 48000);
+    EXPECT_EQ(sound.frames(), 144000); // 3 s, already whole frames at 25 fps
+    int64_t differing = 0;
+    for (size_t i = 0; i + 1 < sound.samples.size(); i += 2)
+        differing += sound.samples[i] != sound.samples[i + 1];
+    EXPECT_GT(differing, sound.frames() / 2) << "each channel keeps its own sweep";
+
+    // No video: written unpadded, which is still a success, said on stdout.
+    const Outcome audioOnly = zuk({"extract", "--quiet", "--stereo", mediaFixture("flac.flac"), dir.file("f.wav")});
+    EXPECT_EQ(audioOnly.status, 0) << audioOnly.err;
+    EXPECT_NE(audioOnly.out.find("\nresult 2: success, but no video frame rate was found"), std::string::npos)
+        << audioOnly.out;
 }

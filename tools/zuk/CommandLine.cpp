@@ -69,13 +69,28 @@ Invocation parseArguments(const Command& command, const std::vector<std::string>
     return call;
 }
 
-int parseInt(const std::string& text, std::string_view what)
+namespace {
+
+template <class Whole>
+Whole parseWhole(const std::string& text, std::string_view what)
 {
-    int value = 0;
+    Whole value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size())
         throw UsageError{std::string(what) + " must be a whole number, not '" + text + "'"};
     return value;
+}
+
+} // namespace
+
+int parseInt(const std::string& text, std::string_view what)
+{
+    return parseWhole<int>(text, what);
+}
+
+int64_t parseInt64(const std::string& text, std::string_view what)
+{
+    return parseWhole<int64_t>(text, what);
 }
 
 double parseDouble(const std::string& text, std::string_view what)

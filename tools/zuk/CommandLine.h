@@ -1,6 +1,7 @@
 // Subcommands of the zuk tool and the parsing of their arguments.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <set>
@@ -45,6 +46,7 @@ Invocation parseArguments(const Command& command, const std::vector<std::string>
 double parseSeconds(const Invocation& call, std::string_view option);
 std::optional<double> parseOptionalSeconds(const Invocation& call, std::string_view option);
 int parseInt(const std::string& text, std::string_view what);
+int64_t parseInt64(const std::string& text, std::string_view what);
 double parseDouble(const std::string& text, std::string_view what);
 
 // Every subcommand, in the order `zuk --help` lists them.
@@ -53,5 +55,6 @@ const std::vector<Command>& commands();
 // The subcommands of one group each.
 std::vector<Command> extractCommands();
 std::vector<Command> audioCommands();
+std::vector<Command> readerCommands();
 
 } // namespace zukcli

@@ -2,8 +2,6 @@
 #include "CommandLine.h"
 #include "FileOperation.h"
 
-#include "api/Location.h"
-
 #include <zuk/zuk.h>
 
 #include <cstdio>
@@ -12,22 +10,17 @@ namespace zukcli {
 
 namespace {
 
-// The file a location names once the library has decoded it (a file:// URL
-// names a path); text that is not UTF-8 stays as it is.
-std::string fileNamedBy(const std::string& location)
-{
-    const auto wide = zuk::utf8ToUtf16(location);
-    if (!wide)
-        return location;
-    return zuk::utf16ToUtf8(zuk::normaliseLocation(*wide)).value_or(location);
-}
-
 int extractCommand(const Invocation& call)
 {
-    const bool managed = call.has("dotnet");
+    const uint8_t managed = call.has("dotnet") ? 1 : 0;
+    const bool stereo = call.has("stereo");
     return runWithProgress(
         call,
         [&](const std::u16string& in, const std::u16string& out) {
+            // The decoder takes paths only, so locations are decoded here as Extract decodes them.
+            if (stereo)
+                return Dsax_ExtractionStereo(zuk::normaliseLocation(in).c_str(), zuk::normaliseLocation(out).c_str(),
+                                             managed, reportProgress);
             return managed ? Extract_DotNet(in.c_str(), out.c_str(), reportProgress)
                            : Extract(in.c_str(), out.c_str(), reportProgress);
         },
@@ -46,19 +39,28 @@ int quickTimeInstalledCommand(const Invocation&)
 
 const Command extractInfo{
     "extract", "write the sound of a media file as a mono 16-bit 48000 Hz WAV",
-    "usage: zuk extract IN OUT [--dotnet]\n"
+    "usage: zuk extract IN OUT [--dotnet] [--stereo]\n"
     "\n"
     "Writes the sound of IN to OUT as a mono 16-bit PCM WAV at 48000 Hz. IN and\n"
     "OUT are paths or file:// URLs (file:///home/me/My%20Clips/take.mov).\n"
     "The extension of IN picks the back end: .wav is resampled; .mp3, .aif and\n"
     ".aiff go to the QuickTime back end, .r3d to the R3D back end; anything\n"
-    "else is resampled when libsndfile reads it, or else tried by the QuickTime\n"
-    "and Media Foundation back ends in turn. Those back ends are optional\n"
-    "libraries (libdornalt.so, libvostrin.so, liblurrow.so), found beside\n"
-    "libzuk.so or on the loader's path.\n"
+    "else is resampled when libsndfile reads it, or else tried in turn by the\n"
+    "QuickTime back end, the library's own decoder (any file FFmpeg reads: MOV,\n"
+    "MP4, MKV, WebM, AVI, MPEG, ...) and the Media Foundation back end. The\n"
+    "QuickTime, Media Foundation and R3D back ends are optional libraries\n"
+    "(libdornalt.so, libvostrin.so, liblurrow.so), found beside libzuk.so or on\n"
+    "the loader's path.\n"
     "\n"
-    "--dotnet  enter through Extract_DotNet, as managed hosts do\n",
-    2, {}, {"dotnet"}, extractCommand};
+    "The library's own decoder makes OUT exactly as long as the sound, then pads\n"
+    "it with silence to a whole number of video frames; a file without video is\n"
+    "written unpadded, which is still a success (result 2, said on stdout).\n"
+    "\n"
+    "--dotnet  enter as managed hosts do (Extract_DotNet; with --stereo, the\n"
+    "          managed flag of Dsax_ExtractionStereo)\n"
+    "--stereo  write the first two channels (a mono sound twice) as a stereo\n"
+    "          WAV, always through the library's own decoder\n",
+    2, {}, {"dotnet", "stereo"}, extractCommand};
 
 const Command quickTimeInstalledInfo{
     "quicktime-installed", "tell whether QuickTime is installed (exit 0 if so)",

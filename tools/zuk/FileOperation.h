@@ -8,6 +8,7 @@
 #include "Report.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace zukcli {
@@ -31,6 +32,8 @@ int runWithProgress(const Invocation& call, Operation&& operation,
     if (result < 0)
         return reportFailure(call.command, result, fileOf(input), fileOf(output));
     describeWrittenFile(fileOf(output));
+    if (result > 0)
+        std::printf("result %lld: %s\n", static_cast<long long>(result), resultMeaning(result));
     return 0;
 }
 

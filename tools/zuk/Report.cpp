@@ -40,8 +40,8 @@ std::string folderOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// A likely reason why a file could not be opened, or nothing.
-std::string openFailureCause(const std::string& input, const std::string& output)
+// A reason seen in the file system why a file could not be opened, or nothing.
+std::string accessFailureCause(const std::string& input, const std::string& output)
 {
     if (!input.empty() && access(input.c_str(), R_OK) != 0)
         return "cannot read " + input + ": " + std::strerror(errno);
@@ -52,6 +52,14 @@ std::string openFailureCause(const std::string& input, const std::string& output
         if (access(folder.c_str(), W_OK) != 0)
             return "cannot write in " + folder + ": " + std::strerror(errno);
     }
+    return {};
+}
+
+// A likely reason why a file could not be opened, or nothing.
+std::string openFailureCause(const std::string& input, const std::string& output)
+{
+    if (std::string cause = accessFailureCause(input, output); !cause.empty())
+        return cause;
     if (!input.empty()) {
         SF_INFO info{};
         if (SNDFILE* file = sf_open(input.c_str(), SFM_READ, &info)) {
@@ -68,11 +76,12 @@ std::string openFailureCause(const std::string& input, const std::string& output
 int reportFailure(const std::string& command, int64_t code, const std::string& input, const std::string& output)
 {
     std::string line = "zuk: " + command + " failed: " + std::to_string(code) + " (" + resultMeaning(code) + ")";
-    if (code == -1) {
-        const std::string cause = openFailureCause(input, output);
-        if (!cause.empty())
-            line += "; " + cause;
-    }
+    // The decoder's "cannot open" and "cannot write" have the same file-system causes.
+    const std::string cause = code == -1                ? openFailureCause(input, output)
+                              : code == -2 || code == -7 ? accessFailureCause(input, output)
+                                                         : std::string();
+    if (!cause.empty())
+        line += "; " + cause;
     std::fprintf(stderr, "%s\n", line.c_str());
     return kExitFailure;
 }

@@ -14,8 +14,9 @@ const std::vector<Command>& commands()
 {
     static const std::vector<Command> all = [] {
         std::vector<Command> list = extractCommands();
-        for (Command& command : audioCommands())
-            list.push_back(std::move(command));
+        for (std::vector<Command> group : {readerCommands(), audioCommands()})
+            for (Command& command : group)
+                list.push_back(std::move(command));
         return list;
     }();
     return all;
@@ -28,7 +29,7 @@ void printGeneralHelp(FILE* to)
     std::fprintf(to, "usage: zuk COMMAND [ARGS] [--quiet] [--verbose]\n\n"
                      "Turns the sound of media files into WAV files.\n\ncommands:\n");
     for (const Command& command : commands())
-        std::fprintf(to, "  %-16s %.*s\n", std::string(command.name).c_str(), static_cast<int>(command.summary.size()),
+        std::fprintf(to, "  %-20s %.*s\n", std::string(command.name).c_str(), static_cast<int>(command.summary.size()),
                      command.summary.data());
     std::fprintf(to, "\nzuk COMMAND --help tells more. Progress goes to stderr (--quiet: none);\n"
                      "--verbose prints the library's log there too. Exit status: 0 success,\n"

@@ -1,0 +1,67 @@
+# Shared by the benchmark scripts: their command line, timing with GNU time
+# and checks of what each tool wrote. Sourced (bash) with the script's own
+# arguments, [BUILD_DIR] [MINUTES]; it sets build, minutes, seconds, runs,
+# zuk, cache (the folder that keeps generated inputs) and out (the file each
+# tool writes, removed on exit).
+
+build=${1:-build/release}
+minutes=${2:-60}
+runs=3
+[[ $minutes =~ ^[1-9][0-9]*$ ]] || { echo "MINUTES must be a positive whole number" >&2; exit 2; }
+seconds=$((minutes * 60))
+zuk=$build/bin/zuk
+
+[[ -x $zuk ]] || { echo "$zuk not found: build the project first" >&2; exit 2; }
+for tool in soxi /usr/bin/time; do
+    command -v "$tool" >/dev/null || { echo "$tool is needed" >&2; exit 2; }
+done
+
+cache=${TMPDIR:-/tmp}/zuk-bench
+mkdir -p "$cache"
+# Outputs and timings go to a folder of this run: runs from other checkouts
+# share the cache.
+scratch=$(mktemp -d "$cache/run.XXXXXX")
+out=$scratch/out.wav
+trap 'rm -rf "$scratch"' EXIT
+
+# Best wall time (s) and highest peak RSS (kB) of each tool measured so far.
+declare -A best peak
+
+# measure NAME COMMAND...: runs COMMAND $runs times, keeping its best wall time
+# and highest peak RSS; a failing run ends the script.
+measure() {
+    local name=$1 wall kb run
+    shift
+    best[$name]=; peak[$name]=0
+    for ((run = 0; run < runs; run++)); do
+        rm -f "$out"
+        if ! /usr/bin/time -f '%e %M' -o "$scratch/time" "$@" >/dev/null 2>"$scratch/err"; then
+            echo "$name failed:" >&2; cat "$scratch/err" "$scratch/time" >&2; exit 1
+        fi
+        read -r wall kb <"$scratch/time"
+        if [[ -z ${best[$name]} ]] || awk -v a="$wall" -v b="${best[$name]}" 'BEGIN { exit !(a < b) }'; then
+            best[$name]=$wall
+        fi
+        if ((kb > ${peak[$name]})); then peak[$name]=$kb; fi
+    done
+}
+
+# check_output NAME RATE SECONDS TOLERANCE: $out must be mono 16-bit at RATE
+# and last SECONDS, give or take TOLERANCE seconds; else the script ends.
+check_output() {
+    local name=$1 rate=$2 seconds=$3 tolerance=$4 got
+    got="$(soxi -c "$out") $(soxi -r "$out") $(soxi -b "$out") $(soxi -D "$out")"
+    if ! awk -v got="$got" -v rate="$rate" -v len="$seconds" -v tol="$tolerance" 'BEGIN {
+            split(got, f, " ")
+            d = f[4] - len
+            exit !(f[1] == 1 && f[2] == rate && f[3] == 16 && d <= tol && d >= -tol) }'; then
+        echo "$name wrote the wrong output: channels, rate, bits, seconds = $got" \
+             "(expected 1 $rate 16 $seconds ± $tolerance)" >&2
+        exit 1
+    fi
+}
+
+# peak_mb NAME: the tool's highest peak RSS in MB.
+peak_mb() {
+    awk -v k="${peak[$1]}" 'BEGIN { print k / 1024 }'
+}

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Times `zuk extract` on a long MP4 with stereo 44.1 kHz AAC sound beside the
+# ffmpeg command line doing the same job (decode, mix to mono, resample to
+# 48 kHz, write 16-bit WAV).
+# Goals: zuk takes at most 1.0× ffmpeg's time, and its peak memory stays under
+# 64 MB whatever the length (run a shorter length too to see it flat).
+# usage: bench/extract-aac.sh [BUILD_DIR] [MINUTES]   (default: build/release 60)
+set -euo pipefail
+
+source "$(dirname "$0")/common.sh" "$@"
+for tool in ffmpeg ffprobe; do
+    command -v "$tool" >/dev/null || { echo "$tool is needed" >&2; exit 2; }
+done
+input=$cache/aac-44100-${minutes}min.mp4
+
+# Length of the AAC stream in whole seconds, or nothing when it cannot be read.
+sound_seconds() {
+    ffprobe -v error -select_streams a:0 -show_entries stream=duration -of csv=p=0 "$1" 2>/dev/null |
+        awk '{ printf "%d", $1 + 0.5 }'
+}
+
+# A sweep on the left, a tone under pink noise on the right, and a 1 fps
+# 64×48 picture: the video track costs next to nothing but gives the file a
+# frame rate, as a real clip has. Generated once; a file of the wrong length
+# (an interrupted run) is made again.
+if [[ ! -f $input || $(sound_seconds "$input") != "$seconds" ]]; then
+    echo "generating $minutes minutes of stereo 44.1 kHz AAC in $input ..."
+    ffmpeg -nostdin -hide_banner -loglevel error -y \
+        -f lavfi -i "testsrc=size=64x48:rate=1:duration=$seconds" \
+        -f lavfi -i "aevalsrc=exprs=0.3*sin(2*PI*(110+0.5*mod(t\,600))*t):s=44100:d=$seconds" \
+        -f lavfi -i "sine=frequency=331:sample_rate=44100:duration=$seconds" \
+        -f lavfi -i "anoisesrc=color=pink:sample_rate=44100:amplitude=0.1:duration=$seconds" \
+        -filter_complex "[2:a][3:a]amix=inputs=2:normalize=0[right];[1:a][right]amerge=inputs=2[a]" \
+        -map 0:v -map "[a]" -c:v libx264 -preset ultrafast -pix_fmt yuv420p \
+        -c:a aac -b:a 128k -f mp4 "$scratch/input.mp4"
+    mv "$scratch/input.mp4" "$input"
+fi
+
+# Both read the same file from the page cache; one read warms it.
+cat "$input" >/dev/null
+
+# The sound lasts $seconds: zuk pads it to whole video frames (1 fps, so it is
+# already whole) and ffmpeg may keep the encoder's last partial block.
+measure "zuk extract" "$zuk" extract "$input" "$out" --quiet
+check_output "zuk extract" 48000 "$seconds" 0.05
+measure "ffmpeg" ffmpeg -nostdin -v error -i "$input" -vn -ac 1 -ar 48000 -c:a pcm_s16le -y "$out"
+check_output "ffmpeg" 48000 "$seconds" 0.05
+
+echo
+echo "extracting $minutes min of stereo 44.1 kHz AAC (MP4) to mono 48 kHz 16-bit WAV, best of $runs"
+printf '%-12s %8s %9s\n' tool seconds "peak MB"
+for name in "zuk extract" "ffmpeg"; do
+    printf '%-12s %8.2f %9.1f\n' "$name" "${best[$name]}" "$(peak_mb "$name")"
+done
+echo
+awk -v zuk="${best[zuk extract]}" -v ff="${best[ffmpeg]}" -v mb="$(peak_mb "zuk extract")" 'BEGIN {
+    # Timings are in hundredths; keep a zero from dividing.
+    if (ff < 0.01) ff = 0.01
+    ratio = zuk / ff
+    printf "%-7s zuk takes %.2f× ffmpeg'"'"'s time (goal: at most 1.0×)\n", (ratio <= 1.0 ? "met" : "MISSED"), ratio
+    printf "%-7s zuk peak memory %.1f MB (goal: under 64 MB)\n", (mb < 64 ? "met" : "MISSED"), mb
+}'
