@@ -10,11 +10,15 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <limits>
 #include <string>
 
 namespace dsax {
 
 namespace {
+
+// Channel layouts the converter can take.
+constexpr WORD kMostChannels = 64;
 
 // The registered filters are listed once per process, by the first open.
 std::atomic<bool> filterDumpPending{true};
@@ -309,13 +313,17 @@ HRESULT CDSParser::Open(const zuk_char* path, DSAX_MEDIA_INFO& info)
     }
     WAVEFORMATEX audio;
     std::memcpy(&audio, info.audio_format, sizeof(audio));
-    m_channels = audio.nChannels;
-    m_sourceRate = static_cast<int>(audio.nSamplesPerSec);
-    m_blockAlign = m_channels * 16 / 8;
-    m_bytesPerSecond = m_blockAlign * 48000;
-
-    // A stream that claims no channels or no rate cannot be mixed or timed.
-    const HRESULT hr = m_channels > 0 && m_sourceRate > 0 ? buildGraph(path) : VFW_E_INVALIDMEDIATYPE;
+    // A stream that claims no channels, more than any layout has, or no rate
+    // cannot be mixed or timed.
+    const bool usable = audio.nChannels >= 1 && audio.nChannels <= kMostChannels && audio.nSamplesPerSec > 0 &&
+                        audio.nSamplesPerSec <= static_cast<DWORD>(std::numeric_limits<int>::max());
+    if (usable) {
+        m_channels = audio.nChannels;
+        m_sourceRate = static_cast<int>(audio.nSamplesPerSec);
+        m_blockAlign = m_channels * 16 / 8;
+        m_bytesPerSecond = m_blockAlign * 48000;
+    }
+    const HRESULT hr = usable ? buildGraph(path) : VFW_E_INVALIDMEDIATYPE;
     if (SUCCEEDED(hr)) {
         info.duration = m_duration;
         if (m_pSeeking->SetTimeFormat(&TIME_FORMAT_SAMPLE) == S_OK) {
