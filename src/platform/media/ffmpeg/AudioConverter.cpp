@@ -1,5 +1,9 @@
 #include "platform/media/ffmpeg/AudioConverter.h"
 
+extern "C" {
+#include <libavutil/opt.h>
+}
+
 #include "platform/media/ffmpeg/LibAv.h"
 
 #include <algorithm>
@@ -31,6 +35,10 @@ AudioConverter::AudioConverter(int inRate, int inChannelCount, int outRate, int 
     const int allocated = swr_alloc_set_opts2(&raw, out.forSwr(), AV_SAMPLE_FMT_S16, outRate, in.forSwr(),
                                               AV_SAMPLE_FMT_S16, inRate, 0, nullptr);
     swr.reset(raw);
+    // Resampling works in planar float, which the library vectorises; its
+    // 16-bit path costs about half as much again. 16-bit values are exact in float.
+    if (allocated >= 0)
+        av_opt_set_sample_fmt(raw, "internal_sample_fmt", AV_SAMPLE_FMT_FLTP, 0);
     if (allocated < 0 || swr_init(swr.get()) < 0)
         throw std::runtime_error("libswresample cannot convert " + std::to_string(inChannels) + " channels at " +
                                  std::to_string(inRate) + " Hz to " + std::to_string(outChannels) + " at " +
