@@ -2,6 +2,7 @@
 // The input's extension picks a back end; what no extension settles goes
 // through the chain of back ends until one succeeds.
 #include "api/Location.h"
+#include "api/Mp4Route.h"
 #include "audio/IsSoundFile.h"
 #include "log/Log.h"
 #include "platform/ExportGuard.h"
@@ -91,8 +92,9 @@ int32_t resampleSoundFile(const std::u16string& input, const std::u16string& out
 }
 
 // Back ends in a fixed order until one succeeds. -7 says the output cannot be
-// written, which no later back end would change.
-int32_t runChain(const Locations& at, ProgressCallback progress)
+// written, which no later back end would change. The caller's extension
+// decides whether an MP4's uncompressed sound is unwrapped as a last resort.
+int32_t runChain(const Locations& at, std::optional<std::u16string_view> extension, ProgressCallback progress)
 {
     if (isSoundFile(at.input.c_str()))
         return resampleSoundFile(at.input, at.output, progress);
@@ -110,6 +112,8 @@ int32_t runChain(const Locations& at, ProgressCallback progress)
         return extractionSucceeded(result);
 
     LogString("ZUK: Could not extract audio. \n");
+    if (extension && equalsIgnoringCase(*extension, u".mp4"))
+        return runMp4Route(at.input, at.output, progress);
     return ZUK_E_EXTRACT;
 }
 
@@ -137,9 +141,10 @@ int32_t Extract_core(const zuk_char* input, const zuk_char* output, ProgressCall
     }
     const Locations at{input, output, normaliseLocation(wideView(input)), normaliseLocation(wideView(output))};
     LogString("ZUK: Entered Audio Extract_core command \n");
-    if (const auto route = routeFor(extensionOf(wideView(input))))
+    const auto extension = extensionOf(wideView(input));
+    if (const auto route = routeFor(extension))
         return runRoute(*route, at, progress);
-    return runChain(at, progress);
+    return runChain(at, extension, progress);
 }
 
 struct FileCloser {

@@ -53,5 +53,6 @@ const std::vector<Command>& commands();
 // The subcommands of one group each.
 std::vector<Command> extractCommands();
 std::vector<Command> audioCommands();
+std::vector<Command> mp4Commands();
 
 } // namespace zukcli

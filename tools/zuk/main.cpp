@@ -16,6 +16,8 @@ const std::vector<Command>& commands()
         std::vector<Command> list = extractCommands();
         for (Command& command : audioCommands())
             list.push_back(std::move(command));
+        for (Command& command : mp4Commands())
+            list.push_back(std::move(command));
         return list;
     }();
     return all;
