@@ -61,6 +61,14 @@ enum zuk_result {
  * ends the chain. After a success the output must exist, else the result is
  * ZUK_E_EXTRACT. Back ends that live in optional libraries answer ZUK_E_OPEN
  * where those are not installed.
+ *
+ * When the chain fails for an input whose extension is .mp4 (in any case),
+ * the MP4 route tries last: the first sound track's uncompressed PCM samples
+ * are copied without decoding to `output`+"2.wav" (left on disk; 16-bit, the
+ * track's rate and channels), which is resampled to `output`. Its failures:
+ * ZUK_E_OPEN (no movie, no sound track, not integer PCM, 64-bit chunk
+ * offsets, tables that do not fit, or a chunk past the end of the file),
+ * ZUK_E_EXTRACT (the input cannot be opened or the WAV created), ZUK_E_WRITE.
  */
 
 /*
