@@ -15,6 +15,7 @@
 #define ZUK_ZUK_H
 
 #include <stdint.h>
+#include <stdio.h>
 #include <sndfile.h>
 
 #ifdef __cplusplus
@@ -70,6 +71,14 @@ enum zuk_result {
  * offsets, tables that do not fit, or a chunk past the end of the file),
  * ZUK_E_EXTRACT (the input cannot be opened or the WAV created), ZUK_E_WRITE.
  */
+
+/*
+ * The MP4 route's box parser describes every box it reads, and it writes
+ * these diagnostics to standard output unless told otherwise: to `stream`
+ * from now on, or nowhere when `stream` is null. The stream must stay open
+ * while extractions run; set it before they start, not during one.
+ */
+ZUK_API void zuk_set_mp4_diagnostics(FILE* stream);
 
 /*
  * Writes the sound of `input` to `output` as the standard WAV. Returns the

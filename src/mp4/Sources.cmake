@@ -9,6 +9,7 @@ set(ZUK_MP4_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ContainerBoxes.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DataEntryBoxes.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Diagnostics.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/DiagnosticsExport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/elstBox.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FullBox.cpp
   ${CMAKE_CURRENT_LIST_DIR}/hdlrBox.cpp

@@ -137,3 +137,22 @@ TEST_F(Mp4FilesTest, TheCommandLineDumpsTheTreeAndUnwrapsTheSound)
     EXPECT_EQ(failed.status, 1);
     EXPECT_NE(failed.err.find("No Movie Found"), std::string::npos) << failed.err;
 }
+
+TEST_F(Mp4FilesTest, HostsChooseWhereTheBoxDiagnosticsGo)
+{
+    const std::string input = file(withOverstatedChunkCounts(fileBytes(mediaFixture("mov-s16be-mono.mov"))), "a.mp4");
+    std::unique_ptr<FILE, int (*)(FILE*)> text(std::tmpfile(), std::fclose);
+    ASSERT_TRUE(text);
+    zuk_set_mp4_diagnostics(text.get());
+    ASSERT_EQ(Extract(wide(input).c_str(), wide(dir.file("a.wav")).c_str(), nullptr), 0);
+    zuk_set_mp4_diagnostics(nullptr);
+    ASSERT_EQ(Extract(wide(input).c_str(), wide(dir.file("b.wav")).c_str(), nullptr), 0);
+
+    std::string written(size_t(std::ftell(text.get())), '\0');
+    std::rewind(text.get());
+    ASSERT_EQ(std::fread(written.data(), 1, written.size(), text.get()), written.size());
+    const size_t movie = written.find("moovBox getBoxData \n");
+    ASSERT_NE(movie, std::string::npos);
+    EXPECT_EQ(movie, written.rfind("moovBox getBoxData \n")) << "only the first run writes there";
+    EXPECT_NE(written.find("Found stco Box, parsing\n"), std::string::npos);
+}
