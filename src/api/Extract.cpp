@@ -40,6 +40,8 @@ struct Locations {
     const zuk_char* callerOutput;
     std::u16string input;         // normalised
     std::u16string output;
+    // Of the caller's input: ".mp4" inputs that the chain cannot read are unwrapped.
+    std::optional<std::u16string_view> extension;
 };
 
 char16_t asciiLower(char16_t c)
@@ -92,9 +94,8 @@ int32_t resampleSoundFile(const std::u16string& input, const std::u16string& out
 }
 
 // Back ends in a fixed order until one succeeds. -7 says the output cannot be
-// written, which no later back end would change. The caller's extension
-// decides whether an MP4's uncompressed sound is unwrapped as a last resort.
-int32_t runChain(const Locations& at, std::optional<std::u16string_view> extension, ProgressCallback progress)
+// written, which no later back end would change.
+int32_t runChain(const Locations& at, ProgressCallback progress)
 {
     if (isSoundFile(at.input.c_str()))
         return resampleSoundFile(at.input, at.output, progress);
@@ -112,7 +113,7 @@ int32_t runChain(const Locations& at, std::optional<std::u16string_view> extensi
         return extractionSucceeded(result);
 
     LogString("ZUK: Could not extract audio. \n");
-    if (extension && equalsIgnoringCase(*extension, u".mp4"))
+    if (at.extension && equalsIgnoringCase(*at.extension, u".mp4"))
         return runMp4Route(at.input, at.output, progress);
     return ZUK_E_EXTRACT;
 }
@@ -139,12 +140,12 @@ int32_t Extract_core(const zuk_char* input, const zuk_char* output, ProgressCall
         LogString("ZUK: Error. No input or no output location given\n");
         return ZUK_E_OPEN;
     }
-    const Locations at{input, output, normaliseLocation(wideView(input)), normaliseLocation(wideView(output))};
+    const Locations at{input, output, normaliseLocation(wideView(input)), normaliseLocation(wideView(output)),
+                       extensionOf(wideView(input))};
     LogString("ZUK: Entered Audio Extract_core command \n");
-    const auto extension = extensionOf(wideView(input));
-    if (const auto route = routeFor(extension))
+    if (const auto route = routeFor(at.extension))
         return runRoute(*route, at, progress);
-    return runChain(at, extension, progress);
+    return runChain(at, progress);
 }
 
 struct FileCloser {
