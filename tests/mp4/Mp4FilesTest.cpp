@@ -115,6 +115,10 @@ TEST_F(Mp4FilesTest, ExtractTriesTheUnwrapperForMp4InputsOnly)
     EXPECT_EQ(Extract(wide(noMovie).c_str(), wide(dir.file("b.wav")).c_str(), nullptr), -1);
     EXPECT_NE(log.joined().find("No Movie Found \nZUK:Error resampling\n"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(dir.file("b.wav")));
+
+    // One that is not there at all.
+    EXPECT_EQ(Extract(wide(dir.file("gone.mp4")).c_str(), wide(dir.file("c.wav")).c_str(), nullptr), -4);
+    EXPECT_EQ(log.pieces().back(), "ZUK: Could not open MP4 file with ifstream\n");
 }
 
 TEST_F(Mp4FilesTest, TheCommandLineDumpsTheTreeAndUnwrapsTheSound)
