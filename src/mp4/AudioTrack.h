@@ -2,7 +2,10 @@
 #pragma once
 
 #include "mp4/ContainerBoxes.h"
-#include "mp4/SampleTableBoxes.h"
+#include "mp4/stcoBox.h"
+#include "mp4/stscBox.h"
+#include "mp4/stszBox.h"
+#include "mp4/sttsBox.h"
 #include "mp4/stsdBox.h"
 
 namespace zuk {

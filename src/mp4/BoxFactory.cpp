@@ -1,14 +1,22 @@
 #include "mp4/BoxFactory.h"
 
 #include "mp4/ContainerBoxes.h"
-#include "mp4/DataEntryBoxes.h"
 #include "mp4/Diagnostics.h"
-#include "mp4/MediaHeaderBoxes.h"
-#include "mp4/MovieHeaderBoxes.h"
+#include "mp4/drefBox.h"
 #include "mp4/elstBox.h"
 #include "mp4/hdlrBox.h"
-#include "mp4/SampleTableBoxes.h"
+#include "mp4/mdhdBox.h"
+#include "mp4/mvhdBox.h"
+#include "mp4/smhdBox.h"
+#include "mp4/stcoBox.h"
+#include "mp4/stscBox.h"
 #include "mp4/stsdBox.h"
+#include "mp4/stszBox.h"
+#include "mp4/sttsBox.h"
+#include "mp4/tkhdBox.h"
+#include "mp4/urlBox.h"
+#include "mp4/urnBox.h"
+#include "mp4/vmhdBox.h"
 
 #include <string_view>
 

@@ -12,6 +12,10 @@
 namespace MP4Box {
 
 using FourCC = std::array<char, 4>;
+using Matrix = std::array<uint32_t, 9>;
+
+// Names and locations longer than this are cut; the rest of the box is skipped.
+inline constexpr uint64_t kMaxTextBytes = 65536;
 
 class BoxReader {
 public:
@@ -32,6 +36,12 @@ public:
     // Everything from here to the end, but no more than `atMost` bytes
     // (empty when nothing is left).
     std::vector<uint8_t> rest(uint64_t atMost);
+    template <size_t N>
+    void words(std::array<uint32_t, N>& into)
+    {
+        for (uint32_t& word : into)
+            word = u32();
+    }
 
 private:
     template <size_t N>

@@ -2,7 +2,7 @@
 // chunk offset and sample-to-chunk tables.
 #pragma once
 
-#include "mp4/SampleTableBoxes.h"
+#include "mp4/stscBox.h"
 
 #include <cstdint>
 #include <optional>

@@ -2,7 +2,7 @@
 // to the 16-bit samples of the WAV the unwrapper writes.
 #pragma once
 
-#include "mp4/SampleEntryBoxes.h"
+#include "mp4/audioSampleEntryBox.h"
 
 #include <cstdint>
 #include <optional>

@@ -8,9 +8,6 @@
 
 namespace MP4Box {
 
-// Names and locations longer than this are cut; the rest of the box is skipped.
-inline constexpr uint64_t kMaxTextBytes = 65536;
-
 class hdlrBox : public FullBox {
 public:
     int32_t getBoxData(std::istream& in) override;

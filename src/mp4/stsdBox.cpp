@@ -2,7 +2,8 @@
 
 #include "mp4/BoxList.h"
 #include "mp4/Diagnostics.h"
-#include "mp4/SampleEntryBoxes.h"
+#include "mp4/audioSampleEntryBox.h"
+#include "mp4/videoSampleEntryBox.h"
 #include "mp4/hdlrBox.h"
 
 namespace MP4Box {

@@ -1,14 +1,18 @@
 // The box classes as the parser builds them from bytes, and their dump texts.
 #include "Mp4Builder.h"
 #include "mp4/ContainerBoxes.h"
-#include "mp4/DataEntryBoxes.h"
 #include "mp4/Diagnostics.h"
-#include "mp4/MovieHeaderBoxes.h"
-#include "mp4/SampleEntryBoxes.h"
-#include "mp4/SampleTableBoxes.h"
+#include "mp4/drefBox.h"
 #include "mp4/elstBox.h"
 #include "mp4/hdlrBox.h"
+#include "mp4/mdhdBox.h"
+#include "mp4/mvhdBox.h"
 #include "mp4/stsdBox.h"
+#include "mp4/stszBox.h"
+#include "mp4/sttsBox.h"
+#include "mp4/urlBox.h"
+#include "mp4/urnBox.h"
+#include "mp4/videoSampleEntryBox.h"
 
 #include <gtest/gtest.h>
 

@@ -1,19 +1,10 @@
-// Sample entries: the description of one kind of sample in a track, named by
-// its format code ("twos", "sowt", "in24", "avc1", ...).
+// The sample entry of a sound track: channels, sample size and rate, and the
+// QuickTime extensions that say more about uncompressed samples.
 #pragma once
 
-#include "mp4/MP4Box.h"
+#include "mp4/sampleEntryBox.h"
 
 namespace MP4Box {
-
-class sampleEntryBox : public MP4Box {
-public:
-    int32_t getBoxData(std::istream& in) override;
-    void dump() const override;
-
-    std::array<uint8_t, 6> reserved{};
-    uint16_t data_reference_index = 0;
-};
 
 class audioSampleEntryBox : public sampleEntryBox {
 public:
@@ -39,23 +30,6 @@ public:
     VersionOneFields versionOne;
     // Set by an "enda" extension (directly or in "wave") whose flag is set.
     bool littleEndian = false;
-};
-
-class videoSampleEntryBox : public sampleEntryBox {
-public:
-    int32_t getBoxData(std::istream& in) override;
-    void dump() const override;
-
-    std::array<uint8_t, 16> pre_defined{}; // 2 + 2 reserved + 12
-    uint16_t width = 0;
-    uint16_t height = 0;
-    uint32_t horizresolution = 0; // 16.16
-    uint32_t vertresolution = 0;  // 16.16
-    uint32_t reserved3 = 0;
-    uint16_t frame_count = 0;
-    std::array<uint8_t, 32> compressorname{};
-    uint16_t depth = 0;
-    uint16_t pre_defined2 = 0;
 };
 
 } // namespace MP4Box

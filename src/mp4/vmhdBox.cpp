@@ -1,4 +1,4 @@
-#include "mp4/MediaHeaderBoxes.h"
+#include "mp4/vmhdBox.h"
 
 #include "mp4/Diagnostics.h"
 
@@ -21,24 +21,6 @@ void vmhdBox::dump() const
     std::ostream& out = diagnostics();
     out << "Graphics Mode:" << graphicsmode << "\n";
     out << "opcolor:" << opcolor[0] << ":" << opcolor[1] << ":" << opcolor[2] << "\n";
-}
-
-int32_t smhdBox::getBoxData(std::istream& in)
-{
-    if (const int32_t header = FullBox::getBoxData(in); header != 0)
-        return header;
-    BoxReader fields = payload(in);
-    balance = fields.u16();
-    reserved = fields.u16();
-    return 0;
-}
-
-void smhdBox::dump() const
-{
-    FullBox::dump();
-    std::ostream& out = diagnostics();
-    out << "Balance:" << balance << "\n";
-    out << "Reserved:" << reserved << "\n";
 }
 
 } // namespace MP4Box
