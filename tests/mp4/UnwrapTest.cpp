@@ -273,3 +273,12 @@ TEST_F(UnwrapTest, BoxesThatCannotBeReadEndTheirContainerWithoutLooping)
     EXPECT_EQ(unwrap(kFtyp + movie(nested)), -1);
     EXPECT_TRUE(logged("No Audio Track \n"));
 }
+
+TEST_F(UnwrapTest, AWavThatCannotBeWrittenFailsWithTheWriteCode)
+{
+    const std::string input = file(pcmFile(SoundTrack{}, {samples16(ramp(200000, 1))}));
+    FileSizeLimit limit(64 * 1024); // as a full disk would
+    EXPECT_EQ(unwrapFile(input, wav), -7);
+    EXPECT_TRUE(logged("Error writing sound file\n"));
+    EXPECT_FALSE(logged("Finished\n"));
+}
