@@ -15,6 +15,7 @@
 #define ZUK_ZUK_H
 
 #include <stdint.h>
+#include <stdio.h>
 #include <sndfile.h>
 
 #ifdef __cplusplus
@@ -62,7 +63,23 @@ enum zuk_result {
  * QuickTime back end or the decoder ends the chain. After a success the output must exist, else the result is
  * ZUK_E_EXTRACT. Back ends that live in optional libraries answer ZUK_E_OPEN
  * where those are not installed.
+ *
+ * When the chain fails for an input whose extension is .mp4 (in any case),
+ * the MP4 route tries last: the first sound track's uncompressed PCM samples
+ * are copied without decoding to `output`+"2.wav" (left on disk; 16-bit, the
+ * track's rate and channels), which is resampled to `output`. Its failures:
+ * ZUK_E_OPEN (no movie, no sound track, not integer PCM, 64-bit chunk
+ * offsets, tables that do not fit, or a chunk past the end of the file),
+ * ZUK_E_EXTRACT (the input cannot be opened or the WAV created), ZUK_E_WRITE.
  */
+
+/*
+ * The MP4 route's box parser describes every box it reads, and it writes
+ * these diagnostics to standard output unless told otherwise: to `stream`
+ * from now on, or nowhere when `stream` is null. The stream must stay open
+ * while extractions run; set it before they start, not during one.
+ */
+ZUK_API void zuk_set_mp4_diagnostics(FILE* stream);
 
 /*
  * Writes the sound of `input` to `output` as the standard WAV. Returns the

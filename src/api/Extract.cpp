@@ -2,6 +2,7 @@
 // The input's extension picks a back end; what no extension settles goes
 // through the chain of back ends until one succeeds.
 #include "api/Location.h"
+#include "api/Mp4Route.h"
 #include "audio/IsSoundFile.h"
 #include "log/Log.h"
 #include "platform/ExportGuard.h"
@@ -39,6 +40,8 @@ struct Locations {
     const zuk_char* callerOutput;
     std::u16string input;         // normalised
     std::u16string output;
+    // Of the caller's input: ".mp4" inputs that the chain cannot read are unwrapped.
+    std::optional<std::u16string_view> extension;
 };
 
 char16_t asciiLower(char16_t c)
@@ -117,6 +120,8 @@ int32_t runChain(const Locations& at, ProgressCallback progress, int32_t managed
         return extractionSucceeded(result);
 
     LogString("ZUK: Could not extract audio. \n");
+    if (at.extension && equalsIgnoringCase(*at.extension, u".mp4"))
+        return runMp4Route(at.input, at.output, progress);
     return ZUK_E_EXTRACT;
 }
 
@@ -141,9 +146,10 @@ int32_t Extract_core(const zuk_char* input, const zuk_char* output, ProgressCall
         LogString("ZUK: Error. No input or no output location given\n");
         return ZUK_E_OPEN;
     }
-    const Locations at{input, output, normaliseLocation(wideView(input)), normaliseLocation(wideView(output))};
+    const Locations at{input, output, normaliseLocation(wideView(input)), normaliseLocation(wideView(output)),
+                       extensionOf(wideView(input))};
     LogString("ZUK: Entered Audio Extract_core command \n");
-    if (const auto route = routeFor(extensionOf(wideView(input))))
+    if (const auto route = routeFor(at.extension))
         return runRoute(*route, at, progress);
     return runChain(at, progress, managed);
 }

@@ -53,6 +53,7 @@ double parseDouble(const std::string& text, std::string_view what);
 const std::vector<Command>& commands();
 
 // The subcommands of one group each.
+std::vector<Command> mp4Commands();
 std::vector<Command> extractCommands();
 std::vector<Command> audioCommands();
 std::vector<Command> readerCommands();

@@ -10,15 +10,27 @@
 
 namespace zukcli {
 
+namespace {
+
+// `list`, then the MP4 tools.
+std::vector<Command> withMp4Commands(std::vector<Command> list)
+{
+    for (Command& command : mp4Commands())
+        list.push_back(std::move(command));
+    return list;
+}
+
+} // namespace
+
 const std::vector<Command>& commands()
 {
-    static const std::vector<Command> all = [] {
+    static const std::vector<Command> all = withMp4Commands([] {
         std::vector<Command> list = extractCommands();
         for (std::vector<Command> group : {readerCommands(), audioCommands()})
             for (Command& command : group)
                 list.push_back(std::move(command));
         return list;
-    }();
+    }());
     return all;
 }
 

@@ -1,0 +1,95 @@
+// mp4-dump and mp4-unwrap: the box tree of an MP4 or QuickTime file, and its
+// uncompressed sound lifted out without decoding.
+#include "CommandLine.h"
+#include "Paths.h"
+#include "Report.h"
+
+#include "mp4/Diagnostics.h"
+#include "mp4/Mp4Log.h"
+#include "mp4/TopLevel.h"
+#include "mp4/UnwrapMP4.h"
+
+#include <zuk/tolvane.h>
+#include <zuk/zuk.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+
+namespace zukcli {
+
+namespace {
+
+// The parser's running commentary goes to stderr with --verbose, else nowhere.
+void quietParsing(const Invocation& call)
+{
+    MP4Box::setDiagnostics(call.has("verbose") ? &std::cerr : nullptr);
+}
+
+int mp4DumpCommand(const Invocation& call)
+{
+    const std::string& input = call.positional.at(0);
+    std::ifstream stream(input, std::ios::binary);
+    if (!stream.is_open())
+        return reportFailure(call.command, ZUK_E_OPEN, input, "");
+    quietParsing(call);
+    const zuk::TopLevel top = zuk::scanTopLevel(stream, [&](const MP4Box::MP4Box& box) {
+        std::cout.flush();
+        MP4Box::setDiagnostics(&std::cout);
+        box.dump();
+        std::cout.flush();
+        quietParsing(call);
+    });
+    if (!top.movie) {
+        std::fprintf(stderr, "zuk mp4-dump: %s holds no movie box\n", input.c_str());
+        return kExitFailure;
+    }
+    return 0;
+}
+
+int mp4UnwrapCommand(const Invocation& call)
+{
+    const std::string& input = call.positional.at(0);
+    const std::string& output = call.positional.at(1);
+    const std::u16string wideOutput = widePath(output);
+    std::ifstream stream(input, std::ios::binary);
+    if (!stream.is_open())
+        return reportFailure(call.command, ZUK_E_OPEN, input, output);
+    quietParsing(call);
+    zuk::setMP4LogFunction(LogString);
+    const int32_t result = zuk::unwrapMP4(wideOutput.c_str(), stream);
+    if (result < 0)
+        return reportFailure(call.command, result, input, output);
+    describeWrittenFile(output);
+    return 0;
+}
+
+const Command mp4DumpInfo{
+    "mp4-dump", "print the box tree of an MP4 or QuickTime file",
+    "usage: zuk mp4-dump FILE\n"
+    "\n"
+    "Prints every top-level box of FILE, and the movie box with all the boxes\n"
+    "inside it, as the MP4 unwrapper parses them. --verbose also shows the\n"
+    "parser's commentary on stderr. Exit status 1 when FILE holds no movie box.\n",
+    1, {}, {}, mp4DumpCommand};
+
+const Command mp4UnwrapInfo{
+    "mp4-unwrap", "copy the uncompressed sound of an MP4/QuickTime file to a WAV",
+    "usage: zuk mp4-unwrap FILE OUT\n"
+    "\n"
+    "Copies the samples of the first sound track of FILE to OUT, a 16-bit PCM\n"
+    "WAV at the track's rate and channels, without decoding. The track must\n"
+    "hold integer PCM (twos, sowt, raw, in24, in32): 8-bit samples are scaled\n"
+    "up, 24- and 32-bit samples keep their top 16 bits. Chunk offsets must be\n"
+    "32-bit (no co64). When a chunk lies past the end of FILE, the audio up to\n"
+    "there stays in OUT and the command fails.\n",
+    2, {}, {}, mp4UnwrapCommand};
+
+} // namespace
+
+std::vector<Command> mp4Commands()
+{
+    return {mp4DumpInfo, mp4UnwrapInfo};
+}
+
+} // namespace zukcli
