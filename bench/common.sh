@@ -46,17 +46,18 @@ measure() {
     done
 }
 
-# check_output NAME RATE SECONDS TOLERANCE: $out must be mono 16-bit at RATE
-# and last SECONDS, give or take TOLERANCE seconds; else the script ends.
+# check_output NAME RATE SECONDS TOLERANCE [CHANNELS]: $out must be 16-bit at
+# RATE with CHANNELS channels (1 when not given) and last SECONDS, give or
+# take TOLERANCE seconds; else the script ends.
 check_output() {
-    local name=$1 rate=$2 seconds=$3 tolerance=$4 got
+    local name=$1 rate=$2 seconds=$3 tolerance=$4 channels=${5:-1} got
     got="$(soxi -c "$out") $(soxi -r "$out") $(soxi -b "$out") $(soxi -D "$out")"
-    if ! awk -v got="$got" -v rate="$rate" -v len="$seconds" -v tol="$tolerance" 'BEGIN {
+    if ! awk -v got="$got" -v rate="$rate" -v len="$seconds" -v tol="$tolerance" -v ch="$channels" 'BEGIN {
             split(got, f, " ")
             d = f[4] - len
-            exit !(f[1] == 1 && f[2] == rate && f[3] == 16 && d <= tol && d >= -tol) }'; then
+            exit !(f[1] == ch && f[2] == rate && f[3] == 16 && d <= tol && d >= -tol) }'; then
         echo "$name wrote the wrong output: channels, rate, bits, seconds = $got" \
-             "(expected 1 $rate 16 $seconds ± $tolerance)" >&2
+             "(expected $channels $rate 16 $seconds ± $tolerance)" >&2
         exit 1
     fi
 }
