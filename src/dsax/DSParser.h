@@ -47,6 +47,7 @@ private:
     HRESULT configureOutputFormat(IBaseFilter* converter) const;
     void releaseGraph();
 
+    HRESULT seekWithin(int64_t offset, int whence, int64_t current, int64_t end, int64_t& reached);
     HRESULT read(Layout layout, int16_t* buffer, int64_t count, uint32_t* progress, int64_t* delivered);
     HRESULT runUntilBuffered(int64_t count);
     HRESULT takeEvents(long timeoutMs, bool& ended);

@@ -257,6 +257,21 @@ HRESULT CDSParser::ReadDouble(double* buffer, int64_t count, uint32_t* progress,
     return S_OK;
 }
 
+// Moves the graph to `whence` + `offset` in the current time format, kept
+// between 0 and `end`; the position the graph then reports goes to `reached`.
+// Buffered frames belong to the old position and go.
+HRESULT CDSParser::seekWithin(int64_t offset, int whence, int64_t current, int64_t end, int64_t& reached)
+{
+    LONGLONG target = std::clamp<int64_t>(targetFor(whence, offset, current, end), 0, std::max<int64_t>(end, 0));
+    LONGLONG stop = 0;
+    HRESULT hr = m_pSeeking->SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
+    if (SUCCEEDED(hr))
+        hr = m_pSeeking->GetPositions(&reached, &stop);
+    if (SUCCEEDED(hr))
+        clearBuffers();
+    return hr;
+}
+
 HRESULT CDSParser::SeekTime(int64_t offset, int whence, int64_t* position)
 {
     if (!m_bReady || position == nullptr)
@@ -268,17 +283,9 @@ HRESULT CDSParser::SeekTime(int64_t offset, int whence, int64_t* position)
         hr = m_pSeeking->SetTimeFormat(&TIME_FORMAT_MEDIA_TIME);
     if (SUCCEEDED(hr))
         hr = m_pSeeking->GetPositions(&current, &stop);
-    if (FAILED(hr))
-        return hr;
-    LONGLONG target = std::clamp<int64_t>(targetFor(whence, offset, current, m_duration), 0, std::max<int64_t>(m_duration, 0));
-    if (hr = m_pSeeking->SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
-        FAILED(hr))
-        return hr;
-    if (hr = m_pSeeking->GetPositions(&current, &stop); FAILED(hr))
-        return hr;
-    *position = current;
-    clearBuffers();
-    return S_OK;
+    if (SUCCEEDED(hr))
+        hr = seekWithin(offset, whence, current, m_duration, *position);
+    return hr;
 }
 
 HRESULT CDSParser::SeekSamples(int64_t offset, int whence, int64_t* position)
@@ -290,27 +297,21 @@ HRESULT CDSParser::SeekSamples(int64_t offset, int whence, int64_t* position)
         return hr;
     if (m_pSeeking->SetTimeFormat(&TIME_FORMAT_SAMPLE) != S_OK) {
         int64_t time = 0;
-        const int64_t offsetTime =
-            truncateToInt64(static_cast<double>(offset) / kOutputRate * kUnitsPerSecond);
+        const int64_t offsetTime = truncateToInt64(static_cast<double>(offset) / kOutputRate * kUnitsPerSecond);
         if (const HRESULT hr = SeekTime(offsetTime, whence, &time); FAILED(hr))
             return hr;
         *position = truncateToInt64(static_cast<double>(time) / kUnitsPerSecond * kOutputRate);
         return S_OK;
     }
+    // Positions are frames at the source's rate here.
     const int64_t sourceOffset = truncateToInt64(m_sourceRate / static_cast<double>(kOutputRate) * offset);
-    LONGLONG current = 0, stop = 0;
+    LONGLONG current = 0, stop = 0, reached = 0;
     HRESULT hr = m_pSeeking->GetPositions(&current, &stop);
-    if (FAILED(hr))
-        return hr;
-    LONGLONG target = std::clamp<int64_t>(targetFor(whence, sourceOffset, current, stop), 0, std::max<int64_t>(stop, 0));
-    if (hr = m_pSeeking->SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
-        FAILED(hr))
-        return hr;
-    if (hr = m_pSeeking->GetPositions(&current, &stop); FAILED(hr))
-        return hr;
-    *position = truncateToInt64(static_cast<double>(kOutputRate) / m_sourceRate * static_cast<double>(current));
-    clearBuffers();
-    return S_OK;
+    if (SUCCEEDED(hr))
+        hr = seekWithin(sourceOffset, whence, current, stop, reached);
+    if (SUCCEEDED(hr))
+        *position = truncateToInt64(static_cast<double>(kOutputRate) / m_sourceRate * static_cast<double>(reached));
+    return hr;
 }
 
 } // namespace dsax
