@@ -58,10 +58,7 @@ int32_t resample(const zuk_char* input, const zuk_char* output, ProgressCallback
         return ZUK_E_OPEN;
 
     SF_INFO outInfo{};
-    outInfo.samplerate = outputRate;
-    outInfo.channels = 1;
-    outInfo.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    zuk::SoundFilePtr out = zuk::openSoundFile(output, SFM_WRITE, outInfo);
+    zuk::SoundFilePtr out = zuk::createPcm16Wav(output, outputRate, 1, outInfo);
     if (!out) {
         reader.closeFile();
         return ZUK_E_OPEN;

@@ -193,10 +193,7 @@ int32_t extract(const ChannelLayout& layout, const zuk_char* input, const zuk_ch
 
     const Lengths lengths = lengthsOf(*media.info);
     SF_INFO format{};
-    format.samplerate = kRate;
-    format.channels = layout.channels;
-    format.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SoundFilePtr file = openSoundFile(output, SFM_WRITE, format);
+    SoundFilePtr file = createPcm16Wav(output, kRate, layout.channels, format);
     if (!file) {
         LogString("ZUK_dsax: Could not open output audio file\n ");
         return ZUK_E_WRITE;

@@ -94,10 +94,7 @@ int32_t Makewavfile(const zuk_char* output, const AudioTrackBoxes& track, std::i
         return ZUK_E_OPEN;
 
     SF_INFO info{};
-    info.samplerate = stream.sampleRate;
-    info.channels = stream.channels;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SoundFilePtr wav = openSoundFile(output, SFM_WRITE, info);
+    SoundFilePtr wav = createPcm16Wav(output, stream.sampleRate, stream.channels, info);
     if (!wav) {
         mp4Log("Error opening sound file for writing\n");
         return ZUK_E_EXTRACT;

@@ -13,6 +13,15 @@ SoundFilePtr openSoundFile(const zuk_char* path, int mode, SF_INFO& info)
     return SoundFilePtr(sf_open(name->c_str(), mode, &info));
 }
 
+SoundFilePtr createPcm16Wav(const zuk_char* path, int rate, int channels, SF_INFO& info)
+{
+    info = SF_INFO{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    return openSoundFile(path, SFM_WRITE, info);
+}
+
 bool namesSameFile(const zuk_char* first, const zuk_char* second)
 {
     const auto firstName = pathFromWide(first);

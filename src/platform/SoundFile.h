@@ -17,6 +17,10 @@ using SoundFilePtr = std::unique_ptr<SNDFILE, SoundFileCloser>;
 // libsndfile refuses it.
 SoundFilePtr openSoundFile(const zuk_char* path, int mode, SF_INFO& info);
 
+// Creates `path` as a 16-bit PCM WAV of `rate` and `channels`, the form every
+// writer of the library makes; `info` receives its settings. Null as openSoundFile.
+SoundFilePtr createPcm16Wav(const zuk_char* path, int rate, int channels, SF_INFO& info);
+
 // sameFile for wide paths; false for text that names no file.
 bool namesSameFile(const zuk_char* first, const zuk_char* second);
 
