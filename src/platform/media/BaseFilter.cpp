@@ -212,20 +212,20 @@ HRESULT BasePin::EndFlush()
     return S_OK;
 }
 
-HRESULT BasePin::Receive(const BYTE* data, long length, REFERENCE_TIME start)
+HRESULT BasePin::Receive(const BYTE* data, long length, REFERENCE_TIME start, DWORD flags)
 {
     if (pinDirection != PINDIR_INPUT)
         return VFW_E_INVALID_DIRECTION;
     if (!peer)
         return VFW_E_NOT_CONNECTED;
-    return owner.receive(*this, data, length, start);
+    return owner.receive(*this, data, length, start, flags);
 }
 
-HRESULT BasePin::deliver(const BYTE* data, long length, REFERENCE_TIME start)
+HRESULT BasePin::deliver(const BYTE* data, long length, REFERENCE_TIME start, DWORD flags)
 {
     if (!peerInput)
         return VFW_E_NOT_CONNECTED;
-    return peerInput->Receive(data, length, start);
+    return peerInput->Receive(data, length, start, flags);
 }
 
 HRESULT BasePin::deliverEndOfStream()
@@ -262,7 +262,7 @@ BasePin& FilterCore::addPin(std::unique_ptr<BasePin> pin)
     return *pinList.back();
 }
 
-HRESULT FilterCore::receive(BasePin&, const BYTE*, long, REFERENCE_TIME)
+HRESULT FilterCore::receive(BasePin&, const BYTE*, long, REFERENCE_TIME, DWORD)
 {
     return E_UNEXPECTED;
 }
@@ -291,22 +291,27 @@ void FilterCore::endFlush(BasePin&)
 
 HRESULT FilterCore::stop()
 {
-    currentState = State_Stopped;
-    stateChanged(currentState);
-    return S_OK;
+    return changeState(State_Stopped);
 }
 
 HRESULT FilterCore::pause()
 {
-    currentState = State_Paused;
-    stateChanged(currentState);
-    return S_OK;
+    return changeState(State_Paused);
 }
 
 HRESULT FilterCore::run(REFERENCE_TIME)
 {
-    currentState = State_Running;
-    stateChanged(currentState);
+    return changeState(State_Running);
+}
+
+HRESULT FilterCore::changeState(FILTER_STATE next)
+{
+    if (next == currentState)
+        return S_OK;
+    // Stopping always succeeds: the filter lets go of what it holds.
+    if (const HRESULT hr = stateChanging(next); FAILED(hr) && next != State_Stopped)
+        return hr;
+    currentState = next;
     return S_OK;
 }
 

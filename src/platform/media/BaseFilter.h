@@ -42,7 +42,7 @@ public:
     HRESULT EndOfStream() override;
     HRESULT BeginFlush() override;
     HRESULT EndFlush() override;
-    HRESULT Receive(const BYTE* data, long length, REFERENCE_TIME start) override;
+    HRESULT Receive(const BYTE* data, long length, REFERENCE_TIME start, DWORD flags) override;
 
     const std::u16string& id() const { return pinId; }
     PIN_DIRECTION direction() const { return pinDirection; }
@@ -50,7 +50,7 @@ public:
     const MediaType& connectionType() const { return type; }
 
     // Output pins: pass a buffer, the end of the stream or a flush downstream.
-    HRESULT deliver(const BYTE* data, long length, REFERENCE_TIME start);
+    HRESULT deliver(const BYTE* data, long length, REFERENCE_TIME start, DWORD flags = BUFFER_SYNC_POINT);
     HRESULT deliverEndOfStream();
     void deliverBeginFlush();
     void deliverEndFlush();
@@ -94,7 +94,7 @@ public:
     const std::u16string& name() const { return filterName; }
 
     // Hooks, all but the connection ones called on the streaming thread.
-    virtual HRESULT receive(BasePin& input, const BYTE* data, long length, REFERENCE_TIME start);
+    virtual HRESULT receive(BasePin& input, const BYTE* data, long length, REFERENCE_TIME start, DWORD flags);
     // Default: the end of the stream goes on through every output pin.
     virtual HRESULT endOfStream(BasePin& input);
     virtual void beginFlush(BasePin& input);
@@ -102,7 +102,9 @@ public:
     // A connection `input` is about to take: a failure refuses it with that code.
     virtual HRESULT checkConnect(BasePin&, const AM_MEDIA_TYPE&, IPin* /*connector*/) { return S_OK; }
     virtual void connectionChanged(BasePin&) {}
-    virtual void stateChanged(FILTER_STATE) {}
+    // Before the filter takes `next`: a failure keeps the state it has
+    // (a file writer whose file cannot be created does not run).
+    virtual HRESULT stateChanging(FILTER_STATE /*next*/) { return S_OK; }
 
     // The IMediaFilter and IBaseFilter methods, shared by every filter.
     HRESULT stop();
@@ -121,6 +123,8 @@ protected:
     const CLSID classId;
 
 private:
+    HRESULT changeState(FILTER_STATE next);
+
     std::vector<std::unique_ptr<BasePin>> pinList;
     FILTER_STATE currentState = State_Stopped;
     IFilterGraph* graph = nullptr; // not referenced: the graph holds the filter

@@ -322,9 +322,14 @@ public:
     {
         std::unique_lock guard(lock);
         if (requested != State_Running) {
+            // A filter that cannot run (an output that cannot be created)
+            // fails the call, and nothing runs.
+            if (const HRESULT hr = setFilterStates(State_Running); FAILED(hr)) {
+                setFilterStates(requested);
+                return hr;
+            }
             prepareRun();
             requested = State_Running;
-            setFilterStates(State_Running);
         }
         if (!streamer.joinable())
             streamer = std::thread([this] { stream(); });
@@ -406,8 +411,9 @@ public:
         const auto found = ending();
         if (found == events.end())
             return VFW_E_WRONG_STATE;
+        // The event stays queued: GetEvent still hands out its parameters
+        // (an abort's code).
         *code = found->code;
-        events.erase(found);
         return S_OK;
     }
 
@@ -663,16 +669,18 @@ private:
         }
     }
 
-    void setFilterStates(FILTER_STATE state)
+    // The first failure of a filter; every filter is asked all the same.
+    HRESULT setFilterStates(FILTER_STATE state)
     {
+        HRESULT first = S_OK;
         for (const GraphEntry& entry : filters) {
-            if (state == State_Running)
-                entry.filter->Run(0);
-            else if (state == State_Paused)
-                entry.filter->Pause();
-            else
-                entry.filter->Stop();
+            const HRESULT hr = state == State_Running  ? entry.filter->Run(0)
+                               : state == State_Paused ? entry.filter->Pause()
+                                                       : entry.filter->Stop();
+            if (FAILED(hr) && SUCCEEDED(first))
+                first = hr;
         }
+        return first;
     }
 
     HRESULT changeState(FILTER_STATE state)

@@ -15,7 +15,7 @@ public:
 
     bool acceptsAll(const BasePin&, const AM_MEDIA_TYPE&) const { return true; }
 
-    HRESULT receive(BasePin&, const BYTE*, long, REFERENCE_TIME) override { return S_OK; }
+    HRESULT receive(BasePin&, const BYTE*, long, REFERENCE_TIME, DWORD) override { return S_OK; }
 
     HRESULT endOfStream(BasePin&) override
     {

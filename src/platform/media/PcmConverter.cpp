@@ -99,7 +99,7 @@ public:
         }
     }
 
-    HRESULT receive(BasePin&, const BYTE* data, long length, REFERENCE_TIME start) override
+    HRESULT receive(BasePin&, const BYTE* data, long length, REFERENCE_TIME start, DWORD) override
     {
         const auto in = inputFormat;
         const auto out = outputFormat();

@@ -38,14 +38,14 @@ public:
             output->reconnect(input->connectionType());
     }
 
-    HRESULT receive(BasePin&, const BYTE* data, long length, REFERENCE_TIME start) override
+    HRESULT receive(BasePin&, const BYTE* data, long length, REFERENCE_TIME start, DWORD flags) override
     {
         if (keepBuffer)
             lastBuffer.assign(data, data + length);
         if (callback && callbackKind == 1)
             callback->BufferCB(static_cast<double>(start) / 1e7, const_cast<BYTE*>(data), length);
         if (output->isConnected())
-            return output->deliver(data, length, start);
+            return output->deliver(data, length, start, flags);
         return S_OK;
     }
 

@@ -18,11 +18,16 @@ inline constexpr IID IID_IStreamSource{0x6C3A7C52, 0x9B1E, 0x4D0F, {0x8E, 0x59, 
 // {6C3A7C52-9B1E-4D0F-8E59-2F4B61A8D303}
 inline constexpr IID IID_IAudioPosition{0x6C3A7C52, 0x9B1E, 0x4D0F, {0x8E, 0x59, 0x2F, 0x4B, 0x61, 0xA8, 0xD3, 0x03}};
 
+// Flags of a buffer. Decoded audio is made of sync points only; a
+// compressed stream passed through marks the buffers a decoder can start at.
+enum : DWORD { BUFFER_SYNC_POINT = 0x1 };
+
 // On input pins: one buffer of the connection's media type.
 struct IBufferInput : IUnknown {
     static constexpr const IID& iid = IID_IBufferInput;
-    // `start`: media time of the first byte from the start of the file.
-    virtual HRESULT Receive(const BYTE* data, long length, REFERENCE_TIME start) = 0;
+    // `start`: media time of the first byte from the start of the file (for
+    // a byte stream, the byte's offset in it). `flags`: BUFFER_* values.
+    virtual HRESULT Receive(const BYTE* data, long length, REFERENCE_TIME start, DWORD flags) = 0;
 
 protected:
     ~IBufferInput() = default;
