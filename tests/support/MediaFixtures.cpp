@@ -113,6 +113,12 @@ std::vector<int16_t> ffmpegDecodeWith(const std::string& path, int audioStream, 
 
 } // namespace
 
+std::string commandOutput(const std::vector<std::string>& command)
+{
+    const std::vector<char> bytes = runForOutput(command);
+    return std::string(bytes.begin(), bytes.end());
+}
+
 std::vector<int16_t> ffmpegDecode(const std::string& path, int audioStream)
 {
     return ffmpegDecodeWith(path, audioStream, {});

@@ -21,6 +21,10 @@ std::vector<int16_t> ffmpegDecode(const std::string& path, int audioStream = 0);
 // command line does it (-ar RATE -ac CHANNELS).
 std::vector<int16_t> ffmpegDecodeAt(const std::string& path, int rate, int channels, int audioStream = 0);
 
+// What `command` (its first word found on PATH, e.g. ffprobe) writes to
+// stdout. Throws std::runtime_error when it cannot be run or fails.
+std::string commandOutput(const std::vector<std::string>& command);
+
 // Pearson correlation of two equally long sample runs; 0 when either is flat.
 double correlation(const std::vector<int16_t>& a, const std::vector<int16_t>& b);
 

@@ -1,7 +1,10 @@
 #include "platform/media/FilterRegistry.h"
 
 #include "platform/com/Guids.h"
+#include "platform/media/AviMux.h"
+#include "platform/media/AviSplitter.h"
 #include "platform/media/FileSource.h"
+#include "platform/media/FileWriter.h"
 #include "platform/media/MediaSplitter.h"
 #include "platform/media/NullRenderer.h"
 #include "platform/media/PcmConverter.h"
@@ -17,6 +20,9 @@ std::span<const FilterClass> filterClasses()
         {CLSID_PcmConverter, u"PCM", true, createPcmConverter},
         {CLSID_SampleGrabber, u"SampleGrabber", false, createSampleGrabber},
         {CLSID_NullRenderer, u"Null Renderer", false, createNullRenderer},
+        {CLSID_AviSplitter, u"AVI Splitter", false, createAviSplitter},
+        {CLSID_AviDest, u"AVI Mux", false, createAviMux},
+        {CLSID_FileWriter, u"File writer", false, createFileWriter},
     };
     return classes;
 }
