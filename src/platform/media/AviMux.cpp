@@ -230,7 +230,7 @@ public:
 
     HRESULT writePacket(int streamIndex, const BYTE* data, long length, REFERENCE_TIME start, bool syncPoint)
     {
-        if (length < 0 || (data == nullptr && length > 0))
+        if (length < 0 || length > INT_MAX - AV_INPUT_BUFFER_PADDING_SIZE || (data == nullptr && length > 0))
             return E_INVALIDARG;
         if (const int result = av_new_packet(packet.get(), static_cast<int>(length)); result < 0)
             return muxFailure(result, downstream);
