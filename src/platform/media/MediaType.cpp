@@ -29,6 +29,13 @@ DWORD clampToDword(int64_t value)
     return static_cast<DWORD>(std::clamp<int64_t>(value, 0, std::numeric_limits<DWORD>::max()));
 }
 
+// width * height * bits / 8 bytes, saturating: a file may claim any of the three.
+DWORD imageSize(int width, int height, int bitsPerPixel)
+{
+    const __int128 bytes = static_cast<__int128>(width) * height * bitsPerPixel / 8;
+    return static_cast<DWORD>(std::clamp<__int128>(bytes, 0, std::numeric_limits<DWORD>::max()));
+}
+
 bool isUncompressedAudio(uint16_t tag)
 {
     return tag == WAVE_FORMAT_PCM || tag == WAVE_FORMAT_IEEE_FLOAT;
@@ -267,7 +274,7 @@ MediaType videoStreamType(const VideoStreamInfo& stream, std::span<const uint8_t
     bitmap.biPlanes = 1;
     bitmap.biBitCount = static_cast<WORD>(stream.bitsPerPixel);
     bitmap.biCompression = stream.fourcc;
-    bitmap.biSizeImage = clampToDword(int64_t{stream.width} * stream.height * stream.bitsPerPixel / 8);
+    bitmap.biSizeImage = imageSize(stream.width, stream.height, stream.bitsPerPixel);
     std::vector<BYTE> block = formatBlock(format, codecData);
     AM_MEDIA_TYPE type = describing(MEDIATYPE_Video, subtypeForFourcc(stream.fourcc), FORMAT_VideoInfo, block);
     type.bTemporalCompression = 1;
