@@ -1,6 +1,8 @@
 #include "platform/media/FilterRegistry.h"
 
 #include "platform/com/Guids.h"
+#include "platform/media/Ac3Parser.h"
+#include "platform/media/AcmWrapper.h"
 #include "platform/media/FileSource.h"
 #include "platform/media/MediaSplitter.h"
 #include "platform/media/NullRenderer.h"
@@ -17,6 +19,8 @@ std::span<const FilterClass> filterClasses()
         {CLSID_PcmConverter, u"PCM", true, createPcmConverter},
         {CLSID_SampleGrabber, u"SampleGrabber", false, createSampleGrabber},
         {CLSID_NullRenderer, u"Null Renderer", false, createNullRenderer},
+        {CLSID_AC3ParserFilter, u"AC3 Parser Filter", false, createAc3Parser},
+        {CLSID_ACMWrapper, u"ACM Wrapper", false, createAcmWrapper},
     };
     return classes;
 }

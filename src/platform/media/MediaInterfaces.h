@@ -203,6 +203,16 @@ protected:
     ~IFileSinkFilter() = default;
 };
 
+// The file writer's second sink interface, which adds how the file is opened.
+struct IFileSinkFilter2 : IFileSinkFilter {
+    static constexpr const IID& iid = IID_IFileSinkFilter2;
+    virtual HRESULT SetMode(DWORD flags) = 0;
+    virtual HRESULT GetMode(DWORD* flags) = 0;
+
+protected:
+    ~IFileSinkFilter2() = default;
+};
+
 // ---- The graph -------------------------------------------------------------
 
 struct IFilterGraph : IUnknown {

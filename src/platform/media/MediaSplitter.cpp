@@ -4,6 +4,7 @@
 #include "platform/media/BaseFilter.h"
 #include "platform/media/ffmpeg/AudioDecoder.h"
 #include "platform/media/OpenFailure.h"
+#include "platform/media/UpstreamFile.h"
 #include "platform/media/ffmpeg/MediaProbe.h"
 
 #include <algorithm>
@@ -13,24 +14,6 @@
 namespace zuk::media {
 
 namespace {
-
-// The file a File Source upstream names.
-std::optional<std::string> fileBehind(IPin* connector)
-{
-    PIN_INFO info{};
-    if (FAILED(connector->QueryPinInfo(&info)) || info.pFilter == nullptr)
-        return std::nullopt;
-    const auto filter = ComPtr<IBaseFilter>::adopt(info.pFilter);
-    const auto source = filter.as<IFileSourceFilter>();
-    if (!source)
-        return std::nullopt;
-    LPOLESTR name = nullptr;
-    if (FAILED(source->GetCurFile(&name, nullptr)))
-        return std::nullopt;
-    auto path = pathFromWide(name);
-    CoTaskMemFree(name);
-    return path;
-}
 
 class MediaSplitter;
 
