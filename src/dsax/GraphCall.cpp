@@ -11,10 +11,10 @@ namespace {
 
 constexpr int32_t kReleaseListCapacity = 20;
 
+// One piece, as the platform's code logs these lines.
 void logLine(const char* prefix, const char* rest)
 {
-    LogString(prefix);
-    LogString(rest);
+    LogString((std::string(prefix) + rest).c_str());
 }
 
 // The code an abort event carries; E_FAIL when it is no longer queued.

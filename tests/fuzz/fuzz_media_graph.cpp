@@ -1,13 +1,16 @@
-// Feeds arbitrary bytes, as a media file, to the media layer: the detector,
-// and a graph that decodes, converts to 48 kHz and grabs the audio, runs to
-// the end, seeks back and runs again. Nothing may crash, leak, hang or run
-// into undefined behaviour; results are ignored.
+// Feeds arbitrary bytes, as a media file, to the media layer: the detector;
+// a graph that decodes, converts to 48 kHz and grabs the audio, runs to the
+// end, seeks back and runs again; and a graph that reads the bytes as an AVI
+// and writes every stream it finds into a new one. Nothing may crash, leak,
+// hang or run into undefined behaviour; results are ignored.
 #include "FuzzScratch.h"
 #include "platform/com/Com.h"
 #include "platform/media/MediaInterfaces.h"
 #include "platform/media/PcmConverter.h"
 
 #include <cstdint>
+#include <cstdio>
+#include <string>
 
 namespace {
 
@@ -124,14 +127,63 @@ void grab(const std::u16string& file)
     }
 }
 
+// A free input of the mux (one always waits).
+ComPtr<IPin> freeInput(IBaseFilter* mux)
+{
+    ComPtr<IEnumPins> pins;
+    mux->EnumPins(pins.put());
+    ComPtr<IPin> candidate;
+    while (pins->Next(1, candidate.put(), nullptr) == S_OK) {
+        PIN_DIRECTION direction = PINDIR_OUTPUT;
+        candidate->QueryDirection(&direction);
+        ComPtr<IPin> peer;
+        if (direction == PINDIR_INPUT && candidate->ConnectedTo(peer.put()) == VFW_E_NOT_CONNECTED)
+            return candidate;
+    }
+    return {};
+}
+
+// File Source -> AVI Splitter -> every stream it offers -> AVI Mux -> File writer.
+void remux(const std::u16string& file, const std::u16string& output)
+{
+    const auto graph = create<IGraphBuilder>(CLSID_FilterGraph);
+    ComPtr<IBaseFilter> source;
+    if (FAILED(graph->AddSourceFilter(file.c_str(), nullptr, source.put())))
+        return;
+    const auto splitter = create<IBaseFilter>(CLSID_AviSplitter);
+    graph->AddFilter(splitter.get(), u"AVI Splitter");
+    if (FAILED(graph->ConnectDirect(pin(source.get(), u"Output").get(), pin(splitter.get(), u"input pin").get(),
+                                    nullptr)))
+        return;
+    const auto mux = create<IBaseFilter>(CLSID_AviDest);
+    graph->AddFilter(mux.get(), u"AVI Mux");
+    for (unsigned index = 0;; ++index) {
+        char name[24];
+        std::snprintf(name, sizeof name, "Stream %02u", index);
+        const std::u16string id(name, name + std::char_traits<char>::length(name));
+        const ComPtr<IPin> stream = pin(splitter.get(), id.c_str());
+        if (!stream)
+            break;
+        graph->ConnectDirect(stream.get(), freeInput(mux.get()).get(), nullptr);
+    }
+    const auto writer = create<IBaseFilter>(CLSID_FileWriter);
+    graph->AddFilter(writer.get(), u"File writer");
+    if (FAILED(writer.as<IFileSinkFilter>()->SetFileName(output.c_str(), nullptr)) ||
+        FAILED(graph->ConnectDirect(pin(mux.get(), u"AVI Out").get(), pin(writer.get(), u"in").get(), nullptr)))
+        return;
+    runToEnd(graph.as<IMediaControl>().get(), graph.as<IMediaEvent>().get());
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static FuzzScratch scratch{};
+    static FuzzScratch scratch{"remuxed.avi"};
     scratch.write(data, size);
     const std::u16string file = fuzzWide(scratch.inputPath());
     detect(file);
     grab(file);
+    remux(file, fuzzWide(scratch.path("remuxed.avi")));
+    scratch.removeOutputs();
     return 0;
 }

@@ -113,6 +113,12 @@ std::vector<int16_t> ffmpegDecodeWith(const std::string& path, int audioStream, 
 
 } // namespace
 
+std::string commandOutput(const std::vector<std::string>& command)
+{
+    const std::vector<char> bytes = runForOutput(command);
+    return std::string(bytes.begin(), bytes.end());
+}
+
 std::vector<int16_t> ffmpegDecode(const std::string& path, int audioStream)
 {
     return ffmpegDecodeWith(path, audioStream, {});
@@ -145,10 +151,8 @@ std::vector<std::string> ffprobeStreams(const std::string& path)
 
 std::string ffmpegPacketHash(const std::string& path, const std::string& map)
 {
-    const std::vector<char> bytes =
-        runForOutput({"ffmpeg", "-nostdin", "-v", "error", "-i", path, "-map", map, "-c", "copy", "-f", "hash",
-                      "-hash", "md5", "-"});
-    return std::string(bytes.begin(), bytes.end());
+    return commandOutput({"ffmpeg", "-nostdin", "-v", "error", "-i", path, "-map", map, "-c", "copy", "-f", "hash",
+                          "-hash", "md5", "-"});
 }
 
 double correlation(const std::vector<int16_t>& a, const std::vector<int16_t>& b)

@@ -29,6 +29,10 @@ std::vector<std::string> ffprobeStreams(const std::string& path);
 // without decoding: equal for two files that carry the same coded data.
 std::string ffmpegPacketHash(const std::string& path, const std::string& map);
 
+// What `command` (its first word found on PATH, e.g. ffprobe) writes to
+// stdout. Throws std::runtime_error when it cannot be run or fails.
+std::string commandOutput(const std::vector<std::string>& command);
+
 // Pearson correlation of two equally long sample runs; 0 when either is flat.
 double correlation(const std::vector<int16_t>& a, const std::vector<int16_t>& b);
 

@@ -24,8 +24,10 @@ inline constexpr uint32_t ERROR_PATH_NOT_FOUND = 3;
 inline constexpr uint32_t ERROR_TOO_MANY_OPEN_FILES = 4;
 inline constexpr uint32_t ERROR_ACCESS_DENIED = 5;
 inline constexpr uint32_t ERROR_NOT_ENOUGH_MEMORY = 8;
+inline constexpr uint32_t ERROR_WRITE_FAULT = 29;
 inline constexpr uint32_t ERROR_SHARING_VIOLATION = 32;
 inline constexpr uint32_t ERROR_HANDLE_EOF = 38;
+inline constexpr uint32_t ERROR_DISK_FULL = 112;
 inline constexpr uint32_t ERROR_INVALID_NAME = 123;
 
 inline constexpr HRESULT S_OK = 0;

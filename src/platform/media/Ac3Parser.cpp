@@ -2,7 +2,7 @@
 
 #include "platform/com/Guids.h"
 #include "platform/media/BaseFilter.h"
-#include "platform/media/UpstreamFile.h"
+#include "platform/media/FileBehind.h"
 #include "platform/media/ffmpeg/MediaProbe.h"
 
 namespace zuk::media {

@@ -326,8 +326,10 @@ public:
             // fails the call, and nothing runs.
             if (const HRESULT hr = setFilterStates(State_Running); FAILED(hr)) {
                 setFilterStates(requested);
+                filterState = requested;
                 return hr;
             }
+            filterState = State_Running;
             prepareRun();
             requested = State_Running;
         }
@@ -683,18 +685,31 @@ private:
         return first;
     }
 
+    // The filters take the new state at the next buffer boundary, never while
+    // a buffer is on its way through them: a filter that lets go of what it
+    // holds when it stops (a file, a muxer) must not do so under a delivery.
+    // Called from the streaming thread, the state is only recorded; the
+    // thread applies it once its delivery has returned.
     HRESULT changeState(FILTER_STATE state)
     {
         std::unique_lock guard(lock);
-        if (requested != state) {
-            requested = state;
-            setFilterStates(state);
+        requested = state;
+        if (!onStreamingThread()) {
+            changed.wait(guard, [&] { return !delivering; });
+            applyRequestedState();
         }
         guard.unlock();
         changed.notify_all();
-        if (!onStreamingThread())
-            waitUntilIdle();
         return S_OK;
+    }
+
+    // Under the lock, with no buffer moving.
+    void applyRequestedState()
+    {
+        if (filterState == requested)
+            return;
+        setFilterStates(requested);
+        filterState = requested;
     }
 
     bool onStreamingThread() const { return streamerId == std::this_thread::get_id(); }
@@ -754,6 +769,7 @@ private:
             const HRESULT hr = current->DeliverNext();
             guard.lock();
             delivering = false;
+            applyRequestedState();
             if (hr == S_FALSE) {
                 source->ended = true;
                 // The renderers saw this end in an earlier run: end this run too.
@@ -854,6 +870,7 @@ private:
     std::mutex lock;
     std::condition_variable changed;
     FILTER_STATE requested = State_Stopped;
+    FILTER_STATE filterState = State_Stopped; // what the filters were last set to
     bool delivering = false;
     bool finished = false;
     bool seeking = false;

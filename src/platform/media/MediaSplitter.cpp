@@ -2,9 +2,9 @@
 
 #include "platform/WideText.h"
 #include "platform/media/BaseFilter.h"
+#include "platform/media/FileBehind.h"
 #include "platform/media/ffmpeg/AudioDecoder.h"
 #include "platform/media/OpenFailure.h"
-#include "platform/media/UpstreamFile.h"
 #include "platform/media/ffmpeg/MediaProbe.h"
 
 #include <algorithm>

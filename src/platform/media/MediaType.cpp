@@ -6,7 +6,9 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <optional>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -37,18 +39,41 @@ bool equalOrAny(REFGUID have, REFGUID wanted)
     return wanted == GUID_NULL || have == wanted;
 }
 
-// A type whose format block is `format`: the builders fill one on the stack
-// and let MediaType copy it into its own block.
+// A format block: the structure `format`, then the codec's own data, as
+// files and format blocks lay them out.
 template <class Format>
-AM_MEDIA_TYPE describing(REFGUID major, REFGUID subtype, REFGUID formatType, Format& format)
+std::vector<BYTE> formatBlock(const Format& format, std::span<const uint8_t> codecData = {})
+{
+    std::vector<BYTE> block(sizeof format + codecData.size());
+    std::memcpy(block.data(), &format, sizeof format);
+    std::copy(codecData.begin(), codecData.end(), block.begin() + sizeof format);
+    return block;
+}
+
+// A type whose format block is `block`: the builders fill one locally and let
+// MediaType copy it into its own.
+AM_MEDIA_TYPE describing(REFGUID major, REFGUID subtype, REFGUID formatType, std::vector<BYTE>& block)
 {
     AM_MEDIA_TYPE type = emptyType();
     type.majortype = major;
     type.subtype = subtype;
     type.formattype = formatType;
-    type.cbFormat = sizeof format;
-    type.pbFormat = reinterpret_cast<BYTE*>(&format);
+    type.cbFormat = static_cast<ULONG>(block.size());
+    type.pbFormat = block.data();
     return type;
+}
+
+// The structure at the start of a format block of `formatType`, and the
+// bytes behind it; nothing when the block is of another type or too short.
+template <class Format>
+std::optional<std::pair<Format, std::span<const BYTE>>> readFormatBlock(const AM_MEDIA_TYPE& type,
+                                                                       REFGUID formatType)
+{
+    if (type.formattype != formatType || type.pbFormat == nullptr || type.cbFormat < sizeof(Format))
+        return std::nullopt;
+    Format format;
+    std::memcpy(&format, type.pbFormat, sizeof format); // a block has no alignment to rely on
+    return std::pair{format, std::span<const BYTE>(type.pbFormat + sizeof format, type.cbFormat - sizeof format)};
 }
 
 // 10^7 * den / num, to the nearest 100 ns; 0 when the rate is unknown.
@@ -196,14 +221,17 @@ MediaType pcmAudioType(int rate, int channels)
     format.wBitsPerSample = 16;
     format.nBlockAlign = static_cast<WORD>(channels * 2);
     format.nAvgBytesPerSec = static_cast<DWORD>(rate) * format.nBlockAlign;
-    AM_MEDIA_TYPE type = describing(MEDIATYPE_Audio, MEDIASUBTYPE_PCM, FORMAT_WaveFormatEx, format);
+    std::vector<BYTE> block = formatBlock(format);
+    AM_MEDIA_TYPE type = describing(MEDIATYPE_Audio, MEDIASUBTYPE_PCM, FORMAT_WaveFormatEx, block);
     type.bFixedSizeSamples = 1;
     type.lSampleSize = format.nBlockAlign;
     return MediaType(type);
 }
 
-MediaType audioStreamType(const AudioStreamInfo& stream)
+MediaType audioStreamType(const AudioStreamInfo& stream, std::span<const uint8_t> codecData)
 {
+    // cbSize counts the codec data; more than it can count is not described.
+    codecData = codecData.first(std::min<size_t>(codecData.size(), std::numeric_limits<WORD>::max()));
     const bool uncompressed = isUncompressedAudio(stream.waveFormatTag);
     WAVEFORMATEX format{};
     format.wFormatTag = stream.waveFormatTag;
@@ -215,14 +243,16 @@ MediaType audioStreamType(const AudioStreamInfo& stream)
     // Uncompressed streams have an exact byte rate; the bit rate may be rounded.
     format.nAvgBytesPerSec = uncompressed ? clampToDword(int64_t{stream.sampleRate} * stream.blockAlign)
                                           : clampToDword(stream.bitRate / 8);
+    format.cbSize = static_cast<WORD>(codecData.size());
+    std::vector<BYTE> block = formatBlock(format, codecData);
     AM_MEDIA_TYPE type =
-        describing(MEDIATYPE_Audio, subtypeForWaveTag(stream.waveFormatTag), FORMAT_WaveFormatEx, format);
+        describing(MEDIATYPE_Audio, subtypeForWaveTag(stream.waveFormatTag), FORMAT_WaveFormatEx, block);
     type.bFixedSizeSamples = uncompressed ? 1 : 0;
     type.lSampleSize = uncompressed ? format.nBlockAlign : 0;
     return MediaType(type);
 }
 
-MediaType videoStreamType(const VideoStreamInfo& stream)
+MediaType videoStreamType(const VideoStreamInfo& stream, std::span<const uint8_t> codecData)
 {
     VIDEOINFOHEADER format{};
     format.rcSource = RECT{0, 0, stream.width, stream.height};
@@ -230,16 +260,34 @@ MediaType videoStreamType(const VideoStreamInfo& stream)
     format.dwBitRate = clampToDword(stream.bitRate);
     format.AvgTimePerFrame = timePerFrame(stream.frameRateNumerator, stream.frameRateDenominator);
     BITMAPINFOHEADER& bitmap = format.bmiHeader;
-    bitmap.biSize = sizeof(BITMAPINFOHEADER);
+    // As in a file's stream format, the header's size counts the codec data behind it.
+    bitmap.biSize = clampToDword(int64_t{sizeof(BITMAPINFOHEADER)} + static_cast<int64_t>(codecData.size()));
     bitmap.biWidth = stream.width;
     bitmap.biHeight = stream.height;
     bitmap.biPlanes = 1;
     bitmap.biBitCount = static_cast<WORD>(stream.bitsPerPixel);
     bitmap.biCompression = stream.fourcc;
     bitmap.biSizeImage = clampToDword(int64_t{stream.width} * stream.height * stream.bitsPerPixel / 8);
-    AM_MEDIA_TYPE type = describing(MEDIATYPE_Video, subtypeForFourcc(stream.fourcc), FORMAT_VideoInfo, format);
+    std::vector<BYTE> block = formatBlock(format, codecData);
+    AM_MEDIA_TYPE type = describing(MEDIATYPE_Video, subtypeForFourcc(stream.fourcc), FORMAT_VideoInfo, block);
     type.bTemporalCompression = 1;
     return MediaType(type);
+}
+
+std::optional<WaveFormatBlock> readWaveFormat(const AM_MEDIA_TYPE& type)
+{
+    const auto block = readFormatBlock<WAVEFORMATEX>(type, FORMAT_WaveFormatEx);
+    if (!block || block->second.size() < block->first.cbSize)
+        return std::nullopt;
+    return WaveFormatBlock{block->first, block->second.first(block->first.cbSize)};
+}
+
+std::optional<VideoInfoBlock> readVideoInfo(const AM_MEDIA_TYPE& type)
+{
+    const auto block = readFormatBlock<VIDEOINFOHEADER>(type, FORMAT_VideoInfo);
+    if (!block)
+        return std::nullopt;
+    return VideoInfoBlock{block->first, block->second};
 }
 
 } // namespace zuk::media

@@ -7,6 +7,8 @@
 #include "platform/media/ffmpeg/MediaProbe.h"
 
 #include <cstdint>
+#include <optional>
+#include <span>
 
 namespace zuk::media {
 
@@ -51,10 +53,28 @@ GUID subtypeForFourcc(uint32_t fourcc);
 // Interleaved 16-bit PCM at `rate` frames a second (both arguments positive).
 MediaType pcmAudioType(int rate, int channels);
 
-// A stream as it is stored in its file, as the media detector describes it.
+// A stream as it is stored in its file, as the media detector describes it,
+// with the codec's own data (`codecData`) behind the format structure as files
+// carry it (a WAVEFORMATEX's cbSize counts at most 65535 bytes of it).
 // Audio without a block size in its container gets 1 (byte-aligned), since
 // readers divide by it.
-MediaType audioStreamType(const AudioStreamInfo& stream);
-MediaType videoStreamType(const VideoStreamInfo& stream);
+MediaType audioStreamType(const AudioStreamInfo& stream, std::span<const uint8_t> codecData = {});
+MediaType videoStreamType(const VideoStreamInfo& stream, std::span<const uint8_t> codecData = {});
+
+// A format block read back: its structure and the codec data behind it.
+struct WaveFormatBlock {
+    WAVEFORMATEX format;
+    std::span<const BYTE> codecData; // the cbSize bytes behind the structure
+};
+struct VideoInfoBlock {
+    VIDEOINFOHEADER format;
+    std::span<const BYTE> codecData; // whatever follows the structure
+};
+
+// The format of `type`, read from bytes that anyone may have filled: nothing
+// unless the format type fits and the block holds the whole structure (and,
+// for audio, the cbSize bytes it announces). The spans point into `type`.
+std::optional<WaveFormatBlock> readWaveFormat(const AM_MEDIA_TYPE& type);
+std::optional<VideoInfoBlock> readVideoInfo(const AM_MEDIA_TYPE& type);
 
 } // namespace zuk::media

@@ -88,7 +88,7 @@ OpenError openErrorFrom(int error)
 
 } // namespace
 
-FormatContextPtr openMediaFile(const std::string& path, OpenError& why)
+FormatContextPtr openMediaFile(const std::string& path, OpenError& why, const AVInputFormat* demuxer)
 {
     silenceLibAv();
     why = OpenError::Unreadable;
@@ -106,7 +106,7 @@ FormatContextPtr openMediaFile(const std::string& path, OpenError& why)
     format->io_open = openOnlyTheInput;
     AVDictionary* options = nullptr;
     av_dict_set(&options, "protocol_whitelist", "file", 0);
-    const int opened = avformat_open_input(&format, url.c_str(), nullptr, &options);
+    const int opened = avformat_open_input(&format, url.c_str(), demuxer, &options);
     av_dict_free(&options);
     if (opened < 0) { // avformat_open_input has freed the context
         why = openErrorFrom(opened);
@@ -117,6 +117,14 @@ FormatContextPtr openMediaFile(const std::string& path, OpenError& why)
         return nullptr;
     why = OpenError::None;
     return owned;
+}
+
+AVRational frameRateOf(const AVStream& stream)
+{
+    for (const AVRational rate : {stream.avg_frame_rate, stream.r_frame_rate})
+        if (rate.num > 0 && rate.den > 0)
+            return rate;
+    return AVRational{0, 0};
 }
 
 bool hasDecoder(const AVStream& stream)

@@ -20,6 +20,27 @@ struct FormatContextCloser {
 };
 using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextCloser>;
 
+// Output contexts are freed, not closed: their I/O belongs to whoever set it.
+struct OutputContextFreer {
+    void operator()(AVFormatContext* context) const { avformat_free_context(context); }
+};
+using OutputContextPtr = std::unique_ptr<AVFormatContext, OutputContextFreer>;
+
+// A custom I/O context and the buffer it holds (which libavformat may have replaced).
+struct IoContextFreer {
+    void operator()(AVIOContext* io) const
+    {
+        av_freep(&io->buffer);
+        avio_context_free(&io);
+    }
+};
+using IoContextPtr = std::unique_ptr<AVIOContext, IoContextFreer>;
+
+struct CodecParametersFreer {
+    void operator()(AVCodecParameters* parameters) const { avcodec_parameters_free(&parameters); }
+};
+using CodecParametersPtr = std::unique_ptr<AVCodecParameters, CodecParametersFreer>;
+
 struct CodecContextFreer {
     void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
 };
@@ -66,7 +87,11 @@ void silenceLibAv();
 
 // Opens `path` as a local file only (no protocols; a playlist inside cannot
 // make libavformat open other files) and reads its stream information.
-FormatContextPtr openMediaFile(const std::string& path, OpenError& why);
+// `format`: the demuxer to read it with; null lets libavformat guess.
+FormatContextPtr openMediaFile(const std::string& path, OpenError& why, const AVInputFormat* format = nullptr);
+
+// The stream's average frame rate, else its base rate; 0/0 when it has neither.
+AVRational frameRateOf(const AVStream& stream);
 
 // An opened decoder for `stream`, single-threaded, with the stream's time
 // base for its timestamps; null when there is none or it does not open.

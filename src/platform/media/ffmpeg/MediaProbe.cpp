@@ -180,14 +180,6 @@ AudioStreamInfo describeAudio(const AVFormatContext& format, const AVStream& str
     return info;
 }
 
-AVRational frameRateOf(const AVStream& stream)
-{
-    for (const AVRational rate : {stream.avg_frame_rate, stream.r_frame_rate})
-        if (rate.num > 0 && rate.den > 0)
-            return rate;
-    return AVRational{0, 0};
-}
-
 VideoStreamInfo describeVideo(const AVStream& stream)
 {
     const AVCodecParameters& codec = *stream.codecpar;

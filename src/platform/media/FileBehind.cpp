@@ -1,4 +1,4 @@
-#include "platform/media/UpstreamFile.h"
+#include "platform/media/FileBehind.h"
 
 #include "platform/WideText.h"
 #include "platform/com/Com.h"

@@ -1,0 +1,563 @@
+// The AVI Splitter, AVI Mux and File writer in graphs built as a caller
+// builds them, checked against what the ffmpeg command line reads back.
+#include "platform/com/Com.h"
+#include "platform/media/BaseFilter.h"
+#include "support/MediaFixtures.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+using namespace zuktest;
+using zuk::media::BasePin;
+using zuk::media::MediaType;
+using zuk::media::pcmAudioType;
+
+namespace {
+
+template <class T>
+ComPtr<T> create(const CLSID& clsid)
+{
+    ComPtr<T> object;
+    EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iidOf<T>(), object.putVoid()), S_OK);
+    return object;
+}
+
+ComPtr<IPin> pin(IBaseFilter* filter, const char16_t* id)
+{
+    ComPtr<IPin> found;
+    filter->FindPin(id, found.put());
+    return found;
+}
+
+bool isConnected(IPin* pin)
+{
+    ComPtr<IPin> peer;
+    return pin->ConnectedTo(peer.put()) == S_OK;
+}
+
+// The types an output pin offers, learnt as the graph learns them: from a
+// connection attempt that this pin refuses.
+class TypeRecorder : public ComObject<IPin> {
+public:
+    HRESULT Connect(IPin*, const AM_MEDIA_TYPE*) override { return E_UNEXPECTED; }
+    HRESULT ReceiveConnection(IPin*, const AM_MEDIA_TYPE* type) override
+    {
+        offered.emplace_back(*type);
+        return VFW_E_TYPE_NOT_ACCEPTED;
+    }
+    HRESULT Disconnect() override { return S_FALSE; }
+    HRESULT ConnectedTo(IPin** peer) override
+    {
+        *peer = nullptr;
+        return VFW_E_NOT_CONNECTED;
+    }
+    HRESULT ConnectionMediaType(AM_MEDIA_TYPE*) override { return VFW_E_NOT_CONNECTED; }
+    HRESULT QueryPinInfo(PIN_INFO*) override { return E_NOTIMPL; }
+    HRESULT QueryDirection(PIN_DIRECTION* direction) override
+    {
+        *direction = PINDIR_INPUT;
+        return S_OK;
+    }
+    HRESULT QueryId(LPWSTR*) override { return E_NOTIMPL; }
+    HRESULT QueryAccept(const AM_MEDIA_TYPE*) override { return S_FALSE; }
+    HRESULT EndOfStream() override { return S_OK; }
+    HRESULT BeginFlush() override { return S_OK; }
+    HRESULT EndFlush() override { return S_OK; }
+
+    std::vector<MediaType> offered;
+};
+
+MediaType offeredType(IPin* output)
+{
+    const auto recorder = makeComObject<TypeRecorder>();
+    output->Connect(recorder.get(), nullptr);
+    EXPECT_EQ(recorder->offered.size(), 1u);
+    return recorder->offered.empty() ? MediaType() : recorder->offered.front();
+}
+
+// File source -> [splitters] -> ... -> AVI Mux -> File writer.
+struct AviGraph {
+    ComPtr<IGraphBuilder> graph = create<IGraphBuilder>(CLSID_FilterGraph);
+    ComPtr<IMediaControl> control = graph.as<IMediaControl>();
+    ComPtr<IMediaEvent> events = graph.as<IMediaEvent>();
+    ComPtr<IBaseFilter> mux = add(CLSID_AviDest, u"AVI Mux");
+    ComPtr<IBaseFilter> writer = add(CLSID_FileWriter, u"File writer");
+
+    ComPtr<IBaseFilter> add(const CLSID& clsid, const char16_t* name)
+    {
+        auto filter = create<IBaseFilter>(clsid);
+        EXPECT_TRUE(SUCCEEDED(graph->AddFilter(filter.get(), name)));
+        return filter;
+    }
+
+    ComPtr<IBaseFilter> source(const std::string& file)
+    {
+        ComPtr<IBaseFilter> filter;
+        EXPECT_EQ(graph->AddSourceFilter(wide(file).c_str(), nullptr, filter.put()), S_OK) << file;
+        return filter;
+    }
+
+    // A File Source and an AVI Splitter reading `file`.
+    ComPtr<IBaseFilter> split(const std::string& file)
+    {
+        const auto reader = source(file);
+        auto splitter = add(CLSID_AviSplitter, u"AVI Splitter");
+        EXPECT_EQ(graph->Connect(pin(reader.get(), u"Output").get(), pin(splitter.get(), u"input pin").get()), S_OK);
+        return splitter;
+    }
+
+    HRESULT connect(IBaseFilter* from, const char16_t* output, const char16_t* input)
+    {
+        return graph->Connect(pin(from, output).get(), pin(mux.get(), input).get());
+    }
+
+    HRESULT writeTo(const std::string& path)
+    {
+        if (const HRESULT hr = writer.as<IFileSinkFilter>()->SetFileName(wide(path).c_str(), nullptr); FAILED(hr))
+            return hr;
+        return graph->Connect(pin(mux.get(), u"AVI Out").get(), pin(writer.get(), u"in").get());
+    }
+
+    // Runs to the end or an abort; the code it ended with. A run that ends
+    // neither way fails rather than hanging the suite.
+    long run()
+    {
+        EXPECT_EQ(control->Run(), S_OK);
+        long code = 0;
+        EXPECT_EQ(events->WaitForCompletion(60000, &code), S_OK) << "the run never ended";
+        control->Stop();
+        return code;
+    }
+
+    // The parameter of the first abort queued.
+    HRESULT abortCode()
+    {
+        long code = 0;
+        LONG_PTR param1 = 0, param2 = 0;
+        while (events->GetEvent(&code, &param1, &param2, 0) == S_OK)
+            if (code == EC_ERRORABORT)
+                return static_cast<HRESULT>(param1);
+        return S_OK;
+    }
+};
+
+// "video\naudio\n": the kinds of the file's streams, in order.
+std::string streamKinds(const std::string& path)
+{
+    return commandOutput({"ffprobe", "-v", "error", "-show_entries", "stream=codec_type", "-of", "csv=p=0", path});
+}
+
+// One line per packet (or, decoded, per frame) of the first video stream:
+// times, size, flags and checksum, under a header naming the coding.
+std::string videoFrameMd5(const std::string& path, bool decoded = false)
+{
+    std::vector<std::string> command{"ffmpeg", "-nostdin", "-v", "error", "-i", path, "-map", "0:v"};
+    if (!decoded)
+        command.insert(command.end(), {"-c", "copy"});
+    command.insert(command.end(), {"-f", "framemd5", "-"});
+    // A VIDEOINFOHEADER has no room for the sample aspect ratio.
+    std::istringstream lines(commandOutput(command));
+    std::string kept, line;
+    while (std::getline(lines, line))
+        if (line.rfind("#sar", 0) != 0)
+            kept += line + "\n";
+    return kept;
+}
+
+struct PacketLine {
+    long dts;
+    long size;
+    bool operator==(const PacketLine&) const = default;
+};
+
+// The dts and size of each packet of a framemd5 listing.
+std::vector<PacketLine> packetLines(const std::string& frameMd5)
+{
+    std::vector<PacketLine> packets;
+    std::istringstream lines(frameMd5);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        long stream = 0, dts = 0, pts = 0, duration = 0, size = 0;
+        char comma;
+        std::istringstream fields(line);
+        fields >> stream >> comma >> dts >> comma >> pts >> comma >> duration >> comma >> size;
+        packets.push_back(PacketLine{dts, size});
+    }
+    return packets;
+}
+
+} // namespace
+
+TEST(AviFilters, PassVideoThroughPacketForPacket)
+{
+    TempDir dir;
+    const std::string input = mediaFixture("avi-24fps.avi");
+    const std::string output = dir.file("video.avi");
+    AviGraph avi;
+    const auto splitter = avi.split(input);
+
+    const MediaType video = offeredType(pin(splitter.get(), u"Stream 00").get());
+    EXPECT_EQ(video.get().majortype, MEDIATYPE_Video);
+    EXPECT_EQ(video.get().subtype, zuk::media::subtypeForFourcc(0x47504A4D)); // MJPG
+    const auto videoInfo = zuk::media::readVideoInfo(video.get());
+    ASSERT_TRUE(videoInfo.has_value());
+    EXPECT_EQ(videoInfo->format.AvgTimePerFrame, 416667);
+    EXPECT_EQ(videoInfo->format.bmiHeader.biWidth, 160);
+    EXPECT_EQ(offeredType(pin(splitter.get(), u"Stream 01").get()).get().subtype, MEDIASUBTYPE_PCM);
+
+    ASSERT_EQ(avi.connect(splitter.get(), u"Stream 00", u"Input 01"), S_OK);
+    const ComPtr<IPin> second = pin(avi.mux.get(), u"Input 02");
+    ASSERT_TRUE(second) << "a free input waits once the first is taken";
+    EXPECT_FALSE(isConnected(second.get()));
+    ASSERT_EQ(avi.writeTo(output), S_OK);
+
+    EXPECT_EQ(avi.run(), EC_COMPLETE);
+    EXPECT_EQ(streamKinds(output), "video\n") << "the sound was not connected";
+    const std::string expected = videoFrameMd5(input);
+    EXPECT_EQ(videoFrameMd5(output), expected);
+    EXPECT_EQ(packetLines(expected).size(), 242u);
+}
+
+TEST(AviFilters, StoreStreamsInInputOrderWithTheirCodecData)
+{
+    TempDir dir;
+    const std::string input = mediaFixture("avi-audio-first.avi");
+    const std::string output = dir.file("swapped.avi");
+    AviGraph avi;
+    const auto splitter = avi.split(input);
+    const MediaType sound = offeredType(pin(splitter.get(), u"Stream 00").get());
+    const auto wave = zuk::media::readWaveFormat(sound.get());
+    ASSERT_TRUE(wave.has_value());
+    EXPECT_EQ(wave->format.wFormatTag, 2); // MS ADPCM
+    EXPECT_EQ(wave->codecData.size(), 32u);
+
+    ASSERT_EQ(avi.connect(splitter.get(), u"Stream 01", u"Input 01"), S_OK);
+    ASSERT_EQ(avi.connect(splitter.get(), u"Stream 00", u"Input 02"), S_OK);
+    ASSERT_EQ(avi.writeTo(output), S_OK);
+    EXPECT_EQ(avi.run(), EC_COMPLETE);
+
+    EXPECT_EQ(streamKinds(output), "video\naudio\n");
+    // Decoding needs the Huffyuv tables and ADPCM coefficients carried across.
+    EXPECT_EQ(videoFrameMd5(output, true), videoFrameMd5(input, true));
+    const std::vector<int16_t> sourceSound = ffmpegDecode(input);
+    EXPECT_GE(sourceSound.size(), 2u * 22050);
+    EXPECT_EQ(ffmpegDecode(output), sourceSound);
+}
+
+TEST(AviFilters, StoreDecodedSoundThatDecodesAsTheSource)
+{
+    TempDir dir;
+    for (const std::string fixture : {"flac.flac", "channels-6.wav"}) {
+        const std::string input = mediaFixture(fixture);
+        const std::string output = dir.file(fixture + ".avi");
+        AviGraph avi;
+        const auto reader = avi.source(input);
+        ASSERT_EQ(avi.connect(reader.get(), u"Output", u"Input 01"), S_OK) << fixture;
+        ASSERT_EQ(avi.writeTo(output), S_OK);
+        EXPECT_EQ(avi.run(), EC_COMPLETE) << fixture;
+
+        EXPECT_EQ(commandOutput({"ffprobe", "-v", "error", "-show_entries", "stream=codec_type,codec_name", "-of",
+                                 "csv=p=0", output}),
+                  "pcm_s16le,audio\n")
+            << fixture;
+        const std::vector<int16_t> expected = ffmpegDecode(input);
+        ASSERT_FALSE(expected.empty());
+        EXPECT_EQ(ffmpegDecode(output), expected) << fixture;
+    }
+}
+
+TEST(AviFilters, InterleaveVideoAndSoundFromTwoFiles)
+{
+    TempDir dir;
+    const std::string video = mediaFixture("avi-24fps.avi");
+    const std::string sound = mediaFixture("flac.flac");
+    const std::string output = dir.file("both.avi");
+    AviGraph avi;
+    const auto splitter = avi.split(video);
+    ASSERT_EQ(avi.connect(splitter.get(), u"Stream 00", u"Input 01"), S_OK);
+    const auto reader = avi.source(sound);
+    ASSERT_EQ(avi.connect(reader.get(), u"Output", u"Input 02"), S_OK);
+    ASSERT_EQ(avi.writeTo(output), S_OK);
+    EXPECT_EQ(avi.run(), EC_COMPLETE);
+
+    EXPECT_EQ(streamKinds(output), "video\naudio\n");
+    EXPECT_EQ(videoFrameMd5(output), videoFrameMd5(video));
+    EXPECT_EQ(ffmpegDecode(output), ffmpegDecode(sound));
+}
+
+namespace {
+
+struct ScriptedBuffer {
+    std::vector<BYTE> bytes;
+    REFERENCE_TIME start;
+};
+
+// A source that delivers the buffers it is given, in order, then ends.
+class ScriptedSource : public zuk::media::Filter<IStreamSource> {
+public:
+    ScriptedSource(MediaType offeredType, std::vector<ScriptedBuffer> script)
+        : Filter(GUID_NULL), type(std::move(offeredType)), buffers(std::move(script))
+    {
+        using Pin = zuk::media::SimplePin<ScriptedSource>;
+        addPin(std::make_unique<Pin>(*this, u"Out", PINDIR_OUTPUT, &ScriptedSource::refuses, &ScriptedSource::offers));
+    }
+    bool refuses(const BasePin&, const AM_MEDIA_TYPE&) const { return false; }
+    std::vector<MediaType> offers(const BasePin&) const { return {type}; }
+
+    HRESULT DeliverNext() override
+    {
+        BasePin& out = *pins().front();
+        if (next == buffers.size()) {
+            out.deliverEndOfStream();
+            return S_FALSE;
+        }
+        const ScriptedBuffer& buffer = buffers[next++];
+        return out.deliver(buffer.bytes.data(), static_cast<long>(buffer.bytes.size()), buffer.start);
+    }
+    bool IsConnected() override { return pins().front()->isConnected(); }
+
+private:
+    MediaType type;
+    std::vector<ScriptedBuffer> buffers;
+    size_t next = 0;
+};
+
+// Uncompressed 4x4 RGB pictures, one frame every 1/25 s.
+MediaType tinyRgbVideo()
+{
+    VIDEOINFOHEADER format{};
+    format.AvgTimePerFrame = 400000;
+    format.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    format.bmiHeader.biWidth = 4;
+    format.bmiHeader.biHeight = 4;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 24;
+    AM_MEDIA_TYPE type{};
+    type.majortype = MEDIATYPE_Video;
+    type.subtype = zuk::media::subtypeForFourcc(0);
+    type.formattype = FORMAT_VideoInfo;
+    type.cbFormat = sizeof format;
+    type.pbFormat = reinterpret_cast<BYTE*>(&format);
+    return MediaType(type);
+}
+
+constexpr REFERENCE_TIME kFrame = 400000;
+
+} // namespace
+
+TEST(AviMux, StoresEveryBufferWhateverTimesItCarries)
+{
+    TempDir dir;
+    const std::string output = dir.file("scripted.avi");
+    // Frames at 0, 1, 1 again, back to 0, then 5: the repeated and backward
+    // times follow the one before, the gap stays.
+    std::vector<ScriptedBuffer> frames;
+    std::string pictures;
+    const std::vector<REFERENCE_TIME> frameTimes{0, kFrame, kFrame, 0, 5 * kFrame};
+    for (size_t i = 0; i < frameTimes.size(); ++i) {
+        frames.push_back({std::vector<BYTE>(48, static_cast<BYTE>(i + 1)), frameTimes[i]});
+        pictures.append(48, static_cast<char>(i + 1));
+    }
+    // Sound whose buffers all claim to start at 0, and one that goes back.
+    std::vector<ScriptedBuffer> sound;
+    std::vector<int16_t> expectedSamples;
+    const std::vector<REFERENCE_TIME> soundTimes{0, 0, 0, -5000};
+    for (size_t i = 0; i < soundTimes.size(); ++i) {
+        std::vector<int16_t> samples = testSignal(800, 1, 8000, static_cast<uint32_t>(i + 1));
+        expectedSamples.insert(expectedSamples.end(), samples.begin(), samples.end());
+        const auto* bytes = reinterpret_cast<const BYTE*>(samples.data());
+        sound.push_back({std::vector<BYTE>(bytes, bytes + samples.size() * 2), soundTimes[i]});
+    }
+
+    AviGraph avi;
+    const auto video = makeComObject<ScriptedSource>(tinyRgbVideo(), frames);
+    const auto audio = makeComObject<ScriptedSource>(pcmAudioType(8000, 1), sound);
+    avi.graph->AddFilter(video.get(), u"video");
+    avi.graph->AddFilter(audio.get(), u"sound");
+    ASSERT_EQ(avi.connect(video.get(), u"Out", u"Input 01"), S_OK);
+    ASSERT_EQ(avi.connect(audio.get(), u"Out", u"Input 02"), S_OK);
+    ASSERT_EQ(avi.writeTo(output), S_OK);
+    EXPECT_EQ(avi.run(), EC_COMPLETE);
+
+    EXPECT_EQ(commandOutput({"ffprobe", "-v", "error", "-select_streams", "v", "-show_entries", "packet=dts,size",
+                             "-of", "csv=p=0", output}),
+              "0,48\n1,48\n2,48\n3,48\n5,48\n");
+    EXPECT_EQ(commandOutput({"ffmpeg", "-nostdin", "-v", "error", "-i", output, "-map", "0:v", "-c", "copy", "-f",
+                             "rawvideo", "-"}),
+              pictures);
+    EXPECT_EQ(ffmpegDecode(output), expectedSamples);
+}
+
+TEST(AviMux, TakesOnlyWhatAnAviFileCanHold)
+{
+    const auto mux = create<IBaseFilter>(CLSID_AviDest);
+    const ComPtr<IPin> input = pin(mux.get(), u"Input 01");
+    ASSERT_TRUE(input);
+    const auto accepts = [&](const MediaType& type) { return input->QueryAccept(&type.get()) == S_OK; };
+    const auto withWave = [](const MediaType& base, auto change) {
+        AM_MEDIA_TYPE copy{};
+        base.copyTo(&copy);
+        change(*reinterpret_cast<WAVEFORMATEX*>(copy.pbFormat), copy);
+        MediaType changed(copy);
+        FreeMediaType(copy);
+        return changed;
+    };
+    const MediaType pcm = pcmAudioType(48000, 2);
+    EXPECT_TRUE(accepts(pcm));
+    EXPECT_TRUE(accepts(tinyRgbVideo()));
+    EXPECT_TRUE(accepts(withWave(pcm, [](WAVEFORMATEX& wave, AM_MEDIA_TYPE&) {
+        wave.wFormatTag = 0x55; // MP3
+    })));
+    EXPECT_FALSE(accepts(withWave(pcm, [](WAVEFORMATEX& wave, AM_MEDIA_TYPE&) { wave.wFormatTag = 0x7A7A; })))
+        << "a tag no codec has";
+    EXPECT_FALSE(accepts(withWave(pcm, [](WAVEFORMATEX& wave, AM_MEDIA_TYPE&) { wave.wBitsPerSample = 12; })));
+    EXPECT_FALSE(accepts(withWave(pcm, [](WAVEFORMATEX& wave, AM_MEDIA_TYPE&) { wave.nBlockAlign = 3; })))
+        << "frames as wide as their samples";
+    EXPECT_FALSE(accepts(withWave(pcm, [](WAVEFORMATEX& wave, AM_MEDIA_TYPE&) { wave.cbSize = 4; })))
+        << "codec data the block does not hold";
+    EXPECT_FALSE(accepts(withWave(pcm, [](WAVEFORMATEX& wave, AM_MEDIA_TYPE&) { wave.nChannels = 0; })));
+    EXPECT_FALSE(accepts(withWave(pcm, [](WAVEFORMATEX&, AM_MEDIA_TYPE& type) { type.cbFormat = 16; })))
+        << "a block shorter than its structure";
+
+    MediaType shortVideo = tinyRgbVideo();
+    AM_MEDIA_TYPE cut{};
+    shortVideo.copyTo(&cut);
+    cut.cbFormat = 80;
+    EXPECT_NE(input->QueryAccept(&cut), S_OK);
+    reinterpret_cast<VIDEOINFOHEADER*>(cut.pbFormat)->bmiHeader.biCompression = 0x5A5A5A5A; // "ZZZZ"
+    cut.cbFormat = sizeof(VIDEOINFOHEADER);
+    EXPECT_NE(input->QueryAccept(&cut), S_OK);
+    FreeMediaType(cut);
+
+    AM_MEDIA_TYPE stream{};
+    stream.majortype = MEDIATYPE_Stream;
+    EXPECT_NE(input->QueryAccept(&stream), S_OK);
+}
+
+TEST(AviFilters, ARunEndsWhenItsFileCannotBeWritten)
+{
+    TempDir dir;
+    const std::string input = mediaFixture("avi-24fps.avi");
+    const auto build = [&](AviGraph& avi, const std::string& output) {
+        const auto splitter = avi.split(input);
+        ASSERT_EQ(avi.connect(splitter.get(), u"Stream 00", u"Input 01"), S_OK);
+        ASSERT_EQ(avi.writeTo(output), S_OK);
+    };
+
+    // The file cannot be created: Run fails with why, and nothing waits.
+    {
+        AviGraph avi;
+        build(avi, dir.file("no/such/folder/out.avi"));
+        EXPECT_EQ(avi.control->Run(), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
+        OAFilterState state = State_Running;
+        EXPECT_EQ(avi.control->GetState(0, &state), S_OK);
+        EXPECT_EQ(state, State_Stopped);
+        long code = 0;
+        EXPECT_EQ(avi.events->WaitForCompletion(INFINITE, &code), VFW_E_WRONG_STATE);
+    }
+
+    // The whole file, then the same with room for all but its last bytes
+    // (the index, written once every input has ended), and with room for a
+    // small part of it.
+    const std::string whole = dir.file("whole.avi");
+    {
+        AviGraph avi;
+        build(avi, whole);
+        ASSERT_EQ(avi.run(), EC_COMPLETE);
+    }
+    const uint64_t size = std::filesystem::file_size(whole);
+    for (const uint64_t limit : {size - 16, uint64_t{100 * 1024}}) {
+        AviGraph avi;
+        build(avi, dir.file("limited.avi"));
+        long code = 0;
+        {
+            const FileSizeLimit limited(limit);
+            code = avi.run();
+        }
+        EXPECT_EQ(code, EC_ERRORABORT) << limit;
+        EXPECT_EQ(avi.abortCode(), HRESULT_FROM_WIN32(ERROR_WRITE_FAULT)) << limit;
+        EXPECT_LE(std::filesystem::file_size(dir.file("limited.avi")), limit);
+    }
+}
+
+TEST(FileWriter, ChecksItsNameAndCreatesTheFileOnlyWhenTheGraphRuns)
+{
+    TempDir dir;
+    const auto graph = create<IGraphBuilder>(CLSID_FilterGraph);
+    const auto writer = create<IBaseFilter>(CLSID_FileWriter);
+    graph->AddFilter(writer.get(), u"File writer");
+    const auto sink = writer.as<IFileSinkFilter>();
+    const auto control = graph.as<IMediaControl>();
+    LPOLESTR name = nullptr;
+
+    EXPECT_EQ(sink->GetCurFile(&name, nullptr), E_FAIL);
+    EXPECT_EQ(control->Run(), E_UNEXPECTED) << "no file named";
+    EXPECT_EQ(sink->SetFileName(nullptr, nullptr), E_POINTER);
+    const char16_t loneSurrogate[] = {u'a', 0xD800, u'b', 0};
+    EXPECT_EQ(sink->SetFileName(loneSurrogate, nullptr), HRESULT_FROM_WIN32(ERROR_INVALID_NAME));
+
+    EXPECT_EQ(sink->SetFileName(wide(dir.path().string()).c_str(), nullptr), S_OK);
+    EXPECT_EQ(control->Run(), HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)) << "a folder";
+
+    const std::string path = dir.file("out.avi");
+    writeShorts(path, 8000, 1, std::vector<int16_t>(100, 7)); // an older file of that name
+    ASSERT_EQ(sink->SetFileName(wide(path).c_str(), nullptr), S_OK);
+    ASSERT_EQ(sink->GetCurFile(&name, nullptr), S_OK);
+    EXPECT_EQ(std::u16string(name), wide(path));
+    CoTaskMemFree(name);
+    EXPECT_GT(std::filesystem::file_size(path), 0u) << "naming the file leaves it alone";
+    EXPECT_EQ(control->Run(), S_OK);
+    control->Stop();
+    EXPECT_EQ(std::filesystem::file_size(path), 0u) << "running creates it anew";
+}
+
+TEST(AviSplitter, RefusesWhatItCannotReadAndEndsAtATruncatedFile)
+{
+    TempDir dir;
+    struct Refusal {
+        std::string file;
+        HRESULT code;
+    };
+    const std::string vanished = dir.file("vanished.avi");
+    std::filesystem::copy_file(mediaFixture("avi-pcm.avi"), vanished);
+    for (const Refusal& refusal : {Refusal{mediaFixture("garbage.bin"), VFW_E_INVALID_FILE_FORMAT},
+                                   Refusal{mediaFixture("mp4-aac.mp4"), VFW_E_INVALID_FILE_FORMAT},
+                                   Refusal{vanished, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)}}) {
+        AviGraph avi;
+        const auto reader = avi.source(refusal.file);
+        const auto splitter = avi.add(CLSID_AviSplitter, u"AVI Splitter");
+        if (refusal.file == vanished)
+            std::filesystem::remove(vanished);
+        EXPECT_EQ(avi.graph->ConnectDirect(pin(reader.get(), u"Output").get(), pin(splitter.get(), u"input pin").get(),
+                                           nullptr),
+                  refusal.code)
+            << refusal.file;
+    }
+    {
+        AviGraph avi; // a byte stream that names no file
+        const auto splitter = avi.add(CLSID_AviSplitter, u"AVI Splitter");
+        EXPECT_EQ(avi.graph->ConnectDirect(pin(avi.mux.get(), u"AVI Out").get(),
+                                           pin(splitter.get(), u"input pin").get(), nullptr),
+                  VFW_E_NO_TRANSPORT);
+    }
+
+    // The first half of a file: what it holds comes through, then the run ends.
+    const std::string output = dir.file("half.avi");
+    AviGraph avi;
+    const auto splitter = avi.split(mediaFixture("truncated.avi"));
+    ASSERT_EQ(avi.connect(splitter.get(), u"Stream 00", u"Input 01"), S_OK);
+    ASSERT_EQ(avi.writeTo(output), S_OK);
+    EXPECT_EQ(avi.run(), EC_COMPLETE);
+    const std::vector<PacketLine> whole = packetLines(videoFrameMd5(mediaFixture("avi-24fps.avi")));
+    const std::vector<PacketLine> half = packetLines(videoFrameMd5(output));
+    EXPECT_GT(half.size(), whole.size() / 3);
+    ASSERT_LT(half.size(), whole.size());
+    // The last packet is what is left of it in the file.
+    EXPECT_TRUE(std::equal(half.begin(), half.end() - 1, whole.begin()));
+    EXPECT_LT(half.back().size, whole[half.size() - 1].size);
+}
