@@ -15,7 +15,6 @@ using WORD = uint16_t;
 using DWORD = uint32_t;
 using LONG = int32_t;
 using LONGLONG = int64_t;
-using BOOL = int32_t;
 using REFERENCE_TIME = int64_t; // 100-ns units
 using LONG_PTR = intptr_t;
 using OAFilterState = LONG;
