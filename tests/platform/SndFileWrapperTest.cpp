@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <thread>
@@ -66,6 +67,7 @@ struct Delivery {
     std::vector<int16_t> samples;
     std::vector<double> times;
     long completion = 0;
+    LONG_PTR abortReason = S_OK; // of EC_ERRORABORT
     MediaType connected;
 };
 
@@ -96,7 +98,13 @@ Delivery runToEnd(const std::string& file)
 
     const auto control = graph.as<IMediaControl>();
     EXPECT_EQ(control->Run(), S_OK);
-    EXPECT_EQ(graph.as<IMediaEvent>()->WaitForCompletion(INFINITE, &result.completion), S_OK);
+    const auto events = graph.as<IMediaEvent>();
+    EXPECT_EQ(events->WaitForCompletion(INFINITE, &result.completion), S_OK);
+    long code = 0;
+    LONG_PTR param2 = 0;
+    if (result.completion == EC_ERRORABORT) {
+        EXPECT_EQ(events->GetEvent(&code, &result.abortReason, &param2, 0), S_OK);
+    }
     EXPECT_EQ(control->Stop(), S_OK);
     sampleGrabber->GetConnectedMediaType(result.connected.put());
     result.samples = collector->samples;
@@ -154,6 +162,28 @@ TEST_F(SndFileWrapper, DeliversEveryFrameOfTheFileWithItsTimesAndEndsTheStream)
             EXPECT_DOUBLE_EQ(delivery.times[i], static_cast<double>(start) / 1e7) << "buffer " << i;
         }
     }
+}
+
+TEST_F(SndFileWrapper, AReadErrorAbortsTheGraphAfterTheFramesBeforeIt)
+{
+    const std::string file = dir.file("damaged.flac");
+    const auto written = testSignal(4 * kBlockFrames, 1, 8000);
+    writeShorts(file, 8000, 1, written, SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+    std::string bytes = fileBytes(file);
+    ASSERT_GT(bytes.size(), 4096u);
+    // Garbage in the last quarter: the decoder loses its way there.
+    for (size_t i = bytes.size() * 3 / 4; i < bytes.size() * 3 / 4 + 64; ++i)
+        bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+
+    const Delivery delivery = runToEnd(file);
+
+    EXPECT_EQ(delivery.completion, EC_ERRORABORT);
+    EXPECT_EQ(delivery.abortReason, VFW_E_INVALID_FILE_FORMAT);
+    ASSERT_GE(delivery.samples.size(), static_cast<size_t>(kBlockFrames));
+    ASSERT_LT(delivery.samples.size(), written.size());
+    EXPECT_TRUE(std::equal(delivery.samples.begin(), delivery.samples.end(), written.begin()))
+        << "the frames before the damage differ from the file's";
 }
 
 TEST_F(SndFileWrapper, LoadRefusesWhatItCannotReadAndStaysUnloaded)
