@@ -19,7 +19,7 @@ using media::MediaType;
 using media::SimplePin;
 
 constexpr sf_count_t kBlockFrames = 4096;
-// The widest layout a PCM format block of the platform describes sensibly.
+// Files with more channels are refused: no consumer of the layer takes such PCM.
 constexpr int kMaxChannels = 64;
 constexpr int64_t kUnitsPerSecond = 10'000'000;
 
@@ -93,7 +93,7 @@ public:
     HRESULT DeliverNext() override
     {
         if (!file)
-            return VFW_E_NOT_CONNECTED;
+            return E_UNEXPECTED; // nothing loaded, so nothing can be connected
         if (ended)
             return S_FALSE;
         const sf_count_t frames = sf_readf_short(file.get(), block.data(), kBlockFrames);
