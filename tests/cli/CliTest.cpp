@@ -337,6 +337,13 @@ TEST(Cli, GraphCommandsAnswerWithExitStatusAndTheCodesText)
     EXPECT_EQ(wrapped.status, 0) << wrapped.err;
     EXPECT_EQ(ffprobeStreams(dir.file("sound.avi")), (std::vector<std::string>{"audio:pcm_s16le"}));
 
+    // The tool finds libsndfilewrapper.so beside libzuk.so, where the build puts it.
+    writeShorts(dir.file("new.wav"), 48000, 1, testSignal(48000, 1, 48000));
+    const Outcome replaced =
+        zuk({"replace-audio", mediaFixture("avi-pcm.avi"), dir.file("new.wav"), dir.file("replaced.avi")});
+    EXPECT_EQ(replaced.status, 0) << replaced.err;
+    EXPECT_EQ(ffprobeStreams(dir.file("replaced.avi")), (std::vector<std::string>{"video:mjpeg", "audio:pcm_s16le"}));
+
     const Outcome missing = zuk({"wrap-avi", dir.file("missing.mpg"), dir.file("x.avi")});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "zuk: wrap-avi failed: 0x80070002 (-2147024894): The system cannot find the file specified.\n");

@@ -4,6 +4,7 @@
 #include "dsax/ComReleaseList.h"
 #include "dsax/GraphCall.h"
 #include "platform/com/Com.h"
+#include "platform/com/ComModules.h"
 #include "platform/com/Guids.h"
 #include "support/LogCapture.h"
 #include "support/MediaFixtures.h"
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <vector>
 
 using namespace zuktest;
@@ -223,4 +225,90 @@ TEST_F(GraphOperations, ExtractOfAnMpegWithoutSoundStopsAtTheAviStep)
     std::filesystem::copy_file(mediaFixture("video-only.mp4"), input);
     EXPECT_EQ(Extract(wide(input).c_str(), wide(dir.file("out.wav")).c_str(), nullptr), ZUK_E_EXTRACT);
     EXPECT_FALSE(logged(log, "ZUK: Attempting to use qtax. \n"));
+}
+
+// ---- ReplaceAudioAvi --------------------------------------------------------
+
+struct ReplaceAudio : GraphOperations {
+    void SetUp() override { setComModuleFolderForTesting(ZUK_MODULE_DIR); }
+    void TearDown() override
+    {
+        setComModuleFolderForTesting("");
+        GraphOperations::TearDown();
+    }
+
+    // A mono 44.1 kHz WAV of 1.5 s, the new sound.
+    std::string replacement()
+    {
+        const std::string path = dir.file("new sound.wav");
+        writeShorts(path, 44100, 1, testSignal(66150, 1, 44100));
+        return path;
+    }
+
+    int32_t replace(const std::string& input, const std::string& audio, const std::string& output, int32_t managed = 0)
+    {
+        return ReplaceAudioAvi(wide(input).c_str(), wide(audio).c_str(), wide(output).c_str(), managed);
+    }
+};
+
+TEST_F(ReplaceAudio, KeepsTheVideoAndTakesTheNewSoundInsteadOfTheOld)
+{
+    const std::string input = mediaFixture("avi-pcm.avi");
+    const std::string audio = replacement();
+    const std::string output = dir.file("replaced.avi");
+    ASSERT_EQ(replace(input, audio, output), S_OK);
+    EXPECT_EQ(ffprobeStreams(output), (std::vector<std::string>{"video:mjpeg", "audio:pcm_s16le"}));
+    EXPECT_EQ(ffmpegPacketHash(output, "0:v"), ffmpegPacketHash(input, "0:v"));
+    EXPECT_EQ(ffmpegDecode(output), readShorts(audio).samples);
+    const std::vector<std::string> tail(log.pieces().end() - 3, log.pieces().end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"RAA: Running\n", "RAA: waiting for completion\n", "RAA: Calling stop\n"}));
+}
+
+TEST_F(ReplaceAudio, AnAviThatBeginsWithSoundKeepsThatSoundBesideTheNew)
+{
+    const std::string input = mediaFixture("avi-audio-first.avi");
+    const std::string audio = replacement();
+    const std::string output = dir.file("replaced.avi");
+    ASSERT_EQ(replace(input, audio, output, 1), S_OK);
+    EXPECT_TRUE(logged(log, "RAA:Initialize COM interface\n"));
+    EXPECT_TRUE(logged(log, "Skipping COM INIT. .Net flag\n"));
+    // The old sound is copied as it is stored, codec data and all.
+    EXPECT_EQ(ffprobeStreams(output), (std::vector<std::string>{"audio:adpcm_ms", "audio:pcm_s16le"}));
+    EXPECT_EQ(ffmpegDecode(output, 0), ffmpegDecode(input, 0));
+    EXPECT_EQ(ffmpegDecode(output, 1), readShorts(audio).samples);
+}
+
+TEST_F(ReplaceAudio, WithoutTheSoundFileModuleTheClassIsNotRegistered)
+{
+    const TempDir nothingThere;
+    setComModuleFolderForTesting(nothingThere.path().string());
+    EXPECT_EQ(replace(mediaFixture("avi-pcm.avi"), replacement(), dir.file("replaced.avi")), REGDB_E_CLASSNOTREG);
+    const std::vector<std::string> tail(log.pieces().end() - 4, log.pieces().end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"RAA: Adding LibSndFileWrapper\n", "RAA: Failed hr= ", "-2147221164", "\n"}));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("replaced.avi")));
+}
+
+TEST_F(ReplaceAudio, EachBadInputFailsAtItsStepWithItsCode)
+{
+    const std::string avi = mediaFixture("avi-pcm.avi");
+    const std::string audio = replacement();
+    const std::string output = dir.file("replaced.avi");
+    struct Case {
+        std::string input, audio, output;
+        const char* lastStep;
+    };
+    const std::string notSound = dir.file("notes.txt");
+    std::ofstream(notSound) << "not a sound file\n";
+    for (const Case& bad : {Case{dir.file("missing.avi"), audio, output, "RAA: Adding Avi source filter\n"},
+                            Case{avi, notSound, output, "RAA: Setting Filename\n"},
+                            Case{avi, dir.file("missing.wav"), output, "RAA: Setting Filename\n"},
+                            Case{mediaFixture("mp4-aac.mp4"), audio, output, "Connecting AVi file to splitter\n"},
+                            Case{avi, audio, dir.file("no/such/folder.avi"), "RAA: Running\n"}}) {
+        log.captured.pieces.clear();
+        EXPECT_LT(replace(bad.input, bad.audio, bad.output), 0) << bad.lastStep;
+        const auto failed = std::find(log.pieces().begin(), log.pieces().end(), "RAA: Failed hr= ");
+        ASSERT_NE(failed, log.pieces().end()) << bad.lastStep;
+        EXPECT_EQ(*(failed - 1), bad.lastStep);
+    }
+    EXPECT_FALSE(std::filesystem::exists(output));
 }
