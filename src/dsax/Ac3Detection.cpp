@@ -20,43 +20,19 @@ HRESULT detectAc3(const zuk_char* file, int32_t managed, uint8_t* found)
     if (FAILED(call.setUpResult()))
         return call.setUpResult();
 
-    LogString("AC3:Calling CoCreateInstance for filter graph\n");
+    static constexpr FileGraphLines kLines{
+        "AC3:Calling CoCreateInstance for filter graph\n", "AC3: CoCreateInstance Failed hr= ", "AC3:Succeeded\n",
+        "AC3:Creating File source", "AC3: Failed hr= ", "RAA:Succeeded\n", "RAA: Failed hr= ", "AC3:Succeeded\n",
+        "AC3: Setting Filename\n", "Ac3: Failed hr= "};
     IGraphBuilder* graph = nullptr;
-    if (const HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                            reinterpret_cast<void**>(&graph));
-        FAILED(hr))
-        return logFailure("AC3: CoCreateInstance Failed hr= ", hr);
-    LogString("AC3:Succeeded\n");
-    call.keep(graph);
-
-    LogString("AC3:Creating File source");
     IBaseFilter* source = nullptr;
-    if (const HRESULT hr = CoCreateInstance(CLSID_AsyncReader, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                            reinterpret_cast<void**>(&source));
-        FAILED(hr))
-        return logFailure("AC3: Failed hr= ", hr);
-    LogString("RAA:Succeeded\n");
-    call.keep(source);
-    graph->AddFilter(source, u"File input");
-
-    LogString("Setting file name for our filter\n");
-    IFileSourceFilter* fileSource = nullptr;
-    if (const HRESULT hr = source->QueryInterface(IID_IFileSourceFilter, reinterpret_cast<void**>(&fileSource));
-        FAILED(hr))
-        return logFailure("RAA: Failed hr= ", hr);
-    LogString("AC3:Succeeded\n");
-    call.keep(fileSource);
-    LogString("AC3: Setting Filename\n");
-    if (const HRESULT hr = fileSource->Load(file, nullptr); FAILED(hr))
-        return logFailure("Ac3: Failed hr= ", hr);
+    if (const HRESULT hr = makeFileGraph(call, kLines, file, &graph, &source); FAILED(hr))
+        return hr;
 
     LogString("AC3: trying to get AC3 parser");
     IBaseFilter* parser = nullptr;
-    if (const HRESULT hr = CoCreateInstance(CLSID_AC3ParserFilter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                            reinterpret_cast<void**>(&parser));
-        FAILED(hr))
+    if (const HRESULT hr = createKept(call, CLSID_AC3ParserFilter, &parser); FAILED(hr))
         return logFailure("AC3: Failed hr= ", hr);
-    call.keep(parser);
     graph->AddFilter(parser, u"AC3 Parser Filter");
 
     const HRESULT connected = connectFilters(graph, source, parser);

@@ -2,6 +2,7 @@
 
 #include "log/Log.h"
 #include "platform/com/Com.h"
+#include "platform/com/Guids.h"
 
 #include <string>
 
@@ -54,6 +55,30 @@ GraphCall::~GraphCall()
     objects.releaseAll();
     if (initialized)
         CoUninitialize();
+}
+
+HRESULT makeFileGraph(GraphCall& call, const FileGraphLines& lines, const char16_t* file, IGraphBuilder** graph,
+                      IBaseFilter** source)
+{
+    LogString(lines.creatingGraph);
+    if (const HRESULT hr = createKept(call, CLSID_FilterGraph, graph); FAILED(hr))
+        return logFailure(lines.graphFailed, hr);
+    LogString(lines.graphCreated);
+    if (lines.creatingSource != nullptr)
+        LogString(lines.creatingSource);
+    if (const HRESULT hr = createKept(call, CLSID_AsyncReader, source); FAILED(hr))
+        return logFailure(lines.sourceFailed, hr);
+    LogString(lines.sourceCreated);
+    (*graph)->AddFilter(*source, u"File input");
+    LogString("Setting file name for our filter\n");
+    IFileSourceFilter* loader = nullptr;
+    if (const HRESULT hr = queryKept(call, *source, &loader); FAILED(hr))
+        return logFailure(lines.sourceQueryFailed, hr);
+    LogString(lines.sourceQueried);
+    LogString(lines.loading);
+    if (const HRESULT hr = loader->Load(file, nullptr); FAILED(hr))
+        return logFailure(lines.loadFailed, hr);
+    return S_OK;
 }
 
 HRESULT getUnconnectedPin(IBaseFilter* filter, PIN_DIRECTION direction, IPin** pin)

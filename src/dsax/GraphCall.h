@@ -4,6 +4,7 @@
 #pragma once
 
 #include "dsax/ComReleaseList.h"
+#include "platform/com/Com.h"
 #include "platform/media/MediaInterfaces.h"
 
 #include <cstdint>
@@ -32,6 +33,46 @@ private:
     HRESULT setUp = S_OK;
     bool initialized = false;
 };
+
+// Creates an object of `clsid` as `T` (no aggregation, in process) and adds
+// it to `call`'s list.
+template <class T>
+HRESULT createKept(GraphCall& call, REFCLSID clsid, T** object)
+{
+    const HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iidOf<T>(), reinterpret_cast<void**>(object));
+    if (SUCCEEDED(hr))
+        call.keep(*object);
+    return hr;
+}
+
+// Asks `object` for `T` and adds what it gives to `call`'s list.
+template <class T>
+HRESULT queryKept(GraphCall& call, IUnknown* object, T** wanted)
+{
+    const HRESULT hr = object->QueryInterface(iidOf<T>(), reinterpret_cast<void**>(wanted));
+    if (SUCCEEDED(hr))
+        call.keep(*wanted);
+    return hr;
+}
+
+// What one operation logs while it makes its graph and loads its file.
+struct FileGraphLines {
+    const char* creatingGraph;
+    const char* graphFailed;
+    const char* graphCreated;
+    const char* creatingSource; // null: nothing said
+    const char* sourceFailed;
+    const char* sourceCreated;
+    const char* sourceQueryFailed;
+    const char* sourceQueried;
+    const char* loading;
+    const char* loadFailed;
+};
+
+// A graph with a File Source named "File input" that has loaded `file`;
+// every object is kept by `call`. The failing step's code otherwise, logged.
+HRESULT makeFileGraph(GraphCall& call, const FileGraphLines& lines, const char16_t* file, IGraphBuilder** graph,
+                      IBaseFilter** source);
 
 // The first pin of `filter` in `direction` that is not connected; E_FAIL when
 // there is none. The caller releases the pin.

@@ -15,6 +15,27 @@ namespace {
 
 constexpr const char* kFailed = "RAA: Failed hr= ";
 
+struct FilterStep {
+    const char* creating;
+    const char* created; // null: nothing said
+    const char* adding;
+    const char16_t* name;
+};
+
+// Creates a filter, keeps it and adds it to the graph, logging each step.
+HRESULT addFilter(GraphCall& call, IGraphBuilder* graph, REFCLSID clsid, const FilterStep& step, IBaseFilter** filter)
+{
+    LogString(step.creating);
+    if (const HRESULT hr = createKept(call, clsid, filter); FAILED(hr))
+        return logFailure(kFailed, hr);
+    if (step.created != nullptr)
+        LogString(step.created);
+    LogString(step.adding);
+    if (const HRESULT hr = graph->AddFilter(*filter, step.name); FAILED(hr))
+        return logFailure(kFailed, hr);
+    return S_OK;
+}
+
 HRESULT replaceAudio(const zuk_char* input, const zuk_char* audio, const zuk_char* output, int32_t managed)
 {
     LogString("----Replace Audio AVI----\n");
@@ -24,12 +45,9 @@ HRESULT replaceAudio(const zuk_char* input, const zuk_char* audio, const zuk_cha
 
     LogString("RAA:Calling CoCreateInstance\n");
     IGraphBuilder* graph = nullptr;
-    if (const HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                            reinterpret_cast<void**>(&graph));
-        FAILED(hr))
+    if (const HRESULT hr = createKept(call, CLSID_FilterGraph, &graph); FAILED(hr))
         return logFailure("RAA: CoCreateInstance Failed hr= ", hr);
     LogString("RAA:Succeeded\n");
-    call.keep(graph);
 
     LogString("RAA: Adding Avi source filter\n");
     IBaseFilter* aviSource = nullptr;
@@ -40,62 +58,42 @@ HRESULT replaceAudio(const zuk_char* input, const zuk_char* audio, const zuk_cha
 
     LogString("RAA: Adding LibSndFileWrapper\n");
     IBaseFilter* soundSource = nullptr;
-    if (const HRESULT hr = CoCreateInstance(CLSID_LibSndFileWrapper, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                            reinterpret_cast<void**>(&soundSource));
-        FAILED(hr))
+    if (const HRESULT hr = createKept(call, CLSID_LibSndFileWrapper, &soundSource); FAILED(hr))
         return logFailure(kFailed, hr);
     LogString("RAA:Succeeded\n");
-    call.keep(soundSource);
     LogString("Setting file name for our filter\n");
     IFileSourceFilter* soundFile = nullptr;
-    if (const HRESULT hr = soundSource->QueryInterface(IID_IFileSourceFilter, reinterpret_cast<void**>(&soundFile));
-        FAILED(hr))
+    if (const HRESULT hr = queryKept(call, soundSource, &soundFile); FAILED(hr))
         return logFailure(kFailed, hr);
     LogString("RAA:Succeeded\n");
-    call.keep(soundFile);
     LogString("RAA: Setting Filename\n");
     if (const HRESULT hr = soundFile->Load(audio, nullptr); FAILED(hr))
         return logFailure(kFailed, hr);
     graph->AddFilter(soundSource, u"File Source");
 
-    LogString("RAA: Creating AVI splitter\n");
     IBaseFilter* splitter = nullptr;
-    if (const HRESULT hr = CoCreateInstance(CLSID_AviSplitter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                            reinterpret_cast<void**>(&splitter));
-        FAILED(hr))
-        return logFailure(kFailed, hr);
-    LogString("RAA:Succeeded\n");
-    call.keep(splitter);
-    LogString("RAA: adding filter to graph\n");
-    if (const HRESULT hr = graph->AddFilter(splitter, u"Avi Splitter"); FAILED(hr))
-        return logFailure(kFailed, hr);
-
-    LogString("Creating demux\n");
     IBaseFilter* mux = nullptr;
-    if (const HRESULT hr = CoCreateInstance(CLSID_AviDest, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                            reinterpret_cast<void**>(&mux));
-        FAILED(hr))
-        return logFailure(kFailed, hr);
-    call.keep(mux);
-    LogString("RAA: adding demux to graph\n");
-    if (const HRESULT hr = graph->AddFilter(mux, u"Avi Mux"); FAILED(hr))
-        return logFailure(kFailed, hr);
-
-    LogString("RAA: Creating File Sync\n");
     IBaseFilter* writer = nullptr;
-    if (const HRESULT hr = CoCreateInstance(CLSID_FileWriter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                            reinterpret_cast<void**>(&writer));
+    if (const HRESULT hr = addFilter(call, graph, CLSID_AviSplitter,
+                                     {"RAA: Creating AVI splitter\n", "RAA:Succeeded\n", "RAA: adding filter to graph\n",
+                                      u"Avi Splitter"},
+                                     &splitter);
         FAILED(hr))
-        return logFailure(kFailed, hr);
-    call.keep(writer);
-    LogString("RAA: Adding fileSync to graph\n");
-    if (const HRESULT hr = graph->AddFilter(writer, u"File Sink"); FAILED(hr))
-        return logFailure(kFailed, hr);
+        return hr;
+    if (const HRESULT hr = addFilter(call, graph, CLSID_AviDest,
+                                     {"Creating demux\n", nullptr, "RAA: adding demux to graph\n", u"Avi Mux"}, &mux);
+        FAILED(hr))
+        return hr;
+    if (const HRESULT hr = addFilter(call, graph, CLSID_FileWriter,
+                                     {"RAA: Creating File Sync\n", nullptr, "RAA: Adding fileSync to graph\n",
+                                      u"File Sink"},
+                                     &writer);
+        FAILED(hr))
+        return hr;
     LogString("RAA:Gettng File Interface for file Sync\n");
     IFileSinkFilter2* sink = nullptr;
-    if (const HRESULT hr = writer->QueryInterface(IID_IFileSinkFilter2, reinterpret_cast<void**>(&sink)); FAILED(hr))
+    if (const HRESULT hr = queryKept(call, writer, &sink); FAILED(hr))
         return logFailure(kFailed, hr);
-    call.keep(sink);
     LogString("RAA:Setting filename\n");
     if (const HRESULT hr = sink->SetFileName(output, nullptr); FAILED(hr))
         return logFailure(kFailed, hr);
@@ -118,14 +116,12 @@ HRESULT replaceAudio(const zuk_char* input, const zuk_char* audio, const zuk_cha
 
     LogString("RAA: Getting Run interface\n");
     IMediaControl* control = nullptr;
-    if (const HRESULT hr = graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control)); FAILED(hr))
+    if (const HRESULT hr = queryKept(call, graph, &control); FAILED(hr))
         return logFailure(kFailed, hr);
-    call.keep(control);
     LogString("RAA: Getting media event interface\n");
     IMediaEvent* events = nullptr;
-    if (const HRESULT hr = graph->QueryInterface(IID_IMediaEvent, reinterpret_cast<void**>(&events)); FAILED(hr))
+    if (const HRESULT hr = queryKept(call, graph, &events); FAILED(hr))
         return logFailure(kFailed, hr);
-    call.keep(events);
     return runToCompletion(control, events, "RAA");
 }
 
