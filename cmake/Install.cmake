@@ -5,6 +5,8 @@ include(CMakePackageConfigHelpers)
 install(TARGETS zuk tolvane EXPORT zukTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+# The COM module is found beside libzuk.so, never through the export set.
+install(TARGETS sndfilewrapper LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(TARGETS zuk_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY include/zuk DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 

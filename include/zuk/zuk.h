@@ -56,6 +56,9 @@ enum zuk_result {
  *   .wav                the resampler;
  *   .mp3, .aif, .aiff   the QuickTime back end only;
  *   .r3d                the R3D back end only (any failure gives ZUK_E_EXTRACT);
+ *   .mpg, .mpeg         their audio is first decoded into `output`+".avi" (left on
+ *                       disk; ZUK_E_EXTRACT when that fails), which the chain
+ *                       below then reads;
  * anything else goes through a chain: a sound file libsndfile reads is
  * resampled; otherwise the QuickTime back end, then the library's own decoder
  * (Dsax_Extraction, which reads any file FFmpeg decodes), then the Media
@@ -112,6 +115,29 @@ ZUK_API int32_t Dsax_Extraction(const zuk_char* input, const zuk_char* output, u
 /* Writes the first two channels (a mono source twice) as a stereo WAV. */
 ZUK_API int32_t Dsax_ExtractionStereo(const zuk_char* input, const zuk_char* output, uint8_t managed,
                                       ProgressCallback progress);
+
+/* ---- Hand-built media graphs ---------------------------------------------
+ *
+ * Each builds one graph, runs or tests it and tears it down within the call,
+ * and returns an HRESULT: negative is failure (the failing step's code), 0
+ * success. A non-zero `managed` says that the host sets up COM itself.
+ */
+
+/* Whether `file` is an AC-3 elementary stream. `*found` is set to 1 only when
+ * it is; a file that is not gives a negative result with `*found` 0, so read
+ * `*found`, not only the result. */
+ZUK_API int32_t isAC3(const zuk_char* file, int32_t managed, uint8_t* found);
+
+/* Writes the first audio stream of `input`, decoded to PCM, as the only stream
+ * of the AVI file `output`. A decode that fails part way returns its code. */
+ZUK_API int32_t DecodeToAVIWrapper(const zuk_char* input, const zuk_char* output, int32_t managed);
+
+/* Writes the AVI `output` with the first stream of the AVI `input` (normally
+ * its video) and the sound of `audio`, read by libsndfilewrapper.so; the other
+ * streams of `input`, its audio among them, are left out. REGDB_E_CLASSNOTREG
+ * (0x80040154) when libsndfilewrapper.so is not beside libzuk.so. */
+ZUK_API int32_t ReplaceAudioAvi(const zuk_char* input, const zuk_char* audio, const zuk_char* output,
+                                int32_t managed);
 
 /* ---- Optional back ends -----------------------------------------------------
  *

@@ -22,7 +22,7 @@ namespace {
 
 constexpr int32_t kStandardRate = 48000;
 
-enum class Route { Resample, QuickTime, R3d };
+enum class Route { Resample, QuickTime, R3d, Mpeg };
 
 struct RouteEntry {
     std::u16string_view extension;
@@ -32,7 +32,8 @@ struct RouteEntry {
 // Tested in this order; the first match decides.
 constexpr RouteEntry kRoutingTable[] = {
     {u".wav", Route::Resample}, {u".mp3", Route::QuickTime}, {u".aif", Route::QuickTime},
-    {u".aiff", Route::QuickTime}, {u".r3d", Route::R3d},
+    {u".aiff", Route::QuickTime}, {u".r3d", Route::R3d}, {u".mpg", Route::Mpeg},
+    {u".mpeg", Route::Mpeg},
 };
 
 struct Locations {
@@ -125,9 +126,26 @@ int32_t runChain(const Locations& at, ProgressCallback progress, int32_t managed
     return ZUK_E_EXTRACT;
 }
 
-int32_t runRoute(Route route, const Locations& at, ProgressCallback progress)
+// MPEG program streams are first rewrapped: their audio, decoded, as the only
+// stream of an AVI beside the output, which the chain then reads. The
+// extension stays the caller's, so the MP4 route is never taken for it.
+int32_t runMpegRoute(const Locations& at, ProgressCallback progress, int32_t managed)
+{
+    const std::u16string avi = at.output + u".avi";
+    if (DecodeToAVIWrapper(at.input.c_str(), avi.c_str(), managed) < 0)
+        return ZUK_E_EXTRACT;
+    LogString("Avi file created, changing input name to avi file\n");
+    LogString("Falling through to regular extraction\n");
+    Locations fromAvi = at;
+    fromAvi.input = avi;
+    return runChain(fromAvi, progress, managed);
+}
+
+int32_t runRoute(Route route, const Locations& at, ProgressCallback progress, int32_t managed)
 {
     switch (route) {
+    case Route::Mpeg:
+        return runMpegRoute(at, progress, managed);
     case Route::Resample:
         return resampleAudioWithRate(at.input.c_str(), at.output.c_str(), progress, kStandardRate);
     case Route::QuickTime:
@@ -150,7 +168,7 @@ int32_t Extract_core(const zuk_char* input, const zuk_char* output, ProgressCall
                        extensionOf(wideView(input))};
     LogString("ZUK: Entered Audio Extract_core command \n");
     if (const auto route = routeFor(at.extension))
-        return runRoute(*route, at, progress);
+        return runRoute(*route, at, progress, managed);
     return runChain(at, progress, managed);
 }
 

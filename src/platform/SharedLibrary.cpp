@@ -26,17 +26,6 @@ std::vector<std::string> foldersForTesting()
     return test.folders;
 }
 
-// The folder of the object this code is linked into: libzuk.so for hosts.
-std::string folderOfThisLibrary()
-{
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&sharedLibraryFileName), &info) == 0 || info.dli_fname == nullptr)
-        return {};
-    const std::string_view file(info.dli_fname);
-    const size_t slash = file.rfind('/');
-    return slash == std::string_view::npos ? std::string() : std::string(file.substr(0, slash));
-}
-
 void* openFile(const std::string& file)
 {
     return dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -54,17 +43,36 @@ std::string sharedLibraryFileName(std::string_view dllName)
     return file;
 }
 
+std::string folderOfThisLibrary()
+{
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&sharedLibraryFileName), &info) == 0 || info.dli_fname == nullptr)
+        return {};
+    const std::string_view file(info.dli_fname);
+    const size_t slash = file.rfind('/');
+    return slash == std::string_view::npos ? std::string() : std::string(file.substr(0, slash));
+}
+
 std::optional<SharedLibrary> SharedLibrary::load(std::string_view dllName)
 {
-    const std::string file = sharedLibraryFileName(dllName);
     std::vector<std::string> folders = foldersForTesting();
     if (std::string own = folderOfThisLibrary(); !own.empty())
         folders.push_back(std::move(own));
-    for (const std::string& folder : folders)
-        if (void* handle = openFile(folder + "/" + file))
-            return SharedLibrary(handle);
-    if (void* handle = openFile(file))
+    if (auto library = loadFromFolders(dllName, folders))
+        return library;
+    if (void* handle = openFile(sharedLibraryFileName(dllName)))
         return SharedLibrary(handle);
+    return std::nullopt;
+}
+
+std::optional<SharedLibrary> SharedLibrary::loadFromFolders(std::string_view dllName,
+                                                            const std::vector<std::string>& folders)
+{
+    const std::string file = sharedLibraryFileName(dllName);
+    for (const std::string& folder : folders)
+        if (!folder.empty())
+            if (void* handle = openFile(folder + "/" + file))
+                return SharedLibrary(handle);
     return std::nullopt;
 }
 

@@ -1,5 +1,6 @@
-// Libraries loaded by name for the length of one call, as the optional back
-// ends are: a missing library is an ordinary failure, never a load error.
+// Libraries loaded by name: the optional back ends, for the length of one
+// call, and COM modules, for the life of the process. A missing library is
+// an ordinary failure, never a load error.
 #pragma once
 
 #include <memory>
@@ -13,6 +14,11 @@ namespace zuk {
 // The file a library is known by on Linux: "dornalt.dll" gives "libdornalt.so".
 std::string sharedLibraryFileName(std::string_view dllName);
 
+// The folder of the object this code is linked into: the one that holds
+// libzuk.so for hosts, the program's own where the code is linked in
+// statically. Empty when it cannot be told.
+std::string folderOfThisLibrary();
+
 // One loaded library, unloaded when this is destroyed.
 class SharedLibrary {
 public:
@@ -20,6 +26,10 @@ public:
     // libzuk.so, then from the loader's usual search path. Nothing when no
     // such library loads.
     static std::optional<SharedLibrary> load(std::string_view dllName);
+    // Loads it from the first of `folders` that holds it, and from nowhere
+    // else: for libraries found where they are installed, not by a search.
+    static std::optional<SharedLibrary> loadFromFolders(std::string_view dllName,
+                                                        const std::vector<std::string>& folders);
 
     // The entry point `name` as a function of type `Function`, or null.
     template <class Function>

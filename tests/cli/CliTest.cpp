@@ -324,3 +324,27 @@ TEST(Cli, ExtractStereoWritesTwoChannelsAndSaysWhenItCouldNotPad)
     EXPECT_NE(audioOnly.out.find("\nresult 2: success, but no video frame rate was found"), std::string::npos)
         << audioOnly.out;
 }
+
+TEST(Cli, GraphCommandsAnswerWithExitStatusAndTheCodesText)
+{
+    TempDir dir;
+    EXPECT_EQ(zuk({"is-ac3", mediaFixture("ac3.ac3")}).status, 0);
+    const Outcome notAc3 = zuk({"is-ac3", mediaFixture("mp2.mp2")});
+    EXPECT_EQ(notAc3.status, 1);
+    EXPECT_NE(notAc3.out.find("not an AC-3 stream"), std::string::npos) << notAc3.out;
+
+    const Outcome wrapped = zuk({"wrap-avi", mediaFixture("mpeg-ps.mpg"), dir.file("sound.avi")});
+    EXPECT_EQ(wrapped.status, 0) << wrapped.err;
+    EXPECT_EQ(ffprobeStreams(dir.file("sound.avi")), (std::vector<std::string>{"audio:pcm_s16le"}));
+
+    // The tool finds libsndfilewrapper.so beside libzuk.so, where the build puts it.
+    writeShorts(dir.file("new.wav"), 48000, 1, testSignal(48000, 1, 48000));
+    const Outcome replaced =
+        zuk({"replace-audio", mediaFixture("avi-pcm.avi"), dir.file("new.wav"), dir.file("replaced.avi")});
+    EXPECT_EQ(replaced.status, 0) << replaced.err;
+    EXPECT_EQ(ffprobeStreams(dir.file("replaced.avi")), (std::vector<std::string>{"video:mjpeg", "audio:pcm_s16le"}));
+
+    const Outcome missing = zuk({"wrap-avi", dir.file("missing.mpg"), dir.file("x.avi")});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "zuk: wrap-avi failed: 0x80070002 (-2147024894): The system cannot find the file specified.\n");
+}

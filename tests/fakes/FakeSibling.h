@@ -19,6 +19,7 @@
  *   vostrin-bare/libvostrin.so          no entry points
  *   lurrow/liblurrow.so                 resampleR3DAudio
  *   lurrow-bare/liblurrow.so            no entry points
+ *   sndfilewrapper-bare/libsndfilewrapper.so  a COM module without DllGetClassObject
  *   none/                               empty: every sibling is missing
  *
  * Entry points (cdecl; paths are NUL-terminated UTF-16 unless said otherwise):

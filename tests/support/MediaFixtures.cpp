@@ -129,6 +129,32 @@ std::vector<int16_t> ffmpegDecodeAt(const std::string& path, int rate, int chann
     return ffmpegDecodeWith(path, audioStream, {"-ar", std::to_string(rate), "-ac", std::to_string(channels)});
 }
 
+std::vector<std::string> ffprobeStreams(const std::string& path)
+{
+    const std::vector<char> bytes = runForOutput({"ffprobe", "-v", "error", "-show_entries",
+                                                  "stream=codec_type,codec_name", "-of", "csv=p=0", path});
+    std::vector<std::string> streams;
+    std::string line;
+    for (const char c : bytes) {
+        if (c != '\n') {
+            line += c;
+            continue;
+        }
+        // csv gives "codec_name,codec_type".
+        const size_t comma = line.find(',');
+        if (comma != std::string::npos)
+            streams.push_back(line.substr(comma + 1) + ":" + line.substr(0, comma));
+        line.clear();
+    }
+    return streams;
+}
+
+std::string ffmpegPacketHash(const std::string& path, const std::string& map)
+{
+    return commandOutput({"ffmpeg", "-nostdin", "-v", "error", "-i", path, "-map", map, "-c", "copy", "-f", "hash",
+                          "-hash", "md5", "-"});
+}
+
 double correlation(const std::vector<int16_t>& a, const std::vector<int16_t>& b)
 {
     const size_t n = std::min(a.size(), b.size());

@@ -21,6 +21,14 @@ std::vector<int16_t> ffmpegDecode(const std::string& path, int audioStream = 0);
 // command line does it (-ar RATE -ac CHANNELS).
 std::vector<int16_t> ffmpegDecodeAt(const std::string& path, int rate, int channels, int audioStream = 0);
 
+// "TYPE:CODEC" of every stream of the file, in container order, as ffprobe
+// sees them ("video:mpeg4", "audio:pcm_s16le").
+std::vector<std::string> ffprobeStreams(const std::string& path);
+
+// The MD5 of the packets of the streams `map` selects ("0:v"), copied
+// without decoding: equal for two files that carry the same coded data.
+std::string ffmpegPacketHash(const std::string& path, const std::string& map);
+
 // What `command` (its first word found on PATH, e.g. ffprobe) writes to
 // stdout. Throws std::runtime_error when it cannot be run or fails.
 std::string commandOutput(const std::vector<std::string>& command);

@@ -57,5 +57,6 @@ std::vector<Command> mp4Commands();
 std::vector<Command> extractCommands();
 std::vector<Command> audioCommands();
 std::vector<Command> readerCommands();
+std::vector<Command> graphCommands();
 
 } // namespace zukcli

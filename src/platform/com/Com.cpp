@@ -1,6 +1,7 @@
 #include "platform/com/Com.h"
 
-#include <cstdlib>
+#include "platform/com/ComModules.h"
+
 #include <map>
 #include <mutex>
 
@@ -109,16 +110,6 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, uint32_t /*context*/, 
     }
     const ComClassFactory factory = classTable().find(clsid);
     if (factory == nullptr)
-        return REGDB_E_CLASSNOTREG;
+        return createFromComModule(clsid, iid, object);
     return factory(iid, object);
-}
-
-void* CoTaskMemAlloc(size_t bytes)
-{
-    return std::malloc(bytes == 0 ? 1 : bytes);
-}
-
-void CoTaskMemFree(void* block)
-{
-    std::free(block);
 }

@@ -1,11 +1,13 @@
 // The COM runtime calls the media layer makes: initialisation, creating
-// objects by class id, and the task allocator. Hosts on Linux have no COM to
-// initialise, so creating objects never requires it; the initialisation
-// count is kept per thread only so that calls pair up as on Windows.
+// objects by class id, and the task allocator (TaskMemory.h). Hosts on Linux
+// have no COM to initialise, so creating objects never requires it; the
+// initialisation count is kept per thread only so that calls pair up as on
+// Windows.
 #pragma once
 
 #include "platform/com/Guid.h"
 #include "platform/com/HResult.h"
+#include "platform/com/TaskMemory.h"
 #include "platform/com/Unknown.h"
 
 #include <cstddef>
@@ -35,14 +37,10 @@ void registerComClass(REFCLSID clsid, ComClassFactory factory);
 
 // `*object` is null unless this succeeds. E_POINTER for a null `object`,
 // CLASS_E_NOAGGREGATION for any `outer`, REGDB_E_CLASSNOTREG for a class
-// nobody registered, else what the class's factory returns. All classes
-// live in this process, so `context` is not looked at.
+// nobody registered, else what the class's factory returns. A class that is
+// not in the table may live in a module of its own (ComModules.h), loaded on
+// first use. All classes live in this process, so `context` is not looked at.
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, uint32_t context, REFIID iid, void** object);
-
-// Memory that crosses interfaces: whoever receives it frees it with
-// CoTaskMemFree. A zero-byte request still gives a distinct block.
-void* CoTaskMemAlloc(size_t bytes);
-void CoTaskMemFree(void* block); // null is allowed
 
 // Registers the media layer's own classes; called once, before the first
 // lookup or registration.

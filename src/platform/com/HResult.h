@@ -43,6 +43,8 @@ inline constexpr HRESULT E_ABORT = hresult(0x80004004);
 inline constexpr HRESULT E_ACCESSDENIED = hresult(0x80070005);
 inline constexpr HRESULT REGDB_E_CLASSNOTREG = hresult(0x80040154);
 inline constexpr HRESULT CLASS_E_NOAGGREGATION = hresult(0x80040110);
+// A module asked for a class it does not hold.
+inline constexpr HRESULT CLASS_E_CLASSNOTAVAILABLE = hresult(0x80040111);
 // Further codes (CO_E_*, VFW_E_*, VFW_S_*) follow below.
 inline constexpr HRESULT E_HANDLE = hresult(0x80070006);
 inline constexpr HRESULT E_PENDING = hresult(0x8000000A);

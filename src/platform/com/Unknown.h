@@ -12,6 +12,7 @@
 #include <utility>
 
 using ULONG = uint32_t;
+using BOOL = int32_t; // nonzero is true, as on the platform
 
 inline constexpr IID IID_IUnknown{0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 

@@ -15,6 +15,14 @@ void copyName(std::u16string_view text, char16_t* field, size_t capacity)
     field[length] = u'\0';
 }
 
+char16_t* newTaskMemoryText(std::u16string_view text)
+{
+    auto* copy = static_cast<char16_t*>(CoTaskMemAlloc((text.size() + 1) * sizeof(char16_t)));
+    if (copy != nullptr)
+        copyName(text, copy, text.size() + 1);
+    return copy;
+}
+
 // ---- BasePin ------------------------------------------------------------------
 
 BasePin::BasePin(FilterCore& filter, std::u16string id, PIN_DIRECTION direction)
@@ -180,12 +188,8 @@ HRESULT BasePin::QueryId(LPWSTR* id)
 {
     if (id == nullptr)
         return E_POINTER;
-    auto* text = static_cast<char16_t*>(CoTaskMemAlloc((pinId.size() + 1) * sizeof(char16_t)));
-    if (text == nullptr)
-        return E_OUTOFMEMORY;
-    copyName(pinId, text, pinId.size() + 1);
-    *id = text;
-    return S_OK;
+    *id = newTaskMemoryText(pinId);
+    return *id != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
 HRESULT BasePin::QueryAccept(const AM_MEDIA_TYPE* candidate)

@@ -197,5 +197,8 @@ private:
 
 // Copies `text` into a fixed wide-character field, cut to fit, NUL-terminated.
 void copyName(std::u16string_view text, char16_t* field, size_t capacity);
+// A NUL-terminated copy of `text` from CoTaskMemAlloc, for names handed out
+// through interfaces; null when memory runs out.
+char16_t* newTaskMemoryText(std::u16string_view text);
 
 } // namespace zuk::media

@@ -1,32 +1,14 @@
 #include "platform/media/FileSource.h"
 
 #include "platform/media/BaseFilter.h"
+#include "platform/media/ReadableFile.h"
 #include "platform/WideText.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <string>
 
 namespace zuk::media {
 
 namespace {
-
-// What the platform answers for a file that cannot be read.
-HRESULT checkReadable(const std::string& path)
-{
-    struct stat status {};
-    if (stat(path.c_str(), &status) != 0)
-        return HRESULT_FROM_WIN32(errno == EACCES ? ERROR_ACCESS_DENIED
-                                 : errno == ENOTDIR ? ERROR_PATH_NOT_FOUND
-                                                     : ERROR_FILE_NOT_FOUND);
-    if (S_ISDIR(status.st_mode))
-        return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
-    if (access(path.c_str(), R_OK) != 0)
-        return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
-    return S_OK;
-}
 
 class FileSource : public Filter<IFileSourceFilter> {
 public:
@@ -73,11 +55,9 @@ public:
         *name = nullptr;
         if (fileName.empty())
             return E_FAIL;
-        auto* text = static_cast<OLECHAR*>(CoTaskMemAlloc((fileName.size() + 1) * sizeof(OLECHAR)));
-        if (text == nullptr)
+        *name = newTaskMemoryText(fileName);
+        if (*name == nullptr)
             return E_OUTOFMEMORY;
-        copyName(fileName, text, fileName.size() + 1);
-        *name = text;
         if (type != nullptr) {
             const auto offered = offersStream(*pins().front());
             offered.front().copyTo(type);

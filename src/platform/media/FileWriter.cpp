@@ -72,7 +72,7 @@ private:
     int fd = -1;
 };
 
-class FileWriter : public Filter<IFileSinkFilter> {
+class FileWriter : public Filter<IFileSinkFilter2> {
 public:
     FileWriter() : Filter(CLSID_FileWriter)
     {
@@ -123,6 +123,22 @@ public:
         }
         copyName(fileName, text, fileName.size() + 1);
         *name = text;
+        return S_OK;
+    }
+
+    // IFileSinkFilter2: files are always created anew (no AM_FILE_OVERWRITE
+    // choice to make), so the mode is only kept.
+    HRESULT SetMode(DWORD flags) override
+    {
+        mode = flags;
+        return S_OK;
+    }
+
+    HRESULT GetMode(DWORD* flags) override
+    {
+        if (flags == nullptr)
+            return E_POINTER;
+        *flags = mode;
         return S_OK;
     }
 
@@ -197,6 +213,14 @@ private:
     // How the graph tells its renderers apart.
     LONG_PTR rendererId() { return reinterpret_cast<LONG_PTR>(baseFilter()); }
 
+    void* queryExtra(REFIID iid) override
+    {
+        if (IsEqualGUID(iid, IID_IFileSinkFilter))
+            return static_cast<IFileSinkFilter*>(this);
+        return Filter::queryExtra(iid);
+    }
+
+    DWORD mode = 0;
     std::u16string fileName;
     std::string filePath;
     MediaType fileType;

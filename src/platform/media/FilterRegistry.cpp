@@ -1,6 +1,8 @@
 #include "platform/media/FilterRegistry.h"
 
 #include "platform/com/Guids.h"
+#include "platform/media/Ac3Parser.h"
+#include "platform/media/AcmWrapper.h"
 #include "platform/media/AviMux.h"
 #include "platform/media/AviSplitter.h"
 #include "platform/media/FileSource.h"
@@ -20,6 +22,8 @@ std::span<const FilterClass> filterClasses()
         {CLSID_PcmConverter, u"PCM", true, createPcmConverter},
         {CLSID_SampleGrabber, u"SampleGrabber", false, createSampleGrabber},
         {CLSID_NullRenderer, u"Null Renderer", false, createNullRenderer},
+        {CLSID_AC3ParserFilter, u"AC3 Parser Filter", false, createAc3Parser},
+        {CLSID_ACMWrapper, u"ACM Wrapper", false, createAcmWrapper},
         {CLSID_AviSplitter, u"AVI Splitter", false, createAviSplitter},
         {CLSID_AviDest, u"AVI Mux", false, createAviMux},
         {CLSID_FileWriter, u"File writer", false, createFileWriter},

@@ -15,7 +15,6 @@ using WORD = uint16_t;
 using DWORD = uint32_t;
 using LONG = int32_t;
 using LONGLONG = int64_t;
-using BOOL = int32_t;
 using REFERENCE_TIME = int64_t; // 100-ns units
 using LONG_PTR = intptr_t;
 using OAFilterState = LONG;
@@ -201,6 +200,16 @@ struct IFileSinkFilter : IUnknown {
 
 protected:
     ~IFileSinkFilter() = default;
+};
+
+// The file writer's second sink interface, which adds how the file is opened.
+struct IFileSinkFilter2 : IFileSinkFilter {
+    static constexpr const IID& iid = IID_IFileSinkFilter2;
+    virtual HRESULT SetMode(DWORD flags) = 0;
+    virtual HRESULT GetMode(DWORD* flags) = 0;
+
+protected:
+    ~IFileSinkFilter2() = default;
 };
 
 // ---- The graph -------------------------------------------------------------

@@ -1,6 +1,6 @@
 #include "platform/media/MediaType.h"
 
-#include "platform/com/Com.h"
+#include "platform/com/TaskMemory.h"
 
 #include <algorithm>
 #include <cstring>

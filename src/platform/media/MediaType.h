@@ -2,7 +2,7 @@
 // block, and the types the layer describes streams and PCM output with.
 #pragma once
 
-#include "platform/com/Com.h" // format blocks come from, and go back to, the task allocator
+#include "platform/com/TaskMemory.h" // format blocks come from, and go back to, the task allocator
 #include "platform/media/MediaInterfaces.h"
 #include "platform/media/ffmpeg/MediaProbe.h"
 

@@ -252,3 +252,14 @@ std::optional<MediaProbe> probeMedia(const std::string& path, OpenError& why)
 }
 
 } // namespace zuk::media
+
+namespace zuk::media {
+
+bool isAc3Stream(const std::string& path)
+{
+    OpenError why = OpenError::None;
+    const FormatContextPtr format = openMediaFile(path, why);
+    return format && format->iformat != nullptr && std::strcmp(format->iformat->name, "ac3") == 0;
+}
+
+} // namespace zuk::media

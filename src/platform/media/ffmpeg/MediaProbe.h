@@ -52,4 +52,8 @@ struct MediaProbe {
 // decoder), Unreadable (any other failure to read it).
 std::optional<MediaProbe> probeMedia(const std::string& path, OpenError& why);
 
+// Whether the bytes of `path` are an AC-3 elementary stream (frames one after
+// another, no container), by libavformat's probe of its content.
+bool isAc3Stream(const std::string& path);
+
 } // namespace zuk::media

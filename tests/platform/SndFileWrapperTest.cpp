@@ -1,0 +1,324 @@
+// The LibSndFileWrapper module as callers use it: created by class id from a
+// library of its own, loaded with a sound file, connected in a graph and run
+// to its end; what it refuses to load; and how the COM core finds the module,
+// or does not.
+#include "platform/SharedLibrary.h"
+#include "platform/com/ClassFactory.h"
+#include "platform/com/Com.h"
+#include "platform/com/ComModules.h"
+#include "platform/media/MediaType.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+using namespace zuktest;
+using zuk::media::MediaType;
+
+namespace {
+
+const std::string kModuleDir = ZUK_MODULE_DIR;
+const std::string kModuleWithoutFactoryDir = std::string(ZUK_FAKES_DIR) + "/sndfilewrapper-bare";
+constexpr int64_t kBlockFrames = 4096; // what the filter reads per buffer
+
+class Collector : public ComObject<ISampleGrabberCB> {
+public:
+    HRESULT SampleCB(double, IMediaSample*) override { return E_NOTIMPL; }
+    HRESULT BufferCB(double time, BYTE* buffer, long length) override
+    {
+        times.push_back(time);
+        const auto* values = reinterpret_cast<const int16_t*>(buffer);
+        samples.insert(samples.end(), values, values + length / 2);
+        return S_OK;
+    }
+
+    // Written on the streaming thread, read once the graph has stopped.
+    std::vector<int16_t> samples;
+    std::vector<double> times;
+};
+
+template <class T>
+ComPtr<T> create(const CLSID& clsid)
+{
+    ComPtr<T> object;
+    EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iidOf<T>(), object.putVoid()), S_OK);
+    return object;
+}
+
+ComPtr<IPin> pin(IBaseFilter* filter, const char16_t* id)
+{
+    ComPtr<IPin> found;
+    EXPECT_EQ(filter->FindPin(id, found.put()), S_OK);
+    return found;
+}
+
+HRESULT load(IBaseFilter* filter, const std::string& file)
+{
+    const auto source = ComPtr<IBaseFilter>(filter).as<IFileSourceFilter>();
+    return source ? source->Load(wide(file).c_str(), nullptr) : E_NOINTERFACE;
+}
+
+struct Delivery {
+    std::vector<int16_t> samples;
+    std::vector<double> times;
+    long completion = 0;
+    LONG_PTR abortReason = S_OK; // of EC_ERRORABORT
+    MediaType connected;
+};
+
+// LibSndFileWrapper -> Sample Grabber (PCM) -> Null Renderer, built, run to
+// its end and stopped as graph code does it.
+Delivery runToEnd(const std::string& file)
+{
+    Delivery result;
+    const auto graph = create<IGraphBuilder>(CLSID_FilterGraph);
+    const auto source = create<IBaseFilter>(CLSID_LibSndFileWrapper);
+    EXPECT_EQ(load(source.get(), file), S_OK);
+    EXPECT_EQ(graph->AddFilter(source.get(), u"File Source"), S_OK);
+
+    const auto grabber = create<IBaseFilter>(CLSID_SampleGrabber);
+    graph->AddFilter(grabber.get(), u"Sample Grabber");
+    const auto sampleGrabber = grabber.as<ISampleGrabber>();
+    AM_MEDIA_TYPE wanted{};
+    wanted.majortype = MEDIATYPE_Audio;
+    wanted.subtype = MEDIASUBTYPE_PCM;
+    wanted.formattype = FORMAT_WaveFormatEx;
+    sampleGrabber->SetMediaType(&wanted);
+    const auto collector = makeComObject<Collector>();
+    sampleGrabber->SetCallback(collector.get(), 1);
+    EXPECT_EQ(graph->Connect(pin(source.get(), u"Output").get(), pin(grabber.get(), u"In").get()), S_OK);
+    const auto renderer = create<IBaseFilter>(CLSID_NullRenderer);
+    graph->AddFilter(renderer.get(), u"Null Renderer");
+    EXPECT_EQ(graph->Connect(pin(grabber.get(), u"Out").get(), pin(renderer.get(), u"In").get()), S_OK);
+
+    const auto control = graph.as<IMediaControl>();
+    EXPECT_EQ(control->Run(), S_OK);
+    const auto events = graph.as<IMediaEvent>();
+    EXPECT_EQ(events->WaitForCompletion(INFINITE, &result.completion), S_OK);
+    long code = 0;
+    LONG_PTR param2 = 0;
+    if (result.completion == EC_ERRORABORT) {
+        EXPECT_EQ(events->GetEvent(&code, &result.abortReason, &param2, 0), S_OK);
+    }
+    EXPECT_EQ(control->Stop(), S_OK);
+    sampleGrabber->GetConnectedMediaType(result.connected.put());
+    result.samples = collector->samples;
+    result.times = collector->times;
+    return result;
+}
+
+// The module is taken from its build folder for the length of each test, and
+// forgotten after it, when none of its objects are left.
+class SndFileWrapper : public ::testing::Test {
+protected:
+    void SetUp() override { setComModuleFolderForTesting(kModuleDir); }
+    void TearDown() override { setComModuleFolderForTesting(""); }
+
+    TempDir dir;
+};
+
+TEST_F(SndFileWrapper, DeliversEveryFrameOfTheFileWithItsTimesAndEndsTheStream)
+{
+    struct Case {
+        const char* name;
+        int rate;
+        int channels;
+        int format;
+        bool lossless;
+    };
+    const Case cases[] = {
+        {"tone.wav", 44100, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16, true},
+        {"tone.flac", 48000, 1, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, true},
+        {"tone.ogg", 22050, 2, SF_FORMAT_OGG | SF_FORMAT_VORBIS, false},
+    };
+    const int64_t frames = 2 * kBlockFrames + 1808; // the last buffer is a short one
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string file = dir.file(c.name);
+        const auto written = testSignal(frames, c.channels, c.rate);
+        writeShorts(file, c.rate, c.channels, written, c.format);
+        // Lossy files are compared with what libsndfile itself decodes.
+        const auto expected = c.lossless ? written : readShorts(file).samples;
+
+        const Delivery delivery = runToEnd(file);
+
+        EXPECT_EQ(delivery.completion, EC_COMPLETE);
+        EXPECT_EQ(delivery.samples.size(), expected.size());
+        EXPECT_TRUE(delivery.samples == expected) << "the PCM differs from the file's frames";
+        const WAVEFORMATEX* format = delivery.connected.waveFormat();
+        ASSERT_NE(format, nullptr);
+        EXPECT_EQ(format->wFormatTag, WAVE_FORMAT_PCM);
+        EXPECT_EQ(format->nSamplesPerSec, static_cast<DWORD>(c.rate));
+        EXPECT_EQ(format->nChannels, c.channels);
+        EXPECT_EQ(format->wBitsPerSample, 16);
+        ASSERT_EQ(delivery.times.size(), 3u);
+        for (size_t i = 0; i < delivery.times.size(); ++i) {
+            const int64_t start = static_cast<int64_t>(i) * kBlockFrames * 10'000'000 / c.rate;
+            EXPECT_DOUBLE_EQ(delivery.times[i], static_cast<double>(start) / 1e7) << "buffer " << i;
+        }
+    }
+}
+
+TEST_F(SndFileWrapper, AReadErrorAbortsTheGraphAfterTheFramesBeforeIt)
+{
+    const std::string file = dir.file("damaged.flac");
+    const auto written = testSignal(4 * kBlockFrames, 1, 8000);
+    writeShorts(file, 8000, 1, written, SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+    std::string bytes = fileBytes(file);
+    ASSERT_GT(bytes.size(), 4096u);
+    // Garbage in the last quarter: the decoder loses its way there.
+    for (size_t i = bytes.size() * 3 / 4; i < bytes.size() * 3 / 4 + 64; ++i)
+        bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+
+    const Delivery delivery = runToEnd(file);
+
+    EXPECT_EQ(delivery.completion, EC_ERRORABORT);
+    EXPECT_EQ(delivery.abortReason, VFW_E_INVALID_FILE_FORMAT);
+    ASSERT_GE(delivery.samples.size(), static_cast<size_t>(kBlockFrames));
+    ASSERT_LT(delivery.samples.size(), written.size());
+    EXPECT_TRUE(std::equal(delivery.samples.begin(), delivery.samples.end(), written.begin()))
+        << "the frames before the damage differ from the file's";
+}
+
+TEST_F(SndFileWrapper, LoadRefusesWhatItCannotReadAndStaysUnloaded)
+{
+    const std::string text = dir.file("notes.txt");
+    std::ofstream(text) << "These are notes, not sound.\n";
+    const std::string empty = dir.file("empty.wav");
+    std::ofstream{empty};
+    const std::string tooWide = dir.file("65-channels.wav");
+    writeShorts(tooWide, 8000, 65, constantFrames(16, std::vector<int16_t>(65, 1)));
+    const std::string widest = dir.file("64-channels.wav");
+    writeShorts(widest, 8000, 64, constantFrames(16, std::vector<int16_t>(64, 1)));
+    const char16_t loneSurrogate[] = {u'/', 0xD800, u'x', 0};
+
+    struct Case {
+        const char* what;
+        const char16_t* name;
+        HRESULT expected;
+    };
+    const std::u16string missing = wide(dir.file("missing.wav"));
+    const std::u16string folderName = wide(dir.path().string());
+    const std::u16string textName = wide(text), emptyName = wide(empty), tooWideName = wide(tooWide);
+    const Case cases[] = {
+        {"null name", nullptr, E_POINTER},
+        {"not UTF-16", loneSurrogate, HRESULT_FROM_WIN32(ERROR_INVALID_NAME)},
+        {"missing file", missing.c_str(), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)},
+        {"a folder", folderName.c_str(), HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)},
+        {"text file", textName.c_str(), VFW_E_UNSUPPORTED_STREAM},
+        {"empty file", emptyName.c_str(), VFW_E_UNSUPPORTED_STREAM},
+        {"65 channels", tooWideName.c_str(), VFW_E_UNSUPPORTED_STREAM},
+    };
+    // One filter through every refusal: none of them may leave it loaded.
+    const auto source = create<IFileSourceFilter>(CLSID_LibSndFileWrapper);
+    for (const Case& c : cases)
+        EXPECT_EQ(source->Load(c.name, nullptr), c.expected) << c.what;
+    LPOLESTR name = nullptr;
+    EXPECT_EQ(source->GetCurFile(&name, nullptr), E_FAIL);
+    EXPECT_EQ(name, nullptr);
+
+    ASSERT_EQ(source->Load(wide(widest).c_str(), nullptr), S_OK);
+    MediaType offered;
+    ASSERT_EQ(source->GetCurFile(&name, offered.put()), S_OK);
+    CoTaskMemFree(name);
+    ASSERT_NE(offered.waveFormat(), nullptr);
+    EXPECT_EQ(offered.waveFormat()->nChannels, 64);
+}
+
+TEST_F(SndFileWrapper, SecondLoadIsUnexpectedAndTheFirstFileStays)
+{
+    const std::string first = dir.file("first.wav");
+    const std::string second = dir.file("second.wav");
+    writeShorts(first, 8000, 1, testSignal(100, 1, 8000));
+    writeShorts(second, 44100, 2, testSignal(100, 2, 44100));
+    const auto source = create<IFileSourceFilter>(CLSID_LibSndFileWrapper);
+    ASSERT_EQ(source->Load(wide(first).c_str(), nullptr), S_OK);
+
+    EXPECT_EQ(source->Load(wide(second).c_str(), nullptr), E_UNEXPECTED);
+
+    LPOLESTR name = nullptr;
+    MediaType type;
+    ASSERT_EQ(source->GetCurFile(&name, type.put()), S_OK);
+    EXPECT_EQ(std::u16string(name), wide(first));
+    CoTaskMemFree(name);
+    EXPECT_TRUE(IsEqualGUID(type.get().subtype, MEDIASUBTYPE_PCM));
+    ASSERT_NE(type.waveFormat(), nullptr);
+    EXPECT_EQ(type.waveFormat()->nSamplesPerSec, 8000u);
+    EXPECT_EQ(type.waveFormat()->nChannels, 1);
+}
+
+// Each test sets where the module is looked for; none is left set after it.
+class SndFileWrapperModule : public ::testing::Test {
+protected:
+    void TearDown() override { setComModuleFolderForTesting(""); }
+};
+
+TEST_F(SndFileWrapperModule, IsNotRegisteredWhileAbsentOrWithoutFactoryAndCreatesOnceThere)
+{
+    const TempDir nothingThere;
+    void* object = &object;
+    setComModuleFolderForTesting(nothingThere.path().string());
+    EXPECT_EQ(CoCreateInstance(CLSID_LibSndFileWrapper, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, &object),
+              REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(object, nullptr);
+
+    setComModuleFolderForTesting(kModuleWithoutFactoryDir);
+    EXPECT_EQ(CoCreateInstance(CLSID_LibSndFileWrapper, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, &object),
+              REGDB_E_CLASSNOTREG);
+
+    setComModuleFolderForTesting(kModuleDir);
+    ComPtr<IBaseFilter> filter;
+    EXPECT_EQ(CoCreateInstance(CLSID_LibSndFileWrapper, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                               filter.putVoid()),
+              S_OK);
+    EXPECT_TRUE(filter.as<IFileSourceFilter>());
+    EXPECT_EQ(CoCreateInstance(CLSID_LibSndFileWrapper, filter.get(), CLSCTX_INPROC_SERVER, IID_IBaseFilter, &object),
+              CLASS_E_NOAGGREGATION);
+}
+
+TEST_F(SndFileWrapperModule, ExportsAFactoryForItsOwnClassOnly)
+{
+    const auto module = zuk::SharedLibrary::loadFromFolders("sndfilewrapper.dll", {kModuleDir});
+    ASSERT_TRUE(module);
+    auto* entry = module->entryPoint<DllGetClassObjectFunction>(kDllGetClassObjectName);
+    ASSERT_NE(entry, nullptr);
+    ComPtr<IClassFactory> factory;
+    EXPECT_EQ(entry(CLSID_FilterGraph, IID_IClassFactory, factory.putVoid()), CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_FALSE(factory);
+    ASSERT_EQ(entry(CLSID_LibSndFileWrapper, IID_IClassFactory, factory.putVoid()), S_OK);
+
+    const auto outer = makeComObject<Collector>();
+    void* object = &object;
+    EXPECT_EQ(factory->CreateInstance(outer.get(), IID_IBaseFilter, &object), CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(object, nullptr);
+    ComPtr<IBaseFilter> filter;
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IBaseFilter, filter.putVoid()), S_OK);
+    EXPECT_EQ(factory->LockServer(1), S_OK);
+}
+
+TEST_F(SndFileWrapperModule, CreatesFromManyThreadsAtFirstUse)
+{
+    setComModuleFolderForTesting(kModuleDir);
+    std::atomic<int> created{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 25; ++i) {
+                ComPtr<IBaseFilter> filter;
+                if (CoCreateInstance(CLSID_LibSndFileWrapper, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                     filter.putVoid()) == S_OK)
+                    ++created;
+            }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(created, 100);
+}
+
+} // namespace

@@ -1,0 +1,103 @@
+// is-ac3, wrap-avi and replace-audio: the operations that build a media graph
+// by hand. They answer HRESULTs, which are shown with their published texts.
+#include "CommandLine.h"
+#include "Paths.h"
+
+#include "platform/com/ErrorText.h"
+
+#include <zuk/zuk.h>
+
+#include <sys/stat.h>
+
+#include <cstdio>
+
+namespace zukcli {
+
+namespace {
+
+int reportHresult(const Invocation& call, int32_t hr)
+{
+    std::fprintf(stderr, "zuk: %s failed: 0x%08X (%d): %s\n", call.command.c_str(), static_cast<uint32_t>(hr), hr,
+                 DXGetErrorDescriptionA(hr));
+    return kExitFailure;
+}
+
+void describeWrittenAvi(const std::string& path)
+{
+    struct stat status {};
+    if (stat(path.c_str(), &status) == 0)
+        std::printf("%s: AVI, %lld bytes\n", path.c_str(), static_cast<long long>(status.st_size));
+}
+
+int isAc3Command(const Invocation& call)
+{
+    uint8_t found = 0;
+    const int32_t hr = isAC3(widePath(call.positional.at(0)).c_str(), call.has("dotnet") ? 1 : 0, &found);
+    if (found != 0) {
+        std::printf("%s: AC-3 stream\n", call.positional[0].c_str());
+        return 0;
+    }
+    std::printf("%s: not an AC-3 stream (0x%08X: %s)\n", call.positional[0].c_str(), static_cast<uint32_t>(hr),
+                DXGetErrorDescriptionA(hr));
+    return kExitFailure;
+}
+
+int wrapAviCommand(const Invocation& call)
+{
+    const std::string& output = call.positional.at(1);
+    const int32_t hr = DecodeToAVIWrapper(widePath(call.positional.at(0)).c_str(), widePath(output).c_str(),
+                                          call.has("dotnet") ? 1 : 0);
+    if (hr < 0)
+        return reportHresult(call, hr);
+    describeWrittenAvi(output);
+    return 0;
+}
+
+int replaceAudioCommand(const Invocation& call)
+{
+    const std::string& output = call.positional.at(2);
+    const int32_t hr = ReplaceAudioAvi(widePath(call.positional.at(0)).c_str(), widePath(call.positional.at(1)).c_str(),
+                                       widePath(output).c_str(), call.has("dotnet") ? 1 : 0);
+    if (hr < 0)
+        return reportHresult(call, hr);
+    describeWrittenAvi(output);
+    return 0;
+}
+
+const Command isAc3Info{
+    "is-ac3", "tell whether a file is an AC-3 stream",
+    "usage: zuk is-ac3 FILE [--dotnet]\n"
+    "\n"
+    "Says whether FILE is an AC-3 elementary stream (as the audio a camcorder's\n"
+    "transport stream carries, lifted out). Exit status 0 when it is, 1 when not.\n"
+    "--dotnet  leave COM set-up to the host, as managed hosts do\n",
+    1, {}, {"dotnet"}, isAc3Command};
+
+const Command wrapAviInfo{
+    "wrap-avi", "write the decoded sound of a media file as an AVI",
+    "usage: zuk wrap-avi IN OUT.avi [--dotnet]\n"
+    "\n"
+    "Decodes the first audio stream of IN to PCM at its own rate and channels\n"
+    "and writes it as the only stream of the AVI file OUT.avi.\n"
+    "--dotnet  leave COM set-up to the host, as managed hosts do\n",
+    2, {}, {"dotnet"}, wrapAviCommand};
+
+const Command replaceAudioInfo{
+    "replace-audio", "give an AVI's first stream the sound of another file",
+    "usage: zuk replace-audio IN.avi AUDIO OUT.avi [--dotnet]\n"
+    "\n"
+    "Writes OUT.avi with the first stream of IN.avi (normally its video, copied\n"
+    "as it is) and the sound of AUDIO, any sound file libsndfile reads, as\n"
+    "16-bit PCM. The other streams of IN.avi, its old sound among them, are left\n"
+    "out. Needs libsndfilewrapper.so beside libzuk.so.\n"
+    "--dotnet  leave COM set-up to the host, as managed hosts do\n",
+    3, {}, {"dotnet"}, replaceAudioCommand};
+
+} // namespace
+
+std::vector<Command> graphCommands()
+{
+    return {isAc3Info, wrapAviInfo, replaceAudioInfo};
+}
+
+} // namespace zukcli
