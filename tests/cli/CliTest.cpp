@@ -64,7 +64,8 @@ TEST(Cli, HelpListsTheCommands)
     const Outcome general = zuk({"--help"});
     EXPECT_EQ(general.status, 0);
     for (const char* command :
-         {"extract", "quicktime-installed", "info", "read", "resample", "convert", "slice", "fix-frame-rate"})
+         {"extract", "quicktime-installed", "info", "read", "resample", "convert", "slice", "fix-frame-rate", "is-ac3",
+          "wrap-avi", "replace-audio"})
         EXPECT_NE(general.out.find(command), std::string::npos) << command;
     const Outcome slice = zuk({"slice", "--help"});
     EXPECT_EQ(slice.status, 0);

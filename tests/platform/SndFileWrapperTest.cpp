@@ -7,6 +7,7 @@
 #include "platform/com/Com.h"
 #include "platform/com/ComModules.h"
 #include "platform/media/MediaType.h"
+#include "support/GraphParts.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -41,21 +42,6 @@ public:
     std::vector<int16_t> samples;
     std::vector<double> times;
 };
-
-template <class T>
-ComPtr<T> create(const CLSID& clsid)
-{
-    ComPtr<T> object;
-    EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iidOf<T>(), object.putVoid()), S_OK);
-    return object;
-}
-
-ComPtr<IPin> pin(IBaseFilter* filter, const char16_t* id)
-{
-    ComPtr<IPin> found;
-    EXPECT_EQ(filter->FindPin(id, found.put()), S_OK);
-    return found;
-}
 
 HRESULT load(IBaseFilter* filter, const std::string& file)
 {

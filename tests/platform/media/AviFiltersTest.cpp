@@ -2,6 +2,7 @@
 // builds them, checked against what the ffmpeg command line reads back.
 #include "platform/com/Com.h"
 #include "platform/media/BaseFilter.h"
+#include "support/GraphParts.h"
 #include "support/MediaFixtures.h"
 #include "support/TestFiles.h"
 
@@ -16,21 +17,6 @@ using zuk::media::MediaType;
 using zuk::media::pcmAudioType;
 
 namespace {
-
-template <class T>
-ComPtr<T> create(const CLSID& clsid)
-{
-    ComPtr<T> object;
-    EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iidOf<T>(), object.putVoid()), S_OK);
-    return object;
-}
-
-ComPtr<IPin> pin(IBaseFilter* filter, const char16_t* id)
-{
-    ComPtr<IPin> found;
-    filter->FindPin(id, found.put());
-    return found;
-}
 
 bool isConnected(IPin* pin)
 {

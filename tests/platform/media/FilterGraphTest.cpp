@@ -2,6 +2,7 @@
 // does, running it to the end or in small steps, seeking, and its failures.
 #include "platform/com/Com.h"
 #include "platform/media/BaseFilter.h"
+#include "support/GraphParts.h"
 #include "support/MediaFixtures.h"
 #include "support/TestFiles.h"
 
@@ -44,21 +45,6 @@ public:
     int64_t wanted = 0;
     const int channels;
 };
-
-ComPtr<IPin> pin(IBaseFilter* filter, const char16_t* id)
-{
-    ComPtr<IPin> found;
-    EXPECT_EQ(filter->FindPin(id, found.put()), S_OK) << "no pin";
-    return found;
-}
-
-template <class T>
-ComPtr<T> create(const CLSID& clsid)
-{
-    ComPtr<T> object;
-    EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iidOf<T>(), object.putVoid()), S_OK);
-    return object;
-}
 
 // The converter, found as graph code finds it: by name in its category.
 ComPtr<IBaseFilter> findPcmConverter()
