@@ -10,6 +10,9 @@ namespace zuk::media {
 
 // The audio stream's own length. Containers store it in different places and
 // some not at all, so the sources are taken from the most to the least exact:
+//  0. For PCM in AVI, the frame count of the stream header: the demuxer's
+//     duration for it is estimated from its chunks and can run long (by half
+//     a percent for sound decoded from MPEG audio, whose chunks are uneven).
 //  1. The stream's duration, where the demuxer gives one: MP4/MOV edit lists,
 //     Ogg end positions, FLAC's sample count, WAV's data size, MPEG
 //     timestamps. Raw MP3 is the exception: its duration counts every frame
@@ -38,9 +41,14 @@ int64_t toFrames(int64_t value, AVRational timeBase, int rate)
     return av_rescale_q(value, timeBase, AVRational{1, rate});
 }
 
+bool isFormat(const AVFormatContext& format, const char* name)
+{
+    return format.iformat != nullptr && std::strcmp(format.iformat->name, name) == 0;
+}
+
 bool countsEncoderDelay(const AVFormatContext& format)
 {
-    return format.iformat != nullptr && std::strcmp(format.iformat->name, "mp3") == 0;
+    return isFormat(format, "mp3");
 }
 
 int64_t fromStreamDuration(const AVFormatContext& format, const AVStream& stream, int rate)
@@ -91,6 +99,9 @@ int64_t audioStreamFrames(const AVFormatContext& format, const AVStream& stream)
     const int rate = stream.codecpar->sample_rate;
     if (rate <= 0 || stream.time_base.num <= 0 || stream.time_base.den <= 0)
         return 0;
+    if (isFormat(format, "avi"))
+        if (const int64_t frames = fromPcmFrameCount(stream))
+            return frames;
     if (const int64_t frames = fromStreamDuration(format, stream, rate))
         return frames;
     if (const int64_t frames = fromPcmFrameCount(stream))
