@@ -144,6 +144,20 @@ GUID offeredSubtype(IPin* output)
     return probeOffer(output)->subtype;
 }
 
+// Counts a thread that waits, under the graph's lock, for the streaming
+// thread to finish its delivery; the streaming thread wakes waiters only
+// when there are some.
+class IdleWait {
+public:
+    explicit IdleWait(int& waiting) : count(waiting) { ++count; }
+    ~IdleWait() { --count; }
+    IdleWait(const IdleWait&) = delete;
+    IdleWait& operator=(const IdleWait&) = delete;
+
+private:
+    int& count;
+};
+
 class FilterGraph
     : public ComObject<IGraphBuilder, IMediaControl, IMediaEvent, IMediaSeeking, IMediaFilter, IMediaEventSink> {
 public:
@@ -695,6 +709,7 @@ private:
         std::unique_lock guard(lock);
         requested = state;
         if (!onStreamingThread()) {
+            const IdleWait counted(idleWaiters);
             changed.wait(guard, [&] { return !delivering; });
             applyRequestedState();
         }
@@ -719,6 +734,7 @@ private:
         if (onStreamingThread())
             return;
         std::unique_lock guard(lock);
+        const IdleWait counted(idleWaiters);
         changed.wait(guard, [&] { return !delivering; });
     }
 
@@ -727,6 +743,7 @@ private:
     HRESULT settledState(DWORD timeoutMs, FILTER_STATE& state)
     {
         std::unique_lock guard(lock);
+        const IdleWait counted(idleWaiters);
         const bool settled = requested == State_Running || onStreamingThread() ||
                              waitFor(guard, timeoutMs, [&] { return !delivering || requested == State_Running; });
         if (!settled) {
@@ -783,7 +800,10 @@ private:
                 finished = true;
                 events.push_back({EC_ERRORABORT, hr, 0});
             }
-            changed.notify_all();
+            // Waking every waiter after every buffer costs more than decoding
+            // small buffers: wake only those that wait for a boundary, or an end.
+            if (idleWaiters > 0 || hr != S_OK)
+                changed.notify_all();
         }
     }
 
@@ -847,6 +867,7 @@ private:
         {
             std::unique_lock guard(lock);
             seeking = true;
+            const IdleWait counted(idleWaiters);
             changed.wait(guard, [&] { return !delivering || onStreamingThread(); });
         }
         const HRESULT hr = source.SeekAudio(frame);
@@ -872,6 +893,7 @@ private:
     FILTER_STATE requested = State_Stopped;
     FILTER_STATE filterState = State_Stopped; // what the filters were last set to
     bool delivering = false;
+    int idleWaiters = 0; // threads waiting for the streaming thread to be between buffers
     bool finished = false;
     bool seeking = false;
     bool shuttingDown = false;
