@@ -25,18 +25,12 @@ public:
     }
     bool acceptsNothing(const BasePin&, const AM_MEDIA_TYPE&) const { return false; }
 
-    std::vector<MediaType> offersInput(const BasePin&) const
-    {
-        if (!input->isConnected())
-            return {};
-        return {input->connectionType()};
-    }
+    std::vector<MediaType> offersInput(const BasePin&) const { return typeOfInput(*input); }
 
     void connectionChanged(BasePin& pin) override
     {
-        if (&pin == input && input->isConnected() && output->isConnected() &&
-            !MediaType(output->connectionType()).matches(input->connectionType().get()))
-            output->reconnect(input->connectionType());
+        if (&pin == input)
+            followInputType(*input, *output);
     }
 
     HRESULT receive(BasePin&, const BYTE* data, long length, REFERENCE_TIME start, DWORD flags) override

@@ -23,6 +23,20 @@ char16_t* newTaskMemoryText(std::u16string_view text)
     return copy;
 }
 
+std::vector<MediaType> typeOfInput(const BasePin& input)
+{
+    if (!input.isConnected())
+        return {};
+    return {input.connectionType()};
+}
+
+void followInputType(const BasePin& input, BasePin& output)
+{
+    if (input.isConnected() && output.isConnected() &&
+        !MediaType(output.connectionType()).matches(input.connectionType().get()))
+        output.reconnect(input.connectionType());
+}
+
 // ---- BasePin ------------------------------------------------------------------
 
 BasePin::BasePin(FilterCore& filter, std::u16string id, PIN_DIRECTION direction)

@@ -195,6 +195,11 @@ private:
     Offers offersFunction;
 };
 
+// For filters that pass buffers on unchanged: their output offers what the
+// input carries, and follows it to a new type when the input's changes.
+std::vector<MediaType> typeOfInput(const BasePin& input);
+void followInputType(const BasePin& input, BasePin& output);
+
 // Copies `text` into a fixed wide-character field, cut to fit, NUL-terminated.
 void copyName(std::u16string_view text, char16_t* field, size_t capacity);
 // A NUL-terminated copy of `text` from CoTaskMemAlloc, for names handed out

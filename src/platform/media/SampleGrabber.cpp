@@ -23,19 +23,13 @@ public:
         return MediaType(candidate).matches(wanted.get());
     }
     bool acceptsNothing(const BasePin&, const AM_MEDIA_TYPE&) const { return false; }
-    std::vector<MediaType> offersInputType(const BasePin&) const
-    {
-        if (!input->isConnected())
-            return {};
-        return {input->connectionType()};
-    }
+    std::vector<MediaType> offersInputType(const BasePin&) const { return typeOfInput(*input); }
 
     // A new type on the way in goes on out, so the renderer sees what arrives.
     void connectionChanged(BasePin& pin) override
     {
-        if (&pin == input && input->isConnected() && output->isConnected() &&
-            !MediaType(output->connectionType()).matches(input->connectionType().get()))
-            output->reconnect(input->connectionType());
+        if (&pin == input)
+            followInputType(*input, *output);
     }
 
     HRESULT receive(BasePin&, const BYTE* data, long length, REFERENCE_TIME start, DWORD flags) override
