@@ -36,17 +36,8 @@ std::span<const uint8_t> codecDataOf(const AVCodecParameters& codec)
 // the file's own.
 VideoStreamInfo storedVideo(const AVStream& stream)
 {
-    const AVCodecParameters& codec = *stream.codecpar;
-    VideoStreamInfo info;
-    info.index = stream.index;
-    info.width = codec.width;
-    info.height = codec.height;
-    const AVRational rate = frameRateOf(stream);
-    info.frameRateNumerator = rate.num;
-    info.frameRateDenominator = rate.den;
-    info.fourcc = codec.codec_tag;
-    info.bitsPerPixel = codec.bits_per_coded_sample > 0 ? codec.bits_per_coded_sample : 24;
-    info.bitRate = codec.bit_rate > 0 ? codec.bit_rate : 0;
+    VideoStreamInfo info = describeVideo(stream);
+    info.fourcc = stream.codecpar->codec_tag;
     return info;
 }
 

@@ -110,7 +110,7 @@ public:
         *name = nullptr;
         if (fileName.empty())
             return E_FAIL;
-        auto* text = static_cast<OLECHAR*>(CoTaskMemAlloc((fileName.size() + 1) * sizeof(OLECHAR)));
+        OLECHAR* text = newTaskMemoryText(fileName);
         if (text == nullptr)
             return E_OUTOFMEMORY;
         if (type != nullptr) {
@@ -121,7 +121,6 @@ public:
                 return E_OUTOFMEMORY;
             }
         }
-        copyName(fileName, text, fileName.size() + 1);
         *name = text;
         return S_OK;
     }

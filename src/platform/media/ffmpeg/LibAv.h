@@ -93,6 +93,10 @@ FormatContextPtr openMediaFile(const std::string& path, OpenError& why, const AV
 // The stream's average frame rate, else its base rate; 0/0 when it has neither.
 AVRational frameRateOf(const AVStream& stream);
 
+// A video stream as the media detector describes it; a FOURCC the file does
+// not give is the one usual for the codec.
+VideoStreamInfo describeVideo(const AVStream& stream);
+
 // An opened decoder for `stream`, single-threaded, with the stream's time
 // base for its timestamps; null when there is none or it does not open.
 CodecContextPtr openDecoder(const AVStream& stream);

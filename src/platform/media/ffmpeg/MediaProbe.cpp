@@ -180,23 +180,6 @@ AudioStreamInfo describeAudio(const AVFormatContext& format, const AVStream& str
     return info;
 }
 
-VideoStreamInfo describeVideo(const AVStream& stream)
-{
-    const AVCodecParameters& codec = *stream.codecpar;
-    VideoStreamInfo info;
-    info.index = stream.index;
-    info.width = codec.width;
-    info.height = codec.height;
-    const AVRational rate = frameRateOf(stream);
-    info.frameRateNumerator = rate.num;
-    info.frameRateDenominator = rate.den;
-    info.fourcc = isFourcc(codec.codec_tag) ? codec.codec_tag : fourccOf(codec.codec_id);
-    info.bitsPerPixel = codec.bits_per_coded_sample > 0 ? codec.bits_per_coded_sample : 24;
-    info.bitRate = codec.bit_rate > 0 ? codec.bit_rate : 0;
-    info.codecName = codecNameOf(codec.codec_id);
-    return info;
-}
-
 StreamInfo describe(const AVFormatContext& format, const AVStream& stream)
 {
     StreamInfo info;
@@ -229,6 +212,23 @@ bool usable(const StreamInfo& stream, const AVStream& raw)
 }
 
 } // namespace
+
+VideoStreamInfo describeVideo(const AVStream& stream)
+{
+    const AVCodecParameters& codec = *stream.codecpar;
+    VideoStreamInfo info;
+    info.index = stream.index;
+    info.width = codec.width;
+    info.height = codec.height;
+    const AVRational rate = frameRateOf(stream);
+    info.frameRateNumerator = rate.num;
+    info.frameRateDenominator = rate.den;
+    info.fourcc = isFourcc(codec.codec_tag) ? codec.codec_tag : fourccOf(codec.codec_id);
+    info.bitsPerPixel = codec.bits_per_coded_sample > 0 ? codec.bits_per_coded_sample : 24;
+    info.bitRate = codec.bit_rate > 0 ? codec.bit_rate : 0;
+    info.codecName = codecNameOf(codec.codec_id);
+    return info;
+}
 
 std::optional<MediaProbe> probeMedia(const std::string& path, OpenError& why)
 {
