@@ -56,6 +56,8 @@ enum zuk_result {
  *   .wav                the resampler;
  *   .mp3, .aif, .aiff   the QuickTime back end only;
  *   .r3d                the R3D back end only (any failure gives ZUK_E_EXTRACT);
+ *   .m2t                MTSExtract (188-byte packets);
+ *   .mts, .m2ts         MTSExtract (BDAV units);
  *   .mpg, .mpeg         their audio is first decoded into `output`+".avi" (left on
  *                       disk; ZUK_E_EXTRACT when that fails), which the chain
  *                       below then reads;
@@ -138,6 +140,33 @@ ZUK_API int32_t DecodeToAVIWrapper(const zuk_char* input, const zuk_char* output
  * (0x80040154) when libsndfilewrapper.so is not beside libzuk.so. */
 ZUK_API int32_t ReplaceAudioAvi(const zuk_char* input, const zuk_char* audio, const zuk_char* output,
                                 int32_t managed);
+
+/* ---- Camcorder transport streams ---------------------------------------------
+ *
+ * The audio of a transport stream (188-byte packets; with `avchd` set, whose
+ * low byte only counts, 192-byte BDAV units) is found through its program
+ * tables, or else by its packets, and lifted into `output`+".mp2" (whatever it
+ * carries: MPEG audio, AC-3, AAC), by way of the PES file `output`+".mp2.m2v".
+ * Both stay on disk whatever the result.
+ */
+
+/*
+ * Then the QuickTime back end (never for BDAV), the library's decoder, and at
+ * last the decoder again on `output`+".avi", which DecodeToAVIWrapper makes of
+ * the ".mp2" file, write the standard WAV at `output`. Returns the first
+ * success, or the result of the last decoder attempt; before that,
+ * ZUK_E_EXTRACT when the input cannot be opened, ZUK_E_PES_FILE when the PES
+ * file cannot be created, ZUK_E_WRITE when an intermediate file cannot be
+ * written, ZUK_E_OPEN when the PES file holds no PES packets it can walk.
+ */
+ZUK_API int32_t MTSExtract(const zuk_char* input, const zuk_char* output, ProgressCallback progress,
+                           int32_t managed, int32_t avchd);
+
+/* The same lifting out, then the QuickTime back end (never for BDAV), the
+ * decoder and the Media Foundation back end. ZUK_OK; ZUK_E_OPEN for any
+ * failure of the lifting out; ZUK_E_EXTRACT when no back end succeeds. */
+ZUK_API int32_t MTSExtract2(const zuk_char* input, const zuk_char* output, ProgressCallback progress,
+                            int32_t managed, int32_t avchd);
 
 /* ---- Optional back ends -----------------------------------------------------
  *

@@ -22,7 +22,7 @@ namespace {
 
 constexpr int32_t kStandardRate = 48000;
 
-enum class Route { Resample, QuickTime, R3d, Mpeg };
+enum class Route { Resample, QuickTime, R3d, TransportStream, BdavStream, Mpeg };
 
 struct RouteEntry {
     std::u16string_view extension;
@@ -32,7 +32,8 @@ struct RouteEntry {
 // Tested in this order; the first match decides.
 constexpr RouteEntry kRoutingTable[] = {
     {u".wav", Route::Resample}, {u".mp3", Route::QuickTime}, {u".aif", Route::QuickTime},
-    {u".aiff", Route::QuickTime}, {u".r3d", Route::R3d}, {u".mpg", Route::Mpeg},
+    {u".aiff", Route::QuickTime}, {u".r3d", Route::R3d}, {u".m2t", Route::TransportStream},
+    {u".mts", Route::BdavStream}, {u".m2ts", Route::BdavStream}, {u".mpg", Route::Mpeg},
     {u".mpeg", Route::Mpeg},
 };
 
@@ -152,6 +153,10 @@ int32_t runRoute(Route route, const Locations& at, ProgressCallback progress, in
         return Qtax_Extraction(at.input.c_str(), at.output.c_str(), progress);
     case Route::R3d:
         return R3DResample(at.callerInput, at.callerOutput, progress) == 0 ? ZUK_OK : ZUK_E_EXTRACT;
+    case Route::TransportStream:
+        return MTSExtract(at.input.c_str(), at.output.c_str(), progress, managed, 0);
+    case Route::BdavStream:
+        return MTSExtract(at.input.c_str(), at.output.c_str(), progress, managed, 1);
     }
     return ZUK_E_EXTRACT;
 }

@@ -194,7 +194,8 @@ TEST(Cli, ExtractFailureNamesTheCode)
     TempDir dir;
     const Outcome run = zuk({"extract", "--quiet", "file://" + dir.file("missing.mov"), dir.file("out.wav")});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "zuk: extract failed: -4 (extraction failed: no back end could extract the audio)\n");
+    EXPECT_EQ(run.err, "zuk: extract failed: -4 (extraction failed: no back end could extract the audio); cannot read " +
+                           dir.file("missing.mov") + ": No such file or directory\n");
     const Outcome verbose = zuk({"extract", "--quiet", "--verbose", dir.file("missing.mov"), dir.file("out.wav")});
     EXPECT_NE(verbose.err.find("ZUK: Could not extract audio. \n"), std::string::npos) << verbose.err;
 }

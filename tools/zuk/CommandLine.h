@@ -58,5 +58,6 @@ std::vector<Command> extractCommands();
 std::vector<Command> audioCommands();
 std::vector<Command> readerCommands();
 std::vector<Command> graphCommands();
+std::vector<Command> transportCommands();
 
 } // namespace zukcli

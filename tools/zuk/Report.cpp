@@ -76,10 +76,12 @@ std::string openFailureCause(const std::string& input, const std::string& output
 int reportFailure(const std::string& command, int64_t code, const std::string& input, const std::string& output)
 {
     std::string line = "zuk: " + command + " failed: " + std::to_string(code) + " (" + resultMeaning(code) + ")";
-    // The decoder's "cannot open" and "cannot write" have the same file-system causes.
-    const std::string cause = code == -1                ? openFailureCause(input, output)
-                              : code == -2 || code == -7 ? accessFailureCause(input, output)
-                                                         : std::string();
+    // "Cannot open", "cannot write" and a failed extraction share their
+    // file-system causes.
+    const bool mayBeAccess = code == -2 || code == -4 || code == -7 || code == -40;
+    const std::string cause = code == -1    ? openFailureCause(input, output)
+                              : mayBeAccess ? accessFailureCause(input, output)
+                                            : std::string();
     if (!cause.empty())
         line += "; " + cause;
     std::fprintf(stderr, "%s\n", line.c_str());

@@ -1,0 +1,39 @@
+#include "mts/OutputFile.h"
+
+namespace zuk {
+
+namespace {
+
+constexpr size_t kBufferBytes = 1 << 16;
+
+} // namespace
+
+OutputFile::OutputFile(std::FILE* opened) : file(opened) {}
+
+std::optional<OutputFile> OutputFile::create(const std::filesystem::path& path)
+{
+    std::FILE* opened = std::fopen(path.c_str(), "wb");
+    if (opened == nullptr)
+        return std::nullopt;
+    OutputFile output(opened);
+    std::setvbuf(opened, nullptr, _IOFBF, kBufferBytes);
+    return output;
+}
+
+bool OutputFile::write(std::span<const uint8_t> bytes)
+{
+    if (!failed && !bytes.empty())
+        failed = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size();
+    return !failed;
+}
+
+bool OutputFile::close()
+{
+    if (!file)
+        return !failed;
+    const bool flushed = std::fclose(file.release()) == 0;
+    failed = failed || !flushed;
+    return !failed;
+}
+
+} // namespace zuk

@@ -1,0 +1,16 @@
+// The packet stage of the demultiplexer: the payloads of every packet of one
+// PID, in file order, as one intermediate PES file.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <istream>
+
+namespace zuk {
+
+// Rewinds `in` and appends to a new `pesPath` the payload of every packet on
+// `pid`, whether or not it starts a PES packet. Returns the number of units
+// read, -40 when the file cannot be created or -7 when writing it fails.
+int32_t extractPidToFile(const std::filesystem::path& pesPath, int32_t pid, std::istream& in, bool bdav);
+
+} // namespace zuk
