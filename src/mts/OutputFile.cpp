@@ -4,19 +4,23 @@ namespace zuk {
 
 namespace {
 
-constexpr size_t kBufferBytes = 1 << 16;
+constexpr size_t kBufferBytes = 1 << 20;
 
 } // namespace
 
-OutputFile::OutputFile(std::FILE* opened) : file(opened) {}
+OutputFile::OutputFile(std::FILE* opened, std::unique_ptr<char[]> buffered)
+    : buffer(std::move(buffered)), file(opened)
+{
+}
 
 std::optional<OutputFile> OutputFile::create(const std::filesystem::path& path)
 {
     std::FILE* opened = std::fopen(path.c_str(), "wb");
     if (opened == nullptr)
         return std::nullopt;
-    OutputFile output(opened);
-    std::setvbuf(opened, nullptr, _IOFBF, kBufferBytes);
+    // Without a buffer of its own, the stream would take one of its choosing.
+    OutputFile output(opened, std::make_unique_for_overwrite<char[]>(kBufferBytes));
+    std::setvbuf(opened, output.buffer.get(), _IOFBF, kBufferBytes);
     return output;
 }
 

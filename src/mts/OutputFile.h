@@ -27,8 +27,10 @@ private:
     struct Closer {
         void operator()(std::FILE* file) const { std::fclose(file); }
     };
-    explicit OutputFile(std::FILE* file);
+    OutputFile(std::FILE* file, std::unique_ptr<char[]> buffer);
 
+    // The stream's buffer: before the file, so that it outlives the close.
+    std::unique_ptr<char[]> buffer;
     std::unique_ptr<std::FILE, Closer> file;
     bool failed = false;
 };

@@ -17,6 +17,7 @@ namespace zuk {
 namespace {
 
 constexpr size_t kSearchChunk = 3072;
+constexpr size_t kReadBufferBytes = 1 << 20;
 constexpr size_t kPesStartBytes = 6;
 constexpr std::array<uint8_t, 3> kStartCode{0, 0, 1};
 
@@ -57,7 +58,12 @@ int32_t extractPesPayloads(const std::filesystem::path& pesPath, const std::file
     const int64_t offset = findStartCode(pesPath);
     if (offset < 0)
         return ZUK_E_OPEN;
-    std::ifstream in(pesPath, std::ios::binary);
+    // PES packets are read a few bytes at a time: a large buffer saves most of
+    // the reads.
+    std::vector<char> readBuffer(kReadBufferBytes);
+    std::ifstream in;
+    in.rdbuf()->pubsetbuf(readBuffer.data(), static_cast<std::streamsize>(readBuffer.size()));
+    in.open(pesPath, std::ios::binary);
     if (!in || !in.seekg(offset))
         return ZUK_E_OPEN;
     auto mp2 = OutputFile::create(mp2Path);

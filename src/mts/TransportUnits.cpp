@@ -2,22 +2,41 @@
 
 #include "mts/MtsPacket.h"
 
+#include <algorithm>
+
 namespace zuk {
 
+namespace {
+
+// About 768 KB: large reads cost far less than many small ones.
+constexpr size_t kUnitsPerBlock = 4096;
+
+} // namespace
+
 UnitReader::UnitReader(std::istream& input, bool bdav)
-    : in(input), unitSize(bdav ? kBdavUnitSize : kPacketSize), packetOffset(bdav ? kBdavPrefixSize : 0)
+    : in(input), unitSize(bdav ? kBdavUnitSize : kPacketSize), packetOffset(bdav ? kBdavPrefixSize : 0),
+      block(unitSize * kUnitsPerBlock)
 {
 }
 
 bool UnitReader::next()
 {
-    in.read(reinterpret_cast<char*>(unit.data()), static_cast<std::streamsize>(unitSize));
-    return static_cast<size_t>(in.gcount()) == unitSize;
+    if (current < unitsInBlock) {
+        ++current;
+        return true;
+    }
+    if (!in)
+        return false;
+    in.read(reinterpret_cast<char*>(block.data()), static_cast<std::streamsize>(block.size()));
+    // A unit cut short by the end of the stream is not handed out.
+    unitsInBlock = static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0)) / unitSize;
+    current = unitsInBlock > 0 ? 1 : 0;
+    return current == 1;
 }
 
 std::span<const uint8_t> UnitReader::packet() const
 {
-    return std::span<const uint8_t>(unit).subspan(packetOffset, kPacketSize);
+    return std::span<const uint8_t>(block).subspan((current - 1) * unitSize + packetOffset, kPacketSize);
 }
 
 } // namespace zuk

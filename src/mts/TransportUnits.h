@@ -1,12 +1,14 @@
 // Reading a transport stream unit by unit from its start: 188-byte packets,
-// or 192-byte BDAV units whose packet follows a 4-byte prefix.
+// or 192-byte BDAV units whose packet follows a 4-byte prefix. The stream is
+// read a block of units at a time, so it may be read ahead of the last unit
+// handed out.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <istream>
 #include <span>
+#include <vector>
 
 namespace zuk {
 
@@ -17,8 +19,8 @@ class UnitReader {
 public:
     UnitReader(std::istream& in, bool bdav);
 
-    // Reads the next unit; false at the end of the stream or when the unit is
-    // cut short there.
+    // Moves to the next unit; false at the end of the stream or when the unit
+    // is cut short there.
     bool next();
     // The packet of the unit last read: 188 bytes from its sync byte.
     std::span<const uint8_t> packet() const;
@@ -27,7 +29,9 @@ private:
     std::istream& in;
     size_t unitSize;
     size_t packetOffset;
-    std::array<uint8_t, kBdavUnitSize> unit{};
+    std::vector<uint8_t> block;
+    size_t unitsInBlock = 0;
+    size_t current = 0; // one past the unit last handed out
 };
 
 } // namespace zuk
