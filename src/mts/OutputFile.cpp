@@ -4,7 +4,7 @@ namespace zuk {
 
 namespace {
 
-constexpr size_t kBufferBytes = 1 << 20;
+constexpr size_t kBufferBytes = 1 << 16;
 
 } // namespace
 

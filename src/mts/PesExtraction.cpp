@@ -10,6 +10,7 @@
 #include <array>
 #include <fstream>
 #include <limits>
+#include <memory>
 #include <vector>
 
 namespace zuk {
@@ -17,7 +18,7 @@ namespace zuk {
 namespace {
 
 constexpr size_t kSearchChunk = 3072;
-constexpr size_t kReadBufferBytes = 1 << 20;
+constexpr size_t kReadBufferBytes = 1 << 16;
 constexpr size_t kPesStartBytes = 6;
 constexpr std::array<uint8_t, 3> kStartCode{0, 0, 1};
 
@@ -60,9 +61,9 @@ int32_t extractPesPayloads(const std::filesystem::path& pesPath, const std::file
         return ZUK_E_OPEN;
     // PES packets are read a few bytes at a time: a large buffer saves most of
     // the reads.
-    std::vector<char> readBuffer(kReadBufferBytes);
+    const auto readBuffer = std::make_unique_for_overwrite<char[]>(kReadBufferBytes);
     std::ifstream in;
-    in.rdbuf()->pubsetbuf(readBuffer.data(), static_cast<std::streamsize>(readBuffer.size()));
+    in.rdbuf()->pubsetbuf(readBuffer.get(), kReadBufferBytes);
     in.open(pesPath, std::ios::binary);
     if (!in || !in.seekg(offset))
         return ZUK_E_OPEN;

@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <istream>
+#include <memory>
 #include <span>
-#include <vector>
 
 namespace zuk {
 
@@ -29,7 +29,8 @@ private:
     std::istream& in;
     size_t unitSize;
     size_t packetOffset;
-    std::vector<uint8_t> block;
+    size_t blockSize;
+    std::unique_ptr<uint8_t[]> block; // never zeroed: only what was read is handed out
     size_t unitsInBlock = 0;
     size_t current = 0; // one past the unit last handed out
 };

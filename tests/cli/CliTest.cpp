@@ -65,7 +65,7 @@ TEST(Cli, HelpListsTheCommands)
     EXPECT_EQ(general.status, 0);
     for (const char* command :
          {"extract", "quicktime-installed", "info", "read", "resample", "convert", "slice", "fix-frame-rate", "is-ac3",
-          "wrap-avi", "replace-audio"})
+          "wrap-avi", "replace-audio", "mts-extract", "ts-audio"})
         EXPECT_NE(general.out.find(command), std::string::npos) << command;
     const Outcome slice = zuk({"slice", "--help"});
     EXPECT_EQ(slice.status, 0);
@@ -349,4 +349,24 @@ TEST(Cli, GraphCommandsAnswerWithExitStatusAndTheCodesText)
     const Outcome missing = zuk({"wrap-avi", dir.file("missing.mpg"), dir.file("x.avi")});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "zuk: wrap-avi failed: 0x80070002 (-2147024894): The system cannot find the file specified.\n");
+}
+
+TEST(Cli, TransportStreamCommands)
+{
+    TempDir dir;
+    const std::string mp2 = dir.file("sound.mp2");
+    const Outcome lifted = zuk({"ts-audio", mediaFixture("bdav-ac3.m2ts"), mp2, "--bdav"});
+    EXPECT_EQ(lifted.status, 0) << lifted.err;
+    EXPECT_EQ(lifted.out, mp2 + ": elementary stream, 48384 bytes\n" + mp2 +
+                              ".m2v: PES packets of the audio PID, 48741 bytes\n");
+    EXPECT_TRUE(fileBytes(mp2) == fileBytes(mediaFixture("bdav-ac3.m2ts.mp2")));
+
+    const Outcome extracted = zuk({"mts-extract", "--quiet", mediaFixture("ts-mp2.m2t"), dir.file("out.wav")});
+    EXPECT_EQ(extracted.status, 0) << extracted.err;
+    EXPECT_EQ(readShorts(dir.file("out.wav")).frames(), 144000);
+
+    const Outcome missing = zuk({"ts-audio", dir.file("missing.m2t"), mp2});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "zuk: ts-audio failed: -4 (extraction failed: no back end could extract the audio); "
+                           "cannot read " + dir.file("missing.m2t") + ": No such file or directory\n");
 }

@@ -1,0 +1,271 @@
+// The demultiplexing stage: the PES file and the elementary stream it leaves,
+// against the plainest reading of the packets, and each way it fails.
+#include "mts/MtsLog.h"
+#include "mts/PesExtraction.h"
+#include "mts/TsBuilder.h"
+#include "mts/TsToMp2.h"
+#include "support/LogCapture.h"
+#include "support/MediaFixtures.h"
+#include "support/TestFiles.h"
+
+#include <zuk/zuk.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+using namespace zuk;
+using namespace zuktest;
+using namespace zuktest::mts;
+
+namespace {
+
+Bytes bytesOf(const std::string& path)
+{
+    const std::string text = fileBytes(path);
+    return Bytes(text.begin(), text.end());
+}
+
+void writeBytes(const std::string& path, const Bytes& bytes)
+{
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+}
+
+// Every whole unit's packet payload on `pid`, past any adaptation field.
+Bytes payloadsOfPid(const Bytes& stream, uint16_t pid, size_t unitSize, size_t prefix)
+{
+    Bytes all;
+    for (size_t unit = 0; unit + unitSize <= stream.size(); unit += unitSize) {
+        const size_t at = unit + prefix;
+        const bool hasPayload = (stream[at + 3] & 0x10) != 0;
+        if (((stream[at + 1] & 0x1F) << 8 | stream[at + 2]) != pid || !hasPayload)
+            continue;
+        const size_t start = at + 4 + ((stream[at + 3] & 0x20) != 0 ? 1 + stream[at + 4] : 0);
+        all.insert(all.end(), stream.begin() + static_cast<ptrdiff_t>(start),
+                   stream.begin() + static_cast<ptrdiff_t>(at + 188));
+    }
+    return all;
+}
+
+// The payload behind the header of each whole PES packet, from the first
+// start code on.
+Bytes pesPayloads(const Bytes& pes)
+{
+    const Bytes startCode{0, 0, 1};
+    size_t at = static_cast<size_t>(std::search(pes.begin(), pes.end(), startCode.begin(), startCode.end()) -
+                                    pes.begin());
+    Bytes all;
+    while (at + 9 <= pes.size()) {
+        const size_t end = at + 6 + (pes[at + 4] << 8 | pes[at + 5]);
+        if (end > pes.size())
+            break;
+        all.insert(all.end(), pes.begin() + static_cast<ptrdiff_t>(at + 9 + pes[at + 8]),
+                   pes.begin() + static_cast<ptrdiff_t>(end));
+        at = end;
+    }
+    return all;
+}
+
+// An audio PES packet (MPEG audio stream 0xC0) with a 3-byte header and no
+// optional fields.
+Bytes pesPacket(const Bytes& payload, uint8_t streamId = 0xC0)
+{
+    const size_t length = 3 + payload.size();
+    Bytes bytes{0, 0, 1, streamId, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length), 0x80, 0, 0};
+    append(bytes, payload);
+    return bytes;
+}
+
+// The packets that carry `pes` on `pid`, the last one filled up by an
+// adaptation field as muxers do.
+std::vector<Bytes> carried(uint16_t pid, const Bytes& pes)
+{
+    std::vector<Bytes> packets;
+    for (size_t at = 0; at < pes.size(); at += 184) {
+        const Bytes chunk(pes.begin() + static_cast<ptrdiff_t>(at),
+                          pes.begin() + static_cast<ptrdiff_t>(std::min(pes.size(), at + 184)));
+        if (chunk.size() == 184) {
+            packets.push_back(payloadPacket(pid, at == 0, chunk));
+            continue;
+        }
+        const auto stuffing = static_cast<uint8_t>(183 - chunk.size());
+        Bytes body(size_t{1} + stuffing, 0xFF);
+        body[0] = stuffing;
+        if (stuffing > 0)
+            body[1] = 0x00; // no flags
+        append(body, chunk);
+        packets.push_back(packet(pid, at == 0, 0x30, body));
+    }
+    return packets;
+}
+
+struct TsToMp2Test : ::testing::Test {
+    TempDir dir;
+    CapturingSink log;
+    std::string input = dir.file("take.m2t");
+    std::string mp2 = dir.file("take.wav.mp2");
+
+    TsToMp2Test() { setMtsLogger(LogString); }
+    ~TsToMp2Test() override { setMtsLogger(nullptr); }
+
+    // A stream of two audio PES packets on `pid`, found by its packets (no
+    // tables), after a video packet and a piece of a PES packet whose start
+    // came before the file's.
+    Bytes twoPacketStream(const Bytes& first, const Bytes& second, uint16_t pid = 0x44)
+    {
+        std::vector<Bytes> packets{payloadPacket(0x100, true, pesPacket(counting(50), 0xE0)),
+                                   payloadPacket(pid, false, Bytes(184, 0xAA))};
+        for (const Bytes& pes : {pesPacket(first), pesPacket(second)})
+            for (Bytes& one : carried(pid, pes))
+                packets.push_back(std::move(one));
+        return joined(packets);
+    }
+
+    int32_t run(bool bdav = false) { return EXTRACT_TS_TO_MP2(input, mp2, bdav); }
+};
+
+struct Fixture {
+    const char* name;
+    uint16_t pid;
+    bool bdav;
+    const char* ffmpegFormat;
+};
+
+class FixtureStreams : public TsToMp2Test, public ::testing::WithParamInterface<Fixture> {};
+
+} // namespace
+
+TEST_P(FixtureStreams, LeaveThePayloadsOfTheAudioPidAndTheStreamTheyCarry)
+{
+    const Fixture& fixture = GetParam();
+    const std::string path = mediaFixture(fixture.name);
+    ASSERT_EQ(EXTRACT_TS_TO_MP2(path, mp2, fixture.bdav), 0);
+
+    const Bytes pes = payloadsOfPid(bytesOf(path), fixture.pid, fixture.bdav ? 192 : 188, fixture.bdav ? 4 : 0);
+    const Bytes elementary = bytesOf(mp2);
+    EXPECT_EQ(bytesOf(mp2 + ".m2v"), pes);
+    EXPECT_EQ(elementary, pesPayloads(pes));
+    ASSERT_GT(elementary.size(), 10000u);
+    // What ffmpeg copies out of the stream, bit for bit.
+    EXPECT_TRUE(commandOutput({"ffmpeg", "-v", "error", "-i", path, "-map", "0:a:0", "-c", "copy", "-f",
+                               fixture.ffmpegFormat, "-"}) == fileBytes(mp2));
+}
+
+INSTANTIATE_TEST_SUITE_P(Camcorder, FixtureStreams,
+                         ::testing::Values(Fixture{"ts-mp2.m2t", 0x44, false, "mp2"},
+                                           Fixture{"bdav-ac3.m2ts", 0x1100, true, "ac3"}),
+                         [](const auto& test) { return test.param.bdav ? "Bdav" : "Plain"; });
+
+TEST_F(TsToMp2Test, WithoutTablesTheAudioIsFoundByItsPackets)
+{
+    const Bytes first = counting(400, 1);
+    const Bytes second = counting(100, 7);
+    const Bytes stream = twoPacketStream(first, second);
+    writeBytes(input, stream);
+    ASSERT_EQ(run(), 0);
+
+    Bytes both = first;
+    append(both, second);
+    EXPECT_EQ(bytesOf(mp2), both);
+    EXPECT_EQ(bytesOf(mp2 + ".m2v"), payloadsOfPid(stream, 0x44, 188, 0)) << "the piece before the first start too";
+    const std::string logged = log.joined();
+    EXPECT_EQ(logged.find("MTSPACKET: -----In EXTRACT_TS_TO_MP2-----\n"), 0u);
+    EXPECT_NE(logged.find("MTSPACKET: Trying secondary audio stream lookup function\n"), std::string::npos);
+
+    // In BDAV units, a prefix before every packet, the packet route looks at
+    // PID 0x1100 only.
+    const auto asUnits = [](const Bytes& packets) {
+        Bytes units;
+        for (size_t at = 0; at < packets.size(); at += 188)
+            append(units, bdavUnit(Bytes(packets.begin() + static_cast<ptrdiff_t>(at),
+                                         packets.begin() + static_cast<ptrdiff_t>(at + 188))));
+        return units;
+    };
+    writeBytes(input, asUnits(twoPacketStream(first, second, 0x1100)));
+    ASSERT_EQ(run(true), 0);
+    EXPECT_EQ(bytesOf(mp2), both);
+    writeBytes(input, asUnits(stream));
+    EXPECT_EQ(run(true), ZUK_E_OPEN) << "no start on 0x1100: PID 0 carries nothing";
+}
+
+TEST_F(TsToMp2Test, EndsOfTheFileAddNothingAndDropAPacketCutShort)
+{
+    const Bytes first = counting(400, 1);
+    Bytes stream = twoPacketStream(first, counting(300, 9));
+    // The second PES packet loses its last packet, and a cut unit follows.
+    stream.resize(stream.size() - 188);
+    append(stream, Bytes{0x47, 0x00, 0x44, 0x10, 0, 0, 1});
+    writeBytes(input, stream);
+    ASSERT_EQ(run(), 0);
+    EXPECT_EQ(bytesOf(mp2), first);
+    EXPECT_EQ(bytesOf(mp2 + ".m2v"), payloadsOfPid(stream, 0x44, 188, 0));
+}
+
+TEST_F(TsToMp2Test, PesHeadersTheWalkCannotFollowFailTheStage)
+{
+    // A PES packet of open length, as video has, cannot be walked past.
+    Bytes openLength = pesPacket(counting(20));
+    openLength[4] = openLength[5] = 0;
+    writeBytes(input, joined(carried(0x44, openLength)));
+    EXPECT_EQ(run(), ZUK_E_OPEN);
+    const std::string logged = log.joined();
+    EXPECT_NE(logged.find("MTSPACKET: Error Parsing PES Header\nMTSPACKET: Error, parsing PES packets\n"),
+              std::string::npos)
+        << logged;
+
+    // Bytes after a packet that start no other.
+    Bytes stray = pesPacket(counting(20));
+    append(stray, Bytes{0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC});
+    writeBytes(input, joined(carried(0x44, stray)));
+    EXPECT_EQ(run(), ZUK_E_OPEN);
+    EXPECT_EQ(bytesOf(mp2), counting(20)) << "what came before stays written";
+
+    // No audio stream at all: PID 0 carries nothing here, so there is no start.
+    writeBytes(input, payloadPacket(0x100, true, pesPacket(counting(50), 0xE0)));
+    EXPECT_EQ(run(), ZUK_E_OPEN);
+}
+
+TEST_F(TsToMp2Test, FilesThatCannotBeOpenedOrWritten)
+{
+    EXPECT_EQ(run(), ZUK_E_EXTRACT) << "missing input";
+
+    const Bytes stream = twoPacketStream(counting(2000, 1), counting(100, 7));
+    writeBytes(input, stream);
+    EXPECT_EQ(EXTRACT_TS_TO_MP2(input, dir.file("missing/take.mp2"), false), ZUK_E_PES_FILE);
+
+    std::filesystem::create_directory(mp2);
+    EXPECT_EQ(run(), ZUK_E_WRITE) << "the elementary stream's name is taken by a folder";
+    std::filesystem::remove(mp2);
+
+    {
+        FileSizeLimit limit(1000);
+        EXPECT_EQ(run(), ZUK_E_WRITE) << "the PES file cannot grow";
+    }
+    EXPECT_NE(log.joined().find("MTSPACKET: Error, parsing transport packets\n"), std::string::npos);
+}
+
+TEST(FindStartCode, FindsTheFirstStartCodeWhereverItLies)
+{
+    TempDir dir;
+    const std::string path = dir.file("pes");
+    const auto startCodeAt = [&](size_t size, const std::vector<size_t>& positions) {
+        Bytes bytes(size, 0x55);
+        for (const size_t at : positions) {
+            bytes[at] = bytes[at + 1] = 0;
+            bytes[at + 2] = 1;
+        }
+        writeBytes(path, bytes);
+        return findStartCode(path);
+    };
+    EXPECT_EQ(startCodeAt(100, {0}), 0);
+    EXPECT_EQ(startCodeAt(10000, {3070, 5000}), 3070) << "at the end of the first chunk";
+    EXPECT_EQ(startCodeAt(10000, {3071}), 3071) << "across two chunks";
+    EXPECT_EQ(startCodeAt(10000, {3072}), 3072);
+    EXPECT_EQ(startCodeAt(9000, {8997}), 8997) << "in the last three bytes";
+    EXPECT_EQ(startCodeAt(9000, {}), -1);
+    EXPECT_EQ(startCodeAt(0, {}), -1);
+    EXPECT_EQ(findStartCode(dir.file("missing")), -1);
+}
