@@ -1,42 +1,80 @@
 #include "mts/OutputFile.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
 namespace zuk {
 
 namespace {
 
 constexpr size_t kBufferBytes = 1 << 16;
 
+bool writeAll(int fd, std::span<const uint8_t> bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        bytes = bytes.subspan(static_cast<size_t>(written));
+    }
+    return true;
+}
+
 } // namespace
 
-OutputFile::OutputFile(std::FILE* opened, std::unique_ptr<char[]> buffered)
-    : buffer(std::move(buffered)), file(opened)
+OutputFile::OutputFile(int opened) : fd(opened), buffer(std::make_unique_for_overwrite<uint8_t[]>(kBufferBytes)) {}
+
+OutputFile::OutputFile(OutputFile&& other) noexcept
+    : fd(std::exchange(other.fd, -1)), buffer(std::move(other.buffer)), buffered(std::exchange(other.buffered, 0)),
+      failed(other.failed)
 {
+}
+
+OutputFile::~OutputFile()
+{
+    close();
 }
 
 std::optional<OutputFile> OutputFile::create(const std::filesystem::path& path)
 {
-    std::FILE* opened = std::fopen(path.c_str(), "wb");
-    if (opened == nullptr)
+    const int opened = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (opened < 0)
         return std::nullopt;
-    // Without a buffer of its own, the stream would take one of its choosing.
-    OutputFile output(opened, std::make_unique_for_overwrite<char[]>(kBufferBytes));
-    std::setvbuf(opened, output.buffer.get(), _IOFBF, kBufferBytes);
-    return output;
+    return OutputFile(opened);
 }
 
 bool OutputFile::write(std::span<const uint8_t> bytes)
 {
-    if (!failed && !bytes.empty())
-        failed = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size();
+    while (!failed && !bytes.empty()) {
+        const size_t taken = std::min(bytes.size(), kBufferBytes - buffered);
+        std::memcpy(buffer.get() + buffered, bytes.data(), taken);
+        buffered += taken;
+        bytes = bytes.subspan(taken);
+        if (buffered == kBufferBytes)
+            flush();
+    }
+    return !failed;
+}
+
+bool OutputFile::flush()
+{
+    failed = failed || !writeAll(fd, std::span<const uint8_t>(buffer.get(), buffered));
+    buffered = 0;
     return !failed;
 }
 
 bool OutputFile::close()
 {
-    if (!file)
+    if (fd < 0)
         return !failed;
-    const bool flushed = std::fclose(file.release()) == 0;
-    failed = failed || !flushed;
+    flush();
+    failed = ::close(std::exchange(fd, -1)) != 0 || failed;
     return !failed;
 }
 

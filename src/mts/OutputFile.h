@@ -1,14 +1,15 @@
-// A file written through a large buffer, which remembers whether any write
-// failed: the intermediate files of the demultiplexer are checked once, when
+// A file written through a buffer of its own, which remembers whether any
+// write failed: the intermediate files of the demultiplexer are checked when
 // they are closed, not after every packet.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <span>
+#include <utility>
 
 namespace zuk {
 
@@ -20,18 +21,21 @@ public:
     // False once any write has failed.
     bool write(std::span<const uint8_t> bytes);
     // Writes what is buffered and closes; false when that or any earlier
-    // write failed.
+    // write failed. Done on destruction too, so a walk that stops on bad
+    // input keeps what it wrote before.
     bool close();
 
-private:
-    struct Closer {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
-    OutputFile(std::FILE* file, std::unique_ptr<char[]> buffer);
+    OutputFile(OutputFile&& other) noexcept;
+    OutputFile& operator=(OutputFile&&) = delete;
+    ~OutputFile();
 
-    // The stream's buffer: before the file, so that it outlives the close.
-    std::unique_ptr<char[]> buffer;
-    std::unique_ptr<std::FILE, Closer> file;
+private:
+    explicit OutputFile(int fd);
+    bool flush();
+
+    int fd;
+    std::unique_ptr<uint8_t[]> buffer;
+    size_t buffered = 0;
     bool failed = false;
 };
 
