@@ -60,12 +60,13 @@ int32_t extractMts(const zuk_char* input, const zuk_char* output, ProgressCallba
                    int32_t avchd)
 {
     const std::u16string mp2 = withSuffix(output, u".mp2");
+    const bool bdav = isBdav(avchd);
     setMtsLogger(LogString);
-    const int32_t demultiplexed = demultiplex(input, output, mp2, isBdav(avchd));
+    const int32_t demultiplexed = demultiplex(input, output, mp2, bdav);
     if (demultiplexed < 0)
         return demultiplexed;
 
-    if (mayTryQuickTime(isBdav(avchd))) {
+    if (mayTryQuickTime(bdav)) {
         const int32_t result = Qtax_Extraction(mp2.c_str(), output, progress);
         if (result >= 0)
             return extractionSucceeded(result);
@@ -89,7 +90,8 @@ int32_t extractMts2(const zuk_char* input, const zuk_char* output, ProgressCallb
                     int32_t avchd)
 {
     const std::u16string mp2 = withSuffix(output, u".mp2");
-    const int32_t demultiplexed = demultiplex(input, output, mp2, isBdav(avchd));
+    const bool bdav = isBdav(avchd);
+    const int32_t demultiplexed = demultiplex(input, output, mp2, bdav);
     // Set only now: the first call of a process demultiplexes without a log.
     setMtsLogger(LogString);
     if (demultiplexed != 0) {
@@ -97,7 +99,7 @@ int32_t extractMts2(const zuk_char* input, const zuk_char* output, ProgressCallb
         return ZUK_E_OPEN;
     }
 
-    if (mayTryQuickTime(isBdav(avchd)) && Qtax_Extraction(mp2.c_str(), output, progress) >= 0)
+    if (mayTryQuickTime(bdav) && Qtax_Extraction(mp2.c_str(), output, progress) >= 0)
         return extractionSucceeded(ZUK_OK);
     LogString("ZUK: Attempting to use dsax. \n");
     if (Dsax_Extraction(mp2.c_str(), output, static_cast<uint8_t>(managed), progress) >= 0)

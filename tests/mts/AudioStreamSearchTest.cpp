@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 
 using namespace zuk;
 using namespace zuktest;
@@ -26,8 +25,7 @@ struct AudioStreamSearchTest : ::testing::Test {
     std::string file(const Bytes& bytes)
     {
         const std::string path = dir.file("in.m2t");
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        writeBytes(path, bytes);
         return path;
     }
     bool logged(const std::string& line) const

@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 
 using namespace zuktest;
 using namespace zuktest::mts;
@@ -80,9 +79,7 @@ struct MtsExtractTest : ::testing::Test {
             packets.push_back(payloadPacket(0x44, true, header));
         }
         const std::string path = dir.file("noise.m2t");
-        const Bytes bytes = joined(packets);
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        writeBytes(path, joined(packets));
         return path;
     }
 
@@ -191,9 +188,7 @@ TEST_F(MtsExtractTest, FailuresOfTheDemultiplexerReachTheCaller)
     EXPECT_EQ(extract(dir.file("noaudio.mts")), ZUK_E_EXTRACT);
 
     // A stream with no audio the searches recognise ends in the PES stage.
-    const Bytes video = payloadPacket(0x100, true, Bytes{0, 0, 1, 0xE0, 0, 0, 0x80, 0, 0});
-    std::ofstream(dir.file("video.m2t"), std::ios::binary)
-        .write(reinterpret_cast<const char*>(video.data()), static_cast<std::streamsize>(video.size()));
+    writeBytes(dir.file("video.m2t"), payloadPacket(0x100, true, Bytes{0, 0, 1, 0xE0, 0, 0, 0x80, 0, 0}));
     EXPECT_EQ(extract(dir.file("video.m2t")), ZUK_E_OPEN);
     EXPECT_NE(log.joined().find("MTSPACKET: Error, parsing PES packets\n"), std::string::npos);
 }

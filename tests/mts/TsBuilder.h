@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,12 @@ inline Bytes bdavUnit(const Bytes& packetBytes)
     Bytes unit{0x47, 0x47, 0x11, 0x00};
     append(unit, packetBytes);
     return unit;
+}
+
+inline void writeBytes(const std::string& path, const Bytes& bytes)
+{
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 inline Bytes joined(const std::vector<Bytes>& parts)

@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 
 using namespace zuk;
 using namespace zuktest;
@@ -26,12 +25,6 @@ Bytes bytesOf(const std::string& path)
 {
     const std::string text = fileBytes(path);
     return Bytes(text.begin(), text.end());
-}
-
-void writeBytes(const std::string& path, const Bytes& bytes)
-{
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
 }
 
 // Every whole unit's packet payload on `pid`, past any adaptation field.
