@@ -1,7 +1,7 @@
 // Dsax_Extraction and Dsax_ExtractionStereo: the whole audio of a media file as
-// a 48000 Hz 16-bit WAV, read through the dsax reader in fixed blocks, exactly
-// as long as the stream's duration, then padded with silence to a whole number
-// of video frames.
+// a 48000 Hz 16-bit WAV, read through the dsax reader in fixed blocks: every
+// frame the stream delivers, filled with silence to the stream's duration when
+// it delivers less, then padded with silence to a whole number of video frames.
 #include "audio/ClipTools.h"
 #include "dsax/OpenWithoutCom.h"
 #include "log/Log.h"
@@ -37,33 +37,34 @@ struct ChannelLayout {
 constexpr ChannelLayout kMono{1, &dsax::dsax_read_short};
 constexpr ChannelLayout kStereo{2, &dsax::dsax_read_short_stereo};
 
-// Frames at 48000 Hz in a duration of 100-ns units, truncated, in exact
-// integer arithmetic: in doubles 2.3 s comes out at 110399.99... frames and
-// the stream's last real frame would be cut off.
+// Frames at 48000 Hz in a duration of 100-ns units, to the nearest frame, in
+// exact integer arithmetic: the graph truncates the duration to whole units,
+// and truncating again would lose the last frame of most 48000 Hz streams.
 int64_t framesIn(int64_t duration)
 {
     if (duration <= 0)
         return 0;
-    return static_cast<int64_t>(static_cast<__int128>(duration) * kRate / 10'000'000);
+    return static_cast<int64_t>((static_cast<__int128>(duration) * kRate + 5'000'000) / 10'000'000);
 }
 
-// Frames at 48000 Hz up to the end of the video frame in which `seconds` ends.
-// A millionth of a frame of tolerance keeps floating-point error from adding
-// a video frame (60.0000000001 frames) or losing an audio frame (111359.99...).
-int64_t framesToVideoFrameEnd(double seconds, double frameRate)
+// Frames at 48000 Hz up to the end of the video frame in which frame `frames`
+// ends. A millionth of a frame of tolerance keeps floating-point error from
+// adding a video frame (60.0000000001 frames) or losing an audio frame
+// (111359.99...).
+int64_t framesToVideoFrameEnd(int64_t frames, double frameRate)
 {
-    const double videoFrames = std::ceil(frameRate * seconds - 1e-9);
-    const double frames = std::floor(kRate * videoFrames / frameRate + 1e-6);
-    if (!(frames > 0))
+    const double videoFrames = std::ceil(frameRate * static_cast<double>(frames) / kRate - 1e-9);
+    const double end = std::floor(kRate * videoFrames / frameRate + 1e-6);
+    if (!(end > 0))
         return 0;
-    return frames >= 9.0e18 ? std::numeric_limits<int64_t>::max() : static_cast<int64_t>(frames);
+    return end >= 9.0e18 ? std::numeric_limits<int64_t>::max() : static_cast<int64_t>(end);
 }
 
 struct Lengths {
     double frameRate;
     double seconds;
     int64_t totalFrames;
-    int64_t padFrames;
+    bool hasSound; // a file without sound opens, but its reads fail
 };
 
 Lengths lengthsOf(const dsax::DSAX_MEDIA_INFO& info)
@@ -72,13 +73,19 @@ Lengths lengthsOf(const dsax::DSAX_MEDIA_INFO& info)
     lengths.frameRate = FixFrameRate(info.frame_rate);
     lengths.seconds = static_cast<double>(info.duration) * 1e-7;
     lengths.totalFrames = framesIn(info.duration);
-    if (lengths.frameRate > 0) {
-        lengths.padFrames = std::clamp<int64_t>(
-            framesToVideoFrameEnd(lengths.seconds, lengths.frameRate) - lengths.totalFrames, 0, kMaxPadFrames);
-    } else {
+    lengths.hasSound = info.audio_format != nullptr;
+    if (!(lengths.frameRate > 0))
         LogString("ZUK_dsax: Could not get Framerate\n");
-    }
     return lengths;
+}
+
+// Silence that takes an output of `frames` frames to the end of its last
+// video frame; none without video.
+int64_t padFramesFor(int64_t frames, double frameRate)
+{
+    if (!(frameRate > 0))
+        return 0;
+    return std::clamp<int64_t>(framesToVideoFrameEnd(frames, frameRate) - frames, 0, kMaxPadFrames);
 }
 
 // Closes the dsax handle on every way out.
@@ -100,11 +107,12 @@ dsax::DSAX_MEDIA_INFO* openMedia(const zuk_char* input, bool managed)
     return dsax::dsax_open(input);
 }
 
-// Moves the audio from the reader to the output, block by block.
+// Moves the audio from the reader to the output, block by block: as long as
+// the stream's duration, or longer when the stream delivers more.
 class BlockCopy {
 public:
-    BlockCopy(const ChannelLayout& channelLayout, uint32_t reader, SNDFILE* file)
-        : layout(channelLayout), handle(reader), output(file),
+    BlockCopy(const ChannelLayout& channelLayout, uint32_t reader, SNDFILE* file, const SF_INFO& fileFormat)
+        : layout(channelLayout), handle(reader), output(file), format(fileFormat),
           block(static_cast<size_t>(kBlockFrames * channelLayout.channels))
     {
     }
@@ -112,18 +120,13 @@ public:
     void run(const Lengths& lengths, ProgressCallback progress)
     {
         const int64_t blockCount = lengths.totalFrames / kBlockFrames;
-        const int64_t restFrames = lengths.totalFrames % kBlockFrames;
         for (int64_t index = 0; index < blockCount; ++index) {
-            const int64_t got = std::max<int64_t>(read(kBlockFrames), 0);
-            if (got > 0 && !write(got))
+            // Every block takes its full length in the output, never more
+            // than the duration.
+            const int64_t blockEnd = std::min(outputFrames + kBlockFrames, lengths.totalFrames);
+            copy(kBlockFrames);
+            if (writeFailed || !silenceTo(blockEnd))
                 break;
-            if (got != kBlockFrames) {
-                // Every block takes its full length in the output.
-                std::fill(block.begin(), block.end(), int16_t{0});
-                if (!write(kBlockFrames - got))
-                    break;
-            }
-            framesWritten += got;
             if (progress != nullptr)
                 progress(static_cast<float>(percentDone(lengths.seconds)));
             if (lastProgress == 100) {
@@ -132,28 +135,52 @@ public:
             }
         }
         LogString("ZUK_dsax: Writing remainder\n");
-        if (restFrames != 0 && lastProgress != 100) {
-            // Nothing read is not a failed write: the stream simply held no more.
-            const int64_t got = std::max<int64_t>(read(restFrames), 0);
-            if (got > 0)
-                write(got);
-            framesWritten += got;
+        // The reader may still hold frames of the last buffer, and a stream
+        // may deliver more than its duration says: all of it goes out.
+        while (lengths.hasSound && !writeFailed && copy(kBlockFrames) > 0) {
         }
+        // A stream that delivers less still fills its duration.
+        if (!writeFailed)
+            silenceTo(lengths.totalFrames);
     }
 
+    // Frames read from the stream and written; silence does not count.
     int64_t written() const { return framesWritten; }
+    // Frames in the output so far, silence included.
+    int64_t length() const { return outputFrames; }
     bool failed() const { return writeFailed; }
 
 private:
-    int64_t read(int64_t frames) { return layout.read(handle, block.data(), frames, &lastProgress); }
+    // Reads up to `frames` frames and writes what came; returns how many came.
+    int64_t copy(int64_t frames)
+    {
+        const int64_t got = std::max<int64_t>(layout.read(handle, block.data(), frames, &lastProgress), 0);
+        if (got > 0 && write(got))
+            framesWritten += got;
+        return got;
+    }
 
-    // False (and the copy failed) when nothing could be written.
+    // False (and the copy failed) unless every frame was written.
     bool write(int64_t frames)
     {
         const sf_count_t done = layout.channels == 1 ? sf_write_short(output, block.data(), frames)
                                                      : sf_writef_short(output, block.data(), frames);
-        if (done <= 0)
+        if (done != frames)
             writeFailed = true;
+        else
+            outputFrames += frames;
+        return !writeFailed;
+    }
+
+    // Silence up to frame `end` of the output.
+    bool silenceTo(int64_t end)
+    {
+        if (end <= outputFrames)
+            return true;
+        if (writeSilence(output, end - outputFrames, format) < 0)
+            writeFailed = true;
+        else
+            outputFrames = end;
         return !writeFailed;
     }
 
@@ -167,9 +194,11 @@ private:
     const ChannelLayout& layout;
     const uint32_t handle;
     SNDFILE* const output;
+    const SF_INFO format;
     std::vector<int16_t> block;
     uint32_t lastProgress = 0;
     int64_t framesWritten = 0;
+    int64_t outputFrames = 0;
     bool writeFailed = false;
 };
 
@@ -200,7 +229,7 @@ int32_t extract(const ChannelLayout& layout, const zuk_char* input, const zuk_ch
     }
 
     LogString("ZUK_dsax: Begin extracting audio.\n");
-    BlockCopy copy(layout, media.info->handle, file.get());
+    BlockCopy copy(layout, media.info->handle, file.get(), format);
     try {
         copy.run(lengths, progress);
     } catch (const std::exception& error) {
@@ -212,14 +241,14 @@ int32_t extract(const ChannelLayout& layout, const zuk_char* input, const zuk_ch
     }
 
     LogString("ZUK_dsax: Writing padding\n");
-    writeSilence(file.get(), lengths.padFrames, format);
+    const bool padded = writeSilence(file.get(), padFramesFor(copy.length(), lengths.frameRate), format) >= 0;
 
     dsax::dsax_close(&media.info);
     const bool closed = closeSoundFile(file);
 
     // A failed write or an empty output is a failure with or without video;
     // only a sound output may be a success without padding.
-    if (copy.failed() || !closed)
+    if (copy.failed() || !padded || !closed)
         return ZUK_E_WRITE;
     if (copy.written() == 0) {
         LogString("ZUK_dsax: No samples written. Implicit fail, possibly due to AC3.\n");
