@@ -231,7 +231,9 @@ void CDSParser::clearBuffers()
 }
 
 // Reads mono frames as doubles through a bounded scratch buffer rather than
-// one of the caller's size.
+// one of the caller's size. A failure after some chunks were taken ends the
+// read short with those frames: failing would lose them. The graph keeps its
+// failure, so the next read that runs it reports it.
 HRESULT CDSParser::ReadDouble(double* buffer, int64_t count, uint32_t* progress, int64_t* delivered)
 {
     if (!m_bReady || buffer == nullptr || count < 1 || delivered == nullptr)
@@ -245,8 +247,11 @@ HRESULT CDSParser::ReadDouble(double* buffer, int64_t count, uint32_t* progress,
     while (total < count) {
         const int64_t wanted = std::min<int64_t>(count - total, static_cast<int64_t>(scratch.size()));
         int64_t got = 0;
-        if (const HRESULT hr = ReadMono(scratch.data(), wanted, progress, &got); FAILED(hr))
-            return hr;
+        if (const HRESULT hr = ReadMono(scratch.data(), wanted, progress, &got); FAILED(hr)) {
+            if (total == 0)
+                return hr;
+            break;
+        }
         std::transform(scratch.begin(), scratch.begin() + got, buffer + total,
                        [scale](int16_t value) { return value * scale; });
         total += got;

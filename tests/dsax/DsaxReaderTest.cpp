@@ -318,6 +318,38 @@ TEST_F(DsaxReader, DescribesTheFileItOpens)
     }
 }
 
+TEST_F(DsaxReader, AReadThatFailsPartWayLosesNoFrameAndTheNextReadsReportTheFailure)
+{
+    // Decoding fails about two seconds in, further than the double read
+    // takes in one turn (65536 frames). Reads of one frame each leave nothing
+    // buffered when a read fails: they receive every frame the graph
+    // delivered before its failure.
+    const std::string path = mediaFixture("ts-gap.m2t");
+    const auto readUntilFailure = [](uint32_t handle, std::vector<int16_t>& frames) {
+        int16_t frame = 0;
+        try {
+            while (dsax::dsax_read_short(handle, &frame, 1, nullptr) == 1)
+                frames.push_back(frame);
+        } catch (const std::runtime_error&) {
+            return true;
+        }
+        return false;
+    };
+    std::vector<int16_t> beforeFailure;
+    {
+        Opened clip(path);
+        ASSERT_TRUE(readUntilFailure(clip.handle(), beforeFailure));
+    }
+
+    Opened clip(path);
+    std::vector<double> values(144000);
+    const int64_t got = dsax::dsax_read_double(clip.handle(), values.data(), 144000, nullptr);
+    ASSERT_GT(got, 0);
+    std::vector<int16_t> read(values.begin(), values.begin() + got);
+    EXPECT_TRUE(readUntilFailure(clip.handle(), read));
+    EXPECT_EQ(read, beforeFailure);
+}
+
 TEST_F(DsaxReader, AFileWithoutSoundOpensButCannotBeRead)
 {
     CapturingSink log;
