@@ -115,7 +115,9 @@ void replaceBlock(uint8_t*& slot, uint8_t* block)
     slot = block;
 }
 
-// The last audio and the last video stream the detector lists fill the record.
+// The first audio stream the detector lists fills the record: it is the one
+// the graph decodes, so the record's rate and channels are the ones its reads
+// and sample seeks go by. Of the video streams the last one fills it.
 HRESULT GetMediaInfo(const zuk_char* path, DSAX_MEDIA_INFO& info)
 {
     LogString("ZUK_DSPARSER: Attempting to get media info\n");
@@ -136,7 +138,8 @@ HRESULT GetMediaInfo(const zuk_char* path, DSAX_MEDIA_INFO& info)
                 continue;
             if (type.cbFormat > 0 && type.pbFormat != nullptr) {
                 if (IsEqualGUID(type.majortype, MEDIATYPE_Audio)) {
-                    replaceBlock(info.audio_format, copyFormatBlock(type, sizeof(WAVEFORMATEX)));
+                    if (info.audio_format == nullptr)
+                        info.audio_format = copyFormatBlock(type, sizeof(WAVEFORMATEX));
                 } else if (IsEqualGUID(type.majortype, MEDIATYPE_Video)) {
                     replaceBlock(info.video_format, copyFormatBlock(type, 0));
                     detector->get_FrameRate(&info.frame_rate);

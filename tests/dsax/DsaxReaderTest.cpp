@@ -310,11 +310,18 @@ TEST_F(DsaxReader, DescribesTheFileItOpens)
         EXPECT_NEAR(static_cast<double>(movie.info->duration), 3e7, 0.05e7);
     }
     {
-        // The last audio stream describes the file.
-        Opened two(mediaFixture("two-audio.mkv"));
+        // Of two sound streams (48000 Hz, then 24000 Hz) the first is read:
+        // the record gives its rate, and a seek counts samples at that rate.
+        const std::string path = mediaFixture("two-audio.mov");
+        Opened two(path);
         WAVEFORMATEX audio;
         std::memcpy(&audio, two.info->audio_format, sizeof(audio));
         EXPECT_EQ(audio.nSamplesPerSec, 48000u);
+        EXPECT_EQ(dsax::dsax_seek_samp(two.handle(), 48000, 0), 48000);
+        const auto first = ffmpegDecode(path, 0);
+        ASSERT_GE(first.size(), 52800u);
+        EXPECT_EQ(readMono(two.handle(), 4800), std::vector<int16_t>(first.begin() + 48000, first.begin() + 52800))
+            << "one second in, of the first stream";
     }
 }
 
