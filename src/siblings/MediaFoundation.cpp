@@ -66,6 +66,19 @@ AudioLength lengthPaddedToVideoFrames(int64_t frames, int rate, uint32_t numerat
     return {seconds, std::ceil(f * n / (r * d)) * (d / n)};
 }
 
+// The back end's own failure: its negative codes pass unchanged; a positive
+// one, though the back end counts only 0 as success, must not reach callers
+// that count every code from 0 up as one.
+int32_t failureOfExtraction(int32_t result)
+{
+    if (result < 0)
+        return result;
+    LogString("ZUK_MFAX: Error. mfax_ExtractAudio failed with ");
+    logNumber(result);
+    LogString("\n");
+    return ZUK_E_EXTRACT;
+}
+
 int32_t extractThroughMediaFoundation(const zuk_char* input, const zuk_char* output, ProgressCallback progress)
 {
     const SystemVersion version = systemVersion();
@@ -84,7 +97,7 @@ int32_t extractThroughMediaFoundation(const zuk_char* input, const zuk_char* out
     const std::u16string resampled = std::u16string(wideView(input)) + u"temp2";
     report(progress, 0.0f);
     if (const int32_t result = mfax->extractAudio(input, decoded.c_str(), progress); result != 0)
-        return result;
+        return failureOfExtraction(result);
     if (const int32_t result = resampleAudio(decoded.c_str(), resampled.c_str(), progress); result != ZUK_OK)
         return result;
 
