@@ -5,6 +5,7 @@
 #include "api/Mp4Route.h"
 #include "audio/IsSoundFile.h"
 #include "log/Log.h"
+#include "mts/TransportUnits.h"
 #include "platform/ExportGuard.h"
 #include "platform/WideText.h"
 
@@ -142,6 +143,16 @@ int32_t runMpegRoute(const Locations& at, ProgressCallback progress, int32_t man
     return runChain(fromAvi, progress, managed);
 }
 
+// Camcorders write BDAV units under either name, and muxers write plain
+// packets under any; the extension decides only when the bytes do not.
+int32_t bdavFlagFor(Route route, const Locations& at)
+{
+    std::optional<bool> bdav;
+    if (const auto path = pathFromWide(at.input.c_str()))
+        bdav = bdavFramingOfFile(*path);
+    return bdav.value_or(route == Route::BdavStream) ? 1 : 0;
+}
+
 int32_t runRoute(Route route, const Locations& at, ProgressCallback progress, int32_t managed)
 {
     switch (route) {
@@ -154,9 +165,8 @@ int32_t runRoute(Route route, const Locations& at, ProgressCallback progress, in
     case Route::R3d:
         return R3DResample(at.callerInput, at.callerOutput, progress) == 0 ? ZUK_OK : ZUK_E_EXTRACT;
     case Route::TransportStream:
-        return MTSExtract(at.input.c_str(), at.output.c_str(), progress, managed, 0);
     case Route::BdavStream:
-        return MTSExtract(at.input.c_str(), at.output.c_str(), progress, managed, 1);
+        return MTSExtract(at.input.c_str(), at.output.c_str(), progress, managed, bdavFlagFor(route, at));
     }
     return ZUK_E_EXTRACT;
 }

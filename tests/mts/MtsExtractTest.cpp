@@ -113,11 +113,18 @@ TEST_P(CamcorderStreams, ExtractGivesTheSoundFfmpegDecodesAndLeavesTheIntermedia
     EXPECT_EQ(chainLines(log), GetParam().bdav ? (Lines{kQtax, kNoQtax, kDsax, kSuccess}) : (Lines{kQtax, kDsax, kSuccess}));
 }
 
+// The framing follows the bytes, whatever the file is called.
 INSTANTIATE_TEST_SUITE_P(Routes, CamcorderStreams,
                          ::testing::Values(Stream{"ts-mp2.m2t", "take.m2t", false},
                                            Stream{"bdav-ac3.m2ts", "take.M2TS", true},
-                                           Stream{"bdav-ac3.m2ts", "take.mts", true}),
-                         [](const auto& test) { return std::string(test.param.name).substr(5); });
+                                           Stream{"bdav-ac3.m2ts", "take.mts", true},
+                                           Stream{"ts-mp2.m2t", "plain.mts", false},
+                                           Stream{"bdav-ac3.m2ts", "bdav.m2t", true}),
+                         [](const auto& test) {
+                             std::string name = test.param.name;
+                             std::replace(name.begin(), name.end(), '.', '_');
+                             return name;
+                         });
 
 TEST_F(MtsExtractTest, QuickTimeIsAskedForPlainStreamsOnlyAndItsSuccessStands)
 {
