@@ -18,7 +18,8 @@ bool sameFile(const std::string& first, const std::string& second);
 // Whether one of the wide paths `written` is the same file as one of `read`
 // (through the same name, a symlink or a hard link): clearing or writing it
 // would destroy what the call is about to read. Checked before anything is
-// written; `log` then receives one line naming both files.
+// written; `log` (LogString: this file is built also into modules without
+// the log sink) then receives one line naming both files.
 bool writesOverAnInput(const std::vector<std::u16string>& written, const std::vector<std::u16string>& read,
                        void (*log)(const char*));
 
