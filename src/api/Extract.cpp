@@ -5,7 +5,9 @@
 #include "api/Mp4Route.h"
 #include "audio/IsSoundFile.h"
 #include "log/Log.h"
+#include "mts/TransportUnits.h"
 #include "platform/ExportGuard.h"
+#include "platform/FileIdentity.h"
 #include "platform/WideText.h"
 
 #include <zuk/zuk.h>
@@ -15,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zuk {
 
@@ -81,6 +84,20 @@ std::optional<Route> routeFor(std::optional<std::u16string_view> extension)
     return std::nullopt;
 }
 
+bool isMp4(std::optional<std::u16string_view> extension)
+{
+    return extension && equalsIgnoringCase(*extension, u".mp4");
+}
+
+// Every back end starts from no output: a success that wrote nothing must not
+// find the output of an earlier run, or of a back end tried before, in its
+// place. Output that cannot be cleared cannot be written either.
+template <typename BackEnd>
+int32_t fromNoOutput(const Locations& at, BackEnd backEnd)
+{
+    return writtenAfresh(at.output, ZUK_E_WRITE, backEnd);
+}
+
 int32_t extractionSucceeded(int32_t result)
 {
     LogString("ZUK: Extraction success. \n");
@@ -100,30 +117,32 @@ int32_t resampleSoundFile(const std::u16string& input, const std::u16string& out
 int32_t runChain(const Locations& at, ProgressCallback progress, int32_t managed)
 {
     if (isSoundFile(at.input.c_str()))
-        return resampleSoundFile(at.input, at.output, progress);
+        return fromNoOutput(at, [&] { return resampleSoundFile(at.input, at.output, progress); });
 
     LogString("ZUK: Attempting to use qtax. \n");
-    int32_t result = Qtax_Extraction(at.input.c_str(), at.output.c_str(), progress);
+    int32_t result = fromNoOutput(at, [&] { return Qtax_Extraction(at.input.c_str(), at.output.c_str(), progress); });
     if (result == ZUK_E_WRITE)
         return result;
     if (result >= 0)
         return extractionSucceeded(result);
 
     LogString("ZUK: Attempting to use dsax. \n");
-    result = Dsax_Extraction(at.input.c_str(), at.output.c_str(), static_cast<uint8_t>(managed), progress);
+    result = fromNoOutput(at, [&] {
+        return Dsax_Extraction(at.input.c_str(), at.output.c_str(), static_cast<uint8_t>(managed), progress);
+    });
     if (result == ZUK_E_WRITE)
         return result;
     if (result >= 0)
         return extractionSucceeded(result);
 
     LogString("ZUK: Attempting to use mfax. \n");
-    result = mfax_extract_wrapper(at.input.c_str(), at.output.c_str(), progress);
+    result = fromNoOutput(at, [&] { return mfax_extract_wrapper(at.input.c_str(), at.output.c_str(), progress); });
     if (result >= 0)
         return extractionSucceeded(result);
 
     LogString("ZUK: Could not extract audio. \n");
-    if (at.extension && equalsIgnoringCase(*at.extension, u".mp4"))
-        return runMp4Route(at.input, at.output, progress);
+    if (isMp4(at.extension))
+        return fromNoOutput(at, [&] { return runMp4Route(at.input, at.output, progress); });
     return ZUK_E_EXTRACT;
 }
 
@@ -133,7 +152,7 @@ int32_t runChain(const Locations& at, ProgressCallback progress, int32_t managed
 int32_t runMpegRoute(const Locations& at, ProgressCallback progress, int32_t managed)
 {
     const std::u16string avi = at.output + u".avi";
-    if (DecodeToAVIWrapper(at.input.c_str(), avi.c_str(), managed) < 0)
+    if (!clearForWriting(avi) || DecodeToAVIWrapper(at.input.c_str(), avi.c_str(), managed) < 0)
         return ZUK_E_EXTRACT;
     LogString("Avi file created, changing input name to avi file\n");
     LogString("Falling through to regular extraction\n");
@@ -142,23 +161,47 @@ int32_t runMpegRoute(const Locations& at, ProgressCallback progress, int32_t man
     return runChain(fromAvi, progress, managed);
 }
 
+// Camcorders write BDAV units under either name, and muxers write plain
+// packets under any; the extension decides only when the bytes do not.
+int32_t bdavFlagFor(Route route, const Locations& at)
+{
+    std::optional<bool> bdav;
+    if (const auto path = pathFromWide(at.input.c_str()))
+        bdav = bdavFramingOfFile(*path);
+    return bdav.value_or(route == Route::BdavStream) ? 1 : 0;
+}
+
+// The transport-stream extractor clears its own files, the output among them.
 int32_t runRoute(Route route, const Locations& at, ProgressCallback progress, int32_t managed)
 {
     switch (route) {
     case Route::Mpeg:
         return runMpegRoute(at, progress, managed);
     case Route::Resample:
-        return resampleAudioWithRate(at.input.c_str(), at.output.c_str(), progress, kStandardRate);
+        return fromNoOutput(
+            at, [&] { return resampleAudioWithRate(at.input.c_str(), at.output.c_str(), progress, kStandardRate); });
     case Route::QuickTime:
-        return Qtax_Extraction(at.input.c_str(), at.output.c_str(), progress);
+        return fromNoOutput(at, [&] { return Qtax_Extraction(at.input.c_str(), at.output.c_str(), progress); });
     case Route::R3d:
-        return R3DResample(at.callerInput, at.callerOutput, progress) == 0 ? ZUK_OK : ZUK_E_EXTRACT;
+        return fromNoOutput(at, [&] {
+            return R3DResample(at.callerInput, at.callerOutput, progress) == 0 ? ZUK_OK : ZUK_E_EXTRACT;
+        });
     case Route::TransportStream:
-        return MTSExtract(at.input.c_str(), at.output.c_str(), progress, managed, 0);
     case Route::BdavStream:
-        return MTSExtract(at.input.c_str(), at.output.c_str(), progress, managed, 1);
+        return MTSExtract(at.input.c_str(), at.output.c_str(), progress, managed, bdavFlagFor(route, at));
     }
     return ZUK_E_EXTRACT;
+}
+
+// The files this call writes itself: the output and its route's intermediate.
+std::vector<std::u16string> filesWritten(const Locations& at, std::optional<Route> route)
+{
+    std::vector<std::u16string> files{at.output};
+    if (route == Route::Mpeg)
+        files.push_back(at.output + u".avi");
+    else if (!route && isMp4(at.extension))
+        files.push_back(at.output + u"2.wav");
+    return files;
 }
 
 // The managed flag tells back ends that drive media graphs to leave COM
@@ -172,7 +215,10 @@ int32_t Extract_core(const zuk_char* input, const zuk_char* output, ProgressCall
     const Locations at{input, output, normaliseLocation(wideView(input)), normaliseLocation(wideView(output)),
                        extensionOf(wideView(input))};
     LogString("ZUK: Entered Audio Extract_core command \n");
-    if (const auto route = routeFor(at.extension))
+    const auto route = routeFor(at.extension);
+    if (writesOverAnInput(filesWritten(at, route), {at.input}, LogString))
+        return ZUK_E_OPEN;
+    if (route)
         return runRoute(*route, at, progress, managed);
     return runChain(at, progress, managed);
 }

@@ -3,6 +3,7 @@
 #include "log/Log.h"
 #include "mp4/Mp4Log.h"
 #include "mp4/UnwrapMP4.h"
+#include "platform/FileIdentity.h"
 #include "platform/WideText.h"
 
 #include <fstream>
@@ -21,7 +22,8 @@ int32_t runMp4Route(const std::u16string& input, const std::u16string& output, P
     }
     setMP4LogFunction(LogString);
     const std::u16string unwrapped = output + u"2.wav";
-    int32_t result = unwrapMP4(unwrapped.c_str(), stream);
+    // Cleared first: a WAV of an earlier run must not be resampled as this one's.
+    int32_t result = writtenAfresh(unwrapped, ZUK_E_EXTRACT, [&] { return unwrapMP4(unwrapped.c_str(), stream); });
     if (result < 0) {
         LogString("ZUK:Error resampling\n");
     } else {

@@ -8,10 +8,10 @@
 
 namespace zuk {
 
-// Unwraps the PCM sound of `input` to `output` + "2.wav" (left on disk) and
-// resamples that to the standard WAV at `output`. The unwrapper's failure
-// (-1, -3, -4, -7), -4 when the input cannot be opened, else the resampler's
-// result.
+// Unwraps the PCM sound of `input` to `output` + "2.wav" (cleared first, left
+// on disk) and resamples that to the standard WAV at `output`. The
+// unwrapper's failure (-1, -3, -4, -7), -4 when the input cannot be opened or
+// the WAV cleared, else the resampler's result.
 int32_t runMp4Route(const std::u16string& input, const std::u16string& output, ProgressCallback progress);
 
 } // namespace zuk

@@ -3,6 +3,8 @@
 #include "mts/MtsPacket.h"
 
 #include <algorithm>
+#include <array>
+#include <fstream>
 
 namespace zuk {
 
@@ -11,7 +13,40 @@ namespace {
 // About 64 KB: large reads cost far less than many small ones.
 constexpr size_t kUnitsPerBlock = 340;
 
+// Enough consecutive sync bytes that neither framing shows by chance.
+constexpr size_t kFramingUnits = 5;
+
+bool syncBytesEvery(std::span<const uint8_t> start, size_t unitSize, size_t offset)
+{
+    if (start.size() < kFramingUnits * unitSize)
+        return false;
+    for (size_t unit = 0; unit < kFramingUnits; ++unit)
+        if (start[unit * unitSize + offset] != kSyncByte)
+            return false;
+    return true;
+}
+
 } // namespace
+
+std::optional<bool> bdavFramingOf(std::span<const uint8_t> start)
+{
+    const bool plain = syncBytesEvery(start, kPacketSize, 0);
+    const bool bdav = syncBytesEvery(start, kBdavUnitSize, kBdavPrefixSize);
+    if (plain == bdav)
+        return std::nullopt;
+    return bdav;
+}
+
+std::optional<bool> bdavFramingOfFile(const std::filesystem::path& path)
+{
+    std::array<uint8_t, kFramingUnits * kBdavUnitSize> start{};
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    in.read(reinterpret_cast<char*>(start.data()), static_cast<std::streamsize>(start.size()));
+    const auto got = static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0));
+    return bdavFramingOf(std::span<const uint8_t>(start).first(got));
+}
 
 UnitReader::UnitReader(std::istream& input, bool bdav)
     : in(input), unitSize(bdav ? kBdavUnitSize : kPacketSize), packetOffset(bdav ? kBdavPrefixSize : 0),

@@ -6,14 +6,25 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <istream>
 #include <memory>
+#include <optional>
 #include <span>
 
 namespace zuk {
 
 inline constexpr size_t kBdavUnitSize = 192;
 inline constexpr size_t kBdavPrefixSize = 4;
+
+// The framing that the start of a stream shows: true for BDAV units (a sync
+// byte at offset 4 of each of the first units), false for plain packets (at
+// offset 0 of each). Nothing when the bytes are too few to tell, or both or
+// neither framing fits: the caller then goes by what the file is called.
+std::optional<bool> bdavFramingOf(std::span<const uint8_t> start);
+// The same for the first bytes of the file at `path`; nothing when it cannot
+// be read.
+std::optional<bool> bdavFramingOfFile(const std::filesystem::path& path);
 
 class UnitReader {
 public:

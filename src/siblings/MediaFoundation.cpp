@@ -1,9 +1,13 @@
 // The Media Foundation back end: vostrin.dll decodes the container to a sound
 // file beside the input ("temp1"); the resampler makes that the standard WAV
-// ("temp2"), which is then padded with silence to whole video frames.
+// ("temp2"), which is then padded with silence to whole video frames. Each
+// file is cleared before the step that writes it, so that a step that fails
+// or writes nothing leaves nothing of an earlier run to be read as this
+// input's sound.
 #include "audio/IsSoundFile.h"
 #include "log/Log.h"
 #include "platform/ExportGuard.h"
+#include "platform/FileIdentity.h"
 #include "platform/SharedLibrary.h"
 #include "platform/SoundFile.h"
 #include "platform/SystemVersion.h"
@@ -66,6 +70,19 @@ AudioLength lengthPaddedToVideoFrames(int64_t frames, int rate, uint32_t numerat
     return {seconds, std::ceil(f * n / (r * d)) * (d / n)};
 }
 
+// The back end's own failure: its negative codes pass unchanged; a positive
+// one, though the back end counts only 0 as success, must not reach callers
+// that count every code from 0 up as one.
+int32_t failureOfExtraction(int32_t result)
+{
+    if (result < 0)
+        return result;
+    LogString("ZUK_MFAX: Error. mfax_ExtractAudio failed with ");
+    logNumber(result);
+    LogString("\n");
+    return ZUK_E_EXTRACT;
+}
+
 int32_t extractThroughMediaFoundation(const zuk_char* input, const zuk_char* output, ProgressCallback progress)
 {
     const SystemVersion version = systemVersion();
@@ -76,16 +93,23 @@ int32_t extractThroughMediaFoundation(const zuk_char* input, const zuk_char* out
         return ZUK_E_OPEN;
     if (isSoundFile(input))
         return ZUK_E_EXTRACT;
+    const std::u16string source(wideView(input));
+    const std::u16string decoded = source + u"temp1";
+    const std::u16string resampled = source + u"temp2";
+    if (writesOverAnInput({decoded, resampled, std::u16string(wideView(output))}, {source}, LogString))
+        return ZUK_E_OPEN;
     const auto mfax = loadMfax();
     if (!mfax)
         return ZUK_E_OPEN;
 
-    const std::u16string decoded = std::u16string(wideView(input)) + u"temp1";
-    const std::u16string resampled = std::u16string(wideView(input)) + u"temp2";
     report(progress, 0.0f);
-    if (const int32_t result = mfax->extractAudio(input, decoded.c_str(), progress); result != 0)
-        return result;
-    if (const int32_t result = resampleAudio(decoded.c_str(), resampled.c_str(), progress); result != ZUK_OK)
+    if (const int32_t result = writtenAfresh(decoded, ZUK_E_OPEN,
+                                             [&] { return mfax->extractAudio(input, decoded.c_str(), progress); });
+        result != 0)
+        return failureOfExtraction(result);
+    if (const int32_t result = writtenAfresh(
+            resampled, ZUK_E_OPEN, [&] { return resampleAudio(decoded.c_str(), resampled.c_str(), progress); });
+        result != ZUK_OK)
         return result;
 
     uint32_t numerator = 0;
@@ -96,8 +120,9 @@ int32_t extractThroughMediaFoundation(const zuk_char* input, const zuk_char* out
     if (!openSoundFile(resampled.c_str(), SFM_READ, info))
         return ZUK_E_OPEN;
     const AudioLength length = lengthPaddedToVideoFrames(info.frames, info.samplerate, numerator, denominator);
-    const int32_t sliced =
-        sliceAudioWithPadding(resampled.c_str(), 0.0, output, 0.0, length.seconds, length.paddedSeconds, 0);
+    const int32_t sliced = writtenAfresh(wideView(output), ZUK_E_OPEN, [&] {
+        return sliceAudioWithPadding(resampled.c_str(), 0.0, output, 0.0, length.seconds, length.paddedSeconds, 0);
+    });
     if (sliced != ZUK_OK)
         return sliced;
     report(progress, 100.0f);

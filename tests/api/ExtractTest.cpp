@@ -1,5 +1,6 @@
 // Extract: routing by extension, the chain of back ends and its order, the log
 // of each path, locations given as file URLs, and calls from many threads.
+#include "mts/TsBuilder.h"
 #include "support/FakeSiblings.h"
 #include "support/LogCapture.h"
 #include "support/MediaFixtures.h"
@@ -242,6 +243,86 @@ TEST_F(ExtractTest, SuccessWithoutAnOutputFileIsAFailure)
     EXPECT_EQ(extract(dir.file("song.mp3"), dir.file("out.wav")), -4);
     EXPECT_EQ(log.pieces().back(), "ZUK: Error. Extraction reported success but no file found\n");
     EXPECT_EQ(extract(dir.file("take.mov"), dir.file("out.wav")), -4);
+}
+
+// A sound an earlier run left where this call writes, before a call whose
+// step fails or writes nothing: it must neither pass for this input's sound
+// nor stay to pass for a later call's.
+TEST_F(ExtractTest, NothingAnEarlierRunLeftIsTakenForThisCallsSound)
+{
+    struct Case {
+        std::string input;
+        std::string content; // empty: no such file
+        std::string stale;
+        std::vector<std::string> siblings; // their fakes answer 0 and write nothing
+        int32_t result;
+    };
+    const auto bytes = [](const zuktest::mts::Bytes& stream) { return std::string(stream.begin(), stream.end()); };
+    const std::vector<Case> cases{
+        {"song.mp3", "", "out.wav", {"quicktime", "dornalt"}, -4},
+        {"take.mov", "", "out.wav", {"quicktime", "dornalt"}, -4},
+        {"take.mov", "", "take.movtemp1", {"vostrin"}, -4},
+        {"take.mpg", "no program stream", "out.wav.avi", {}, -4},
+        {"clip.mp4", "no movie", "out.wav2.wav", {}, -1},
+        {"noise.m2t", bytes(zuktest::mts::undecodableAudio()), "out.wav.avi", {}, -2},
+        {"video.m2t", bytes(zuktest::mts::payloadPacket(0x100, true, {0, 0, 1, 0xE0, 0, 0, 0x80, 0, 0})),
+         "out.wav.mp2", {}, -1},
+    };
+    const std::string earlier = fileBytes(soundFile("earlier.wav", 4800, 48000, 1));
+    for (const Case& c : cases) {
+        FakeSiblings fakes(c.siblings);
+        if (!c.content.empty())
+            std::ofstream(dir.file(c.input), std::ios::binary) << c.content;
+        std::ofstream(dir.file(c.stale), std::ios::binary) << earlier;
+        EXPECT_EQ(extract(dir.file(c.input), dir.file("out.wav")), c.result) << c.stale;
+        EXPECT_TRUE(fileBytes(dir.file(c.stale)) != earlier) << c.stale;
+        std::filesystem::remove(dir.file(c.stale));
+    }
+}
+
+// A file the call would write that is its input under another name fails the
+// call before anything is removed or written, and the log says which.
+TEST_F(ExtractTest, AFileTheCallWouldWriteThatIsItsInputFailsTheCallFirst)
+{
+    struct Case {
+        std::string input;
+        std::string written;
+        bool symbolic;
+        bool mediaFoundation; // the back end called alone
+    };
+    const std::vector<Case> cases{
+        {"clip.wav", "out.wav", true, false},       {"take.mov", "out.wav", false, false},
+        {"take.mpg", "out.wav.avi", true, false},   {"take.mp4", "out.wav2.wav", false, false},
+        {"take.m2t", "out.wav.mp2", true, false},   {"take.mov", "take.movtemp1", true, true},
+    };
+    FakeSiblings fakes{"vostrin"};
+    const std::string output = dir.file("out.wav");
+    for (const Case& c : cases) {
+        const std::string input = dir.file(c.input);
+        std::ofstream(input) << "the input";
+        const std::string written = dir.file(c.written);
+        std::filesystem::remove(output);
+        std::filesystem::remove(written);
+        if (written != output)
+            std::ofstream(output) << "an earlier output";
+        if (c.symbolic)
+            std::filesystem::create_symlink(input, written);
+        else
+            std::filesystem::create_hard_link(input, written);
+        log.captured.pieces.clear();
+        const std::u16string in = wide(input);
+        const std::u16string out = wide(output);
+        EXPECT_EQ(c.mediaFoundation ? mfax_extract_wrapper(in.c_str(), out.c_str(), nullptr)
+                                    : Extract(in.c_str(), out.c_str(), nullptr),
+                  -1)
+            << c.written;
+        EXPECT_EQ(fileBytes(input), "the input") << c.written;
+        EXPECT_TRUE(std::filesystem::exists(written) && std::filesystem::exists(output)) << c.written;
+        EXPECT_NE(log.joined().find("ZUK: Error. " + written + " is the input " + input + "; nothing written\n"),
+                  std::string::npos)
+            << c.written;
+    }
+    EXPECT_TRUE(fakes.calls().empty());
 }
 
 TEST_F(ExtractTest, DotNetEntryLogsItsOwnLine)

@@ -1,10 +1,13 @@
-// Transport packets: header fields, adaptation fields of every length, and the
-// bit reader under them.
+// Transport packets: header fields, adaptation fields of every length, the
+// bit reader under them, and the framing of the units that carry them.
 #include "TsBuilder.h"
 #include "mts/Bits.h"
 #include "mts/MtsPacket.h"
+#include "mts/TransportUnits.h"
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 using namespace zuk;
 using namespace zuktest::mts;
@@ -174,4 +177,26 @@ TEST(MtsAdaptationFieldTest, PartsThatDoNotFitTheFieldAreNotRead)
     EXPECT_EQ(extension.adaptation_field_extension_length, 200);
     EXPECT_TRUE(extension.ltw_flag);
     EXPECT_EQ(extension.ltw_offset, 0);
+}
+
+TEST(TransportFramingTest, SyncBytesOverSeveralUnitsTellTheFramingElseNothingDoes)
+{
+    const Bytes packet = payloadPacket(0x44, true, counting(184));
+    const auto units = [](const Bytes& unit, size_t count) { return joined(std::vector<Bytes>(count, unit)); };
+    Bytes brokenLast = units(packet, 5);
+    brokenLast[4 * 188] = 0x46;
+    const struct {
+        const char* what;
+        Bytes start;
+        std::optional<bool> bdav;
+    } cases[] = {
+        {"packets", units(packet, 5), false},
+        {"BDAV units", units(bdavUnit(packet), 5), true},
+        {"too few units", units(packet, 4), std::nullopt},
+        {"a sync byte missing", brokenLast, std::nullopt},
+        {"both framings", Bytes(5 * 192, 0x47), std::nullopt},
+        {"neither framing", Bytes(5 * 192, 0x00), std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(bdavFramingOf(c.start), c.bdav) << c.what;
 }

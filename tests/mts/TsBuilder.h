@@ -66,6 +66,20 @@ inline Bytes counting(size_t count, uint8_t from = 0)
     return bytes;
 }
 
+// A plain stream whose audio PID 0x44 carries PES packets of MPEG audio
+// stream id holding bytes that no decoder takes.
+inline Bytes undecodableAudio()
+{
+    std::vector<Bytes> packets;
+    for (int pes = 0; pes < 20; ++pes) {
+        // Exactly one packet's payload: 9 header bytes and 175 more.
+        Bytes header{0, 0, 1, 0xC0, 0, 178, 0x80, 0, 0};
+        append(header, counting(175, static_cast<uint8_t>(pes)));
+        packets.push_back(payloadPacket(0x44, true, header));
+    }
+    return joined(packets);
+}
+
 } // namespace zuktest::mts
 
 namespace zuktest::mts {

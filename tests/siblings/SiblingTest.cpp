@@ -188,11 +188,14 @@ TEST_F(SiblingTest, MfaxPassesTheBackEndsFailureOnAndStops)
 {
     FakeSiblings fakes{"vostrin"};
     const std::string input = dir.file("clip.mov");
-    for (const int32_t result : {7, -9, -7}) {
+    // Only 0 is the back end's success: a positive code must not reach
+    // callers as one of the library's.
+    for (const auto& [result, passedOn] : {std::pair{3, -4}, std::pair{-9, -9}, std::pair{-7, -7}}) {
         fakes.set("VOSTRIN_RESULT", std::to_string(result));
         EXPECT_EQ(mfax_extract_wrapper(wide(input).c_str(), wide(dir.file("out.wav")).c_str(), recordProgress),
-                  result);
+                  passedOn);
     }
+    EXPECT_NE(log.joined().find("ZUK_MFAX: Error. mfax_ExtractAudio failed with 3\n"), std::string::npos);
     EXPECT_EQ(fakes.callsOf("vostrin")[1], "vostrin\tmfax_ExtractAudio\t" + input + "\t" + input + "temp1");
     for (const std::string& line : fakes.calls())
         EXPECT_EQ(line.find("mfax_GetFrameRate"), std::string::npos);
