@@ -241,9 +241,9 @@ ZUK_API int32_t ConvertToWav(const zuk_char* input, const zuk_char* output, floa
  * Times are seconds; the input's sample rate turns them into frames (start
  * truncated, end rounded to the nearest frame). The output has the input's
  * rate and channels and either the input's format or, when `force16` is not 0,
- * 16-bit PCM WAV. Between integer PCM formats samples are copied exactly
- * (narrowed by dropping low bits); otherwise they move through libsndfile's
- * normalised doubles.
+ * 16-bit PCM WAV. Between integer PCM formats samples are copied exactly,
+ * or, to fewer bits, rounded to the nearest value (clamped at full scale);
+ * otherwise they move through libsndfile's normalised doubles.
  */
 
 /*
