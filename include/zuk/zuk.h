@@ -71,10 +71,13 @@ enum zuk_result {
  *
  * When the chain fails for an input whose extension is .mp4 (in any case),
  * the MP4 route tries last: the first sound track's uncompressed PCM samples
- * are copied without decoding to `output`+"2.wav" (left on disk; 16-bit, the
- * track's rate and channels), which is resampled to `output`. Its failures:
+ * are copied without decoding to `output`+"2.wav" (left on disk; 16-bit,
+ * wider samples rounded, the track's rate and channels), which is resampled
+ * to `output`. A format code the route does not know counts as PCM when the
+ * sample tables show one uncompressed frame per sample. Its failures:
  * ZUK_E_OPEN (no movie, no sound track, not integer PCM, 64-bit chunk
- * offsets, tables that do not fit, or a chunk past the end of the file),
+ * offsets, tables that do not fit or hold fewer rows than they state, or a
+ * chunk past the end of the file),
  * ZUK_E_EXTRACT (the input cannot be opened or the WAV created), ZUK_E_WRITE.
  */
 
@@ -241,9 +244,9 @@ ZUK_API int32_t ConvertToWav(const zuk_char* input, const zuk_char* output, floa
  * Times are seconds; the input's sample rate turns them into frames (start
  * truncated, end rounded to the nearest frame). The output has the input's
  * rate and channels and either the input's format or, when `force16` is not 0,
- * 16-bit PCM WAV. Between integer PCM formats samples are copied exactly
- * (narrowed by dropping low bits); otherwise they move through libsndfile's
- * normalised doubles.
+ * 16-bit PCM WAV. Between integer PCM formats samples are copied exactly,
+ * or, to fewer bits, rounded to the nearest value (clamped at full scale);
+ * otherwise they move through libsndfile's normalised doubles.
  */
 
 /*

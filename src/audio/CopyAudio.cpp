@@ -66,20 +66,24 @@ int64_t writeSilence(SNDFILE* output, int64_t frames, SF_INFO info)
 
 namespace {
 
-bool isIntegerPcm(SNDFILE* file)
+// Bits per sample of an integer PCM file; 0 for any other encoding.
+int pcmBits(SNDFILE* file)
 {
     SF_INFO info{};
     if (sf_command(file, SFC_GET_CURRENT_SF_INFO, &info, sizeof info) != 0)
-        return false;
+        return 0;
     switch (info.format & SF_FORMAT_SUBMASK) {
     case SF_FORMAT_PCM_S8:
     case SF_FORMAT_PCM_U8:
+        return 8;
     case SF_FORMAT_PCM_16:
+        return 16;
     case SF_FORMAT_PCM_24:
+        return 24;
     case SF_FORMAT_PCM_32:
-        return true;
+        return 32;
     default:
-        return false;
+        return 0;
     }
 }
 
@@ -104,6 +108,22 @@ int64_t copyBlocks(SNDFILE* input, SNDFILE* output, int64_t frames, int channels
     return shortWrite ? -3 : copied;
 }
 
+// Copies between integer PCM files. libsndfile narrows ints by dropping their
+// low bits, which biases every sample by half a step down, so samples going
+// to fewer bits are rounded to them first; samples that keep their width, or
+// gain bits, are copied bit for bit.
+int64_t copyIntegers(SNDFILE* input, SNDFILE* output, int64_t frames, int channels, int inBits, int outBits)
+{
+    if (outBits >= inBits)
+        return copyBlocks<int>(input, output, frames, channels, sf_read_int, sf_write_int);
+    return copyBlocks<int>(input, output, frames, channels, sf_read_int,
+                           [outBits](SNDFILE* file, int* samples, sf_count_t count) {
+                               for (sf_count_t i = 0; i < count; ++i)
+                                   samples[i] = roundedToBits(samples[i], outBits);
+                               return sf_write_int(file, samples, count);
+                           });
+}
+
 } // namespace
 
 int64_t copyAudio(SNDFILE* input, SNDFILE* output, int64_t first, int64_t end, const SF_INFO& info)
@@ -113,8 +133,10 @@ int64_t copyAudio(SNDFILE* input, SNDFILE* output, int64_t first, int64_t end, c
     if (sf_seek(input, first, SEEK_SET) != first)
         return -1;
     const int64_t frames = end > first ? end - first : 0;
-    if (isIntegerPcm(input) && isIntegerPcm(output))
-        return copyBlocks<int>(input, output, frames, info.channels, sf_read_int, sf_write_int);
+    const int inBits = pcmBits(input);
+    const int outBits = pcmBits(output);
+    if (inBits != 0 && outBits != 0)
+        return copyIntegers(input, output, frames, info.channels, inBits, outBits);
     return copyBlocks<double>(input, output, frames, info.channels, sf_read_double, sf_write_double);
 }
 

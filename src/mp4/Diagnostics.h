@@ -1,5 +1,7 @@
 // Where the box classes print their diagnostics: standard output unless a
-// host or the command line points them elsewhere (or nowhere).
+// host or the command line points them elsewhere (or nowhere). Reserved and
+// packed fields print as the big-endian numbers the file holds, like every
+// other field, so that a dump reads the same on every host.
 #pragma once
 
 #include <array>

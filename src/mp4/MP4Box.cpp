@@ -74,7 +74,6 @@ void MP4Box::dump() const
     out << "Code :" << std::string_view(code.data(), code.size()) << "\n";
     out << "Box Size :" << size << "\n";
     if (extendedType) {
-        out << "Extended Type :";
         for (const uint8_t byte : *extendedType)
             out << static_cast<char>(byte);
         out << "\n";

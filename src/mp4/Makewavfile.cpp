@@ -59,6 +59,21 @@ private:
     std::vector<int16_t> shorts;
 };
 
+// The log line for the first table of the track that states more rows than
+// its box holds, or null when none does. The rows it lacks would leave chunks
+// or samples without an offset or a count, and the copy would be cut short.
+const char* shortTableLine(const AudioTrackBoxes& track)
+{
+    if (track.stco != nullptr && track.stco->chunk_offset.size() < track.stco->entry_count)
+        return "Chunk offset table holds fewer rows than its count\n";
+    if (track.stsc != nullptr && track.stsc->rows.size() < track.stsc->entry_count)
+        return "Sample-to-chunk table holds fewer rows than its count\n";
+    if (track.stsz != nullptr && track.stsz->sample_size == 0 &&
+        track.stsz->entry_size.size() < track.stsz->sample_count)
+        return "Sample size table holds fewer rows than its count\n";
+    return nullptr;
+}
+
 // The chunk table of the track, or nothing (logged) when it has none.
 std::optional<std::vector<ChunkEntry>> chunksOf(const AudioTrackBoxes& track, uint64_t base)
 {
@@ -68,6 +83,10 @@ std::optional<std::vector<ChunkEntry>> chunksOf(const AudioTrackBoxes& track, ui
     }
     if (track.stco == nullptr || track.stsc == nullptr) {
         mp4Log("Sample table lacks chunk offsets or sample-to-chunk runs\n");
+        return std::nullopt;
+    }
+    if (const char* line = shortTableLine(track)) {
+        mp4Log(line);
         return std::nullopt;
     }
     mp4Log("Constructing Offset Table\n");
@@ -80,12 +99,7 @@ int32_t Makewavfile(const zuk_char* output, const AudioTrackBoxes& track, std::i
 {
     mp4Log("In Makewavfile\n");
     WavStreamInfo stream;
-    if (track.stsd == nullptr) {
-        mp4Log("Sample table lacks a sample description\n");
-        mp4Log("Error getting wav stream information\n");
-        return ZUK_E_OPEN;
-    }
-    if (getWavStreamInfo(*track.stsd, stream) != 0) {
+    if (getWavStreamInfo(track, stream) != 0) {
         mp4Log("Error getting wav stream information\n");
         return ZUK_E_OPEN;
     }

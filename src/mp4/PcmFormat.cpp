@@ -1,12 +1,50 @@
 #include "mp4/PcmFormat.h"
 
+#include "audio/ClipTools.h"
+
+#include <algorithm>
 #include <string_view>
 
 namespace zuk {
 
+namespace {
+
+using namespace std::string_view_literals;
+
+// Uncompressed integer sound.
+constexpr std::string_view kPcmCodes[] = {"twos", "sowt", "raw ", "in24", "in32", "NONE", "\0\0\0\0"sv};
+
+// Compressed or floating-point sound, never copied whatever its tables say.
+// "lpcm" is here too: the flags that say whether its samples are float,
+// signed or little-endian are not read.
+constexpr std::string_view kOtherCodes[] = {
+    "mp4a", "ac-3", "ec-3", "ac-4", "alac", "samr", "sawb", "sawp", "Opus", "fLaC", ".mp3", "ima4", "ulaw",
+    "alaw", "fl32", "fl64", "lpcm", "MAC3", "MAC6", "QDMC", "QDM2", "Qclp", "sqcp", "agsm", "dtsc", "dtsh",
+    "dtsl", "dtse", "dtsx", "mlpa", "enca", "drms", "mha1", "mhm1", "spex", "vdva", "dvca"};
+
+std::string_view text(const MP4Box::FourCC& code)
+{
+    return {code.data(), code.size()};
+}
+
+bool listed(std::span<const std::string_view> codes, std::string_view code)
+{
+    return std::find(codes.begin(), codes.end(), code) != codes.end();
+}
+
+} // namespace
+
+bool isUnknownFormatCode(const MP4Box::FourCC& code)
+{
+    const std::string_view name = text(code);
+    // "ms" and a WAVE format tag: compressed sound, or little-endian PCM and
+    // float, which a big-endian reading would turn into noise.
+    return !listed(kPcmCodes, name) && !listed(kOtherCodes, name) && !name.starts_with("ms");
+}
+
 std::optional<PcmFormat> pcmFormatOf(const MP4Box::audioSampleEntryBox& entry)
 {
-    const std::string_view code(entry.code.data(), entry.code.size());
+    const std::string_view code = text(entry.code);
     const unsigned bits = entry.samplesize;
     const bool wholeBytes = bits % 8 == 0 && bits >= 8 && bits <= 32;
     // "in24" and "in32" have a fixed width; a version 1 description states 16
@@ -23,23 +61,28 @@ std::optional<PcmFormat> pcmFormatOf(const MP4Box::audioSampleEntryBox& entry)
         return PcmFormat{1, false, true};
     if (code == "raw " && bits == 16)
         return PcmFormat{2, false, false};
+    // An unspecified format ("NONE", zero, or a code not known here) is "raw "
+    // at 8 bits and "twos" above, as QuickTime reads it.
+    if ((code == "NONE" || code == "\0\0\0\0"sv || isUnknownFormatCode(entry.code)) && wholeBytes)
+        return PcmFormat{bits / 8, false, bits == 8};
     return std::nullopt;
 }
 
 namespace {
 
-// The top two bytes of each N-byte sample, as a signed 16-bit value.
+// Each N-byte sample as a signed 16-bit value.
 template <unsigned N, bool LittleEndian, bool Unsigned>
 size_t convert(std::span<const uint8_t> bytes, std::span<int16_t> out)
 {
     const size_t count = bytes.size() / N;
     const uint8_t* sample = bytes.data();
     for (size_t i = 0; i < count; ++i, sample += N) {
-        uint8_t high = LittleEndian ? sample[N - 1] : sample[0];
-        const uint8_t low = N == 1 ? 0 : (LittleEndian ? sample[N - 2] : sample[1]);
+        uint32_t value = 0; // left-aligned in 32 bits
+        for (unsigned b = 0; b < N; ++b)
+            value |= uint32_t{sample[LittleEndian ? N - 1 - b : b]} << (24 - 8 * b);
         if (Unsigned)
-            high ^= 0x80;
-        out[i] = static_cast<int16_t>(static_cast<uint16_t>(high << 8 | low));
+            value ^= 0x80000000u;
+        out[i] = static_cast<int16_t>(roundedToBits(static_cast<int32_t>(value), 16) >> 16);
     }
     return count;
 }

@@ -2,10 +2,34 @@
 
 #include "mp4/Mp4Log.h"
 
+#include <algorithm>
+
 namespace zuk {
 
-int32_t getWavStreamInfo(const MP4Box::stsdBox& description, WavStreamInfo& info)
+namespace {
+
+// True when every sample of the track is one frame of `frameBytes` bytes:
+// each lasts one tick of the sample rate and all have that size, as
+// uncompressed sound is stored.
+bool oneFramePerSample(const AudioTrackBoxes& track, uint64_t frameBytes)
 {
+    if (track.stts == nullptr || track.stsz == nullptr || track.stts->rows.empty() ||
+        track.stts->rows.size() != track.stts->entry_count)
+        return false;
+    return track.stsz->sample_size == frameBytes &&
+           std::all_of(track.stts->rows.begin(), track.stts->rows.end(),
+                       [](const MP4Box::sttsBox::Row& run) { return run.sample_delta == 1; });
+}
+
+} // namespace
+
+int32_t getWavStreamInfo(const AudioTrackBoxes& track, WavStreamInfo& info)
+{
+    if (track.stsd == nullptr) {
+        mp4Log("Sample table lacks a sample description\n");
+        return -1;
+    }
+    const MP4Box::stsdBox& description = *track.stsd;
     mp4Log("Examining sample description box\n");
     if (description.entry_count == 0) {
         mp4Log("No description of audio samples\n");
@@ -32,6 +56,11 @@ int32_t getWavStreamInfo(const MP4Box::stsdBox& description, WavStreamInfo& info
     info.format = *format;
     if (info.sampleRate == 0 || info.channels == 0) {
         mp4Log("Sample rate or channel count is 0\n");
+        return -1;
+    }
+    if (isUnknownFormatCode(entry->code) &&
+        !oneFramePerSample(track, uint64_t{format->bytesPerSample} * static_cast<uint64_t>(info.channels))) {
+        mp4Log("Unknown sample format, and the sample tables do not show uncompressed frames\n");
         return -1;
     }
     return 0;

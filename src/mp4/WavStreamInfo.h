@@ -2,8 +2,8 @@
 // samples are stored.
 #pragma once
 
+#include "mp4/AudioTrack.h"
 #include "mp4/PcmFormat.h"
-#include "mp4/stsdBox.h"
 
 namespace zuk {
 
@@ -13,9 +13,11 @@ struct WavStreamInfo {
     PcmFormat format;
 };
 
-// From the one audio sample entry of `description`: 0, or -1 (logged) when
-// there is none, more than one, or one the writer cannot copy (no rate, no
-// channels, not integer PCM of 8 to 32 bits).
-int32_t getWavStreamInfo(const MP4Box::stsdBox& description, WavStreamInfo& info);
+// From the one audio sample entry of the track's sample description: 0, or
+// -1 (logged) when there is no description, no entry, more than one, or one
+// the writer cannot copy: no rate, no channels, not integer PCM of 8 to 32
+// bits, or a format code it does not know whose time-to-sample and sample
+// size tables do not show one uncompressed frame per sample.
+int32_t getWavStreamInfo(const AudioTrackBoxes& track, WavStreamInfo& info);
 
 } // namespace zuk

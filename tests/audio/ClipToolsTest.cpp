@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <limits>
@@ -20,6 +21,17 @@ std::vector<int16_t> framesOf(const Sound& sound, int64_t first, int64_t count)
 {
     const auto channels = sound.info.channels;
     return {sound.samples.begin() + first * channels, sound.samples.begin() + (first + count) * channels};
+}
+
+// Every sample of the file as libsndfile's ints (left-aligned in 32 bits).
+std::vector<int> readInts(const std::string& path)
+{
+    SF_INFO info{};
+    const zuk::SoundFilePtr file(sf_open(path.c_str(), SFM_READ, &info));
+    std::vector<int> samples(static_cast<size_t>(file ? info.frames * info.channels : 0));
+    const sf_count_t read = sf_read_int(file.get(), samples.data(), static_cast<sf_count_t>(samples.size()));
+    samples.resize(static_cast<size_t>(std::max<sf_count_t>(read, 0)));
+    return samples;
 }
 
 std::vector<int16_t> silence(int64_t frames, int channels)
@@ -133,19 +145,27 @@ TEST_F(TenSeconds, FailedSilenceWritesAreFailures)
     EXPECT_EQ(slice(0.0, 5.0), -1);                 // the copy does not fit
 }
 
-TEST(SliceAudio, KeepsTheInputFormatUnlessForcedTo16Bits)
+TEST(SliceAudio, KeepsTheInputFormatOrRoundsTo16BitsWhenForced)
 {
     TempDir dir;
-    std::vector<double> samples;
-    for (int f = 0; f < 4800; ++f)
-        samples.push_back(0.5 * std::sin(f / 10.0));
-    writeDoubles(dir.file("in.wav"), 48000, 1, samples, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
-    ASSERT_EQ(sliceAudio(wide(dir.file("in.wav")).c_str(), wide(dir.file("same.wav")).c_str(), 0.0, 0.1, 0), 0);
-    ASSERT_EQ(sliceAudio(wide(dir.file("in.wav")).c_str(), wide(dir.file("pcm16.wav")).c_str(), 0.0, 0.1, 1), 0);
-    EXPECT_EQ(readShorts(dir.file("same.wav")).info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
-    const Sound forced = readShorts(dir.file("pcm16.wav"));
-    EXPECT_EQ(forced.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
-    EXPECT_EQ(forced.samples, readShorts(dir.file("in.wav")).samples);
+    std::vector<double> samples{1.0, -1.0}; // full scale, where rounding up must not wrap
+    for (int f = 2; f < 4800; ++f)
+        samples.push_back(0.9 * std::sin(f / 10.0) * std::cos(f / 997.0));
+    for (const int width : {SF_FORMAT_PCM_24, SF_FORMAT_PCM_32}) {
+        writeDoubles(dir.file("in.wav"), 48000, 1, samples, SF_FORMAT_WAV | width);
+        ASSERT_EQ(sliceAudio(wide(dir.file("in.wav")).c_str(), wide(dir.file("same.wav")).c_str(), 0.0, 0.1, 0), 0);
+        ASSERT_EQ(sliceAudio(wide(dir.file("in.wav")).c_str(), wide(dir.file("pcm16.wav")).c_str(), 0.0, 0.1, 1), 0);
+        const std::vector<int> source = readInts(dir.file("in.wav"));
+        EXPECT_EQ(readShorts(dir.file("same.wav")).info.format, SF_FORMAT_WAV | width);
+        EXPECT_EQ(readInts(dir.file("same.wav")), source);
+
+        const Sound forced = readShorts(dir.file("pcm16.wav"));
+        EXPECT_EQ(forced.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+        std::vector<int16_t> nearest;
+        for (const int value : source)
+            nearest.push_back(static_cast<int16_t>(std::clamp(std::floor(value / 65536.0 + 0.5), -32768.0, 32767.0)));
+        EXPECT_EQ(forced.samples, nearest) << width;
+    }
 }
 
 TEST(SliceAudio, FilesThatCannotBeOpenedGiveMinusOneAndNoOutput)

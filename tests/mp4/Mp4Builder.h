@@ -55,6 +55,8 @@ struct SoundTrack {
     std::string handler = "soun";
     bool chunkOffsets = true;      // false: no stco (extraStbl may hold a co64)
     std::string extraStbl;         // more boxes inside stbl
+    std::string stts = fullBox("stts", be32(0));
+    std::string stsz = fullBox("stsz", be32(1) + be32(0));
 };
 
 inline std::string soundEntry(const SoundTrack& track)
@@ -85,8 +87,7 @@ inline std::string soundTrak(const SoundTrack& track)
     for (uint32_t i = 0; i < track.descriptions; ++i)
         entries += soundEntry(track);
     const std::string stbl =
-        box("stbl", fullBox("stsd", be32(track.descriptions) + entries) + fullBox("stts", be32(0)) +
-                        stsc(track.runs) + fullBox("stsz", be32(1) + be32(0)) +
+        box("stbl", fullBox("stsd", be32(track.descriptions) + entries) + track.stts + stsc(track.runs) + track.stsz +
                         (track.chunkOffsets ? stco(track.offsets) : std::string()) + track.extraStbl);
     const std::string minf = box("minf", fullBox("smhd", be32(0)) +
                                              box("dinf", fullBox("dref", be32(1) + fullBox("url ", "", 0, 1))) + stbl);

@@ -36,19 +36,32 @@ std::unique_ptr<MP4Box::audioSampleEntryBox> entry(const std::string& bytes)
 
 } // namespace
 
-TEST_F(PcmFormat, WiderSamplesKeepTheirTopSixteenBitsAndNarrowerOnesAreScaledUp)
+TEST_F(PcmFormat, WiderSamplesAreRoundedToSixteenBitsAndNarrowerOnesScaledUp)
 {
-    EXPECT_EQ(converted({0x12, 0x34, 0xFF, 0xFE}, {2, false, false}), (std::vector<int16_t>{0x1234, -2}));
-    EXPECT_EQ(converted({0x34, 0x12, 0xFE, 0xFF}, {2, true, false}), (std::vector<int16_t>{0x1234, -2}));
-    EXPECT_EQ(converted({0x12, 0x34, 0x56, 0xFF, 0xFF, 0xFF}, {3, false, false}), (std::vector<int16_t>{0x1234, -1}));
-    EXPECT_EQ(converted({0x56, 0x34, 0x12, 0x00, 0x00, 0x80}, {3, true, false}),
-              (std::vector<int16_t>{0x1234, -32768}));
-    EXPECT_EQ(converted({0x12, 0x34, 0x56, 0x78}, {4, false, false}), (std::vector<int16_t>{0x1234}));
-    EXPECT_EQ(converted({0x78, 0x56, 0x34, 0x12}, {4, true, false}), (std::vector<int16_t>{0x1234}));
-    EXPECT_EQ(converted({0x00, 0x80, 0xFF}, {1, false, true}), (std::vector<int16_t>{-32768, 0, 0x7F00}));
-    EXPECT_EQ(converted({0x80, 0x00, 0xFF}, {1, false, false}), (std::vector<int16_t>{-32768, 0, -256}));
-    // A partial sample at the end is not converted.
-    EXPECT_EQ(converted({0x12, 0x34, 0x56}, {2, false, false}).size(), 1u);
+    const struct {
+        std::vector<uint8_t> bytes;
+        zuk::PcmFormat format;
+        std::vector<int16_t> expected;
+    } cases[] = {
+        {{0x12, 0x34, 0xFF, 0xFE}, {2, false, false}, {0x1234, -2}},
+        {{0x34, 0x12, 0xFE, 0xFF}, {2, true, false}, {0x1234, -2}},
+        // Less than half a step rounds down, half a step up; -1 becomes 0; full scale stays.
+        {{0x12, 0x34, 0x7F, 0x12, 0x34, 0x80, 0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0xC0, 0x80, 0x00, 0x00},
+         {3, false, false},
+         {0x1234, 0x1235, 0, 32767, -32768}},
+        {{0x7F, 0x34, 0x12, 0x80, 0x34, 0x12, 0x00, 0x00, 0x80}, {3, true, false}, {0x1234, 0x1235, -32768}},
+        {{0x12, 0x34, 0x7F, 0xFF, 0x12, 0x34, 0x80, 0x00, 0xFF, 0xFF, 0x80, 0x00, 0x7F, 0xFF, 0xFF, 0xFF},
+         {4, false, false},
+         {0x1234, 0x1235, 0, 32767}},
+        {{0xFF, 0x7F, 0x34, 0x12, 0x00, 0x80, 0x34, 0x12}, {4, true, false}, {0x1234, 0x1235}},
+        {{0x00, 0x80, 0xFF}, {1, false, true}, {-32768, 0, 0x7F00}},
+        {{0x80, 0x00, 0xFF}, {1, false, false}, {-32768, 0, -256}},
+        // A partial sample at the end is not converted.
+        {{0x12, 0x34, 0x56}, {2, false, false}, {0x1234}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(converted(c.bytes, c.format), c.expected)
+            << c.format.bytesPerSample << " bytes, little-endian " << c.format.littleEndian;
 }
 
 TEST_F(PcmFormat, TheFormatCodeAndSizeNameTheLayout)
@@ -75,8 +88,18 @@ TEST_F(PcmFormat, TheFormatCodeAndSizeNameTheLayout)
     // Version 1 descriptions state 16 bits for these; their width is fixed.
     expect(formatOf("in24", 16), 3, false, false);
     expect(formatOf("in32", 16), 4, false, false);
+    // Unspecified formats, and codes not known here, are "raw " at 8 bits and
+    // "twos" above.
+    const std::string zero(4, '\0');
+    expect(formatOf("NONE", 8), 1, false, true);
+    expect(formatOf("NONE", 16), 2, false, false);
+    expect(formatOf(zero, 8), 1, false, true);
+    expect(formatOf(zero, 24), 3, false, false);
+    expect(formatOf("abcd", 8), 1, false, true);
+    expect(formatOf("abcd", 32), 4, false, false);
     for (const auto& [code, bits] : std::vector<std::pair<std::string, uint16_t>>{
-             {"twos", 0}, {"twos", 12}, {"twos", 40}, {"raw ", 24}, {"mp4a", 16}, {"lpcm", 16}, {"fl32", 32}})
+             {"twos", 0}, {"twos", 12}, {"twos", 40}, {"raw ", 24}, {"NONE", 12}, {"abcd", 20}, {"mp4a", 16},
+             {"lpcm", 16}, {"fl32", 32}, {"ulaw", 16}, {"ima4", 16}, {"alac", 16}, {std::string("ms\0\1", 4), 16}})
         EXPECT_FALSE(formatOf(code, bits)) << code << " " << bits;
 }
 
