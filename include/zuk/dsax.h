@@ -29,7 +29,7 @@ namespace dsax {
 /* What opening learnt about a file. The record owns its two format blocks. */
 struct DSAX_MEDIA_INFO {
     uint32_t handle;        /* the first argument of every other operation */
-    uint8_t* audio_format;  /* WAVEFORMATEX of the (last) audio stream, 18 + cbSize bytes; null without audio */
+    uint8_t* audio_format;  /* WAVEFORMATEX of the first audio stream (the one read), 18 + cbSize bytes; null without audio */
     uint8_t* video_format;  /* VIDEOINFOHEADER of the (last) video stream; null without video */
     double frame_rate;      /* frames per second of that video stream; 0 without video */
     int64_t duration;       /* of the audio, in 100-ns units; 0 without audio */

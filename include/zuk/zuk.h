@@ -56,8 +56,10 @@ enum zuk_result {
  *   .wav                the resampler;
  *   .mp3, .aif, .aiff   the QuickTime back end only;
  *   .r3d                the R3D back end only (any failure gives ZUK_E_EXTRACT);
- *   .m2t                MTSExtract (188-byte packets);
- *   .mts, .m2ts         MTSExtract (BDAV units);
+ *   .m2t, .mts, .m2ts   MTSExtract, with the framing the file's first bytes
+ *                       show (188-byte packets, or 192-byte BDAV units); when
+ *                       they do not tell, .m2t means packets, .mts and .m2ts
+ *                       BDAV units;
  *   .mpg, .mpeg         their audio is first decoded into `output`+".avi" (left on
  *                       disk; ZUK_E_EXTRACT when that fails), which the chain
  *                       below then reads;
@@ -68,6 +70,13 @@ enum zuk_result {
  * QuickTime back end or the decoder ends the chain. After a success the output must exist, else the result is
  * ZUK_E_EXTRACT. Back ends that live in optional libraries answer ZUK_E_OPEN
  * where those are not installed.
+ *
+ * A file left at `output` (or at an intermediate name) by an earlier run is
+ * removed before the step that writes it, so only this call's sound can be
+ * read back; a symlink there keeps pointing where it did, and its target is
+ * emptied instead. When `output` or an intermediate is the input itself
+ * (under any name or link), the call fails with ZUK_E_OPEN before anything
+ * is written.
  *
  * When the chain fails for an input whose extension is .mp4 (in any case),
  * the MP4 route tries last: the first sound track's uncompressed PCM samples
@@ -104,15 +113,17 @@ ZUK_API int32_t Extract_DotNet(const zuk_char* input, const zuk_char* output, Pr
 /* ---- Decoding any media file ----------------------------------------------
  *
  * The library's own decoder: the audio of any file FFmpeg reads (MOV, MP4,
- * MKV, WebM, AVI, MPEG, FLAC, Ogg, MP3, ...), resampled to 48000 Hz, exactly
- * as long as the audio stream's duration, then padded with silence to a whole
- * number of frames of the file's video. A non-zero `managed` says that the
+ * MKV, WebM, AVI, MPEG, FLAC, Ogg, MP3, ...), resampled to 48000 Hz: every
+ * frame the decoder delivers, filled with silence to the stream's stated
+ * duration when it delivers less, then padded with silence to a whole number
+ * of frames of the file's video. A non-zero `managed` says that the
  * host sets up COM itself. `progress` is called once per 102400 frames.
  * Returns ZUK_OK; ZUK_OK_UNPADDED when the file has no video frame rate (no
  * padding); ZUK_E_UNSUPPORTED when the file cannot be opened or decoded, also
  * when decoding fails part way (what was written stays in the output);
  * ZUK_E_NO_SAMPLES when the decoder delivered nothing; ZUK_E_WRITE when the
- * output cannot be opened or written.
+ * output cannot be opened or any write (silence included) is short, as on a
+ * full disk.
  */
 /* Writes the channel mix (the truncated mean of all channels) as a mono WAV. */
 ZUK_API int32_t Dsax_Extraction(const zuk_char* input, const zuk_char* output, uint8_t managed,
@@ -155,9 +166,11 @@ ZUK_API int32_t ReplaceAudioAvi(const zuk_char* input, const zuk_char* audio, co
 
 /*
  * Then the QuickTime back end (never for BDAV), the library's decoder, and at
- * last the decoder again on `output`+".avi", which DecodeToAVIWrapper makes of
- * the ".mp2" file, write the standard WAV at `output`. Returns the first
+ * last the decoder again on `output`+".avi", when DecodeToAVIWrapper could
+ * make it of the ".mp2" file, write the standard WAV at `output`. Each of
+ * these files is cleared before the step that writes it. Returns the first
  * success, or the result of the last decoder attempt; before that,
+ * ZUK_E_OPEN when the output or an intermediate is the input itself,
  * ZUK_E_EXTRACT when the input cannot be opened, ZUK_E_PES_FILE when the PES
  * file cannot be created, ZUK_E_WRITE when an intermediate file cannot be
  * written, ZUK_E_OPEN when the PES file holds no PES packets it can walk.
@@ -197,8 +210,10 @@ ZUK_API int32_t ReplaceAudioMov(int32_t first, int32_t second, int32_t third);
  * frames at `output` (not padded when the back end gives no frame rate).
  * Returns ZUK_OK; ZUK_E_UNSUPPORTED on a system older than 6.1; ZUK_E_EXTRACT
  * for an input libsndfile reads (this back end is for containers); ZUK_E_OPEN
- * when the library or an entry point is missing; the back end's own non-zero
- * result; or the failure of the resampling or padding step.
+ * when the library or an entry point is missing, or a file it writes is the
+ * input itself; the back end's own negative result, ZUK_E_EXTRACT for a
+ * positive one (only 0 is its success); or the failure of the resampling or
+ * padding step.
  */
 ZUK_API int32_t mfax_extract_wrapper(const zuk_char* input, const zuk_char* output, ProgressCallback progress);
 

@@ -12,6 +12,8 @@
 
 #include <zuk/zuk.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -232,7 +234,16 @@ struct FileCloser {
 bool outputExists(const zuk_char* output)
 {
     const auto path = pathFromWide(normaliseLocation(wideView(output)).c_str());
-    return path && std::unique_ptr<std::FILE, FileCloser>(std::fopen(path->c_str(), "rb")) != nullptr;
+    struct stat found {};
+    if (!path || stat(path->c_str(), &found) != 0)
+        return false;
+    // Devices and pipes are taken as they are: /dev/null is always empty,
+    // and opening a pipe would wait for a writer.
+    if (!S_ISREG(found.st_mode))
+        return true;
+    // An empty file (the target of a link, emptied before the run) holds
+    // nothing this call wrote.
+    return found.st_size > 0 && std::unique_ptr<std::FILE, FileCloser>(std::fopen(path->c_str(), "rb")) != nullptr;
 }
 
 int32_t extractAndCheck(const zuk_char* input, const zuk_char* output, ProgressCallback progress, int32_t managed)

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 
 namespace zuk {
 
@@ -46,7 +45,17 @@ bool writesOverAnInput(const std::vector<std::u16string>& written, const std::ve
 bool clearForWriting(std::u16string_view path)
 {
     const std::string name = nameOf(path);
-    return name.empty() || ::unlink(name.c_str()) == 0 || errno == ENOENT || errno == ENOTDIR;
+    struct stat found {};
+    if (name.empty() || ::lstat(name.c_str(), &found) != 0)
+        return true; // nothing there (or nothing this call could read back)
+    if (S_ISREG(found.st_mode))
+        return ::unlink(name.c_str()) == 0;
+    // A link stays where the user pointed it; what it leads to is emptied.
+    // Devices and pipes hold nothing to read back and are never removed.
+    struct stat target {};
+    if (S_ISLNK(found.st_mode) && ::stat(name.c_str(), &target) == 0 && S_ISREG(target.st_mode))
+        return ::truncate(name.c_str(), 0) == 0;
+    return true;
 }
 
 } // namespace zuk

@@ -23,10 +23,11 @@ bool sameFile(const std::string& first, const std::string& second);
 bool writesOverAnInput(const std::vector<std::u16string>& written, const std::vector<std::u16string>& read,
                        void (*log)(const char*));
 
-// Removes the name `path` (a link itself, never what it leads to), so that a
-// step that fails or writes nothing leaves nothing there from an earlier run.
-// False when something still stands at `path`; text that names no file is
-// left alone.
+// Clears what an earlier run may have left at `path`, so that a step that
+// fails or writes nothing leaves nothing there to be read back: a regular
+// file is removed; a symlink stays, and the regular file it leads to is
+// emptied; a device or pipe is left alone. False when a file there cannot be
+// cleared; text that names no file is left alone.
 bool clearForWriting(std::u16string_view path);
 
 // Runs `step`, which writes `path`, once `path` is cleared; `cannotClear`

@@ -6,6 +6,8 @@
 #include "support/MediaFixtures.h"
 #include "support/TestFiles.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -278,6 +280,18 @@ TEST_F(ExtractTest, NothingAnEarlierRunLeftIsTakenForThisCallsSound)
         EXPECT_TRUE(fileBytes(dir.file(c.stale)) != earlier) << c.stale;
         std::filesystem::remove(dir.file(c.stale));
     }
+
+    // A link at the output keeps leading where it did, to a file emptied;
+    // a pipe is neither removed nor waited on.
+    FakeSiblings fakes{"quicktime", "dornalt"};
+    std::ofstream(dir.file("kept.wav"), std::ios::binary) << earlier;
+    std::filesystem::create_symlink(dir.file("kept.wav"), dir.file("linked.wav"));
+    EXPECT_EQ(extract(dir.file("song.mp3"), dir.file("linked.wav")), -4);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("linked.wav")));
+    EXPECT_EQ(fileBytes(dir.file("kept.wav")), "");
+    ASSERT_EQ(mkfifo(dir.file("pipe.wav").c_str(), 0600), 0);
+    EXPECT_EQ(extract(dir.file("song.mp3"), dir.file("pipe.wav")), 0);
+    EXPECT_TRUE(std::filesystem::is_fifo(dir.file("pipe.wav")));
 }
 
 // A file the call would write that is its input under another name fails the
