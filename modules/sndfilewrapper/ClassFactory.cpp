@@ -4,8 +4,8 @@
 
 #include "platform/com/ClassFactory.h"
 #include "platform/com/Guids.h"
+#include "platform/com/ThrownFailure.h"
 
-#include <new>
 #include <type_traits>
 
 namespace {
@@ -35,11 +35,7 @@ extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFC
     *object = nullptr;
     if (!IsEqualGUID(clsid, CLSID_LibSndFileWrapper))
         return CLASS_E_CLASSNOTAVAILABLE;
-    try {
-        return makeComObject<WrapperClassFactory>()->QueryInterface(iid, object);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    return hresultOf([&] { return makeComObject<WrapperClassFactory>()->QueryInterface(iid, object); });
 }
 
 // The signature the COM core calls it through.

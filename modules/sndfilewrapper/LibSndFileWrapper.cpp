@@ -2,10 +2,10 @@
 
 #include "platform/SoundFile.h"
 #include "platform/WideText.h"
+#include "platform/com/ThrownFailure.h"
 #include "platform/media/BaseFilter.h"
 #include "platform/media/ReadableFile.h"
 
-#include <new>
 #include <string>
 #include <vector>
 
@@ -53,17 +53,7 @@ public:
             return E_POINTER;
         if (file)
             return E_UNEXPECTED;
-        const auto path = pathFromWide(name);
-        if (!path)
-            return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
-        if (const HRESULT hr = media::checkReadable(*path); FAILED(hr))
-            return hr;
-        try {
-            return open(name);
-        } catch (const std::bad_alloc&) {
-            file.reset();
-            return E_OUTOFMEMORY;
-        }
+        return hresultOf([&] { return load(name); });
     }
 
     HRESULT GetCurFile(LPOLESTR* name, AM_MEDIA_TYPE* type) override
@@ -73,12 +63,13 @@ public:
         *name = nullptr;
         if (!file)
             return E_FAIL;
-        try {
-            if (type != nullptr)
-                offersPcm(*output).front().copyTo(type);
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
-        }
+        const auto describe = [&] {
+            offersPcm(*output).front().copyTo(type);
+            return S_OK;
+        };
+        if (type != nullptr)
+            if (const HRESULT hr = hresultOf(describe); FAILED(hr))
+                return hr;
         *name = media::newTaskMemoryText(fileName);
         if (*name == nullptr) {
             if (type != nullptr)
@@ -109,6 +100,17 @@ public:
     bool IsConnected() override { return output->isConnected(); }
 
 private:
+    // The file is taken last: a failure, or a throw, leaves the filter unloaded.
+    HRESULT load(const OLECHAR* name)
+    {
+        const auto path = pathFromWide(name);
+        if (!path)
+            return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
+        if (const HRESULT hr = media::checkReadable(*path); FAILED(hr))
+            return hr;
+        return open(name);
+    }
+
     HRESULT open(const OLECHAR* name)
     {
         SF_INFO opened{};
@@ -146,11 +148,7 @@ HRESULT createLibSndFileWrapper(REFIID iid, void** object)
     if (object == nullptr)
         return E_POINTER;
     *object = nullptr;
-    try {
-        return makeComObject<LibSndFileWrapper>()->QueryInterface(iid, object);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    return hresultOf([&] { return makeComObject<LibSndFileWrapper>()->QueryInterface(iid, object); });
 }
 
 } // namespace zuk::sndfilewrapper

@@ -28,14 +28,8 @@ void ComReleaseList::releaseAll()
 {
     while (held > 0)
         items[static_cast<size_t>(--held)]->Release();
-    destroy();
-}
-
-void ComReleaseList::destroy()
-{
     items.reset();
     capacity = 0;
-    held = 0;
 }
 
 } // namespace zuk

@@ -12,7 +12,9 @@ namespace zuk {
 class ComReleaseList {
 public:
     ComReleaseList() = default;
-    ~ComReleaseList() { destroy(); }
+    // Whatever is still held is released, as by releaseAll: no reference is
+    // ever dropped unreleased.
+    ~ComReleaseList() { releaseAll(); }
     ComReleaseList(const ComReleaseList&) = delete;
     ComReleaseList& operator=(const ComReleaseList&) = delete;
 
@@ -23,8 +25,6 @@ public:
     int32_t add(IUnknown* item);
     // Releases every held pointer, the last added first, and empties the list.
     void releaseAll();
-    // Frees the list without releasing what it holds.
-    void destroy();
 
     int32_t count() const { return held; }
 

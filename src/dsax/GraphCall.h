@@ -8,6 +8,7 @@
 #include "platform/media/MediaInterfaces.h"
 
 #include <cstdint>
+#include <utility>
 
 namespace zuk {
 
@@ -25,8 +26,18 @@ public:
     HRESULT setUpResult() const { return setUp; }
 
     // Adds `object` to the list, which then holds its reference. The list
-    // has room for more than any of the operations obtains.
-    void keep(IUnknown* object) { objects.add(object); }
+    // has room for more than any of the operations obtains; should it be
+    // full all the same, the reference is released here, `object` nulled and
+    // E_OUTOFMEMORY returned.
+    template <class T>
+    HRESULT keep(T*& object)
+    {
+        if (objects.add(object) == 0)
+            return S_OK;
+        if (T* refused = std::exchange(object, nullptr))
+            refused->Release();
+        return E_OUTOFMEMORY;
+    }
 
 private:
     ComReleaseList objects;
@@ -35,24 +46,26 @@ private:
 };
 
 // Creates an object of `clsid` as `T` (no aggregation, in process) and adds
-// it to `call`'s list.
+// it to `call`'s list (see GraphCall::keep).
 template <class T>
 HRESULT createKept(GraphCall& call, REFCLSID clsid, T** object)
 {
     const HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iidOf<T>(), reinterpret_cast<void**>(object));
-    if (SUCCEEDED(hr))
-        call.keep(*object);
-    return hr;
+    if (FAILED(hr))
+        return hr;
+    const HRESULT kept = call.keep(*object);
+    return FAILED(kept) ? kept : hr;
 }
 
-// Asks `object` for `T` and adds what it gives to `call`'s list.
+// Asks `object` for `T` and adds what it gives to `call`'s list (see GraphCall::keep).
 template <class T>
 HRESULT queryKept(GraphCall& call, IUnknown* object, T** wanted)
 {
     const HRESULT hr = object->QueryInterface(iidOf<T>(), reinterpret_cast<void**>(wanted));
-    if (SUCCEEDED(hr))
-        call.keep(*wanted);
-    return hr;
+    if (FAILED(hr))
+        return hr;
+    const HRESULT kept = call.keep(*wanted);
+    return FAILED(kept) ? kept : hr;
 }
 
 // What one operation logs while it makes its graph and loads its file.

@@ -53,8 +53,9 @@ HRESULT replaceAudio(const zuk_char* input, const zuk_char* audio, const zuk_cha
     IBaseFilter* aviSource = nullptr;
     if (const HRESULT hr = graph->AddSourceFilter(input, input, &aviSource); FAILED(hr))
         return logFailure(kFailed, hr);
+    if (const HRESULT hr = call.keep(aviSource); FAILED(hr))
+        return logFailure(kFailed, hr);
     LogString("RAA:Succeeded\n");
-    call.keep(aviSource);
 
     LogString("RAA: Adding LibSndFileWrapper\n");
     IBaseFilter* soundSource = nullptr;

@@ -41,31 +41,54 @@ Ac3Answer detectAc3(const std::string& file, int32_t managed = 0)
     return answer;
 }
 
-// Notes the order in which its objects are released.
+// Notes each Release it is given, by its number.
 struct Noted : ComObject<IUnknown> {
     Noted(std::vector<int>& releases, int number) : releasedInto(releases), id(number) {}
-    ~Noted() override { releasedInto.push_back(id); }
+    ULONG Release() override
+    {
+        releasedInto.push_back(id);
+        return ComObject::Release();
+    }
     std::vector<int>& releasedInto;
     int id;
 };
 
 } // namespace
 
-TEST(ComReleaseList, ReleasesTheLastAddedFirstAndRefusesWhatItCannotHold)
+TEST(ComReleaseList, ReleasesWhatItHoldsTheLastAddedFirstAndRefusesWhatItCannotHold)
+{
+    for (const bool releasedAll : {true, false}) {
+        std::vector<int> releases;
+        {
+            const auto third = makeComObject<Noted>(releases, 3);
+            zuk::ComReleaseList list;
+            ASSERT_EQ(list.setUp(2), 0);
+            EXPECT_EQ(list.setUp(2), -1);
+            EXPECT_EQ(list.add(nullptr), -1);
+            EXPECT_EQ(list.add(makeComObject<Noted>(releases, 1).detach()), 0);
+            EXPECT_EQ(list.add(makeComObject<Noted>(releases, 2).detach()), 0);
+            EXPECT_EQ(list.add(third.get()), -1); // full: the caller keeps its reference
+            if (releasedAll) {
+                list.releaseAll();
+                EXPECT_EQ(list.count(), 0);
+                EXPECT_EQ(list.setUp(1), 0); // released lists can be set up again
+            }
+        }
+        EXPECT_EQ(releases, (std::vector<int>{2, 1, 3})) << (releasedAll ? "released" : "dropped") << " list";
+    }
+}
+
+TEST(GraphHelpers, WhatAFullListCannotKeepIsReleasedAndNotHandedOut)
 {
     std::vector<int> releases;
-    zuk::ComReleaseList list;
-    ASSERT_EQ(list.setUp(2), 0);
-    EXPECT_EQ(list.setUp(2), -1);
-    EXPECT_EQ(list.add(nullptr), -1);
-    EXPECT_EQ(list.add(makeComObject<Noted>(releases, 1).detach()), 0);
-    EXPECT_EQ(list.add(makeComObject<Noted>(releases, 2).detach()), 0);
-    auto third = makeComObject<Noted>(releases, 3);
-    EXPECT_EQ(list.add(third.get()), -1); // full: the caller keeps its reference
-    list.releaseAll();
-    EXPECT_EQ(releases, (std::vector<int>{2, 1}));
-    EXPECT_EQ(list.count(), 0);
-    EXPECT_EQ(list.setUp(1), 0); // released lists can be set up again
+    const auto object = makeComObject<Noted>(releases, 1);
+    zuk::GraphCall call("", 1);
+    IUnknown* asked = nullptr;
+    for (int kept = 0; kept < 20; ++kept) // the room of every call's list
+        ASSERT_EQ(zuk::queryKept(call, object.get(), &asked), S_OK);
+    EXPECT_EQ(zuk::queryKept(call, object.get(), &asked), E_OUTOFMEMORY);
+    EXPECT_EQ(asked, nullptr);
+    EXPECT_EQ(releases, std::vector<int>{1});
 }
 
 TEST(GraphHelpers, ConnectFiltersWantsAFreePinOnBothSides)

@@ -12,14 +12,35 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <atomic>
 #include <fstream>
+#include <new>
+#include <stdexcept>
 #include <thread>
+#include <utility>
 #include <vector>
 
 using namespace zuktest;
 using zuk::media::MediaType;
+
+namespace {
+// When set, the next allocation of this thread calls it instead: it throws.
+thread_local void (*failNextAllocation)() = nullptr;
+} // namespace
+
+// Replaces the allocation of the whole test program, the modules it loads
+// included, and otherwise hands over to the allocator behind it (the
+// sanitizer's or the standard library's), whose deletes then match.
+void* operator new(std::size_t size)
+{
+    if (const auto fail = std::exchange(failNextAllocation, nullptr))
+        fail();
+    static const auto next = reinterpret_cast<void* (*)(std::size_t)>(dlsym(RTLD_NEXT, "_Znwm"));
+    return next(size);
+}
 
 namespace {
 
@@ -286,6 +307,27 @@ TEST_F(SndFileWrapperModule, ExportsAFactoryForItsOwnClassOnly)
     ComPtr<IBaseFilter> filter;
     EXPECT_EQ(factory->CreateInstance(nullptr, IID_IBaseFilter, filter.putVoid()), S_OK);
     EXPECT_EQ(factory->LockServer(1), S_OK);
+
+    // Nothing thrown inside the module leaves it: hosts cannot catch it.
+    const auto source = filter.as<IFileSourceFilter>();
+    const std::u16string name = u"/a/path/too/long/for/a/short/string.wav";
+    struct Case {
+        void (*fail)();
+        HRESULT expected;
+    };
+    for (const Case& c : {Case{[] { throw std::bad_alloc(); }, E_OUTOFMEMORY},
+                          Case{[] { throw std::runtime_error("injected"); }, E_UNEXPECTED}}) {
+        HRESULT results[3];
+        failNextAllocation = c.fail;
+        results[0] = entry(CLSID_LibSndFileWrapper, IID_IClassFactory, &object);
+        failNextAllocation = c.fail;
+        results[1] = factory->CreateInstance(nullptr, IID_IBaseFilter, &object);
+        failNextAllocation = c.fail;
+        results[2] = source->Load(name.c_str(), nullptr);
+        failNextAllocation = nullptr;
+        EXPECT_EQ(std::vector<HRESULT>(std::begin(results), std::end(results)), std::vector<HRESULT>(3, c.expected));
+        EXPECT_EQ(object, nullptr);
+    }
 }
 
 TEST_F(SndFileWrapperModule, CreatesFromManyThreadsAtFirstUse)

@@ -104,7 +104,7 @@ private:
 // Implements IUnknown for an object of the layer that offers the interfaces
 // `Interfaces...` (each derived from IUnknown). Objects start with one
 // reference, owned by whoever created them, and delete themselves when the
-// last reference goes.
+// last reference goes (see finalRelease).
 template <class... Interfaces>
 class ComObject : public Interfaces... {
 public:
@@ -133,12 +133,15 @@ public:
     {
         const ULONG left = references.fetch_sub(1, std::memory_order_acq_rel) - 1;
         if (left == 0)
-            delete this;
+            finalRelease();
         return left;
     }
 
 protected:
     virtual ~ComObject() = default;
+    // Called once, when the last reference has gone. An object that a call in
+    // progress still uses may put its deletion off until that call returns.
+    virtual void finalRelease() { delete this; }
     // Interfaces an object offers besides `Interfaces...` (without a reference taken).
     virtual void* queryExtra(REFIID) { return nullptr; }
 

@@ -380,16 +380,19 @@ HRESULT FilterCore::joinFilterGraph(IFilterGraph* newGraph, LPCWSTR name)
 {
     graph = newGraph;
     filterName = newGraph != nullptr && name != nullptr ? std::u16string(name) : std::u16string();
+    // Looked up now, while the caller holds the graph: a reference taken on
+    // the streaming thread could outlive the caller's and be the graph's last.
+    ComPtr<IMediaEventSink> sink;
+    if (newGraph != nullptr)
+        newGraph->QueryInterface(IID_IMediaEventSink, sink.putVoid());
+    eventSink = sink.get();
     return S_OK;
 }
 
 void FilterCore::notifyGraph(long code, LONG_PTR param1, LONG_PTR param2)
 {
-    if (graph == nullptr)
-        return;
-    ComPtr<IMediaEventSink> sink;
-    if (SUCCEEDED(graph->QueryInterface(IID_IMediaEventSink, sink.putVoid())))
-        sink->Notify(code, param1, param2);
+    if (eventSink != nullptr)
+        eventSink->Notify(code, param1, param2);
 }
 
 } // namespace zuk::media

@@ -128,6 +128,7 @@ private:
     std::vector<std::unique_ptr<BasePin>> pinList;
     FILTER_STATE currentState = State_Stopped;
     IFilterGraph* graph = nullptr; // not referenced: the graph holds the filter
+    IMediaEventSink* eventSink = nullptr; // the graph's, not referenced either
     std::u16string filterName;
 };
 

@@ -1,5 +1,6 @@
 #include "platform/media/FilterGraph.h"
 
+#include "platform/com/ThrownFailure.h"
 #include "platform/media/BaseFilter.h"
 #include "platform/media/MediaSplitter.h"
 #include "platform/media/NullRenderer.h"
@@ -7,6 +8,7 @@
 #include "platform/media/SnapshotEnumerator.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <chrono>
@@ -170,12 +172,9 @@ public:
             shuttingDown = true;
         }
         changed.notify_all();
-        if (streamer.joinable()) {
-            if (streamer.get_id() == std::this_thread::get_id())
-                streamer.detach(); // never join a thread from itself
-            else
-                streamer.join();
-        }
+        // The streaming thread deletes the graph only once it has detached itself.
+        if (streamer.joinable())
+            streamer.join();
         for (GraphEntry& entry : filters) {
             for (const auto& pin : pinsOf(entry.filter.get()))
                 pin->Disconnect();
@@ -347,8 +346,10 @@ public:
             prepareRun();
             requested = State_Running;
         }
-        if (!streamer.joinable())
+        if (!streamer.joinable()) {
             streamer = std::thread([this] { stream(); });
+            streamerId = streamer.get_id();
+        }
         guard.unlock();
         changed.notify_all();
         return S_OK;
@@ -567,6 +568,19 @@ protected:
         return nullptr;
     }
 
+    // The last reference let go on the streaming thread (a callback releasing
+    // the graph) leaves the graph in use below that thread's delivery: the
+    // thread deletes it once the delivery has returned. From any other thread
+    // the graph goes at once, its thread stopped and joined, so that its
+    // filters have let go of their files when the release returns.
+    void finalRelease() override
+    {
+        if (onStreamingThread())
+            releasedOnStreamingThread = true;
+        else
+            delete this;
+    }
+
 private:
     static constexpr DWORD kSeekingCapabilities = AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanSeekForwards |
                                                   AM_SEEKING_CanSeekBackwards | AM_SEEKING_CanGetCurrentPos |
@@ -768,13 +782,19 @@ private:
     void stream()
     {
         std::unique_lock guard(lock);
-        streamerId = std::this_thread::get_id();
         while (true) {
             changed.wait(guard, [&] {
-                return shuttingDown || (requested == State_Running && !finished && !seeking);
+                return shuttingDown || releasedOnStreamingThread ||
+                       (requested == State_Running && !finished && !seeking);
             });
             if (shuttingDown)
                 return;
+            if (releasedOnStreamingThread) {
+                guard.unlock();
+                streamer.detach(); // never join a thread from itself
+                delete this;
+                return;
+            }
             Source* source = nextSource();
             if (source == nullptr) {
                 finished = true;
@@ -783,12 +803,15 @@ private:
             delivering = true;
             const ComPtr<IStreamSource> current = source->source;
             guard.unlock();
-            const HRESULT hr = current->DeliverNext();
+            // Whatever a delivery throws (a callback's, a filter's) ends the
+            // run as a failure instead of the process.
+            const HRESULT hr = hresultOf([&] { return current->DeliverNext(); });
             guard.lock();
             delivering = false;
             applyRequestedState();
-            if (hr == S_FALSE) {
+            if (hr == S_FALSE || FAILED(hr))
                 source->ended = true;
+            if (hr == S_FALSE) {
                 // The renderers saw this end in an earlier run: end this run too.
                 if (!completeQueued && nextSource() == nullptr) {
                     completeQueued = true;
@@ -905,7 +928,8 @@ private:
     size_t expectedRenderers = 0;
     bool completeQueued = false;
     std::thread streamer;
-    std::thread::id streamerId;
+    std::atomic<std::thread::id> streamerId; // set once, by the Run that starts the thread
+    bool releasedOnStreamingThread = false; // touched by the streaming thread only
     GUID timeFormat = TIME_FORMAT_MEDIA_TIME;
 };
 

@@ -9,7 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <future>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 
 using namespace zuktest;
@@ -332,38 +335,127 @@ TEST(FilterGraph, DestroyingARunningGraphStopsItsThread)
 
 namespace {
 
-// A source that fails at once, as a decoder meeting a broken file would.
-class FailingSource : public zuk::media::Filter<IStreamSource> {
+using zuk::media::BasePin;
+
+// A source whose every delivery does what the test says: deliver, fail, throw.
+class ScriptedSource : public zuk::media::Filter<IStreamSource> {
 public:
-    FailingSource() : Filter(GUID_NULL)
+    explicit ScriptedSource(std::function<HRESULT(BasePin&)> script) : Filter(GUID_NULL), delivery(std::move(script))
     {
-        addPin(std::make_unique<zuk::media::SimplePin<FailingSource>>(*this, u"Out", PINDIR_OUTPUT,
-                                                                      &FailingSource::refuses, &FailingSource::offers));
+        addPin(std::make_unique<zuk::media::SimplePin<ScriptedSource>>(
+            *this, u"Out", PINDIR_OUTPUT, &ScriptedSource::refuses, &ScriptedSource::offers));
     }
-    bool refuses(const zuk::media::BasePin&, const AM_MEDIA_TYPE&) const { return false; }
-    std::vector<MediaType> offers(const zuk::media::BasePin&) const { return {pcmAudioType(48000, 1)}; }
-    HRESULT DeliverNext() override { return VFW_E_INVALID_FILE_FORMAT; }
+    bool refuses(const BasePin&, const AM_MEDIA_TYPE&) const { return false; }
+    std::vector<MediaType> offers(const BasePin&) const { return {pcmAudioType(48000, 1)}; }
+    HRESULT DeliverNext() override
+    {
+        ++deliveries;
+        return delivery(*pins().front());
+    }
     bool IsConnected() override { return pins().front()->isConnected(); }
+
+    int deliveries = 0; // on the streaming thread
 
 private:
     void* queryExtra(REFIID requested) override { return Filter::queryExtra(requested); }
+
+    std::function<HRESULT(BasePin&)> delivery;
+};
+
+HRESULT failsAsABrokenFileDoes(BasePin&)
+{
+    return VFW_E_INVALID_FILE_FORMAT;
+}
+
+} // namespace
+
+TEST(FilterGraph, AFailingOrThrowingSourceAbortsTheRunAndTheNextOne)
+{
+    struct Case {
+        const char* what;
+        HRESULT (*delivery)(BasePin&);
+        HRESULT reason;
+    };
+    const Case cases[] = {
+        {"a failure", failsAsABrokenFileDoes, VFW_E_INVALID_FILE_FORMAT},
+        {"memory running out", [](BasePin&) -> HRESULT { throw std::bad_alloc(); }, E_OUTOFMEMORY},
+        {"anything else thrown", [](BasePin&) -> HRESULT { throw std::runtime_error("callback"); }, E_UNEXPECTED},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto graph = create<IGraphBuilder>(CLSID_FilterGraph);
+        const auto source = makeComObject<ScriptedSource>(c.delivery);
+        const auto renderer = create<IBaseFilter>(CLSID_NullRenderer);
+        graph->AddFilter(source.get(), u"source");
+        graph->AddFilter(renderer.get(), u"Null Renderer");
+        ASSERT_EQ(graph->Connect(pin(source.get(), u"Out").get(), pin(renderer.get(), u"In").get()), S_OK);
+        const auto control = graph.as<IMediaControl>();
+        const auto events = graph.as<IMediaEvent>();
+        for (int run = 1; run <= 2; ++run) {
+            ASSERT_EQ(control->Run(), S_OK);
+            long code = 0;
+            LONG_PTR reason = S_OK, unused = 0;
+            EXPECT_EQ(events->WaitForCompletion(20000, &code), S_OK);
+            EXPECT_EQ(events->GetEvent(&code, &reason, &unused, 0), S_OK);
+            EXPECT_EQ(code, EC_ERRORABORT) << "run " << run;
+            EXPECT_EQ(reason, c.reason) << "run " << run;
+            EXPECT_EQ(control->Stop(), S_OK);
+        }
+        EXPECT_EQ(source->deliveries, 1) << "the source counts as finished";
+    }
+}
+
+namespace {
+
+// Holds the only reference to its graph once the test has let go, and drops
+// it from the first buffer, on the streaming thread.
+class GraphDropper : public ComObject<ISampleGrabberCB> {
+public:
+    GraphDropper(ComPtr<IGraphBuilder> owned, std::future<void> ownerGone)
+        : graph(std::move(owned)), testLetGo(std::move(ownerGone))
+    {
+    }
+    ~GraphDropper() override { destroyed.set_value(); }
+
+    HRESULT SampleCB(double, IMediaSample*) override { return E_NOTIMPL; }
+    HRESULT BufferCB(double, BYTE*, long) override
+    {
+        testLetGo.wait();
+        graph.reset();
+        return S_OK;
+    }
+
+    std::promise<void> destroyed;
+
+private:
+    ComPtr<IGraphBuilder> graph;
+    std::future<void> testLetGo;
 };
 
 } // namespace
 
-TEST(FilterGraph, AFailingSourceAbortsTheRun)
+TEST(FilterGraph, ACallbackMayDropTheLastReferenceToItsGraph)
 {
-    const auto graph = create<IGraphBuilder>(CLSID_FilterGraph);
-    const auto source = makeComObject<FailingSource>();
-    const auto renderer = create<IBaseFilter>(CLSID_NullRenderer);
-    graph->AddFilter(source.get(), u"failing");
-    graph->AddFilter(renderer.get(), u"Null Renderer");
-    ASSERT_EQ(graph->Connect(pin(source.get(), u"Out").get(), pin(renderer.get(), u"In").get()), S_OK);
-    graph.as<IMediaControl>()->Run();
-    long code = 0;
-    EXPECT_EQ(graph.as<IMediaEvent>()->WaitForCompletion(20000, &code), S_OK);
-    EXPECT_EQ(code, EC_ERRORABORT);
-    graph.as<IMediaControl>()->Stop();
+    std::promise<void> testLetGo;
+    std::future<void> destroyed;
+    {
+        const auto graph = create<IGraphBuilder>(CLSID_FilterGraph);
+        const auto source = makeComObject<ScriptedSource>([](BasePin& out) {
+            const int16_t silence[64] = {};
+            return out.deliver(reinterpret_cast<const BYTE*>(silence), sizeof silence, 0);
+        });
+        const auto grabber = create<IBaseFilter>(CLSID_SampleGrabber);
+        const auto dropper = makeComObject<GraphDropper>(graph, testLetGo.get_future());
+        destroyed = dropper->destroyed.get_future();
+        grabber.as<ISampleGrabber>()->SetCallback(dropper.get(), 1);
+        graph->AddFilter(source.get(), u"source");
+        graph->AddFilter(grabber.get(), u"Sample Grabber");
+        ASSERT_EQ(graph->Connect(pin(source.get(), u"Out").get(), pin(grabber.get(), u"In").get()), S_OK);
+        ASSERT_EQ(graph.as<IMediaControl>()->Run(), S_OK);
+    }
+    testLetGo.set_value();
+    EXPECT_EQ(destroyed.wait_for(std::chrono::seconds(20)), std::future_status::ready)
+        << "the graph, and with it the grabber and its callback, must go once the delivery has returned";
 }
 
 TEST(FilterGraph, RunningAgainAtTheEndEndsAgain)
@@ -415,7 +507,7 @@ TEST(FilterGraph, KeepsFiltersByNameAndConnectionsByTheRules)
     EXPECT_EQ(grabber->FindPin(u"Sideways", missing.put()), VFW_E_NOT_FOUND);
 
     // A failing source connects, and removing a filter breaks its connections.
-    const auto source = makeComObject<FailingSource>();
+    const auto source = makeComObject<ScriptedSource>(failsAsABrokenFileDoes);
     graph->AddFilter(source.get(), u"source");
     ASSERT_EQ(graph->Connect(pin(source.get(), u"Out").get(), rendererIn.get()), S_OK);
     EXPECT_EQ(graph->Connect(pin(source.get(), u"Out").get(), pin(second.get(), u"In").get()),
