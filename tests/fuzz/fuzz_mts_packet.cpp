@@ -1,8 +1,10 @@
 // Feeds arbitrary bytes to the transport packet and PES decoders: as one
 // packet, as the PES packet its payload starts, and as a PES packet of their
-// own. Results are ignored; nothing may read outside the bytes given.
+// own; and to the framing test, as the start of a stream. Results are
+// ignored; nothing may read outside the bytes given.
 #include "mts/MtsPacket.h"
 #include "mts/PesPacket.h"
+#include "mts/TransportUnits.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -25,5 +27,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     zuk::PesPacket pes;
     zuk::pesPacketLength(bytes);
     zuk::parsePesPacket(bytes, pes);
+    zuk::bdavFramingOf(bytes);
     return 0;
 }
