@@ -25,14 +25,17 @@ if [[ ! -f $input ]] || ! awk -v d="$(length "$input")" -v s="$seconds" 'BEGIN {
     mv "$input.part" "$input"
 fi
 
-# The copy claims more chunk offsets than its table holds: FFmpeg gives up
-# on it, so Extract's chain ends at the MP4 route, which reads the rows present.
+# The copy names its sound's format with a code no decoder knows: FFmpeg gives
+# up on it, so Extract's chain ends at the MP4 route, which copies it as PCM
+# because its sample tables show one uncompressed frame per sample.
 if [[ ! -f $crafted || $crafted -ot $input ]]; then
     cp "$input" "$crafted.part"
     size=$(stat -c %s "$input")
     tail=$((size < 1048576 ? size : 1048576))
-    for at in $(tail -c "$tail" "$input" | grep -obUa stco | cut -d: -f1); do
-        printf '\377\377\377\377' | dd of="$crafted.part" bs=1 seek=$((size - tail + at + 8)) conv=notrunc status=none
+    # The sample entry's code follows the box name, its version and flags,
+    # its entry count and the entry's size.
+    for at in $(tail -c "$tail" "$input" | grep -obUa stsd | cut -d: -f1); do
+        printf 'qzpc' | dd of="$crafted.part" bs=1 seek=$((size - tail + at + 16)) conv=notrunc status=none
     done
     mv "$crafted.part" "$crafted"
     if ffmpeg -nostdin -loglevel quiet -i "$crafted" -t 1 -f null - 2>/dev/null; then

@@ -82,7 +82,11 @@ size_t convert(std::span<const uint8_t> bytes, std::span<int16_t> out)
             value |= uint32_t{sample[LittleEndian ? N - 1 - b : b]} << (24 - 8 * b);
         if (Unsigned)
             value ^= 0x80000000u;
-        out[i] = static_cast<int16_t>(roundedToBits(static_cast<int32_t>(value), 16) >> 16);
+        // Only wider samples have low bits to round away.
+        if constexpr (N <= 2)
+            out[i] = static_cast<int16_t>(static_cast<int32_t>(value) >> 16);
+        else
+            out[i] = static_cast<int16_t>(roundedToBits(static_cast<int32_t>(value), 16) >> 16);
     }
     return count;
 }
