@@ -1,5 +1,6 @@
 #include "audio/ClipTools.h"
 #include "platform/ExportGuard.h"
+#include "platform/IntegerSample.h"
 
 #include <zuk/zuk.h>
 

@@ -1,6 +1,6 @@
 #include "mp4/PcmFormat.h"
 
-#include "audio/ClipTools.h"
+#include "platform/IntegerSample.h"
 
 #include <algorithm>
 #include <string_view>

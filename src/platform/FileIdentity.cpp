@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-
 namespace zuk {
 
 bool sameFile(const std::string& first, const std::string& second)
@@ -16,45 +15,35 @@ bool sameFile(const std::string& first, const std::string& second)
            a.st_ino == b.st_ino;
 }
 
-namespace {
-
-// Empty for text that names no file.
-std::string nameOf(std::u16string_view path)
-{
-    return utf16ToUtf8(path).value_or(std::string());
-}
-
-} // namespace
-
 bool writesOverAnInput(const std::vector<std::u16string>& written, const std::vector<std::u16string>& read,
                        void (*log)(const char*))
 {
     for (const std::u16string& output : written) {
-        const std::string outputName = nameOf(output);
+        const auto outputName = pathFromWide(output.c_str());
         for (const std::u16string& input : read) {
-            const std::string inputName = nameOf(input);
-            if (outputName.empty() || inputName.empty() || !sameFile(outputName, inputName))
+            const auto inputName = pathFromWide(input.c_str());
+            if (!outputName || !inputName || !sameFile(*outputName, *inputName))
                 continue;
-            log(("ZUK: Error. " + outputName + " is the input " + inputName + "; nothing written\n").c_str());
+            log(("ZUK: Error. " + *outputName + " is the input " + *inputName + "; nothing written\n").c_str());
             return true;
         }
     }
     return false;
 }
 
-bool clearForWriting(std::u16string_view path)
+bool clearForWriting(const std::u16string& path)
 {
-    const std::string name = nameOf(path);
+    const auto name = pathFromWide(path.c_str());
     struct stat found {};
-    if (name.empty() || ::lstat(name.c_str(), &found) != 0)
+    if (!name || ::lstat(name->c_str(), &found) != 0)
         return true; // nothing there (or nothing this call could read back)
     if (S_ISREG(found.st_mode))
-        return ::unlink(name.c_str()) == 0;
+        return ::unlink(name->c_str()) == 0;
     // A link stays where the user pointed it; what it leads to is emptied.
     // Devices and pipes hold nothing to read back and are never removed.
     struct stat target {};
-    if (S_ISLNK(found.st_mode) && ::stat(name.c_str(), &target) == 0 && S_ISREG(target.st_mode))
-        return ::truncate(name.c_str(), 0) == 0;
+    if (S_ISLNK(found.st_mode) && ::stat(name->c_str(), &target) == 0 && S_ISREG(target.st_mode))
+        return ::truncate(name->c_str(), 0) == 0;
     return true;
 }
 

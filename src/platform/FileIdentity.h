@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace zuk {
@@ -28,12 +27,12 @@ bool writesOverAnInput(const std::vector<std::u16string>& written, const std::ve
 // file is removed; a symlink stays, and the regular file it leads to is
 // emptied; a device or pipe is left alone. False when a file there cannot be
 // cleared; text that names no file is left alone.
-bool clearForWriting(std::u16string_view path);
+bool clearForWriting(const std::u16string& path);
 
 // Runs `step`, which writes `path`, once `path` is cleared; `cannotClear`
 // when it cannot be.
 template <typename Step>
-int32_t writtenAfresh(std::u16string_view path, int32_t cannotClear, Step step)
+int32_t writtenAfresh(const std::u16string& path, int32_t cannotClear, Step step)
 {
     return clearForWriting(path) ? step() : cannotClear;
 }

@@ -120,7 +120,7 @@ int32_t extractThroughMediaFoundation(const zuk_char* input, const zuk_char* out
     if (!openSoundFile(resampled.c_str(), SFM_READ, info))
         return ZUK_E_OPEN;
     const AudioLength length = lengthPaddedToVideoFrames(info.frames, info.samplerate, numerator, denominator);
-    const int32_t sliced = writtenAfresh(wideView(output), ZUK_E_OPEN, [&] {
+    const int32_t sliced = writtenAfresh(std::u16string(wideView(output)), ZUK_E_OPEN, [&] {
         return sliceAudioWithPadding(resampled.c_str(), 0.0, output, 0.0, length.seconds, length.paddedSeconds, 0);
     });
     if (sliced != ZUK_OK)
