@@ -325,7 +325,7 @@ int readInto(const Invocation& call, const ReadRequest& request, const std::stri
 {
     if (media.info().audio_format == nullptr)
         return fail(call, file + " has no audio stream");
-    if (const std::string cause = refusalCause(file, request.output); !cause.empty())
+    if (const std::string cause = refusalCause({file}, request.output); !cause.empty())
         return fail(call, cause);
     const uint32_t handle = media.info().handle;
     const int64_t start = request.seek ? seekTo(handle, *request.seek) : 0;

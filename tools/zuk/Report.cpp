@@ -44,18 +44,17 @@ void keepRefusal(const char* line)
 
 } // namespace
 
-std::string refusalCause(const std::string& input, const std::string& output)
+std::string refusalCause(const std::vector<std::string>& inputs, const std::string& output)
 {
     refusal.clear();
-    std::vector<std::string> read;
-    if (!input.empty())
-        read.push_back(input);
-    if (!zuk::refusesPaths({output}, read, keepRefusal))
+    if (!zuk::refusesPaths({output}, inputs, keepRefusal))
         return {};
-    // "ZUK: Error. CAUSE; nothing read\n" as "CAUSE"
+    // The line without its prefix and its newline.
     const std::string_view prefix = "ZUK: Error. ";
     std::string cause = refusal.starts_with(prefix) ? refusal.substr(prefix.size()) : refusal;
-    return cause.substr(0, cause.rfind(';'));
+    if (cause.ends_with('\n'))
+        cause.pop_back();
+    return cause;
 }
 
 namespace {
@@ -73,7 +72,7 @@ std::string accessFailureCause(const std::string& input, const std::string& outp
 {
     if (!input.empty() && access(input.c_str(), R_OK) != 0)
         return "cannot read " + input + ": " + std::strerror(errno);
-    if (std::string cause = refusalCause(input, output); !cause.empty())
+    if (std::string cause = refusalCause({input}, output); !cause.empty())
         return cause;
     if (!output.empty()) {
         const std::string folder = folderOf(output);

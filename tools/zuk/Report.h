@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace zukcli {
 
@@ -14,9 +15,9 @@ const char* resultMeaning(int64_t code);
 int reportFailure(const std::string& command, int64_t code, const std::string& input,
                   const std::string& output);
 
-// Why the library refuses to read `input` and write `output` (an input that
-// is no regular file, an output that is the input), or nothing.
-std::string refusalCause(const std::string& input, const std::string& output);
+// Why the library refuses to read `inputs` and write `output` (an input
+// that is no regular file, an output that is an input), or nothing.
+std::string refusalCause(const std::vector<std::string>& inputs, const std::string& output);
 
 // Prints what the sound file at `path` holds: "PATH: 48000 Hz, 1 channel, ...".
 void describeWrittenFile(const std::string& path);
