@@ -7,9 +7,9 @@
  * record that opening returns.
  *
  * These are C++ functions: failures are thrown as std::runtime_error, whose
- * text is "Invalid file name", "Out of memory", or the description of the
- * failing result code ("An invalid parameter was passed to the returning
- * function" for a handle that is not open, a null buffer or a count below 1).
+ * text is "Invalid file name", "Not a regular file" (a pipe, a device, a folder),
+ * "Out of memory", or the description of the failing result code ("An invalid parameter
+ * was passed to the returning function" for a handle not open, a null buffer or a count below 1).
  * Closing never throws.
  *
  * Calling order: dsax_init once, then per file dsax_open, any seeks and reads

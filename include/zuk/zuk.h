@@ -72,11 +72,11 @@ enum zuk_result {
  * where those are not installed.
  *
  * A file left at `output` (or at an intermediate name) by an earlier run is
- * removed before the step that writes it, so only this call's sound can be
- * read back; a symlink there keeps pointing where it did, and its target is
- * emptied instead. When `output` or an intermediate is the input itself
- * (under any name or link), the call fails with ZUK_E_OPEN before anything
- * is written.
+ * removed before the step that writes it; a symlink there keeps pointing
+ * where it did, and its target is emptied. An input that is no regular file
+ * (a pipe, a device, a folder), or an `output` or intermediate that is the
+ * input under any name or link, fails the call with ZUK_E_OPEN before anything
+ * is opened; every function here refuses both (HRESULT ones: E_INVALIDARG).
  *
  * When the chain fails for an input whose extension is .mp4 (in any case),
  * the MP4 route tries last: the first sound track's uncompressed PCM samples

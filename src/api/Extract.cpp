@@ -218,7 +218,8 @@ int32_t Extract_core(const zuk_char* input, const zuk_char* output, ProgressCall
                        extensionOf(wideView(input))};
     LogString("ZUK: Entered Audio Extract_core command \n");
     const auto route = routeFor(at.extension);
-    if (writesOverAnInput(filesWritten(at, route), {at.input}, LogString))
+    const std::vector<std::u16string> written = filesWritten(at, route);
+    if (refusesFiles({written.begin(), written.end()}, {at.input}, LogString))
         return ZUK_E_OPEN;
     if (route)
         return runRoute(*route, at, progress, managed);

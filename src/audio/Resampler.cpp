@@ -1,7 +1,10 @@
 #include "audio/ForwardAudioFileReader.h"
 #include "audio/ResampleKernel.h"
+#include "log/Log.h"
 #include "platform/ExportGuard.h"
+#include "platform/FileIdentity.h"
 #include "platform/SoundFile.h"
+#include "platform/WideText.h"
 
 #include <zuk/zuk.h>
 
@@ -48,8 +51,7 @@ private:
 
 int32_t resample(const zuk_char* input, const zuk_char* output, ProgressCallback progress, int32_t outputRate)
 {
-    // Writing over the input would destroy it before it is read.
-    if (outputRate <= 0 || zuk::namesSameFile(input, output))
+    if (outputRate <= 0 || zuk::refusesFiles({zuk::wideView(output)}, {zuk::wideView(input)}, LogString))
         return ZUK_E_OPEN;
     ForwardAudioFileReader reader;
     if (reader.openFile(input) != 0)

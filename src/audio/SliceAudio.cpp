@@ -1,5 +1,8 @@
 #include "audio/ClipTools.h"
+#include "log/Log.h"
 #include "platform/ExportGuard.h"
+#include "platform/FileIdentity.h"
+#include "platform/WideText.h"
 
 #include <zuk/zuk.h>
 
@@ -9,8 +12,7 @@ int openSlicePair(const zuk_char* inputPath, SoundFilePtr& input, SF_INFO& input
                   SoundFilePtr& output, SF_INFO& outputInfo, int32_t force16)
 {
     inputInfo = SF_INFO{};
-    // Writing over the input would destroy it before it is read.
-    if (namesSameFile(inputPath, outputPath))
+    if (refusesFiles({wideView(outputPath)}, {wideView(inputPath)}, LogString))
         return -1;
     input = openSoundFile(inputPath, SFM_READ, inputInfo);
     if (!input)

@@ -3,6 +3,8 @@
 #include "dsax/GraphCall.h"
 #include "log/Log.h"
 #include "platform/ExportGuard.h"
+#include "platform/FileIdentity.h"
+#include "platform/WideText.h"
 #include "platform/com/Com.h"
 #include "platform/com/Guids.h"
 
@@ -15,6 +17,8 @@ namespace {
 HRESULT detectAc3(const zuk_char* file, int32_t managed, uint8_t* found)
 {
     *found = 0;
+    if (refusesFiles({}, {wideView(file)}, LogString))
+        return E_INVALIDARG;
     LogString("----AC3 detection----\n");
     GraphCall call("Initialize COM interface\n", managed);
     if (FAILED(call.setUpResult()))

@@ -3,6 +3,8 @@
 #include "dsax/GraphCall.h"
 #include "log/Log.h"
 #include "platform/ExportGuard.h"
+#include "platform/FileIdentity.h"
+#include "platform/WideText.h"
 #include "platform/com/Com.h"
 #include "platform/com/Guids.h"
 
@@ -29,6 +31,8 @@ HRESULT addFilter(GraphCall& call, IGraphBuilder* graph, REFCLSID clsid, const c
 
 HRESULT wrapInAvi(const zuk_char* input, const zuk_char* output, int32_t managed)
 {
+    if (refusesFiles({wideView(output)}, {wideView(input)}, LogString))
+        return E_INVALIDARG;
     LogString("----Wav wrapped in avi----\n");
     GraphCall call("Initialize COM interface\n", managed);
     if (FAILED(call.setUpResult()))

@@ -4,6 +4,9 @@
 #include "dsax/DSParser.h"
 #include "dsax/OpenWithoutCom.h"
 
+#include "log/Log.h"
+#include "platform/FileIdentity.h"
+#include "platform/WideText.h"
 #include "platform/com/Com.h"
 #include "platform/com/ErrorText.h"
 
@@ -80,6 +83,8 @@ DSAX_MEDIA_INFO* openRecord(const zuk_char* path, bool initialiseCom)
 {
     if (path == nullptr)
         throw std::runtime_error("Invalid file name");
+    if (zuk::refusesFiles({}, {zuk::wideView(path)}, LogString))
+        throw std::runtime_error("Not a regular file");
     if (initialiseCom)
         check(CoInitialize(nullptr));
     try {

@@ -6,7 +6,9 @@
 #include "dsax/OpenWithoutCom.h"
 #include "log/Log.h"
 #include "platform/ExportGuard.h"
+#include "platform/FileIdentity.h"
 #include "platform/SoundFile.h"
+#include "platform/WideText.h"
 
 #include <zuk/dsax.h>
 #include <zuk/zuk.h>
@@ -205,6 +207,8 @@ private:
 int32_t extract(const ChannelLayout& layout, const zuk_char* input, const zuk_char* output, bool managed,
                 ProgressCallback progress)
 {
+    if (refusesFiles({wideView(output)}, {wideView(input)}, LogString))
+        return ZUK_E_OPEN;
     dsax::dsax_init();
     LogString("ZUK_dsax: dsax init. \n");
 

@@ -4,6 +4,8 @@
 #include "dsax/GraphCall.h"
 #include "log/Log.h"
 #include "platform/ExportGuard.h"
+#include "platform/FileIdentity.h"
+#include "platform/WideText.h"
 #include "platform/com/Com.h"
 #include "platform/com/Guids.h"
 
@@ -38,6 +40,8 @@ HRESULT addFilter(GraphCall& call, IGraphBuilder* graph, REFCLSID clsid, const F
 
 HRESULT replaceAudio(const zuk_char* input, const zuk_char* audio, const zuk_char* output, int32_t managed)
 {
+    if (refusesFiles({wideView(output)}, {wideView(input), wideView(audio)}, LogString))
+        return E_INVALIDARG;
     LogString("----Replace Audio AVI----\n");
     GraphCall call("RAA:Initialize COM interface\n", managed);
     if (FAILED(call.setUpResult()))

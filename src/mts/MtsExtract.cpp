@@ -38,9 +38,9 @@ struct MtsFiles {
     std::u16string avi; // MTSExtract only
 };
 
-bool writesOverTheInput(const zuk_char* input, const std::vector<std::u16string>& written)
+bool refusesTheFiles(const zuk_char* input, const std::vector<std::u16string_view>& written)
 {
-    return writesOverAnInput(written, {std::u16string(wideView(input))}, LogString);
+    return refusesFiles(written, {wideView(input)}, LogString);
 }
 
 int32_t demultiplex(const zuk_char* input, const MtsFiles& files, bool bdav)
@@ -85,7 +85,7 @@ int32_t extractMts(const zuk_char* input, const zuk_char* output, ProgressCallba
                    int32_t avchd)
 {
     const MtsFiles files(output);
-    if (writesOverTheInput(input, {files.output, files.mp2, files.pes, files.avi}))
+    if (refusesTheFiles(input, {files.output, files.mp2, files.pes, files.avi}))
         return ZUK_E_OPEN;
     const std::u16string& mp2 = files.mp2;
     const bool bdav = isBdav(avchd);
@@ -123,7 +123,7 @@ int32_t extractMts2(const zuk_char* input, const zuk_char* output, ProgressCallb
                     int32_t avchd)
 {
     const MtsFiles files(output);
-    if (writesOverTheInput(input, {files.output, files.mp2, files.pes}))
+    if (refusesTheFiles(input, {files.output, files.mp2, files.pes}))
         return ZUK_E_OPEN;
     const std::u16string& mp2 = files.mp2;
     const bool bdav = isBdav(avchd);

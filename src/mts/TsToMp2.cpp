@@ -1,9 +1,11 @@
 #include "mts/TsToMp2.h"
 
+#include "log/Log.h"
 #include "mts/AudioStreamSearch.h"
 #include "mts/MtsLog.h"
 #include "mts/PesExtraction.h"
 #include "mts/PidExtraction.h"
+#include "platform/FileIdentity.h"
 
 #include <zuk/zuk.h>
 
@@ -36,6 +38,8 @@ std::filesystem::path pesFileFor(const std::filesystem::path& mp2Path)
 
 int32_t EXTRACT_TS_TO_MP2(const std::filesystem::path& input, const std::filesystem::path& mp2Path, bool bdav)
 {
+    if (refusesPaths({mp2Path.string(), pesFileFor(mp2Path).string()}, {input.string()}, LogString))
+        return ZUK_E_OPEN;
     mtsLog("-----In EXTRACT_TS_TO_MP2-----");
     const int32_t pid = findAudioPid(input, bdav);
     if (pid < 0)

@@ -15,20 +15,68 @@ bool sameFile(const std::string& first, const std::string& second)
            a.st_ino == b.st_ino;
 }
 
-bool writesOverAnInput(const std::vector<std::u16string>& written, const std::vector<std::u16string>& read,
+namespace {
+
+const char* kindOf(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return "a folder";
+    if (S_ISFIFO(mode))
+        return "a pipe";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "a device";
+    return "a socket";
+}
+
+bool readsWhatIsNoFile(const std::vector<std::string>& read, void (*log)(const char*))
+{
+    for (const std::string& input : read) {
+        struct stat found {};
+        if (::stat(input.c_str(), &found) != 0 || S_ISREG(found.st_mode))
+            continue;
+        log(("ZUK: Error. " + input + " is not a regular file but " + kindOf(found.st_mode) + "; nothing read\n")
+                .c_str());
+        return true;
+    }
+    return false;
+}
+
+bool writesOverAnInput(const std::vector<std::string>& written, const std::vector<std::string>& read,
                        void (*log)(const char*))
 {
-    for (const std::u16string& output : written) {
-        const auto outputName = pathFromWide(output.c_str());
-        for (const std::u16string& input : read) {
-            const auto inputName = pathFromWide(input.c_str());
-            if (!outputName || !inputName || !sameFile(*outputName, *inputName))
+    for (const std::string& output : written) {
+        for (const std::string& input : read) {
+            if (!sameFile(output, input))
                 continue;
-            log(("ZUK: Error. " + *outputName + " is the input " + *inputName + "; nothing written\n").c_str());
+            log(("ZUK: Error. " + output + " is the input " + input + "; nothing written\n").c_str());
             return true;
         }
     }
     return false;
+}
+
+// The paths of the wide names; a name that is no path names no file.
+std::vector<std::string> pathsOf(const std::vector<std::u16string_view>& names)
+{
+    std::vector<std::string> paths;
+    for (const std::u16string_view name : names)
+        if (auto path = utf16ToUtf8(name); path && !name.empty())
+            paths.push_back(std::move(*path));
+    return paths;
+}
+
+} // namespace
+
+bool refusesPaths(const std::vector<std::string>& written, const std::vector<std::string>& read,
+                  void (*log)(const char*))
+{
+    return readsWhatIsNoFile(read, log) || writesOverAnInput(written, read, log);
+}
+
+bool refusesFiles(const std::vector<std::u16string_view>& written, const std::vector<std::u16string_view>& read,
+                  void (*log)(const char*))
+{
+    return refusesPaths(pathsOf(written), pathsOf(read), log);
 }
 
 bool clearForWriting(const std::u16string& path)

@@ -1,6 +1,5 @@
 #include "platform/SoundFile.h"
 
-#include "platform/FileIdentity.h"
 #include "platform/WideText.h"
 
 namespace zuk {
@@ -20,13 +19,6 @@ SoundFilePtr createPcm16Wav(const zuk_char* path, int rate, int channels, SF_INF
     info.channels = channels;
     info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
     return openSoundFile(path, SFM_WRITE, info);
-}
-
-bool namesSameFile(const zuk_char* first, const zuk_char* second)
-{
-    const auto firstName = pathFromWide(first);
-    const auto secondName = pathFromWide(second);
-    return firstName && secondName && sameFile(*firstName, *secondName);
 }
 
 bool closeSoundFile(SoundFilePtr& file)

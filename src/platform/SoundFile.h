@@ -21,9 +21,6 @@ SoundFilePtr openSoundFile(const zuk_char* path, int mode, SF_INFO& info);
 // writer of the library makes; `info` receives its settings. Null as openSoundFile.
 SoundFilePtr createPcm16Wav(const zuk_char* path, int rate, int channels, SF_INFO& info);
 
-// sameFile for wide paths; false for text that names no file.
-bool namesSameFile(const zuk_char* first, const zuk_char* second);
-
 // Closes `file` and reports whether libsndfile finished it cleanly (for an
 // output, that its header was written).
 bool closeSoundFile(SoundFilePtr& file);

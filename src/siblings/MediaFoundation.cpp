@@ -91,13 +91,13 @@ int32_t extractThroughMediaFoundation(const zuk_char* input, const zuk_char* out
         return ZUK_E_UNSUPPORTED;
     if (wideView(input).empty() || wideView(output).empty())
         return ZUK_E_OPEN;
-    if (isSoundFile(input))
-        return ZUK_E_EXTRACT;
     const std::u16string source(wideView(input));
     const std::u16string decoded = source + u"temp1";
     const std::u16string resampled = source + u"temp2";
-    if (writesOverAnInput({decoded, resampled, std::u16string(wideView(output))}, {source}, LogString))
+    if (refusesFiles({decoded, resampled, wideView(output)}, {source}, LogString))
         return ZUK_E_OPEN;
+    if (isSoundFile(input))
+        return ZUK_E_EXTRACT;
     const auto mfax = loadMfax();
     if (!mfax)
         return ZUK_E_OPEN;

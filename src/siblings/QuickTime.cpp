@@ -2,7 +2,9 @@
 // itself is installed.
 #include "log/Log.h"
 #include "platform/ExportGuard.h"
+#include "platform/FileIdentity.h"
 #include "platform/SharedLibrary.h"
+#include "platform/WideText.h"
 
 #include <zuk/zuk.h>
 
@@ -72,6 +74,8 @@ extern "C" ZUK_API int32_t Qtax_Extraction(const zuk_char* input, const zuk_char
     return zuk::guardExport("Qtax_Extraction", int32_t{ZUK_E_OPEN}, [&]() -> int32_t {
         // The back end is handed the paths as they are; it must never see null.
         if (input == nullptr || output == nullptr)
+            return ZUK_E_OPEN;
+        if (zuk::refusesFiles({zuk::wideView(output)}, {zuk::wideView(input)}, LogString))
             return ZUK_E_OPEN;
         const auto binding = zuk::loadQtaxExtract();
         if (!binding)

@@ -2,6 +2,7 @@
 // name as multibyte text of the current locale.
 #include "log/Log.h"
 #include "platform/ExportGuard.h"
+#include "platform/FileIdentity.h"
 #include "platform/SharedLibrary.h"
 #include "platform/WideText.h"
 
@@ -42,6 +43,8 @@ int32_t resampleR3d(const zuk_char* input, const zuk_char* output, ProgressCallb
     LogString("----R3DResample Function -----\n");
     LogString("Aquiring handles to DLL, and function\n ");
     if (input == nullptr || output == nullptr)
+        return ZUK_E_OPEN;
+    if (refusesFiles({wideView(output)}, {wideView(input)}, LogString))
         return ZUK_E_OPEN;
     auto r3d = loadR3d();
     if (!r3d) {

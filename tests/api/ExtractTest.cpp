@@ -294,51 +294,6 @@ TEST_F(ExtractTest, NothingAnEarlierRunLeftIsTakenForThisCallsSound)
     EXPECT_TRUE(std::filesystem::is_fifo(dir.file("pipe.wav")));
 }
 
-// A file the call would write that is its input under another name fails the
-// call before anything is removed or written, and the log says which.
-TEST_F(ExtractTest, AFileTheCallWouldWriteThatIsItsInputFailsTheCallFirst)
-{
-    struct Case {
-        std::string input;
-        std::string written;
-        bool symbolic;
-        bool mediaFoundation; // the back end called alone
-    };
-    const std::vector<Case> cases{
-        {"clip.wav", "out.wav", true, false},       {"take.mov", "out.wav", false, false},
-        {"take.mpg", "out.wav.avi", true, false},   {"take.mp4", "out.wav2.wav", false, false},
-        {"take.m2t", "out.wav.mp2", true, false},   {"take.mov", "take.movtemp1", true, true},
-    };
-    FakeSiblings fakes{"vostrin"};
-    const std::string output = dir.file("out.wav");
-    for (const Case& c : cases) {
-        const std::string input = dir.file(c.input);
-        std::ofstream(input) << "the input";
-        const std::string written = dir.file(c.written);
-        std::filesystem::remove(output);
-        std::filesystem::remove(written);
-        if (written != output)
-            std::ofstream(output) << "an earlier output";
-        if (c.symbolic)
-            std::filesystem::create_symlink(input, written);
-        else
-            std::filesystem::create_hard_link(input, written);
-        log.captured.pieces.clear();
-        const std::u16string in = wide(input);
-        const std::u16string out = wide(output);
-        EXPECT_EQ(c.mediaFoundation ? mfax_extract_wrapper(in.c_str(), out.c_str(), nullptr)
-                                    : Extract(in.c_str(), out.c_str(), nullptr),
-                  -1)
-            << c.written;
-        EXPECT_EQ(fileBytes(input), "the input") << c.written;
-        EXPECT_TRUE(std::filesystem::exists(written) && std::filesystem::exists(output)) << c.written;
-        EXPECT_NE(log.joined().find("ZUK: Error. " + written + " is the input " + input + "; nothing written\n"),
-                  std::string::npos)
-            << c.written;
-    }
-    EXPECT_TRUE(fakes.calls().empty());
-}
-
 TEST_F(ExtractTest, DotNetEntryLogsItsOwnLine)
 {
     const std::string output = dir.file("out.wav");

@@ -2,6 +2,7 @@
 // by hand. They answer HRESULTs, which are shown with their published texts.
 #include "CommandLine.h"
 #include "Paths.h"
+#include "Report.h"
 
 #include "platform/com/ErrorText.h"
 
@@ -10,15 +11,20 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 namespace zukcli {
 
 namespace {
 
-int reportHresult(const Invocation& call, int32_t hr)
+// The failure and, when the library refused the files, why.
+int reportHresult(const Invocation& call, int32_t hr, const std::vector<std::string>& inputs,
+                  const std::string& output)
 {
-    std::fprintf(stderr, "zuk: %s failed: 0x%08X (%d): %s\n", call.command.c_str(), static_cast<uint32_t>(hr), hr,
-                 DXGetErrorDescriptionA(hr));
+    const std::string cause = refusalCause(inputs, output);
+    std::fprintf(stderr, "zuk: %s failed: 0x%08X (%d): %s%s%s\n", call.command.c_str(), static_cast<uint32_t>(hr), hr,
+                 DXGetErrorDescriptionA(hr), cause.empty() ? "" : "; ", cause.c_str());
     return kExitFailure;
 }
 
@@ -48,7 +54,7 @@ int wrapAviCommand(const Invocation& call)
     const int32_t hr = DecodeToAVIWrapper(widePath(call.positional.at(0)).c_str(), widePath(output).c_str(),
                                           call.has("dotnet") ? 1 : 0);
     if (hr < 0)
-        return reportHresult(call, hr);
+        return reportHresult(call, hr, {call.positional[0]}, output);
     describeWrittenAvi(output);
     return 0;
 }
@@ -59,7 +65,7 @@ int replaceAudioCommand(const Invocation& call)
     const int32_t hr = ReplaceAudioAvi(widePath(call.positional.at(0)).c_str(), widePath(call.positional.at(1)).c_str(),
                                        widePath(output).c_str(), call.has("dotnet") ? 1 : 0);
     if (hr < 0)
-        return reportHresult(call, hr);
+        return reportHresult(call, hr, {call.positional[0], call.positional[1]}, output);
     describeWrittenAvi(output);
     return 0;
 }

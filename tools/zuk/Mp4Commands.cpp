@@ -29,6 +29,8 @@ void quietParsing(const Invocation& call)
 int mp4DumpCommand(const Invocation& call)
 {
     const std::string& input = call.positional.at(0);
+    if (!refusalCause({input}, "").empty())
+        return reportFailure(call.command, ZUK_E_OPEN, input, "");
     std::ifstream stream(input, std::ios::binary);
     if (!stream.is_open())
         return reportFailure(call.command, ZUK_E_OPEN, input, "");
@@ -52,6 +54,9 @@ int mp4UnwrapCommand(const Invocation& call)
     const std::string& input = call.positional.at(0);
     const std::string& output = call.positional.at(1);
     const std::u16string wideOutput = widePath(output);
+    // The unwrapper gets only the open stream, so the files are checked here.
+    if (!refusalCause({input}, output).empty())
+        return reportFailure(call.command, ZUK_E_OPEN, input, output);
     std::ifstream stream(input, std::ios::binary);
     if (!stream.is_open())
         return reportFailure(call.command, ZUK_E_OPEN, input, output);

@@ -325,8 +325,8 @@ int readInto(const Invocation& call, const ReadRequest& request, const std::stri
 {
     if (media.info().audio_format == nullptr)
         return fail(call, file + " has no audio stream");
-    if (zuk::namesSameFile(widePath(file).c_str(), widePath(request.output).c_str()))
-        return fail(call, request.output + " is the input itself, which writing would destroy");
+    if (const std::string cause = refusalCause({file}, request.output); !cause.empty())
+        return fail(call, cause);
     const uint32_t handle = media.info().handle;
     const int64_t start = request.seek ? seekTo(handle, *request.seek) : 0;
 

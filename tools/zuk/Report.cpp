@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace zukcli {
 
@@ -32,6 +34,31 @@ const char* resultMeaning(int64_t code)
 
 namespace {
 
+// The library's line of refusal, kept for the message.
+thread_local std::string refusal;
+
+void keepRefusal(const char* line)
+{
+    refusal = line;
+}
+
+} // namespace
+
+std::string refusalCause(const std::vector<std::string>& inputs, const std::string& output)
+{
+    refusal.clear();
+    if (!zuk::refusesPaths({output}, inputs, keepRefusal))
+        return {};
+    // The line without its prefix and its newline.
+    const std::string_view prefix = "ZUK: Error. ";
+    std::string cause = refusal.starts_with(prefix) ? refusal.substr(prefix.size()) : refusal;
+    if (cause.ends_with('\n'))
+        cause.pop_back();
+    return cause;
+}
+
+namespace {
+
 std::string folderOf(const std::string& path)
 {
     const auto slash = path.rfind('/');
@@ -45,8 +72,8 @@ std::string accessFailureCause(const std::string& input, const std::string& outp
 {
     if (!input.empty() && access(input.c_str(), R_OK) != 0)
         return "cannot read " + input + ": " + std::strerror(errno);
-    if (!input.empty() && !output.empty() && zuk::sameFile(input, output))
-        return output + " is the input itself, which writing would destroy";
+    if (std::string cause = refusalCause({input}, output); !cause.empty())
+        return cause;
     if (!output.empty()) {
         const std::string folder = folderOf(output);
         if (access(folder.c_str(), W_OK) != 0)

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace zukcli {
 
@@ -13,6 +14,10 @@ const char* resultMeaning(int64_t code);
 // can be seen, on one line of stderr, and returns the failure exit status.
 int reportFailure(const std::string& command, int64_t code, const std::string& input,
                   const std::string& output);
+
+// Why the library refuses to read `inputs` and write `output` (an input
+// that is no regular file, an output that is an input), or nothing.
+std::string refusalCause(const std::vector<std::string>& inputs, const std::string& output);
 
 // Prints what the sound file at `path` holds: "PATH: 48000 Hz, 1 channel, ...".
 void describeWrittenFile(const std::string& path);
