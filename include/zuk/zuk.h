@@ -98,6 +98,9 @@ enum zuk_result {
  */
 ZUK_API void zuk_set_mp4_diagnostics(FILE* stream);
 
+/* The library's version, "MAJOR.MINOR.PATCH"; static text, never freed. */
+ZUK_API const char* zuk_version(void);
+
 /*
  * Writes the sound of `input` to `output` as the standard WAV. Returns the
  * successful back end's result (ZUK_OK, or ZUK_OK_UNPADDED), or a failure:

@@ -70,7 +70,15 @@ TEST(Cli, HelpListsTheCommands)
     const Outcome slice = zuk({"slice", "--help"});
     EXPECT_EQ(slice.status, 0);
     EXPECT_EQ(slice.out.rfind("usage: zuk slice IN OUT --start S --end E", 0), 0u);
-    EXPECT_EQ(zuk({}).status, 2);
+    const Outcome bare = zuk({});
+    EXPECT_EQ(bare.status, 2);
+    EXPECT_TRUE(bare.out.empty());
+    EXPECT_EQ(bare.err.rfind("usage: zuk COMMAND", 0), 0u);
+    for (const char* flag : {"--version", "-V"}) {
+        const Outcome version = zuk({flag});
+        EXPECT_EQ(version.status, 0) << flag;
+        EXPECT_TRUE(std::regex_match(version.out, std::regex("zuk [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << version.out;
+    }
 }
 
 TEST(Cli, ResampleReportsWhatItWrote)

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include <zuk/tolvane.h>
+#include <zuk/zuk.h>
 
 #include <clocale>
 #include <cstdio>
@@ -38,7 +39,8 @@ namespace {
 
 void printGeneralHelp(FILE* to)
 {
-    std::fprintf(to, "usage: zuk COMMAND [ARGS] [--quiet] [--verbose]\n\n"
+    std::fprintf(to, "usage: zuk COMMAND [ARGS] [--quiet] [--verbose]\n"
+                     "       zuk --version\n\n"
                      "Turns the sound of media files into WAV files.\n\ncommands:\n");
     for (const Command& command : commands())
         std::fprintf(to, "  %-20s %.*s\n", std::string(command.name).c_str(), static_cast<int>(command.summary.size()),
@@ -70,9 +72,17 @@ int main(int argc, char** argv)
     using namespace zukcli;
     // File names handed on as multibyte text follow the user's locale.
     std::setlocale(LC_CTYPE, "");
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+    if (argc < 2) {
+        printGeneralHelp(stderr);
+        return kExitUsage;
+    }
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         printGeneralHelp(stdout);
-        return argc < 2 ? kExitUsage : 0;
+        return 0;
+    }
+    if (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-V") == 0) {
+        std::printf("zuk %s\n", zuk_version());
+        return 0;
     }
     const Command* command = findCommand(argv[1]);
     if (command == nullptr) {
