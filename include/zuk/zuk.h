@@ -101,6 +101,11 @@ ZUK_API void zuk_set_mp4_diagnostics(FILE* stream);
 /* The library's version, "MAJOR.MINOR.PATCH"; static text, never freed. */
 ZUK_API const char* zuk_version(void);
 
+/* What a result code means, in one line of English; static text. Codes the
+ * library does not define read as passed on from a sibling library when
+ * negative, and as success otherwise. */
+ZUK_API const char* zuk_result_text(int32_t code);
+
 /*
  * Writes the sound of `input` to `output` as the standard WAV. Returns the
  * successful back end's result (ZUK_OK, or ZUK_OK_UNPADDED), or a failure:

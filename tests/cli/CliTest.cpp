@@ -70,6 +70,9 @@ TEST(Cli, HelpListsTheCommands)
     const Outcome slice = zuk({"slice", "--help"});
     EXPECT_EQ(slice.status, 0);
     EXPECT_EQ(slice.out.rfind("usage: zuk slice IN OUT --start S --end E", 0), 0u);
+    for (const auto& same : std::vector<std::vector<std::string>>{{"help", "slice"}, {"slice", "-h"}})
+        EXPECT_EQ(zuk(same).out, slice.out) << same[0] << " " << same[1];
+    EXPECT_EQ(zuk({"help", "nope"}).status, 2);
     const Outcome bare = zuk({});
     EXPECT_EQ(bare.status, 2);
     EXPECT_TRUE(bare.out.empty());
@@ -100,7 +103,7 @@ TEST(Cli, ResampleReportsWhatItWrote)
     }
     EXPECT_EQ(lines.back(), "100%");
 
-    const Outcome quiet = zuk({"resample", "--quiet", dir.file("in.wav"), dir.file("q.wav"), "--rate=16000"});
+    const Outcome quiet = zuk({"resample", "-q", dir.file("in.wav"), dir.file("q.wav"), "--rate=16000"});
     EXPECT_EQ(quiet.status, 0);
     EXPECT_EQ(quiet.err, "");
     EXPECT_EQ(readShorts(dir.file("q.wav")).info.samplerate, 16000);
@@ -342,6 +345,9 @@ TEST(Cli, GraphCommandsAnswerWithExitStatusAndTheCodesText)
     const Outcome notAc3 = zuk({"is-ac3", mediaFixture("mp2.mp2")});
     EXPECT_EQ(notAc3.status, 1);
     EXPECT_NE(notAc3.out.find("not an AC-3 stream"), std::string::npos) << notAc3.out;
+    const Outcome unreadable = zuk({"is-ac3", dir.file("missing.ac3")});
+    EXPECT_EQ(unreadable.status, 2);
+    EXPECT_EQ(unreadable.err, "zuk: cannot read " + dir.file("missing.ac3") + ": No such file or directory\n");
 
     const Outcome wrapped = zuk({"wrap-avi", mediaFixture("mpeg-ps.mpg"), dir.file("sound.avi")});
     EXPECT_EQ(wrapped.status, 0) << wrapped.err;

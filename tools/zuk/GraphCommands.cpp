@@ -7,9 +7,13 @@
 
 #include <zuk/zuk.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace zukcli {
 
@@ -29,8 +33,23 @@ void describeWrittenAvi(const std::string& path)
         std::printf("%s: AVI, %lld bytes\n", path.c_str(), static_cast<long long>(status.st_size));
 }
 
+// Whether `path` can be opened for reading; says why not on stderr.
+bool readable(const std::string& path)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    if (fd < 0) {
+        std::fprintf(stderr, "zuk: cannot read %s: %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    close(fd);
+    return true;
+}
+
+// As grep answers: 0 an AC-3 stream, 1 not one, 2 the file cannot be read.
 int isAc3Command(const Invocation& call)
 {
+    if (!readable(call.positional.at(0)))
+        return kExitUsage;
     uint8_t found = 0;
     const int32_t hr = isAC3(widePath(call.positional.at(0)).c_str(), call.has("dotnet") ? 1 : 0, &found);
     if (found != 0) {
@@ -69,7 +88,8 @@ const Command isAc3Info{
     "usage: zuk is-ac3 FILE [--dotnet]\n"
     "\n"
     "Says whether FILE is an AC-3 elementary stream (as the audio a camcorder's\n"
-    "transport stream carries, lifted out). Exit status 0 when it is, 1 when not.\n"
+    "transport stream carries, lifted out). Exit status 0 when it is, 1 when not,\n"
+    "2 when FILE cannot be read.\n"
     "--dotnet  leave COM set-up to the host, as managed hosts do\n",
     1, {}, {"dotnet"}, isAc3Command};
 

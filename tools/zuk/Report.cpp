@@ -5,9 +5,11 @@
 #include "platform/FileIdentity.h"
 
 #include <sndfile.h>
+#include <zuk/zuk.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -16,18 +18,10 @@ namespace zukcli {
 
 const char* resultMeaning(int64_t code)
 {
-    switch (code) {
-    case 0: return "success";
-    case 2: return "success, but no video frame rate was found, so the WAV is not padded to whole video frames";
-    case -1: return "a file cannot be opened or positioned, an argument is invalid, or a needed library is missing";
-    case -2: return "the media cannot be opened or rendered here";
-    case -3: return "a copy wrote fewer frames than it read";
-    case -4: return "extraction failed: no back end could extract the audio";
-    case -5: return "the decoder delivered no samples";
-    case -7: return "the output file cannot be written";
-    case -40: return "the intermediate PES file cannot be created";
-    default: return "a result passed on from a sibling library";
-    }
+    // Copies count their frames in 64 bits; any count is a success.
+    if (code > INT32_MAX)
+        return zuk_result_text(ZUK_OK);
+    return zuk_result_text(code < INT32_MIN ? INT32_MIN : static_cast<int32_t>(code));
 }
 
 namespace {

@@ -39,15 +39,17 @@ namespace {
 
 void printGeneralHelp(FILE* to)
 {
-    std::fprintf(to, "usage: zuk COMMAND [ARGS] [--quiet] [--verbose]\n"
+    std::fprintf(to, "usage: zuk COMMAND [ARGS] [-q|--quiet] [-v|--verbose]\n"
+                     "       zuk help COMMAND\n"
                      "       zuk --version\n\n"
                      "Turns the sound of media files into WAV files.\n\ncommands:\n");
     for (const Command& command : commands())
         std::fprintf(to, "  %-20s %.*s\n", std::string(command.name).c_str(), static_cast<int>(command.summary.size()),
                      command.summary.data());
-    std::fprintf(to, "\nzuk COMMAND --help tells more. Progress goes to stderr (--quiet: none);\n"
-                     "--verbose prints the library's log there too. Exit status: 0 success,\n"
-                     "1 the operation failed, 2 the command line is wrong.\n");
+    std::fprintf(to, "\nzuk help COMMAND (or zuk COMMAND --help) tells more. Progress goes to\n"
+                     "stderr (-q, --quiet: none); -v, --verbose prints the library's log there\n"
+                     "too. Exit status: 0 success, 1 the operation failed, 2 the command line\n"
+                     "is wrong.\n");
 }
 
 void printLogPiece(void*, const char* piece)
@@ -79,6 +81,18 @@ int main(int argc, char** argv)
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         printGeneralHelp(stdout);
         return 0;
+    }
+    if (std::strcmp(argv[1], "help") == 0 && argc <= 3) {
+        if (argc == 2) {
+            printGeneralHelp(stdout);
+            return 0;
+        }
+        if (const Command* command = findCommand(argv[2])) {
+            std::fwrite(command->help.data(), 1, command->help.size(), stdout);
+            return 0;
+        }
+        std::fprintf(stderr, "zuk help: unknown command '%s'\n", argv[2]);
+        return kExitUsage;
     }
     if (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-V") == 0) {
         std::printf("zuk %s\n", zuk_version());
