@@ -54,7 +54,7 @@ const Command extractInfo{
     "\n"
     "The library's own decoder makes OUT exactly as long as the sound, then pads\n"
     "it with silence to a whole number of video frames; a file without video is\n"
-    "written unpadded, which is still a success (result 2, said on stdout).\n"
+    "written unpadded, which is still a success (result 2, noted on stderr).\n"
     "\n"
     "--dotnet  enter as managed hosts do (Extract_DotNet; with --stereo, the\n"
     "          managed flag of Dsax_ExtractionStereo)\n"

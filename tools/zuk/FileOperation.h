@@ -33,7 +33,7 @@ int runWithProgress(const Invocation& call, Operation&& operation,
         return reportFailure(call.command, result, fileOf(input), fileOf(output));
     describeWrittenFile(fileOf(output));
     if (result > 0)
-        std::printf("result %lld: %s\n", static_cast<long long>(result), resultMeaning(result));
+        note("result %lld: %s\n", static_cast<long long>(result), resultMeaning(result));
     return 0;
 }
 

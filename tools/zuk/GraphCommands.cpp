@@ -2,6 +2,7 @@
 // by hand. They answer HRESULTs, which are shown with their published texts.
 #include "CommandLine.h"
 #include "Paths.h"
+#include "Report.h"
 
 #include "platform/com/ErrorText.h"
 
@@ -30,7 +31,7 @@ void describeWrittenAvi(const std::string& path)
 {
     struct stat status {};
     if (stat(path.c_str(), &status) == 0)
-        std::printf("%s: AVI, %lld bytes\n", path.c_str(), static_cast<long long>(status.st_size));
+        note("%s: AVI, %lld bytes\n", path.c_str(), static_cast<long long>(status.st_size));
 }
 
 // Whether `path` can be opened for reading; says why not on stderr.

@@ -340,7 +340,7 @@ int readInto(const Invocation& call, const ReadRequest& request, const std::stri
         return fail(call, "cannot finish " + request.output);
 
     const int64_t reached = start + *written;
-    std::printf("read %lld frame%s from frame %lld (%.3f s); position reached: frame %lld (%.3f s)\n",
+    note("read %lld frame%s from frame %lld (%.3f s); position reached: frame %lld (%.3f s)\n",
                 static_cast<long long>(*written), *written == 1 ? "" : "s", static_cast<long long>(start),
                 secondsAt(start), static_cast<long long>(reached), secondsAt(reached));
     describeWrittenFile(request.output);

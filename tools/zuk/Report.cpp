@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -82,12 +83,33 @@ int reportFailure(const std::string& command, int64_t code, const std::string& i
     return kExitFailure;
 }
 
+namespace {
+
+bool quietNotes = false;
+
+} // namespace
+
+void setQuiet(bool quiet)
+{
+    quietNotes = quiet;
+}
+
+void note(const char* format, ...)
+{
+    if (quietNotes)
+        return;
+    va_list arguments;
+    va_start(arguments, format);
+    std::vfprintf(stderr, format, arguments);
+    va_end(arguments);
+}
+
 void describeWrittenFile(const std::string& path)
 {
     SF_INFO info{};
     SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
     if (file == nullptr) {
-        std::printf("%s: written, but libsndfile cannot read it back (%s)\n", path.c_str(), sf_strerror(nullptr));
+        note("%s: written, but libsndfile cannot read it back (%s)\n", path.c_str(), sf_strerror(nullptr));
         return;
     }
     SF_FORMAT_INFO format{};
@@ -97,7 +119,7 @@ void describeWrittenFile(const std::string& path)
     encoding.format = info.format & SF_FORMAT_SUBMASK;
     sf_command(nullptr, SFC_GET_FORMAT_INFO, &encoding, sizeof encoding);
     const double seconds = info.samplerate > 0 ? static_cast<double>(info.frames) / info.samplerate : 0.0;
-    std::printf("%s: %s, %s, %d Hz, %d channel%s, %lld frames (%.3f s)\n", path.c_str(),
+    note("%s: %s, %s, %d Hz, %d channel%s, %lld frames (%.3f s)\n", path.c_str(),
                 format.name ? format.name : "?", encoding.name ? encoding.name : "?", info.samplerate,
                 info.channels, info.channels == 1 ? "" : "s", static_cast<long long>(info.frames), seconds);
     sf_close(file);

@@ -14,7 +14,12 @@ const char* resultMeaning(int64_t code);
 int reportFailure(const std::string& command, int64_t code, const std::string& input,
                   const std::string& output);
 
-// Prints what the sound file at `path` holds: "PATH: 48000 Hz, 1 channel, ...".
+// Notes on what a command did ("OUT: WAV, ...") go to stderr, and nowhere
+// once quiet: stdout carries only what the user asked for.
+void setQuiet(bool quiet);
+void note(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Notes what the sound file at `path` holds: "PATH: 48000 Hz, 1 channel, ...".
 void describeWrittenFile(const std::string& path);
 
 } // namespace zukcli

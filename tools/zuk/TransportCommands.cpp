@@ -29,7 +29,7 @@ void describeBytesOf(const std::string& path, const char* what)
 {
     struct stat status {};
     if (stat(path.c_str(), &status) == 0)
-        std::printf("%s: %s, %lld bytes\n", path.c_str(), what, static_cast<long long>(status.st_size));
+        note("%s: %s, %lld bytes\n", path.c_str(), what, static_cast<long long>(status.st_size));
 }
 
 int tsAudioCommand(const Invocation& call)

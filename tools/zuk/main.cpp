@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "Report.h"
 
 #include <zuk/tolvane.h>
 #include <zuk/zuk.h>
@@ -111,6 +112,9 @@ int main(int argc, char** argv)
             std::fwrite(command->help.data(), 1, command->help.size(), stdout);
             return 0;
         }
+        setQuiet(call.has("quiet"));
+        // The MP4 route's box-by-box commentary is for those who ask for it.
+        zuk_set_mp4_diagnostics(call.has("verbose") ? stderr : nullptr);
         if (call.has("verbose"))
             tolvane_set_sink(printLogPiece, nullptr);
         return command->run(call);
