@@ -201,6 +201,13 @@ TEST(Cli, ExtractTakesPathsAndFileUrlsAlike)
     ASSERT_EQ(fromUrl.status, 0) << fromUrl.err;
     EXPECT_NE(fromUrl.err.find("\n" + output + ": WAV"), std::string::npos) << "the written file is described where it lies";
     EXPECT_EQ(readShorts(output).samples, readShorts(dir.file("plain.wav")).samples);
+
+    // Names that are not UTF-8, as old cameras and Latin-1 archives write them.
+    const std::string latin1 = dir.file("lat\xE9.wav");
+    std::filesystem::copy_file(input, latin1);
+    const Outcome fromLatin1 = zuk({"extract", "-q", latin1, dir.file("out\xE9.wav")});
+    ASSERT_EQ(fromLatin1.status, 0) << fromLatin1.err;
+    EXPECT_EQ(readShorts(dir.file("out\xE9.wav")).samples, readShorts(dir.file("plain.wav")).samples);
 }
 
 TEST(Cli, ExtractFailureNamesTheCode)
