@@ -173,7 +173,8 @@ TEST(Cli, SliceConvertAndFrameRate)
     EXPECT_EQ(zuk({"slice", in, dir.file("c.wav"), "--start=0", "--end=0.5", "--total=2"}).status, 0);
     EXPECT_EQ(readShorts(dir.file("c.wav")).frames(), 96000);
 
-    EXPECT_EQ(zuk({"convert", in, dir.file("d.wav"), "--rate", "44100.9"}).status, 0);
+    // Every command takes file:// URLs as it takes paths.
+    EXPECT_EQ(zuk({"convert", "file://" + in, "file://" + dir.file("d.wav"), "--rate", "44100.9"}).status, 0);
     EXPECT_EQ(readShorts(dir.file("d.wav")).info.samplerate, 44100);
 
     const Outcome rate = zuk({"fix-frame-rate", "29.97"});

@@ -14,17 +14,12 @@ int extractCommand(const Invocation& call)
 {
     const uint8_t managed = call.has("dotnet") ? 1 : 0;
     const bool stereo = call.has("stereo");
-    return runWithProgress(
-        call,
-        [&](const std::u16string& in, const std::u16string& out) {
-            // The decoder takes paths only, so locations are decoded here as Extract decodes them.
-            if (stereo)
-                return Dsax_ExtractionStereo(zuk::normaliseLocation(in).c_str(), zuk::normaliseLocation(out).c_str(),
-                                             managed, reportProgress);
-            return managed ? Extract_DotNet(in.c_str(), out.c_str(), reportProgress)
-                           : Extract(in.c_str(), out.c_str(), reportProgress);
-        },
-        fileNamedBy);
+    return runWithProgress(call, [&](const std::u16string& in, const std::u16string& out) {
+        if (stereo)
+            return Dsax_ExtractionStereo(in.c_str(), out.c_str(), managed, reportProgress);
+        return managed ? Extract_DotNet(in.c_str(), out.c_str(), reportProgress)
+                       : Extract(in.c_str(), out.c_str(), reportProgress);
+    });
 }
 
 int quickTimeInstalledCommand(const Invocation&)

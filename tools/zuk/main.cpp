@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "Paths.h"
 #include "Report.h"
 
 #include <zuk/tolvane.h>
@@ -107,7 +108,10 @@ int main(int argc, char** argv)
     }
     const std::vector<std::string> arguments(argv + 2, argv + argc);
     try {
-        const Invocation call = parseArguments(*command, arguments);
+        Invocation call = parseArguments(*command, arguments);
+        // Every command takes file:// URLs where it takes paths.
+        for (std::string& argument : call.positional)
+            argument = fileNamedBy(argument);
         if (call.has("help")) {
             std::fwrite(command->help.data(), 1, command->help.size(), stdout);
             return 0;
