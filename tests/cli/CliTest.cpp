@@ -136,8 +136,15 @@ TEST(Cli, WrongCommandLinesExitWithTwo)
                                                {"resample", "a.wav", "b.wav", "--rate"},
                                                {"resample", "a.wav", "b.wav", "--rate", "fast"},
                                                {"resample", "a.wav", "b.wav", "--speed", "2"},
+                                               {"resample", "a.wav", "b.wav", "--rate", "0"},
                                                {"convert", "a.wav", "b.wav"},
+                                               {"convert", "a.wav", "b.wav", "--rate", "0.5"},
                                                {"slice", "a.wav", "b.wav", "--start", "1"},
+                                               {"slice", "a.wav", "b.wav", "--start", "1", "--end", "0.5"},
+                                               {"slice", "a.wav", "b.wav", "--start", "0", "--end", "1", "--lead", "-1"},
+                                               {"slice", "a.wav", "b.wav", "--start", "0", "--end", "1", "--total", "-2"},
+                                               {"extract", "a.mov", "b.mp3"},
+                                               {"wrap-avi", "a.mov", "b.wav"},
                                                {"fix-frame-rate", "thirty"},
                                                {"info"},
                                                {"info", "a.mov", "--stereo"},
@@ -172,6 +179,12 @@ TEST(Cli, SliceConvertAndFrameRate)
     EXPECT_EQ(readShorts(dir.file("b.wav")).frames(), 36000);
     EXPECT_EQ(zuk({"slice", in, dir.file("c.wav"), "--start=0", "--end=0.5", "--total=2"}).status, 0);
     EXPECT_EQ(readShorts(dir.file("c.wav")).frames(), 96000);
+    // slice writes its input's format: a FLAC input into a .wav name would lie.
+    const Outcome misnamed = zuk({"slice", mediaFixture("flac.flac"), dir.file("e.wav"), "--start=0", "--end=1"});
+    EXPECT_EQ(misnamed.status, 2);
+    EXPECT_EQ(linesOf(misnamed.err).at(0), "zuk slice: " + dir.file("e.wav") +
+                                               " ends in .wav, but this command writes the input's format, FLAC "
+                                               "(Free Lossless Audio Codec), unless --pcm16; name it .flac");
 
     // Every command takes file:// URLs as it takes paths.
     EXPECT_EQ(zuk({"convert", "file://" + in, "file://" + dir.file("d.wav"), "--rate", "44100.9"}).status, 0);

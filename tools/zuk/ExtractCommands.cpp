@@ -1,6 +1,7 @@
 // extract and quicktime-installed: whole media files to the standard WAV.
 #include "CommandLine.h"
 #include "FileOperation.h"
+#include "OutputName.h"
 
 #include <zuk/zuk.h>
 
@@ -14,6 +15,7 @@ int extractCommand(const Invocation& call)
 {
     const uint8_t managed = call.has("dotnet") ? 1 : 0;
     const bool stereo = call.has("stereo");
+    checkOutputNamesWav(call.positional.at(1));
     return runWithProgress(call, [&](const std::u16string& in, const std::u16string& out) {
         if (stereo)
             return Dsax_ExtractionStereo(in.c_str(), out.c_str(), managed, reportProgress);

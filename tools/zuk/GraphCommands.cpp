@@ -1,6 +1,7 @@
 // is-ac3, wrap-avi and replace-audio: the operations that build a media graph
 // by hand. They answer HRESULTs, which are shown with their published texts.
 #include "CommandLine.h"
+#include "OutputName.h"
 #include "Paths.h"
 #include "Report.h"
 
@@ -65,6 +66,7 @@ int isAc3Command(const Invocation& call)
 int wrapAviCommand(const Invocation& call)
 {
     const std::string& output = call.positional.at(1);
+    checkOutputNames(output, "an AVI file", {"avi"});
     const int32_t hr = DecodeToAVIWrapper(widePath(call.positional.at(0)).c_str(), widePath(output).c_str(),
                                           call.has("dotnet") ? 1 : 0);
     if (hr < 0)
@@ -76,6 +78,7 @@ int wrapAviCommand(const Invocation& call)
 int replaceAudioCommand(const Invocation& call)
 {
     const std::string& output = call.positional.at(2);
+    checkOutputNames(output, "an AVI file", {"avi"});
     const int32_t hr = ReplaceAudioAvi(widePath(call.positional.at(0)).c_str(), widePath(call.positional.at(1)).c_str(),
                                        widePath(output).c_str(), call.has("dotnet") ? 1 : 0);
     if (hr < 0)

@@ -2,6 +2,7 @@
 // demultiplexing stage.
 #include "CommandLine.h"
 #include "FileOperation.h"
+#include "OutputName.h"
 
 #include "mts/MtsLog.h"
 #include "mts/TsToMp2.h"
@@ -20,6 +21,7 @@ namespace {
 int mtsExtractCommand(const Invocation& call)
 {
     const int32_t avchd = call.has("avchd") ? 1 : 0;
+    checkOutputNamesWav(call.positional.at(1));
     return runWithProgress(call, [&](const std::u16string& in, const std::u16string& out) {
         return MTSExtract(in.c_str(), out.c_str(), reportProgress, 0, avchd);
     });
