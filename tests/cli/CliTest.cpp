@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <sstream>
 
@@ -126,6 +127,27 @@ TEST(Cli, FailuresNameTheCodeOnOneLine)
     const Outcome noFolder = zuk({"resample", "--quiet", dir.file("in.wav"), dir.file("no/out.wav")});
     EXPECT_EQ(noFolder.status, 1);
     EXPECT_NE(noFolder.err.find("cannot write in " + dir.file("no")), std::string::npos) << noFolder.err;
+
+    // Causes come from what failed, not from what libsndfile thinks of a movie.
+    std::ofstream(dir.file("text.mp3")) << "not sound";
+    const struct {
+        std::vector<std::string> arguments;
+        std::string cause;
+    } rows[] = {
+        {{"extract", mediaFixture("video-only.mp4"), dir.file("o.wav")}, "; no audio stream in "},
+        {{"extract", mediaFixture("video-only.m2t"), dir.file("o.wav")}, "; no audio PID in the transport stream "},
+        {{"ts-audio", mediaFixture("video-only.m2t"), dir.file("o.mp2")}, "; no audio PID in the transport stream "},
+        {{"mp4-unwrap", mediaFixture("mp4-aac.mp4"), dir.file("o.wav")}, "; the sound track of "},
+        {{"extract", dir.file("text.mp3"), dir.file("o.wav")},
+         "; .mp3 files go to the QuickTime back end alone, and it (libQTMLClient.so) is not installed\n"},
+        {{"extract", mediaFixture("garbage.bin"), dir.file("o.wav")}, "; cannot open "},
+    };
+    for (const auto& row : rows) {
+        const Outcome run = zuk(row.arguments);
+        EXPECT_EQ(run.status, 1) << row.arguments[0] << " " << row.arguments[1];
+        EXPECT_NE(run.err.find(row.cause), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("libsndfile"), std::string::npos) << run.err;
+    }
 }
 
 TEST(Cli, WrongCommandLinesExitWithTwo)

@@ -3,11 +3,14 @@
 #include "CommandLine.h"
 
 #include "platform/FileIdentity.h"
+#include "platform/WideText.h"
 
 #include <sndfile.h>
+#include <zuk/dsax.h>
 #include <zuk/zuk.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdint>
@@ -26,6 +29,8 @@ const char* resultMeaning(int64_t code)
 }
 
 namespace {
+
+constexpr uint16_t kWaveFormatPcm = 1;
 
 std::string folderOf(const std::string& path)
 {
@@ -50,20 +55,82 @@ std::string accessFailureCause(const std::string& input, const std::string& outp
     return {};
 }
 
+std::string lowerExtensionOf(const std::string& path)
+{
+    const auto dot = path.rfind('.');
+    if (dot == std::string::npos || path.find('/', dot) != std::string::npos)
+        return {};
+    std::string extension = path.substr(dot + 1);
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension;
+}
+
+bool namesTransportStream(const std::string& command, const std::string& input)
+{
+    const std::string extension = lowerExtensionOf(input);
+    return command == "ts-audio" || command == "mts-extract" || extension == "m2t" || extension == "mts" ||
+           extension == "m2ts";
+}
+
+// The commands that take only what libsndfile reads.
+bool takesSoundFiles(const std::string& command)
+{
+    return command == "resample" || command == "convert" || command == "slice";
+}
+
+std::string soundFileCause(const std::string& input)
+{
+    SF_INFO info{};
+    if (SNDFILE* file = sf_open(input.c_str(), SFM_READ, &info)) {
+        sf_close(file);
+        return {};
+    }
+    return input + " is not a sound file libsndfile reads (" + sf_strerror(nullptr) + ")";
+}
+
+// What the streaming reader sees in a media input: that it cannot open it,
+// that it holds no sound, or (for the PCM unwrapper) that its sound is
+// compressed. Nothing when the sound looks fine.
+std::string mediaCause(const std::string& command, const std::string& input)
+{
+    dsax::dsax_init();
+    dsax::DSAX_MEDIA_INFO* record = nullptr;
+    try {
+        record = dsax::dsax_open(zuk::wideFromPath(input).c_str());
+    } catch (const std::exception& error) {
+        return "cannot open " + input + ": " + error.what();
+    }
+    if (record == nullptr)
+        return {};
+    std::string cause;
+    if (record->audio_format == nullptr) {
+        cause = namesTransportStream(command, input) ? "no audio PID in the transport stream " + input
+                                                     : "no audio stream in " + input;
+    } else if (command == "mp4-unwrap") {
+        uint16_t tag = 0;
+        std::memcpy(&tag, record->audio_format, sizeof tag);
+        if (tag != kWaveFormatPcm)
+            cause = "the sound track of " + input + " is not PCM";
+    }
+    dsax::dsax_close(&record);
+    return cause;
+}
+
 // A likely reason why a file could not be opened, or nothing.
-std::string openFailureCause(const std::string& input, const std::string& output)
+std::string openFailureCause(const std::string& command, const std::string& input, const std::string& output)
 {
     if (std::string cause = accessFailureCause(input, output); !cause.empty())
         return cause;
-    if (!input.empty()) {
-        SF_INFO info{};
-        if (SNDFILE* file = sf_open(input.c_str(), SFM_READ, &info)) {
-            sf_close(file);
-        } else {
-            return input + " is not a sound file libsndfile reads (" + sf_strerror(nullptr) + ")";
-        }
-    }
-    return {};
+    if (input.empty())
+        return {};
+    if (takesSoundFiles(command))
+        return soundFileCause(input);
+    const std::string extension = lowerExtensionOf(input);
+    if (command == "extract" && (extension == "mp3" || extension == "aif" || extension == "aiff") &&
+        QuickTime_Installed() != ZUK_OK)
+        return "." + extension + " files go to the QuickTime back end alone, and it (libQTMLClient.so) is not installed";
+    return mediaCause(command, input);
 }
 
 } // namespace
@@ -74,9 +141,13 @@ int reportFailure(const std::string& command, int64_t code, const std::string& i
     // "Cannot open", "cannot write" and a failed extraction share their
     // file-system causes.
     const bool mayBeAccess = code == -2 || code == -4 || code == -7 || code == -40;
-    const std::string cause = code == -1    ? openFailureCause(input, output)
-                              : mayBeAccess ? accessFailureCause(input, output)
-                                            : std::string();
+    std::string cause = code == -1    ? openFailureCause(command, input, output)
+                        : mayBeAccess ? accessFailureCause(input, output)
+                                      : std::string();
+    // Media that cannot be decoded: what the reader sees in it.
+    const bool mayBeMedia = code == -2 || code == -4 || code == -5;
+    if (cause.empty() && mayBeMedia && !input.empty() && !takesSoundFiles(command))
+        cause = mediaCause(command, input);
     if (!cause.empty())
         line += "; " + cause;
     std::fprintf(stderr, "%s\n", line.c_str());
