@@ -32,8 +32,9 @@ std::string quoted(const std::string& text)
 }
 
 // Runs zuk with `arguments`, stdout and stderr going to files (not a terminal),
-// and `environment` (NAME=VALUE ...) set for it.
-Outcome zuk(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {})
+// stdin coming from `input`, and `environment` (NAME=VALUE ...) set for it.
+Outcome zuk(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {},
+            const std::string& input = "/dev/null")
 {
     TempDir dir;
     std::string command = "env ";
@@ -44,7 +45,7 @@ Outcome zuk(const std::vector<std::string>& arguments, const std::vector<std::st
         command.append(" ").append(quoted(argument));
     command.append(" >").append(quoted(dir.file("out")));
     command.append(" 2>").append(quoted(dir.file("err")));
-    command.append(" </dev/null");
+    command.append(" <").append(quoted(input));
     const int raw = std::system(command.c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, fileBytes(dir.file("out")), fileBytes(dir.file("err"))};
 }
@@ -244,6 +245,26 @@ TEST(Cli, ExtractTakesPathsAndFileUrlsAlike)
     const Outcome fromLatin1 = zuk({"extract", "-q", latin1, dir.file("out\xE9.wav")});
     ASSERT_EQ(fromLatin1.status, 0) << fromLatin1.err;
     EXPECT_EQ(readShorts(dir.file("out\xE9.wav")).samples, readShorts(dir.file("plain.wav")).samples);
+}
+
+TEST(Cli, DashIsStdinAndStdout)
+{
+    TempDir dir;
+    const std::string movie = mediaFixture("mp4-aac.mp4");
+    ASSERT_EQ(zuk({"extract", "-q", movie, dir.file("file.wav")}).status, 0);
+    const Outcome piped = zuk({"extract", "-q", "-", "-"}, {}, movie);
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(piped.err, "");
+    EXPECT_TRUE(piped.out == fileBytes(dir.file("file.wav"))) << "stdout carries the whole WAV, header and all";
+
+    // A reader that stops early makes a clean failure, not a death by SIGPIPE.
+    const std::string early = quoted(ZUK_CLI) + " extract -q " + quoted(movie) + " - 2>" + quoted(dir.file("err")) +
+                              "; echo $? >" + quoted(dir.file("status"));
+    ASSERT_EQ(std::system(("(" + early + ") | head -c 100 >/dev/null").c_str()), 0);
+    EXPECT_EQ(fileBytes(dir.file("status")), "1\n");
+    EXPECT_EQ(fileBytes(dir.file("err")).rfind("zuk: the WAV could not be written to stdout in full", 0), 0u);
+
+    EXPECT_EQ(zuk({"wrap-avi", movie, "-"}).status, 2);
 }
 
 TEST(Cli, ExtractFailureNamesTheCode)

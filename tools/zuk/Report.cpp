@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 
 namespace zukcli {
@@ -29,6 +30,16 @@ const char* resultMeaning(int64_t code)
 }
 
 namespace {
+
+bool quietNotes = false;
+std::map<std::string, std::string, std::less<>> shownPaths;
+
+// `path` as messages name it.
+std::string shown(const std::string& path)
+{
+    const auto found = shownPaths.find(path);
+    return found != shownPaths.end() ? found->second : path;
+}
 
 constexpr uint16_t kWaveFormatPcm = 1;
 
@@ -150,19 +161,22 @@ int reportFailure(const std::string& command, int64_t code, const std::string& i
         cause = mediaCause(command, input);
     if (!cause.empty())
         line += "; " + cause;
+    for (const auto& [path, shownAs] : shownPaths)
+        for (auto at = line.find(path); at != std::string::npos; at = line.find(path, at + shownAs.size()))
+            line.replace(at, path.size(), shownAs);
     std::fprintf(stderr, "%s\n", line.c_str());
     return kExitFailure;
 }
 
-namespace {
-
-bool quietNotes = false;
-
-} // namespace
 
 void setQuiet(bool quiet)
 {
     quietNotes = quiet;
+}
+
+void showPathAs(const std::string& path, const std::string& shownAs)
+{
+    shownPaths[path] = shownAs;
 }
 
 void note(const char* format, ...)
@@ -180,7 +194,7 @@ void describeWrittenFile(const std::string& path)
     SF_INFO info{};
     SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
     if (file == nullptr) {
-        note("%s: written, but libsndfile cannot read it back (%s)\n", path.c_str(), sf_strerror(nullptr));
+        note("%s: written, but libsndfile cannot read it back (%s)\n", shown(path).c_str(), sf_strerror(nullptr));
         return;
     }
     SF_FORMAT_INFO format{};
@@ -190,9 +204,9 @@ void describeWrittenFile(const std::string& path)
     encoding.format = info.format & SF_FORMAT_SUBMASK;
     sf_command(nullptr, SFC_GET_FORMAT_INFO, &encoding, sizeof encoding);
     const double seconds = info.samplerate > 0 ? static_cast<double>(info.frames) / info.samplerate : 0.0;
-    note("%s: %s, %s, %d Hz, %d channel%s, %lld frames (%.3f s)\n", path.c_str(),
-                format.name ? format.name : "?", encoding.name ? encoding.name : "?", info.samplerate,
-                info.channels, info.channels == 1 ? "" : "s", static_cast<long long>(info.frames), seconds);
+    note("%s: %s, %s, %d Hz, %d channel%s, %lld frames (%.3f s)\n", shown(path).c_str(),
+         format.name ? format.name : "?", encoding.name ? encoding.name : "?", info.samplerate, info.channels,
+         info.channels == 1 ? "" : "s", static_cast<long long>(info.frames), seconds);
     sf_close(file);
 }
 

@@ -17,6 +17,9 @@ int reportFailure(const std::string& command, int64_t code, const std::string& i
 // Notes on what a command did ("OUT: WAV, ...") go to stderr, and nowhere
 // once quiet: stdout carries only what the user asked for.
 void setQuiet(bool quiet);
+
+// Messages name the file at `path` as `shown` ("-" for stdin and stdout).
+void showPathAs(const std::string& path, const std::string& shown);
 void note(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Notes what the sound file at `path` holds: "PATH: 48000 Hz, 1 channel, ...".

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 #include "Paths.h"
 #include "Report.h"
+#include "StandardStreams.h"
 
 #include <zuk/tolvane.h>
 #include <zuk/zuk.h>
@@ -112,6 +113,7 @@ int main(int argc, char** argv)
         // Every command takes file:// URLs where it takes paths.
         for (std::string& argument : call.positional)
             argument = fileNamedBy(argument);
+        StandardStreams streams;
         if (call.has("help")) {
             std::fwrite(command->help.data(), 1, command->help.size(), stdout);
             return 0;
@@ -121,7 +123,8 @@ int main(int argc, char** argv)
         zuk_set_mp4_diagnostics(call.has("verbose") ? stderr : nullptr);
         if (call.has("verbose"))
             tolvane_set_sink(printLogPiece, nullptr);
-        return command->run(call);
+        streams.substitute(call);
+        return streams.finish(command->run(call));
     } catch (const UsageError& error) {
         std::fprintf(stderr, "zuk %s: %s\nTry 'zuk %s --help'.\n", argv[1], error.message.c_str(), argv[1]);
         return kExitUsage;
