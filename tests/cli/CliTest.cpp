@@ -142,7 +142,12 @@ TEST(Cli, FailuresNameTheCodeOnOneLine)
         {{"extract", dir.file("text.mp3"), dir.file("o.wav")},
          "; .mp3 files go to the QuickTime back end alone, and it (libQTMLClient.so) is not installed\n"},
         {{"extract", mediaFixture("garbage.bin"), dir.file("o.wav")}, "; cannot open "},
+        {{"extract", dir.path().string(), dir.file("o.wav")}, "; " + dir.path().string() + " is a folder, not a media"},
+        {{"extract", mediaFixture("mp4-aac.mp4"), dir.path().string()}, " is a folder; name a file to write\n"},
+        {{"wrap-avi", dir.path().string(), dir.file("o.avi")}, "Access is denied; " + dir.path().string() + " is a"},
+        {{"extract", dir.file("loop"), dir.file("o.wav")}, ": Too many levels of symbolic links\n"},
     };
+    std::filesystem::create_symlink("loop", dir.file("loop"));
     for (const auto& row : rows) {
         const Outcome run = zuk(row.arguments);
         EXPECT_EQ(run.status, 1) << row.arguments[0] << " " << row.arguments[1];
@@ -435,7 +440,8 @@ TEST(Cli, GraphCommandsAnswerWithExitStatusAndTheCodesText)
 
     const Outcome missing = zuk({"wrap-avi", dir.file("missing.mpg"), dir.file("x.avi")});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "zuk: wrap-avi failed: 0x80070002 (-2147024894): The system cannot find the file specified.\n");
+    EXPECT_EQ(missing.err, "zuk: wrap-avi failed: 0x80070002 (-2147024894): The system cannot find the file specified.; "
+                           "cannot read " + dir.file("missing.mpg") + ": No such file or directory\n");
 }
 
 TEST(Cli, TransportStreamCommands)

@@ -21,10 +21,16 @@ namespace zukcli {
 
 namespace {
 
+// One line: the HRESULT, its text, and a cause seen in the file system. The
+// last argument of the command is its output, the others its inputs.
 int reportHresult(const Invocation& call, int32_t hr)
 {
-    std::fprintf(stderr, "zuk: %s failed: 0x%08X (%d): %s\n", call.command.c_str(), static_cast<uint32_t>(hr), hr,
-                 DXGetErrorDescriptionA(hr));
+    const std::string& output = call.positional.back();
+    std::string cause;
+    for (size_t i = 0; cause.empty() && i + 1 < call.positional.size(); ++i)
+        cause = fileSystemCause(call.positional[i], output);
+    std::fprintf(stderr, "zuk: %s failed: 0x%08X (%d): %s%s\n", call.command.c_str(), static_cast<uint32_t>(hr), hr,
+                 hresultMeaning(hr).c_str(), cause.empty() ? "" : ("; " + cause).c_str());
     return kExitFailure;
 }
 
@@ -59,7 +65,7 @@ int isAc3Command(const Invocation& call)
         return 0;
     }
     std::printf("%s: not an AC-3 stream (0x%08X: %s)\n", call.positional[0].c_str(), static_cast<uint32_t>(hr),
-                DXGetErrorDescriptionA(hr));
+                hresultMeaning(hr).c_str());
     return kExitFailure;
 }
 

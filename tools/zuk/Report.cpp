@@ -3,11 +3,14 @@
 #include "CommandLine.h"
 
 #include "platform/FileIdentity.h"
+#include "platform/com/ErrorText.h"
 #include "platform/WideText.h"
 
 #include <sndfile.h>
 #include <zuk/dsax.h>
 #include <zuk/zuk.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -52,19 +55,74 @@ std::string folderOf(const std::string& path)
 }
 
 // A reason seen in the file system why a file could not be opened, or nothing.
-std::string accessFailureCause(const std::string& input, const std::string& output)
+bool isFolder(const std::string& path)
+{
+    struct stat status {};
+    return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool hasNoSpaceLeft(const std::string& folder)
+{
+    struct statvfs space {};
+    return statvfs(folder.c_str(), &space) == 0 && space.f_bavail == 0;
+}
+
+} // namespace
+
+namespace {
+
+// The errno of the Win32 errors the library reports, for their system text.
+int errnoOfWin32(uint32_t error)
+{
+    switch (error) {
+    case 2: case 3: return ENOENT;
+    case 4: return EMFILE;
+    case 5: return EACCES;
+    case 8: return ENOMEM;
+    case 29: return EIO;
+    case 32: return EBUSY;
+    case 112: return ENOSPC;
+    case 123: return EINVAL;
+    default: return 0;
+    }
+}
+
+} // namespace
+
+std::string hresultMeaning(int32_t hr)
+{
+    const std::string text = DXGetErrorDescriptionA(hr);
+    if (const auto both = text.find(" & "); both != std::string::npos)
+        return text.substr(both + 3);
+    const auto code = static_cast<uint32_t>(hr);
+    constexpr uint32_t kWin32Facility = 0x80070000;
+    if (text == "n/a" && (code & 0xFFFF0000) == kWin32Facility)
+        if (const int error = errnoOfWin32(code & 0xFFFF))
+            return std::strerror(error);
+    return text;
+}
+
+std::string fileSystemCause(const std::string& input, const std::string& output)
 {
     if (!input.empty() && access(input.c_str(), R_OK) != 0)
         return "cannot read " + input + ": " + std::strerror(errno);
+    if (!input.empty() && isFolder(input))
+        return input + " is a folder, not a media file";
     if (!input.empty() && !output.empty() && zuk::sameFile(input, output))
         return output + " is the input itself, which writing would destroy";
-    if (!output.empty()) {
-        const std::string folder = folderOf(output);
-        if (access(folder.c_str(), W_OK) != 0)
-            return "cannot write in " + folder + ": " + std::strerror(errno);
-    }
+    if (output.empty())
+        return {};
+    if (isFolder(output))
+        return output + " is a folder; name a file to write";
+    const std::string folder = folderOf(output);
+    if (access(folder.c_str(), W_OK) != 0)
+        return "cannot write in " + folder + ": " + std::strerror(errno);
+    if (hasNoSpaceLeft(folder))
+        return "no space is left on the device that holds " + folder;
     return {};
 }
+
+namespace {
 
 std::string lowerExtensionOf(const std::string& path)
 {
@@ -131,7 +189,7 @@ std::string mediaCause(const std::string& command, const std::string& input)
 // A likely reason why a file could not be opened, or nothing.
 std::string openFailureCause(const std::string& command, const std::string& input, const std::string& output)
 {
-    if (std::string cause = accessFailureCause(input, output); !cause.empty())
+    if (std::string cause = fileSystemCause(input, output); !cause.empty())
         return cause;
     if (input.empty())
         return {};
@@ -153,7 +211,7 @@ int reportFailure(const std::string& command, int64_t code, const std::string& i
     // file-system causes.
     const bool mayBeAccess = code == -2 || code == -4 || code == -7 || code == -40;
     std::string cause = code == -1    ? openFailureCause(command, input, output)
-                        : mayBeAccess ? accessFailureCause(input, output)
+                        : mayBeAccess ? fileSystemCause(input, output)
                                       : std::string();
     // Media that cannot be decoded: what the reader sees in it.
     const bool mayBeMedia = code == -2 || code == -4 || code == -5;

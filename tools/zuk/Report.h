@@ -9,6 +9,15 @@ namespace zukcli {
 // What a result code of the library means, in a few words.
 const char* resultMeaning(int64_t code);
 
+// The published text of an HRESULT, as a person reading about media needs
+// it: where the table holds two texts for one value, the media one; where it
+// holds none for a Win32 error, the system's text for that error.
+std::string hresultMeaning(int32_t hr);
+
+// A reason seen in the file system why a command reading `input` and
+// writing `output` (either may be empty) failed, or nothing.
+std::string fileSystemCause(const std::string& input, const std::string& output);
+
 // Prints "zuk: COMMAND failed: CODE (MEANING)" and a likely cause when one
 // can be seen, on one line of stderr, and returns the failure exit status.
 int reportFailure(const std::string& command, int64_t code, const std::string& input,
