@@ -30,7 +30,7 @@ const std::vector<Command>& commands()
 {
     static const std::vector<Command> all = withMp4Commands([] {
         std::vector<Command> list = extractCommands();
-        for (std::vector<Command> group : {readerCommands(), audioCommands(), graphCommands(), transportCommands()})
+        for (std::vector<Command> group : {infoCommands(), readerCommands(), audioCommands(), graphCommands(), transportCommands()})
             for (Command& command : group)
                 list.push_back(std::move(command));
         return list;
