@@ -5,9 +5,13 @@
  * between calls, and each releases everything it opened before it returns.
  * Any thread may call them; calls on different files may run at once.
  *
- * Paths are NUL-terminated UTF-16 text (zuk_char). Text that is not valid
- * UTF-16 names no file. Results are signed: 0 or more is success, a negative
- * value is one of the failure codes below.
+ * Paths are NUL-terminated UTF-16 text (zuk_char). Linux file names are bytes,
+ * mostly UTF-8; a byte B that is not part of valid UTF-8 is written as the lone
+ * surrogate U+DC00 + B (U+DC80 to U+DCFF), and such units become that byte
+ * again when the file is opened, so every name can be passed ("lat\xE9.wav" is
+ * u"lat\xDCE9.wav"). Any other lone surrogate names no file. Results are
+ * signed: 0 or more is success, a negative value is one of the failure codes
+ * below.
  *
  * The standard WAV the library writes is mono, 16-bit PCM, 48000 Hz.
  */
@@ -97,6 +101,14 @@ enum zuk_result {
  * while extractions run; set it before they start, not during one.
  */
 ZUK_API void zuk_set_mp4_diagnostics(FILE* stream);
+
+/* The library's version, "MAJOR.MINOR.PATCH"; static text, never freed. */
+ZUK_API const char* zuk_version(void);
+
+/* What a result code means, in one line of English; static text. Codes the
+ * library does not define read as passed on from a sibling library when
+ * negative, and as success otherwise. */
+ZUK_API const char* zuk_result_text(int32_t code);
 
 /*
  * Writes the sound of `input` to `output` as the standard WAV. Returns the

@@ -1,5 +1,7 @@
 # The MP4 unwrapper's sources, for the library and for the command line,
-# which compiles them in to reach the box tree.
+# which compiles them in to reach the box tree. The export that points the
+# library's diagnostics somewhere is the library's alone: a copy in the tool
+# would answer the tool's calls and leave the library's stream unchanged.
 set(ZUK_MP4_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/AudioTrack.cpp
   ${CMAKE_CURRENT_LIST_DIR}/BoxFactory.cpp
@@ -8,7 +10,6 @@ set(ZUK_MP4_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ChunkTable.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ContainerBoxes.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Diagnostics.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/DiagnosticsExport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FullBox.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MP4Box.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Makewavfile.cpp

@@ -1,6 +1,7 @@
 #include "platform/WideText.h"
 
 #include <cwchar>
+#include <utility>
 
 namespace zuk {
 
@@ -59,6 +60,43 @@ bool forEachCodePoint(std::u16string_view text, Visit&& visit)
     return true;
 }
 
+// The length of the valid UTF-8 sequence at the start of `text` and its code
+// point, or a length of 0 when it is not valid UTF-8.
+std::pair<size_t, char32_t> utf8Sequence(std::string_view text)
+{
+    const auto lead = static_cast<unsigned char>(text[0]);
+    size_t length = 0;
+    char32_t code = 0;
+    char32_t smallest = 0;
+    if (lead < 0x80) {
+        return {1, lead};
+    } else if ((lead & 0xE0) == 0xC0) {
+        length = 2, code = lead & 0x1F, smallest = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, code = lead & 0x0F, smallest = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, code = lead & 0x07, smallest = 0x10000;
+    } else {
+        return {0, 0};
+    }
+    if (length > text.size())
+        return {0, 0};
+    for (size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[k]);
+        if ((next & 0xC0) != 0x80)
+            return {0, 0};
+        code = (code << 6) | (next & 0x3F);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+    if (code < smallest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return {0, 0};
+    return {length, code};
+}
+
+constexpr char16_t kEscapedByte = 0xDC00;
+
+bool isEscapedByte(char16_t unit) { return unit >= kEscapedByte + 0x80 && unit <= kEscapedByte + 0xFF; }
+
 } // namespace
 
 std::u16string_view wideView(const zuk_char* text)
@@ -77,34 +115,27 @@ std::optional<std::u16string> utf8ToUtf16(std::string_view text)
 {
     std::u16string out;
     out.reserve(text.size());
-    size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        size_t length = 0;
-        char32_t code = 0;
-        char32_t smallest = 0;
-        if (lead < 0x80) {
-            length = 1, code = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
-            length = 2, code = lead & 0x1F, smallest = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            length = 3, code = lead & 0x0F, smallest = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            length = 4, code = lead & 0x07, smallest = 0x10000;
-        } else {
+    for (size_t i = 0; i < text.size();) {
+        const auto [length, code] = utf8Sequence(text.substr(i));
+        if (length == 0)
             return std::nullopt;
+        appendUtf16(out, code);
+        i += length;
+    }
+    return out;
+}
+
+std::u16string wideFromPath(std::string_view bytes)
+{
+    std::u16string out;
+    out.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size();) {
+        const auto [length, code] = utf8Sequence(bytes.substr(i));
+        if (length == 0) {
+            out += static_cast<char16_t>(kEscapedByte + static_cast<unsigned char>(bytes[i]));
+            ++i;
+            continue;
         }
-        if (i + length > text.size())
-            return std::nullopt;
-        for (size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80)
-                return std::nullopt;
-            code = (code << 6) | (next & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-        if (code < smallest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-            return std::nullopt;
         appendUtf16(out, code);
         i += length;
     }
@@ -116,7 +147,22 @@ std::optional<std::string> pathFromWide(const zuk_char* path)
     const std::u16string_view text = wideView(path);
     if (text.empty())
         return std::nullopt;
-    return utf16ToUtf8(text);
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        if (isEscapedByte(unit)) {
+            out += static_cast<char>(unit - kEscapedByte);
+        } else if (isHighSurrogate(unit) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
+            appendUtf8(out, 0x10000 + ((char32_t(unit) - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00));
+            ++i;
+        } else if (isHighSurrogate(unit) || isLowSurrogate(unit)) {
+            return std::nullopt;
+        } else {
+            appendUtf8(out, unit);
+        }
+    }
+    return out;
 }
 
 std::optional<std::string> toLocaleMultibyte(std::u16string_view text, size_t capacity)

@@ -18,8 +18,16 @@ std::optional<std::string> utf16ToUtf8(std::u16string_view text);
 // UTF-16 of `text`, or nothing when it is not valid UTF-8.
 std::optional<std::u16string> utf8ToUtf16(std::string_view text);
 
-// The file-system path that a wide path names, or nothing when `path` is null,
-// empty or not valid UTF-16: such text names no file.
+// Linux file names are bytes, mostly UTF-8. A byte that is not part of valid
+// UTF-8 travels through wide text as the lone surrogate U+DC00 + byte
+// (U+DC80 to U+DCFF), so that every name survives the trip both ways.
+
+// The wide form of the file name `bytes`: UTF-8 decoded, other bytes escaped.
+std::u16string wideFromPath(std::string_view bytes);
+
+// The file-system path that a wide path names, escaped bytes restored, or
+// nothing when `path` is null, empty or holds any other lone surrogate: such
+// text names no file.
 std::optional<std::string> pathFromWide(const zuk_char* path);
 
 // `text` as multibyte text of the process's current C locale, or nothing when

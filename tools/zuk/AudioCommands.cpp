@@ -1,6 +1,7 @@
 // resample, convert, slice and fix-frame-rate: the sound-file tools.
 #include "CommandLine.h"
 #include "FileOperation.h"
+#include "OutputName.h"
 
 #include <zuk/zuk.h>
 
@@ -10,10 +11,53 @@ namespace zukcli {
 
 namespace {
 
+// A sample rate from --rate: a whole number of Hz above 0.
+int positiveRate(const std::string& text)
+{
+    const int rate = parseInt(text, "--rate");
+    if (rate <= 0)
+        throw UsageError{"--rate must be above 0 Hz, not " + text};
+    return rate;
+}
+
+// Seconds from `option` that must not be negative.
+std::optional<double> optionalDuration(const Invocation& call, std::string_view option)
+{
+    const auto seconds = parseOptionalSeconds(call, option);
+    if (seconds && *seconds < 0)
+        throw UsageError{"--" + std::string(option) + " must not be negative, not " + *call.value(option)};
+    return seconds;
+}
+
+// The extensions a file of `format` goes by; libsndfile names one of them.
+std::vector<std::string_view> extensionsOf(const SoundFormat& format)
+{
+    if (format.extension == "oga" || format.extension == "ogg")
+        return {"ogg", "oga", "opus"};
+    if (format.extension == "aiff" || format.extension == "aif")
+        return {"aiff", "aif", "aifc"};
+    if (format.extension == "wav")
+        return {"wav", "wave"};
+    return {format.extension};
+}
+
+// slice writes its input's format unless --pcm16 asks for the standard WAV.
+void checkSliceOutputName(const Invocation& call)
+{
+    const std::string& output = call.positional.at(1);
+    if (call.has("pcm16")) {
+        checkOutputNamesWav(output);
+        return;
+    }
+    if (const auto format = soundFormatOf(call.positional.at(0)))
+        checkOutputNames(output, "the input's format, " + format->name + ", unless --pcm16", extensionsOf(*format));
+}
+
 int resampleCommand(const Invocation& call)
 {
     const std::string* rateText = call.value("rate");
-    const int rate = rateText != nullptr ? parseInt(*rateText, "--rate") : 48000;
+    const int rate = rateText != nullptr ? positiveRate(*rateText) : 48000;
+    checkOutputNamesWav(call.positional.at(1));
     return runWithProgress(call, [&](const std::u16string& in, const std::u16string& out) {
         return resampleAudioWithRate(in.c_str(), out.c_str(), reportProgress, rate);
     });
@@ -25,6 +69,9 @@ int convertCommand(const Invocation& call)
     if (rateText == nullptr)
         throw UsageError{"--rate is required"};
     const auto rate = static_cast<float>(parseDouble(*rateText, "--rate"));
+    if (!(rate >= 1))
+        throw UsageError{"--rate must be at least 1 Hz, not " + *rateText};
+    checkOutputNamesWav(call.positional.at(1));
     return runWithProgress(call, [&](const std::u16string& in, const std::u16string& out) {
         return ConvertToWav(in.c_str(), out.c_str(), rate);
     });
@@ -34,8 +81,11 @@ int sliceCommand(const Invocation& call)
 {
     const double start = parseSeconds(call, "start");
     const double end = parseSeconds(call, "end");
-    const auto lead = parseOptionalSeconds(call, "lead");
-    const auto total = parseOptionalSeconds(call, "total");
+    if (!(end > start))
+        throw UsageError{"--end (" + *call.value("end") + ") must come after --start (" + *call.value("start") + ")"};
+    const auto lead = optionalDuration(call, "lead");
+    const auto total = optionalDuration(call, "total");
+    checkSliceOutputName(call);
     const int32_t force16 = call.has("pcm16") ? 1 : 0;
     return runWithProgress(call, [&](const std::u16string& in, const std::u16string& out) {
         if (!lead && !total)

@@ -23,6 +23,18 @@ bool listed(const std::vector<std::string_view>& names, std::string_view name)
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
+// The common flags' one-letter forms: -q, -v, -h.
+std::optional<std::string_view> shortFlag(std::string_view argument)
+{
+    if (argument == "-q")
+        return "quiet";
+    if (argument == "-v")
+        return "verbose";
+    if (argument == "-h")
+        return "help";
+    return std::nullopt;
+}
+
 } // namespace
 
 Invocation parseArguments(const Command& command, const std::vector<std::string>& arguments)
@@ -32,6 +44,10 @@ Invocation parseArguments(const Command& command, const std::vector<std::string>
     bool optionsEnded = false;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
+        if (const auto flag = optionsEnded ? std::nullopt : shortFlag(argument)) {
+            call.flags.insert(std::string(*flag));
+            continue;
+        }
         if (optionsEnded || argument.size() < 2 || argument.compare(0, 2, "--") != 0) {
             call.positional.push_back(argument);
             continue;

@@ -56,6 +56,7 @@ const std::vector<Command>& commands();
 std::vector<Command> mp4Commands();
 std::vector<Command> extractCommands();
 std::vector<Command> audioCommands();
+std::vector<Command> infoCommands();
 std::vector<Command> readerCommands();
 std::vector<Command> graphCommands();
 std::vector<Command> transportCommands();

@@ -1,6 +1,7 @@
 // extract and quicktime-installed: whole media files to the standard WAV.
 #include "CommandLine.h"
 #include "FileOperation.h"
+#include "OutputName.h"
 
 #include <zuk/zuk.h>
 
@@ -14,17 +15,13 @@ int extractCommand(const Invocation& call)
 {
     const uint8_t managed = call.has("dotnet") ? 1 : 0;
     const bool stereo = call.has("stereo");
-    return runWithProgress(
-        call,
-        [&](const std::u16string& in, const std::u16string& out) {
-            // The decoder takes paths only, so locations are decoded here as Extract decodes them.
-            if (stereo)
-                return Dsax_ExtractionStereo(zuk::normaliseLocation(in).c_str(), zuk::normaliseLocation(out).c_str(),
-                                             managed, reportProgress);
-            return managed ? Extract_DotNet(in.c_str(), out.c_str(), reportProgress)
-                           : Extract(in.c_str(), out.c_str(), reportProgress);
-        },
-        fileNamedBy);
+    checkOutputNamesWav(call.positional.at(1));
+    return runWithProgress(call, [&](const std::u16string& in, const std::u16string& out) {
+        if (stereo)
+            return Dsax_ExtractionStereo(in.c_str(), out.c_str(), managed, reportProgress);
+        return managed ? Extract_DotNet(in.c_str(), out.c_str(), reportProgress)
+                       : Extract(in.c_str(), out.c_str(), reportProgress);
+    });
 }
 
 int quickTimeInstalledCommand(const Invocation&)
@@ -54,7 +51,7 @@ const Command extractInfo{
     "\n"
     "The library's own decoder makes OUT exactly as long as the sound, then pads\n"
     "it with silence to a whole number of video frames; a file without video is\n"
-    "written unpadded, which is still a success (result 2, said on stdout).\n"
+    "written unpadded, which is still a success (result 2, noted on stderr).\n"
     "\n"
     "--dotnet  enter as managed hosts do (Extract_DotNet; with --stereo, the\n"
     "          managed flag of Dsax_ExtractionStereo)\n"

@@ -13,16 +13,9 @@
 
 namespace zukcli {
 
-inline std::string sameText(const std::string& argument)
-{
-    return argument;
-}
-
-// Runs `operation` on the wide forms of the first two arguments. `fileOf`
-// turns an argument into the file it names, for the messages.
+// Runs `operation` on the wide forms of the first two arguments.
 template <class Operation>
-int runWithProgress(const Invocation& call, Operation&& operation,
-                    std::string (*fileOf)(const std::string&) = sameText)
+int runWithProgress(const Invocation& call, Operation&& operation)
 {
     const std::string& input = call.positional.at(0);
     const std::string& output = call.positional.at(1);
@@ -30,10 +23,10 @@ int runWithProgress(const Invocation& call, Operation&& operation,
     const int64_t result = operation(widePath(input), widePath(output));
     finishProgress(result >= 0);
     if (result < 0)
-        return reportFailure(call.command, result, fileOf(input), fileOf(output));
-    describeWrittenFile(fileOf(output));
+        return reportFailure(call.command, result, input, output);
+    describeWrittenFile(output);
     if (result > 0)
-        std::printf("result %lld: %s\n", static_cast<long long>(result), resultMeaning(result));
+        note("result %lld: %s\n", static_cast<long long>(result), resultMeaning(result));
     return 0;
 }
 

@@ -1,6 +1,7 @@
 // is-ac3, wrap-avi and replace-audio: the operations that build a media graph
 // by hand. They answer HRESULTs, which are shown with their published texts.
 #include "CommandLine.h"
+#include "OutputName.h"
 #include "Paths.h"
 #include "Report.h"
 
@@ -8,23 +9,28 @@
 
 #include <zuk/zuk.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
-#include <string>
-#include <vector>
+#include <cstring>
 
 namespace zukcli {
 
 namespace {
 
-// The failure and, when the library refused the files, why.
-int reportHresult(const Invocation& call, int32_t hr, const std::vector<std::string>& inputs,
-                  const std::string& output)
+// One line: the HRESULT, its text, and a cause seen in the file system. The
+// last argument of the command is its output, the others its inputs.
+int reportHresult(const Invocation& call, int32_t hr)
 {
-    const std::string cause = refusalCause(inputs, output);
-    std::fprintf(stderr, "zuk: %s failed: 0x%08X (%d): %s%s%s\n", call.command.c_str(), static_cast<uint32_t>(hr), hr,
-                 DXGetErrorDescriptionA(hr), cause.empty() ? "" : "; ", cause.c_str());
+    const std::string& output = call.positional.back();
+    std::string cause;
+    for (size_t i = 0; cause.empty() && i + 1 < call.positional.size(); ++i)
+        cause = fileSystemCause(call.positional[i], output);
+    std::fprintf(stderr, "zuk: %s failed: 0x%08X (%d): %s%s\n", call.command.c_str(), static_cast<uint32_t>(hr), hr,
+                 hresultMeaning(hr).c_str(), cause.empty() ? "" : ("; " + cause).c_str());
     return kExitFailure;
 }
 
@@ -32,11 +38,26 @@ void describeWrittenAvi(const std::string& path)
 {
     struct stat status {};
     if (stat(path.c_str(), &status) == 0)
-        std::printf("%s: AVI, %lld bytes\n", path.c_str(), static_cast<long long>(status.st_size));
+        note("%s: AVI, %lld bytes\n", path.c_str(), static_cast<long long>(status.st_size));
 }
 
+// Whether `path` can be opened for reading; says why not on stderr.
+bool readable(const std::string& path)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    if (fd < 0) {
+        std::fprintf(stderr, "zuk: cannot read %s: %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    close(fd);
+    return true;
+}
+
+// As grep answers: 0 an AC-3 stream, 1 not one, 2 the file cannot be read.
 int isAc3Command(const Invocation& call)
 {
+    if (!readable(call.positional.at(0)))
+        return kExitUsage;
     uint8_t found = 0;
     const int32_t hr = isAC3(widePath(call.positional.at(0)).c_str(), call.has("dotnet") ? 1 : 0, &found);
     if (found != 0) {
@@ -44,17 +65,18 @@ int isAc3Command(const Invocation& call)
         return 0;
     }
     std::printf("%s: not an AC-3 stream (0x%08X: %s)\n", call.positional[0].c_str(), static_cast<uint32_t>(hr),
-                DXGetErrorDescriptionA(hr));
+                hresultMeaning(hr).c_str());
     return kExitFailure;
 }
 
 int wrapAviCommand(const Invocation& call)
 {
     const std::string& output = call.positional.at(1);
+    checkOutputNames(output, "an AVI file", {"avi"});
     const int32_t hr = DecodeToAVIWrapper(widePath(call.positional.at(0)).c_str(), widePath(output).c_str(),
                                           call.has("dotnet") ? 1 : 0);
     if (hr < 0)
-        return reportHresult(call, hr, {call.positional[0]}, output);
+        return reportHresult(call, hr);
     describeWrittenAvi(output);
     return 0;
 }
@@ -62,10 +84,11 @@ int wrapAviCommand(const Invocation& call)
 int replaceAudioCommand(const Invocation& call)
 {
     const std::string& output = call.positional.at(2);
+    checkOutputNames(output, "an AVI file", {"avi"});
     const int32_t hr = ReplaceAudioAvi(widePath(call.positional.at(0)).c_str(), widePath(call.positional.at(1)).c_str(),
                                        widePath(output).c_str(), call.has("dotnet") ? 1 : 0);
     if (hr < 0)
-        return reportHresult(call, hr, {call.positional[0], call.positional[1]}, output);
+        return reportHresult(call, hr);
     describeWrittenAvi(output);
     return 0;
 }
@@ -75,7 +98,8 @@ const Command isAc3Info{
     "usage: zuk is-ac3 FILE [--dotnet]\n"
     "\n"
     "Says whether FILE is an AC-3 elementary stream (as the audio a camcorder's\n"
-    "transport stream carries, lifted out). Exit status 0 when it is, 1 when not.\n"
+    "transport stream carries, lifted out). Exit status 0 when it is, 1 when not,\n"
+    "2 when FILE cannot be read.\n"
     "--dotnet  leave COM set-up to the host, as managed hosts do\n",
     1, {}, {"dotnet"}, isAc3Command};
 

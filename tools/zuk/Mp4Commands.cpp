@@ -1,6 +1,7 @@
 // mp4-dump and mp4-unwrap: the box tree of an MP4 or QuickTime file, and its
 // uncompressed sound lifted out without decoding.
 #include "CommandLine.h"
+#include "OutputName.h"
 #include "Paths.h"
 #include "Report.h"
 
@@ -53,6 +54,7 @@ int mp4UnwrapCommand(const Invocation& call)
 {
     const std::string& input = call.positional.at(0);
     const std::string& output = call.positional.at(1);
+    checkOutputNamesWav(output);
     const std::u16string wideOutput = widePath(output);
     // The unwrapper gets only the open stream, so the files are checked here.
     if (!refusalCause({input}, output).empty())

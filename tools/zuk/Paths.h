@@ -10,22 +10,18 @@
 
 namespace zukcli {
 
+// Any file name works: bytes that are not UTF-8 travel escaped, as the
+// library expects them.
 inline std::u16string widePath(const std::string& argument)
 {
-    auto wide = zuk::utf8ToUtf16(argument);
-    if (!wide)
-        throw UsageError{"'" + argument + "' is not valid UTF-8"};
-    return *wide;
+    return zuk::wideFromPath(argument);
 }
 
 // The file a location names once the library has decoded it (a file:// URL
-// names a path); text that is not UTF-8 stays as it is.
+// names a path).
 inline std::string fileNamedBy(const std::string& location)
 {
-    const auto wide = zuk::utf8ToUtf16(location);
-    if (!wide)
-        return location;
-    return zuk::utf16ToUtf8(zuk::normaliseLocation(*wide)).value_or(location);
+    return zuk::pathFromWide(zuk::normaliseLocation(widePath(location)).c_str()).value_or(location);
 }
 
 } // namespace zukcli

@@ -2,6 +2,7 @@
 // demultiplexing stage.
 #include "CommandLine.h"
 #include "FileOperation.h"
+#include "OutputName.h"
 
 #include "mts/MtsLog.h"
 #include "mts/TsToMp2.h"
@@ -20,6 +21,7 @@ namespace {
 int mtsExtractCommand(const Invocation& call)
 {
     const int32_t avchd = call.has("avchd") ? 1 : 0;
+    checkOutputNamesWav(call.positional.at(1));
     return runWithProgress(call, [&](const std::u16string& in, const std::u16string& out) {
         return MTSExtract(in.c_str(), out.c_str(), reportProgress, 0, avchd);
     });
@@ -29,7 +31,7 @@ void describeBytesOf(const std::string& path, const char* what)
 {
     struct stat status {};
     if (stat(path.c_str(), &status) == 0)
-        std::printf("%s: %s, %lld bytes\n", path.c_str(), what, static_cast<long long>(status.st_size));
+        note("%s: %s, %lld bytes\n", path.c_str(), what, static_cast<long long>(status.st_size));
 }
 
 int tsAudioCommand(const Invocation& call)

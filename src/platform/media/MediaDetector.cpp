@@ -62,7 +62,7 @@ HRESULT MediaDetector::put_Filename(BSTR fileName)
     const std::lock_guard lock(mutex);
     file.reset();
     try {
-        const std::optional<std::string> path = utf16ToUtf8(name);
+        const std::optional<std::string> path = pathFromWide(fileName);
         if (!path)
             return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND); // such text names no file
         OpenError why = OpenError::None;

@@ -177,12 +177,24 @@ AudioStreamInfo describeAudio(const AVFormatContext& format, const AVStream& str
     info.bitRate = codec.bit_rate > 0 ? codec.bit_rate : int64_t{info.sampleRate} * info.channels * pcmBits;
     info.decodable = info.sampleRate > 0 && info.channels > 0 && openDecoder(stream) != nullptr;
     info.codecName = codecNameOf(codec.codec_id);
+    char layout[64] = "";
+    if (av_channel_layout_describe(&codec.ch_layout, layout, sizeof layout) > 0)
+        info.channelLayout = layout;
     return info;
+}
+
+// The stream's own duration in microseconds, 0 when the container gives none.
+int64_t durationUsOf(const AVStream& stream)
+{
+    if (stream.duration <= 0 || stream.duration == AV_NOPTS_VALUE || stream.time_base.den <= 0)
+        return 0;
+    return av_rescale_q(stream.duration, stream.time_base, AVRational{1, 1'000'000});
 }
 
 StreamInfo describe(const AVFormatContext& format, const AVStream& stream)
 {
     StreamInfo info;
+    info.durationUs = durationUsOf(stream);
     switch (stream.codecpar->codec_type) {
     case AVMEDIA_TYPE_AUDIO:
         info.kind = StreamInfo::Kind::Audio;

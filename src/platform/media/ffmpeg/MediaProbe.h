@@ -22,6 +22,7 @@ struct AudioStreamInfo {
     int64_t bitRate = 0;        // bits per second, 0 unknown
     bool decodable = false;     // a decoder exists and opens
     std::string codecName;
+    std::string channelLayout;  // as FFmpeg names it ("stereo", "5.1(side)"), empty when unknown
 };
 
 struct VideoStreamInfo {
@@ -39,6 +40,7 @@ struct StreamInfo {
     enum class Kind { Audio, Video, Other } kind = Kind::Other;
     AudioStreamInfo audio; // meaningful for Kind::Audio
     VideoStreamInfo video; // meaningful for Kind::Video
+    int64_t durationUs = 0; // as the container gives it for this stream; 0 unknown
 };
 
 struct MediaProbe {
