@@ -76,11 +76,14 @@ sf_count_t ForwardAudioFileReader::readBlock()
     const sf_count_t got = sf_readf_double(file.get(), floatBlock.data(), kBlockFrames);
     const bool single = (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT;
     const auto singleScale = static_cast<float>(floatScale);
-    const auto samples = std::span(floatBlock).first(static_cast<size_t>(std::max<sf_count_t>(got, 0) * info.channels));
+    const auto values = static_cast<size_t>(std::max<sf_count_t>(got, 0) * info.channels);
+    const auto samples = std::span(floatBlock).first(values);
+    // In single or double precision as libsndfile converts each subformat.
     std::transform(samples.begin(), samples.end(), blockBuffer.begin(), [&](double sample) {
         if (!std::isfinite(sample))
             return int16_t{0};
-        const long rounded = single ? std::lrint(singleScale * static_cast<float>(sample)) : std::lrint(floatScale * sample);
+        const long rounded =
+            single ? std::lrint(singleScale * static_cast<float>(sample)) : std::lrint(floatScale * sample);
         return static_cast<int16_t>(rounded);
     });
     return got;

@@ -324,6 +324,23 @@ TEST(AudioDecoder, CutFileGivesWhatItHolds)
     EXPECT_TRUE(decoded.samples == ffmpegDecode(cut));
 }
 
+TEST(AudioDecoder, LongBlocksComeInPiecesOfTheSizeAsked)
+{
+    // Matroska keeps PCM blocks as long as they were muxed: 100000 frames here.
+    TempDir dir;
+    const std::string path = dir.file("long-blocks.mkv");
+    commandOutput({"ffmpeg", "-v", "error", "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000:duration=5",
+                   "-af", "asetnsamples=n=100000", "-c:a", "pcm_s16le", "-y", path});
+    auto decoder = openPath(path);
+    std::vector<int16_t> samples;
+    for (int64_t first = 0, expected = 0; decoder->next(samples, first, 4800) == AudioDecoder::Status::Frames;) {
+        EXPECT_EQ(first, expected);
+        expected = static_cast<int64_t>(samples.size());
+        EXPECT_LE(expected - first, 4800);
+    }
+    EXPECT_EQ(samples, ffmpegDecode(path));
+}
+
 TEST(AudioDecoder, FloatingPointSamplesThatAreNotFiniteDecodeAsZero)
 {
     TempDir dir;

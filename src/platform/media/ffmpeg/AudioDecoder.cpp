@@ -17,8 +17,8 @@ constexpr int kSeekAttempts = 3;
 // Decode errors in a row without asking for input: a decoder stuck on one.
 constexpr int kMostErrorsInARow = 64;
 // A decoded frame is converted in pieces that make at most about this many
-// frames, so that a frame whose rate lies far below the stream's (a FLAC frame
-// may say 1 Hz) is not turned into gigabytes at once.
+// frames, so that a frame whose rate lies far below the stream's (rates may
+// change from frame to frame) is not turned into gigabytes at once.
 constexpr int kMostFramesPerBlock = 1 << 15;
 
 // Errors that say the decoder cannot go on, as against a corrupt packet.
@@ -292,7 +292,7 @@ void AudioDecoder::State::handOut(std::vector<int16_t>& out, int64_t& firstFrame
 {
     const auto channels = static_cast<size_t>(layout.channels());
     const size_t frames = pending.size() / channels;
-    const size_t given = mostFrames > 0 && static_cast<uint64_t>(mostFrames) < frames ? static_cast<size_t>(mostFrames) : frames;
+    const size_t given = std::min(frames, static_cast<size_t>(std::max<int64_t>(mostFrames, 1)));
     const auto end = pending.begin() + static_cast<std::ptrdiff_t>(given * channels);
     out.insert(out.end(), pending.begin(), end);
     pending.erase(pending.begin(), end);
@@ -439,7 +439,8 @@ bool AudioDecoder::State::convertPiece(std::vector<int16_t>& out)
                 return false;
         }
     }
-    const int piece = std::min(decoded.nb_samples - heldFrom, inputFramesFor(kMostFramesPerBlock, converting->rate, rate));
+    const int piece =
+        std::min(decoded.nb_samples - heldFrom, inputFramesFor(kMostFramesPerBlock, converting->rate, rate));
     const auto sampleFormat = static_cast<AVSampleFormat>(decoded.format);
     const int channels = decoded.ch_layout.nb_channels;
     const bool planar = av_sample_fmt_is_planar(sampleFormat) != 0;
