@@ -1,6 +1,24 @@
 #include "audio/ForwardAudioFileReader.h"
 
 #include <algorithm>
+#include <cmath>
+
+namespace {
+
+// The factor that brings `peak` to full scale as libsndfile computes it (a
+// step of headroom, the peak held in single precision), except that a peak
+// beyond single precision gives a factor too, not 0.
+double fullScaleFactor(double peak)
+{
+    if (peak == 0)
+        return 1.0;
+    const double withHeadroom = 32768.0 / 32767.0 * peak;
+    if (const auto single = static_cast<float>(withHeadroom); std::isfinite(single))
+        return 32767.0 / single;
+    return 32767.0 / peak * (32767.0 / 32768.0);
+}
+
+} // namespace
 
 ForwardAudioFileReader::~ForwardAudioFileReader()
 {
@@ -28,14 +46,53 @@ int ForwardAudioFileReader::openFile(const zuk_char* path)
     newFrameIndex = -1;
     prevFrameIndex = -2;
     const int subformat = info.format & SF_FORMAT_SUBMASK;
-    if (subformat == SF_FORMAT_FLOAT || subformat == SF_FORMAT_DOUBLE)
-        sf_command(file.get(), SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
+    readsFloat = subformat == SF_FORMAT_FLOAT || subformat == SF_FORMAT_DOUBLE;
+    if (readsFloat && !measureFloatPeak()) {
+        closeFile();
+        return -1;
+    }
     return 0;
+}
+
+// One pass over the file for the peak of its finite samples, then back to its start.
+bool ForwardAudioFileReader::measureFloatPeak()
+{
+    floatBlock.assign(static_cast<size_t>(info.channels) * kBlockFrames, 0.0);
+    double peak = 0;
+    sf_count_t got = 0;
+    while ((got = sf_readf_double(file.get(), floatBlock.data(), kBlockFrames)) > 0)
+        for (const double sample : std::span(floatBlock).first(static_cast<size_t>(got * info.channels)))
+            if (std::isfinite(sample))
+                peak = std::max(peak, std::fabs(sample));
+    floatScale = fullScaleFactor(peak);
+    return sf_seek(file.get(), 0, SEEK_SET) == 0;
+}
+
+// The next block of frames into blockBuffer as 16-bit samples; the frames read.
+sf_count_t ForwardAudioFileReader::readBlock()
+{
+    if (!readsFloat)
+        return sf_readf_short(file.get(), blockBuffer.data(), kBlockFrames);
+    const sf_count_t got = sf_readf_double(file.get(), floatBlock.data(), kBlockFrames);
+    const bool single = (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT;
+    const auto singleScale = static_cast<float>(floatScale);
+    const auto values = static_cast<size_t>(std::max<sf_count_t>(got, 0) * info.channels);
+    const auto samples = std::span(floatBlock).first(values);
+    // In single or double precision as libsndfile converts each subformat.
+    std::transform(samples.begin(), samples.end(), blockBuffer.begin(), [&](double sample) {
+        if (!std::isfinite(sample))
+            return int16_t{0};
+        const long rounded =
+            single ? std::lrint(singleScale * static_cast<float>(sample)) : std::lrint(floatScale * sample);
+        return static_cast<int16_t>(rounded);
+    });
+    return got;
 }
 
 int ForwardAudioFileReader::closeFile()
 {
     blockBuffer = {};
+    floatBlock = {};
     monoWindow = {};
     blockFrames = 0;
     zuk::closeSoundFile(file);
@@ -51,7 +108,7 @@ int ForwardAudioFileReader::loadBlock(int64_t block)
     if (block < blockIndex)
         return -2;
     while (blockIndex < block) {
-        const sf_count_t got = sf_readf_short(file.get(), blockBuffer.data(), kBlockFrames);
+        const sf_count_t got = readBlock();
         if (got <= 0)
             return 1;
         // The frame before the new block ends the old one, if it was whole.

@@ -16,6 +16,11 @@
 // and remembers the last two it handed out. The mono values of a block are
 // folded once, when it is read, into a window that also holds the last value
 // of the block before, so that frames pos and pos - 1 are always at hand.
+//
+// Floating-point files are scaled to full 16-bit range by the peak of their
+// finite samples, here rather than by libsndfile, which takes an infinite
+// sample as the peak and so silences the whole file. Infinite and NaN samples
+// read as 0.
 class ForwardAudioFileReader final : private ForwardReader {
 public:
     static constexpr int64_t kBlockFrames = 10240;
@@ -46,6 +51,8 @@ public:
 
 private:
     int loadBlock(int64_t block);
+    sf_count_t readBlock();
+    bool measureFloatPeak();
     void foldBlockToMono();
     int locateFrame(int64_t index, size_t& offset);
     int fetchFrame(int64_t index, std::span<int16_t> frame);
@@ -62,6 +69,9 @@ private:
     int64_t newFrameIndex = -1;
     int64_t prevFrameIndex = -2;
     bool isOpen = false;
+    bool readsFloat = false;  // float or double samples, scaled here
+    double floatScale = 1.0;  // for float files applied in single precision, as libsndfile does
+    std::vector<double> floatBlock;
     // [0]: mono of frame blockStart() - 1 (silence before the file);
     // [1 + i]: mono of frame blockStart() + i.
     std::vector<int16_t> monoWindow;

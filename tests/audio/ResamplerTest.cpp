@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <tuple>
 
@@ -163,22 +164,30 @@ TEST(Resampler, ProgressSkipsStepsThatDownsamplingJumps)
     EXPECT_EQ(progressCalls, (std::vector<float>{0.0f, 60.0f}));
 }
 
-TEST(Resampler, FloatingPointInputIsScaledToFullRange)
+TEST(Resampler, FloatingPointInputIsScaledByItsFiniteSamples)
 {
-    // libsndfile scales a floating-point file by its peak: the loudest sample
-    // becomes full scale, whatever the level it was stored at.
+    // A floating-point file is scaled by its peak: the loudest sample becomes
+    // full scale, whatever the level it was stored at. A sample that is not
+    // finite reads as 0 and leaves the level to the others.
     TempDir dir;
+    constexpr size_t kBad = 1000;
     for (const int subformat : {SF_FORMAT_FLOAT, SF_FORMAT_DOUBLE}) {
         std::vector<double> samples;
         for (int f = 0; f < 48000; ++f)
             samples.push_back(0.9 * std::sin(2 * M_PI * 440 * f / 48000.0));
-        writeDoubles(dir.file("in.wav"), 48000, 1, samples, SF_FORMAT_WAV | subformat);
-        const Converted run = resample(dir.file("in.wav"), dir.file("out.wav"), 48000);
-        ASSERT_EQ(run.result, 0);
-        int peak = 0;
-        for (int16_t s : run.output.samples)
-            peak = std::max(peak, std::abs(int{s}));
-        EXPECT_GE(peak, 32000) << "subformat " << subformat;
+        samples[kBad] = 0.0;
+        writeDoubles(dir.file("clean.wav"), 48000, 1, samples, SF_FORMAT_WAV | subformat);
+        const Converted clean = resample(dir.file("clean.wav"), dir.file("clean-out.wav"), 48000);
+        ASSERT_EQ(clean.result, 0);
+        EXPECT_EQ(clean.output.samples, readShorts(dir.file("clean.wav")).samples); // as libsndfile scales it
+        EXPECT_GE(*std::max_element(clean.output.samples.begin(), clean.output.samples.end()), 32000);
+        for (const double bad : {HUGE_VAL, -HUGE_VAL, std::nan("")}) {
+            samples[kBad] = bad;
+            writeDoubles(dir.file("in.wav"), 48000, 1, samples, SF_FORMAT_WAV | subformat);
+            const Converted run = resample(dir.file("in.wav"), dir.file("out.wav"), 48000);
+            ASSERT_EQ(run.result, 0);
+            EXPECT_EQ(run.output.samples, clean.output.samples) << "subformat " << subformat << ", sample " << bad;
+        }
     }
 }
 

@@ -127,11 +127,18 @@ TEST_F(GraphOperations, Ac3StreamsAreFoundByTheirBytes)
     }
 }
 
-TEST_F(GraphOperations, OtherSoundIsNotAc3)
+TEST_F(GraphOperations, OtherSoundIsNotAc3WhateverItsName)
 {
-    for (const std::string name : {"channels-2.wav", "mp2.mp2", "mpeg-ps.mpg"}) {
+    // The bytes decide: an empty file, the start of an AC-3 frame, or a WAV
+    // is no AC-3 stream, also when named like one.
+    std::ofstream(dir.file("empty.ac3"));
+    std::filesystem::copy_file(mediaFixture("ac3.ac3"), dir.file("short.ac3"));
+    std::filesystem::resize_file(dir.file("short.ac3"), 64);
+    std::filesystem::copy_file(mediaFixture("channels-2.wav"), dir.file("wav.ac3"));
+    for (const std::string name : {mediaFixture("channels-2.wav"), mediaFixture("mp2.mp2"), mediaFixture("mpeg-ps.mpg"),
+                                   dir.file("empty.ac3"), dir.file("short.ac3"), dir.file("wav.ac3")}) {
         log.captured.pieces.clear();
-        const Ac3Answer answer = detectAc3(mediaFixture(name));
+        const Ac3Answer answer = detectAc3(name);
         EXPECT_LT(answer.result, 0) << name;
         EXPECT_EQ(answer.found, 0) << name;
         EXPECT_EQ(log.pieces().back(), "Connection failed.  ") << name;

@@ -17,6 +17,12 @@ namespace {
 
 class MediaSplitter;
 
+// Each buffer holds at most a tenth of a second of sound (and at least one
+// frame). The graph can pause only between buffers, and a converter
+// downstream makes of each buffer as much sound as it lasts: at 1 Hz one
+// frame is a second, which at 48 kHz is 48000 frames.
+constexpr int kBuffersPerSecond = 10;
+
 // One output: a stream of the file.
 struct StreamOutput {
     BasePin* pin = nullptr;
@@ -178,7 +184,8 @@ private:
         }
         decoded.clear();
         int64_t first = 0;
-        switch (output.decoder->next(decoded, first)) {
+        const int64_t mostFrames = std::max(1, output.decoder->sampleRate() / kBuffersPerSecond);
+        switch (output.decoder->next(decoded, first, mostFrames)) {
         case AudioDecoder::Status::End:
             output.ended = true;
             output.pin->deliverEndOfStream();

@@ -3,6 +3,7 @@
 #include "platform/media/BaseFilter.h"
 #include "platform/media/ffmpeg/AudioConverter.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace zuk::media {
@@ -114,17 +115,26 @@ public:
             firstStart = start;
             framesOut = 0;
         }
-        converted.clear();
-        converter->convert(samples, converted);
-        return deliverConverted(*out);
+        // Piece by piece, so that what is held and passed on at once stays
+        // bounded whatever the rates.
+        const size_t piece = converter->framesPerPiece() * static_cast<size_t>(in->channels);
+        for (size_t done = 0; done < samples.size(); done += piece) {
+            converted.clear();
+            converter->convert(samples.subspan(done, std::min(piece, samples.size() - done)), converted);
+            if (const HRESULT hr = deliverConverted(*out); hr != S_OK)
+                return hr;
+        }
+        return S_OK;
     }
 
     HRESULT endOfStream(BasePin& pin) override
     {
         if (converter) {
             converted.clear();
-            converter->flush(converted);
-            deliverConverted(*outputFormat());
+            while (converter->flush(converted)) {
+                deliverConverted(*outputFormat());
+                converted.clear();
+            }
         }
         return Filter::endOfStream(pin);
     }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -321,6 +322,42 @@ TEST(AudioDecoder, CutFileGivesWhatItHolds)
     EXPECT_GT(decoded.samples.size(), 0.3 * 110400 * 2);
     EXPECT_LT(decoded.samples.size(), 0.7 * 110400 * 2);
     EXPECT_TRUE(decoded.samples == ffmpegDecode(cut));
+}
+
+TEST(AudioDecoder, LongBlocksComeInPiecesOfTheSizeAsked)
+{
+    // Matroska keeps PCM blocks as long as they were muxed: 100000 frames here.
+    TempDir dir;
+    const std::string path = dir.file("long-blocks.mkv");
+    commandOutput({"ffmpeg", "-v", "error", "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000:duration=5",
+                   "-af", "asetnsamples=n=100000", "-c:a", "pcm_s16le", "-y", path});
+    auto decoder = openPath(path);
+    std::vector<int16_t> samples;
+    for (int64_t first = 0, expected = 0; decoder->next(samples, first, 4800) == AudioDecoder::Status::Frames;) {
+        EXPECT_EQ(first, expected);
+        expected = static_cast<int64_t>(samples.size());
+        EXPECT_LE(expected - first, 4800);
+    }
+    EXPECT_EQ(samples, ffmpegDecode(path));
+}
+
+TEST(AudioDecoder, FloatingPointSamplesThatAreNotFiniteDecodeAsZero)
+{
+    TempDir dir;
+    constexpr size_t kBad = 100;
+    for (const int subformat : {SF_FORMAT_FLOAT, SF_FORMAT_DOUBLE}) {
+        std::vector<double> samples;
+        for (int f = 0; f < 4800; ++f)
+            samples.push_back(0.5 * std::sin(2 * M_PI * 440 * f / 48000.0));
+        samples[kBad] = 0.0;
+        writeDoubles(dir.file("clean.wav"), 48000, 1, samples, SF_FORMAT_WAV | subformat);
+        const std::vector<int16_t> clean = decodeRest(*openPath(dir.file("clean.wav"))).samples;
+        for (const double bad : {HUGE_VAL, -HUGE_VAL, std::nan("")}) {
+            samples[kBad] = bad;
+            writeDoubles(dir.file("bad.wav"), 48000, 1, samples, SF_FORMAT_WAV | subformat);
+            EXPECT_EQ(decodeRest(*openPath(dir.file("bad.wav"))).samples, clean) << subformat << ", " << bad;
+        }
+    }
 }
 
 TEST(AudioDecoder, SeparateDecodersRunOnSeparateThreads)

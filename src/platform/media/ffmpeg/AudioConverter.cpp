@@ -23,8 +23,8 @@ void AudioConverter::SwrFreer::operator()(SwrContext* context) const
     swr_free(&context);
 }
 
-AudioConverter::AudioConverter(int inRate, int inChannelCount, int outRate, int outChannelCount)
-    : inChannels(inChannelCount), outChannels(outChannelCount)
+AudioConverter::AudioConverter(int inRateHz, int inChannelCount, int outRateHz, int outChannelCount)
+    : inRate(inRateHz), inChannels(inChannelCount), outRate(outRateHz), outChannels(outChannelCount)
 {
     silenceLibAv();
     if (inRate <= 0 || outRate <= 0 || inChannels <= 0 || outChannels <= 0)
@@ -47,6 +47,11 @@ AudioConverter::AudioConverter(int inRate, int inChannelCount, int outRate, int 
 
 AudioConverter::~AudioConverter() = default;
 
+size_t AudioConverter::framesPerPiece() const
+{
+    return static_cast<size_t>(inputFramesFor(kPieceFrames, inRate, outRate));
+}
+
 void AudioConverter::convert(std::span<const int16_t> in, std::vector<int16_t>& out)
 {
     if (in.size() % static_cast<size_t>(inChannels) != 0)
@@ -54,14 +59,15 @@ void AudioConverter::convert(std::span<const int16_t> in, std::vector<int16_t>& 
     const size_t frames = in.size() / static_cast<size_t>(inChannels);
     for (size_t done = 0; done < frames;) {
         const int piece = static_cast<int>(std::min<size_t>(frames - done, kChunkFrames));
-        convertChunk(in.data() + done * static_cast<size_t>(inChannels), piece, out);
+        convertChunk(in.data() + done * static_cast<size_t>(inChannels), piece, outputRoomFor(piece, inRate, outRate),
+                     out);
         done += static_cast<size_t>(piece);
     }
 }
 
-void AudioConverter::flush(std::vector<int16_t>& out)
+bool AudioConverter::flush(std::vector<int16_t>& out)
 {
-    convertChunk(nullptr, 0, out);
+    return convertChunk(nullptr, 0, kPieceFrames, out) > 0;
 }
 
 void AudioConverter::reset()
@@ -71,21 +77,20 @@ void AudioConverter::reset()
         throw std::runtime_error("libswresample cannot restart");
 }
 
-void AudioConverter::convertChunk(const int16_t* in, int frames, std::vector<int16_t>& out)
+// The frames made, at most `room`; input they leave stays in libswresample.
+int AudioConverter::convertChunk(const int16_t* in, int frames, int room, std::vector<int16_t>& out)
 {
-    const int capacity = swr_get_out_samples(swr.get(), frames);
-    if (capacity < 0)
-        throw std::runtime_error("libswresample cannot size its output");
     const size_t before = out.size();
-    out.resize(before + static_cast<size_t>(capacity) * static_cast<size_t>(outChannels));
+    out.resize(before + static_cast<size_t>(room) * static_cast<size_t>(outChannels));
     auto* target = reinterpret_cast<uint8_t*>(out.data() + before);
     const auto* source = reinterpret_cast<const uint8_t*>(in);
-    const int made = swr_convert(swr.get(), &target, capacity, in ? &source : nullptr, frames);
+    const int made = swr_convert(swr.get(), &target, room, in ? &source : nullptr, frames);
     if (made < 0) {
         out.resize(before);
         throw std::runtime_error("libswresample failed to convert");
     }
     out.resize(before + static_cast<size_t>(made) * static_cast<size_t>(outChannels));
+    return made;
 }
 
 } // namespace zuk::media

@@ -22,12 +22,19 @@ public:
     AudioConverter(const AudioConverter&) = delete;
     AudioConverter& operator=(const AudioConverter&) = delete;
 
+    // Input frames whose conversion makes at most about kPieceFrames frames: a
+    // caller that converts and passes on pieces of this many holds a bounded
+    // amount of sound however far apart the rates are (1 Hz to 48 kHz makes
+    // 48000 frames of each input frame).
+    size_t framesPerPiece() const;
+
     // Appends the converted frames of `in` (whole frames of inChannels values)
     // to `out`. Throws std::invalid_argument for a partial frame and
     // std::runtime_error when libswresample fails.
     void convert(std::span<const int16_t> in, std::vector<int16_t>& out);
-    // Appends what the filter still holds: the end of the stream.
-    void flush(std::vector<int16_t>& out);
+    // Appends a piece of what the filter still holds, at the end of the
+    // stream; false once it holds nothing more.
+    bool flush(std::vector<int16_t>& out);
     // Forgets the history, as for a new stream (after a seek).
     void reset();
 
@@ -35,10 +42,14 @@ private:
     struct SwrFreer {
         void operator()(SwrContext* context) const;
     };
-    void convertChunk(const int16_t* in, int frames, std::vector<int16_t>& out);
+    int convertChunk(const int16_t* in, int frames, int room, std::vector<int16_t>& out);
+
+    static constexpr int kPieceFrames = 1 << 15;
 
     std::unique_ptr<SwrContext, SwrFreer> swr;
+    int inRate;
     int inChannels;
+    int outRate;
     int outChannels;
 };
 

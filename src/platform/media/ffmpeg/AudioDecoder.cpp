@@ -4,6 +4,7 @@
 #include "platform/media/ffmpeg/StreamLength.h"
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 
 namespace zuk::media {
@@ -15,6 +16,10 @@ namespace {
 constexpr int kSeekAttempts = 3;
 // Decode errors in a row without asking for input: a decoder stuck on one.
 constexpr int kMostErrorsInARow = 64;
+// A decoded frame is converted in pieces that make at most about this many
+// frames, so that a frame whose rate lies far below the stream's (rates may
+// change from frame to frame) is not turned into gigabytes at once.
+constexpr int kMostFramesPerBlock = 1 << 15;
 
 // Errors that say the decoder cannot go on, as against a corrupt packet.
 bool isFatal(int error)
@@ -48,6 +53,43 @@ struct FrameShape {
     }
 };
 
+// Infinite and NaN samples become 0, as they read in sound files read without
+// FFmpeg: libswresample would turn them into full-scale clicks, or spread
+// them through its filter when it resamples.
+template <class Sample>
+bool zeroNonFiniteSamples(AVFrame& decoded, int planes, size_t perPlane)
+{
+    const auto nonFinite = [](Sample sample) { return !std::isfinite(sample); };
+    bool any = false;
+    for (int plane = 0; plane < planes && !any; ++plane) {
+        const auto* samples = reinterpret_cast<const Sample*>(decoded.extended_data[plane]);
+        any = std::any_of(samples, samples + perPlane, nonFinite);
+    }
+    if (!any)
+        return true;
+    if (av_frame_make_writable(&decoded) < 0)
+        return false;
+    for (int plane = 0; plane < planes; ++plane) {
+        auto* samples = reinterpret_cast<Sample*>(decoded.extended_data[plane]);
+        std::replace_if(samples, samples + perPlane, nonFinite, Sample{0});
+    }
+    return true;
+}
+
+bool zeroNonFinite(AVFrame& decoded)
+{
+    const auto format = static_cast<AVSampleFormat>(decoded.format);
+    const AVSampleFormat packed = av_get_packed_sample_fmt(format);
+    if (packed != AV_SAMPLE_FMT_FLT && packed != AV_SAMPLE_FMT_DBL)
+        return true;
+    const int channels = decoded.ch_layout.nb_channels;
+    const bool planar = av_sample_fmt_is_planar(format) != 0;
+    const int planes = planar ? channels : 1;
+    const size_t perPlane = static_cast<size_t>(decoded.nb_samples) * static_cast<size_t>(planar ? 1 : channels);
+    return packed == AV_SAMPLE_FMT_FLT ? zeroNonFiniteSamples<float>(decoded, planes, perPlane)
+                                       : zeroNonFiniteSamples<double>(decoded, planes, perPlane);
+}
+
 } // namespace
 
 struct AudioDecoder::State {
@@ -58,6 +100,8 @@ struct AudioDecoder::State {
     AVStream* stream = nullptr;
     PacketPtr packet{av_packet_alloc()};
     FramePtr frame{av_frame_alloc()};
+    int heldFrom = -1; // the first frame of `frame` not yet converted; -1: none held
+    std::vector<const uint8_t*> pieceStart;
 
     int rate = 0;
     ChannelLayout layout;
@@ -92,9 +136,12 @@ struct AudioDecoder::State {
     int64_t toTicks(int64_t frames) const { return av_rescale_q(frames, AVRational{1, rate}, stream->time_base); }
 
     Status decodeBlock(std::vector<int16_t>& out, int64_t& position);
+    Status decodeIntoPending();
+    void handOut(std::vector<int16_t>& out, int64_t& firstFrame, int64_t mostFrames);
     bool feedDecoder();
-    std::optional<int64_t> place(const AVFrame& decoded, int64_t frames);
-    bool convert(const AVFrame& decoded, std::vector<int16_t>& out);
+    void releaseFrame();
+    std::optional<int64_t> place(int64_t stamp, int64_t frames);
+    bool convertPiece(std::vector<int16_t>& out);
     bool setUpConverter(const FrameShape& shape);
     bool appendConverted(const uint8_t* const* in, int frames, std::vector<int16_t>& out);
     bool drainConverter(std::vector<int16_t>& out);
@@ -158,6 +205,7 @@ void AudioDecoder::State::learnStream()
 
 void AudioDecoder::State::resetTimeline()
 {
+    releaseFrame();
     origin.reset();
     expected = 0;
     toS16.reset();
@@ -209,29 +257,47 @@ void AudioDecoder::State::primeFirstBlock()
         pendingStatus = status;
 }
 
-AudioDecoder::Status AudioDecoder::next(std::vector<int16_t>& out, int64_t& firstFrame)
+AudioDecoder::Status AudioDecoder::next(std::vector<int16_t>& out, int64_t& firstFrame, int64_t mostFrames)
 {
     State& s = *state;
-    if (!s.pending.empty()) {
-        out.insert(out.end(), s.pending.begin(), s.pending.end());
-        firstFrame = s.pendingFirst;
-        s.pending.clear();
-        return Status::Frames;
+    if (s.pending.empty()) {
+        if (s.pendingStatus)
+            return *s.pendingStatus;
+        if (const Status status = s.decodeIntoPending(); status != Status::Frames)
+            return status;
     }
-    if (s.pendingStatus)
-        return *s.pendingStatus;
+    s.handOut(out, firstFrame, mostFrames);
+    return Status::Frames;
+}
+
+// The next block that holds frames from dropBefore on, kept in pending.
+AudioDecoder::Status AudioDecoder::State::decodeIntoPending()
+{
     for (;;) {
-        s.block.clear();
+        block.clear();
         int64_t first = 0;
-        const Status status = s.decodeBlock(s.block, first);
+        const Status status = decodeBlock(block, first);
         if (status != Status::Frames)
             return status;
-        if (!s.keepFrom(s.block, first, s.dropBefore))
+        if (!keepFrom(block, first, dropBefore))
             continue;
-        out.insert(out.end(), s.block.begin(), s.block.end());
-        firstFrame = first;
+        pending.swap(block);
+        pendingFirst = first;
         return Status::Frames;
     }
+}
+
+// Up to `mostFrames` frames from the front of pending (at least one).
+void AudioDecoder::State::handOut(std::vector<int16_t>& out, int64_t& firstFrame, int64_t mostFrames)
+{
+    const auto channels = static_cast<size_t>(layout.channels());
+    const size_t frames = pending.size() / channels;
+    const size_t given = std::min(frames, static_cast<size_t>(std::max<int64_t>(mostFrames, 1)));
+    const auto end = pending.begin() + static_cast<std::ptrdiff_t>(given * channels);
+    out.insert(out.end(), pending.begin(), end);
+    pending.erase(pending.begin(), end);
+    firstFrame = pendingFirst;
+    pendingFirst += static_cast<int64_t>(given);
 }
 
 // Drops the frames of `frames` (starting at `first`) that lie before
@@ -255,14 +321,15 @@ AudioDecoder::Status AudioDecoder::State::decodeBlock(std::vector<int16_t>& out,
         return Status::Failed;
     int errorsInARow = 0;
     for (;;) {
-        const int received = avcodec_receive_frame(codec.get(), frame.get());
-        if (received == 0) {
-            errorsInARow = 0;
+        if (heldFrom >= 0) {
             const size_t before = out.size();
-            const bool converted = convert(*frame, out);
+            // Only a frame's first piece has a timestamp; the others follow on.
+            const int64_t stamp = heldFrom == 0 ? frame->best_effort_timestamp : AV_NOPTS_VALUE;
+            const bool converted = convertPiece(out);
             const int64_t frames = static_cast<int64_t>(out.size() - before) / layout.channels();
-            const std::optional<int64_t> placed = converted ? place(*frame, frames) : std::nullopt;
-            av_frame_unref(frame.get());
+            const std::optional<int64_t> placed = converted ? place(stamp, frames) : std::nullopt;
+            if (!converted || heldFrom >= frame->nb_samples)
+                releaseFrame();
             if (!converted)
                 return Status::Failed;
             if (frames == 0)
@@ -273,6 +340,16 @@ AudioDecoder::Status AudioDecoder::State::decodeBlock(std::vector<int16_t>& out,
             }
             position = *placed;
             return Status::Frames;
+        }
+        const int received = avcodec_receive_frame(codec.get(), frame.get());
+        if (received == 0) {
+            errorsInARow = 0;
+            if (!zeroNonFinite(*frame)) {
+                av_frame_unref(frame.get());
+                return Status::Failed;
+            }
+            heldFrom = 0;
+            continue;
         }
         if (received == AVERROR_EOF) {
             const size_t before = out.size();
@@ -323,11 +400,16 @@ bool AudioDecoder::State::feedDecoder()
     }
 }
 
+void AudioDecoder::State::releaseFrame()
+{
+    av_frame_unref(frame.get());
+    heldFrom = -1;
+}
+
 // The position of a decoded block of `frames` frames, from its timestamp
 // relative to frame 0's, or from the count when that is all there is.
-std::optional<int64_t> AudioDecoder::State::place(const AVFrame& decoded, int64_t frames)
+std::optional<int64_t> AudioDecoder::State::place(int64_t stamp, int64_t frames)
 {
-    const int64_t stamp = decoded.best_effort_timestamp;
     std::optional<int64_t> at;
     if (stamp != AV_NOPTS_VALUE) {
         if (!origin)
@@ -343,17 +425,34 @@ std::optional<int64_t> AudioDecoder::State::place(const AVFrame& decoded, int64_
     return at;
 }
 
-bool AudioDecoder::State::convert(const AVFrame& decoded, std::vector<int16_t>& out)
+// Converts the next piece of the held frame and moves heldFrom past it.
+bool AudioDecoder::State::convertPiece(std::vector<int16_t>& out)
 {
-    FrameShape shape;
-    shape.format = decoded.format;
-    shape.layout = ChannelLayout(decoded.ch_layout);
-    shape.rate = decoded.sample_rate > 0 ? decoded.sample_rate : rate;
-    if (!converting || !(*converting == shape)) {
-        if (!drainConverter(out) || !setUpConverter(shape))
-            return false;
+    const AVFrame& decoded = *frame;
+    if (heldFrom == 0) {
+        FrameShape shape;
+        shape.format = decoded.format;
+        shape.layout = ChannelLayout(decoded.ch_layout);
+        shape.rate = decoded.sample_rate > 0 ? decoded.sample_rate : rate;
+        if (!converting || !(*converting == shape)) {
+            if (!drainConverter(out) || !setUpConverter(shape))
+                return false;
+        }
     }
-    return appendConverted(decoded.extended_data, decoded.nb_samples, out);
+    const int piece =
+        std::min(decoded.nb_samples - heldFrom, inputFramesFor(kMostFramesPerBlock, converting->rate, rate));
+    const auto sampleFormat = static_cast<AVSampleFormat>(decoded.format);
+    const int channels = decoded.ch_layout.nb_channels;
+    const bool planar = av_sample_fmt_is_planar(sampleFormat) != 0;
+    const size_t offset = static_cast<size_t>(heldFrom) * static_cast<size_t>(av_get_bytes_per_sample(sampleFormat)) *
+                          static_cast<size_t>(planar ? 1 : channels);
+    pieceStart.resize(static_cast<size_t>(planar ? channels : 1));
+    for (size_t plane = 0; plane < pieceStart.size(); ++plane)
+        pieceStart[plane] = decoded.extended_data[plane] + offset;
+    if (!appendConverted(pieceStart.data(), piece, out))
+        return false;
+    heldFrom += piece;
+    return true;
 }
 
 // Interleaved s16 at the stream's rate. A frame with the stream's channel
@@ -378,11 +477,10 @@ bool AudioDecoder::State::setUpConverter(const FrameShape& shape)
     return true;
 }
 
+// Appends what `frames` frames of `in` make; null `in` drains the converter.
 bool AudioDecoder::State::appendConverted(const uint8_t* const* in, int frames, std::vector<int16_t>& out)
 {
-    const int capacity = swr_get_out_samples(toS16.get(), frames);
-    if (capacity < 0)
-        return false;
+    const int capacity = in ? outputRoomFor(frames, converting->rate, rate) : kMostFramesPerBlock;
     const size_t before = out.size();
     out.resize(before + static_cast<size_t>(capacity) * layout.channels());
     auto* target = reinterpret_cast<uint8_t*>(out.data() + before);
@@ -395,12 +493,18 @@ bool AudioDecoder::State::appendConverted(const uint8_t* const* in, int frames, 
     return true;
 }
 
-// What a resampling converter still holds; nothing when rates match.
+// What a resampling converter still holds, about its filter's length at the
+// new rate; nothing when rates match.
 bool AudioDecoder::State::drainConverter(std::vector<int16_t>& out)
 {
     if (!toS16)
         return true;
-    return appendConverted(nullptr, 0, out);
+    for (size_t before = SIZE_MAX; out.size() != before;) {
+        before = out.size();
+        if (!appendConverted(nullptr, 0, out))
+            return false;
+    }
+    return true;
 }
 
 int64_t AudioDecoder::State::position() const
@@ -420,6 +524,7 @@ bool AudioDecoder::State::seekDemuxerTo(int64_t target)
     if (av_seek_frame(format.get(), streamIndex, stamp, AVSEEK_FLAG_BACKWARD) < 0)
         return false;
     avcodec_flush_buffers(codec.get());
+    releaseFrame();
     inputEnded = false;
     toS16.reset();
     converting.reset();

@@ -33,11 +33,12 @@ public:
 
     enum class Status { Frames, End, Failed };
     // Appends the next decoded frames to `out` (interleaved, channels() values
-    // per frame) and sets `firstFrame` to the position of the first of them in
-    // frames from the start of the stream (the first frame the stream
-    // decodes to is 0). End: nothing more. Failed: a read or decode error that
-    // cannot be skipped (corrupt packets are skipped).
-    Status next(std::vector<int16_t>& out, int64_t& firstFrame);
+    // per frame), at most `mostFrames` of them, and sets `firstFrame` to the
+    // position of the first of them in frames from the start of the stream
+    // (the first frame the stream decodes to is 0). End: nothing more. Failed:
+    // a read or decode error that cannot be skipped (corrupt packets are
+    // skipped). Infinite and NaN samples of floating-point sound decode as 0.
+    Status next(std::vector<int16_t>& out, int64_t& firstFrame, int64_t mostFrames = INT64_MAX);
 
     // Positions the stream so that the next frames returned start exactly at
     // `frame` (clamped to 0..length): from the key point before it, dropping

@@ -1,6 +1,8 @@
 #include "platform/media/ffmpeg/LibAv.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <mutex>
 
@@ -34,6 +36,19 @@ ChannelLayout ChannelLayout::defaultFor(int channels)
     ChannelLayout layout;
     av_channel_layout_default(&layout.value, channels);
     return layout;
+}
+
+int inputFramesFor(int outFrames, int inRate, int outRate)
+{
+    const int64_t frames = inRate > 0 && outRate > 0 ? av_rescale(outFrames, inRate, outRate) : outFrames;
+    return static_cast<int>(std::clamp<int64_t>(frames, 1, INT_MAX));
+}
+
+int outputRoomFor(int frames, int inRate, int outRate)
+{
+    constexpr int64_t kFilterWobble = 64;
+    const int64_t made = inRate > 0 && outRate > 0 ? av_rescale_rnd(frames, outRate, inRate, AV_ROUND_UP) : frames;
+    return static_cast<int>(std::min<int64_t>(made + kFilterWobble, INT_MAX));
 }
 
 void silenceLibAv()

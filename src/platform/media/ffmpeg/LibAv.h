@@ -82,6 +82,18 @@ private:
     AVChannelLayout value{};
 };
 
+// Input frames whose conversion from `inRate` to `outRate` makes about
+// `outFrames` frames; at least 1. Converting in pieces of this many keeps a
+// conversion's output bounded however far apart the rates are.
+int inputFramesFor(int outFrames, int inRate, int outRate);
+
+// Output room for converting `frames` frames from `inRate` to `outRate`: what
+// they make, plus a little for the wobble of a resampler's filter. Not
+// swr_get_out_samples, which counts every frame the filter holds at the full
+// ratio (at 1 Hz to 48 kHz, megabytes), and by which libswresample sizes
+// buffers of its own. What does not fit stays in the converter for the next call.
+int outputRoomFor(int frames, int inRate, int outRate);
+
 // Keeps libav* from printing: a library has no business writing to stderr.
 void silenceLibAv();
 

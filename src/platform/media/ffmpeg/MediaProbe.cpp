@@ -267,11 +267,39 @@ std::optional<MediaProbe> probeMedia(const std::string& path, OpenError& why)
 
 namespace zuk::media {
 
+namespace {
+
+struct IoCloser {
+    void operator()(AVIOContext* io) const { avio_closep(&io); }
+};
+
+// The demuxer that libavformat's probe picks for the bytes of `path` alone.
+// Opening a file also weighs its name, so that an empty file named .ac3
+// would pass for AC-3.
+const AVInputFormat* demuxerForContent(const std::string& path)
+{
+    silenceLibAv();
+    AVIOContext* raw = nullptr;
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    const int opened = avio_open2(&raw, ("file:" + path).c_str(), AVIO_FLAG_READ, nullptr, &options);
+    av_dict_free(&options);
+    if (opened < 0)
+        return nullptr;
+    const std::unique_ptr<AVIOContext, IoCloser> io(raw);
+    const AVInputFormat* found = nullptr;
+    return av_probe_input_buffer2(io.get(), &found, nullptr, nullptr, 0, 0) >= 0 ? found : nullptr;
+}
+
+} // namespace
+
 bool isAc3Stream(const std::string& path)
 {
+    const AVInputFormat* demuxer = demuxerForContent(path);
+    if (demuxer == nullptr || std::strcmp(demuxer->name, "ac3") != 0)
+        return false;
     OpenError why = OpenError::None;
-    const FormatContextPtr format = openMediaFile(path, why);
-    return format && format->iformat != nullptr && std::strcmp(format->iformat->name, "ac3") == 0;
+    return openMediaFile(path, why, demuxer) != nullptr;
 }
 
 } // namespace zuk::media

@@ -55,7 +55,8 @@ struct MediaProbe {
 std::optional<MediaProbe> probeMedia(const std::string& path, OpenError& why);
 
 // Whether the bytes of `path` are an AC-3 elementary stream (frames one after
-// another, no container), by libavformat's probe of its content.
+// another, no container), by libavformat's probe of its content; its name
+// plays no part. An empty file, or one shorter than a whole frame, is not.
 bool isAc3Stream(const std::string& path);
 
 } // namespace zuk::media
