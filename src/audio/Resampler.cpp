@@ -59,8 +59,11 @@ int32_t resample(const zuk_char* input, const zuk_char* output, ProgressCallback
     if (reader.sampleRate() <= 0)
         return ZUK_E_OPEN;
 
+    // At most one output sample per step of ratio over the input's frames.
+    const double outputFrames = std::ceil(static_cast<double>(reader.frameCount()) * outputRate / reader.sampleRate()) + 1;
     SF_INFO outInfo{};
-    zuk::SoundFilePtr out = zuk::createPcm16Wav(output, outputRate, 1, outInfo);
+    zuk::SoundFilePtr out = zuk::createPcm16Wav(
+        output, outputRate, 1, outputFrames < 0x1p62 ? static_cast<int64_t>(outputFrames) : INT64_MAX, outInfo);
     if (!out) {
         reader.closeFile();
         return ZUK_E_OPEN;

@@ -6,10 +6,29 @@
 
 #include <zuk/zuk.h>
 
+#include <algorithm>
+
 namespace zuk {
 
+namespace {
+
+// The most frames a slice of `input` writes: the lead, the part of the range
+// that the input holds, and silence up to the total.
+int64_t sliceFrames(const SF_INFO& input, const SliceTimes& times)
+{
+    const int rate = input.samplerate;
+    const int64_t lead = std::max<int64_t>(framesAt(times.lead, rate, false).value_or(0), 0);
+    const int64_t start = std::max<int64_t>(framesAt(times.start, rate, false).value_or(0), 0);
+    const int64_t end = std::min<int64_t>(framesAt(times.end, rate, true).value_or(0), input.frames);
+    const int64_t copied = std::max<int64_t>(end - start, 0);
+    const int64_t total = framesAt(times.total, rate, true).value_or(0);
+    return std::max(copied > INT64_MAX - lead ? INT64_MAX : lead + copied, total);
+}
+
+} // namespace
+
 int openSlicePair(const zuk_char* inputPath, SoundFilePtr& input, SF_INFO& inputInfo, const zuk_char* outputPath,
-                  SoundFilePtr& output, SF_INFO& outputInfo, int32_t force16)
+                  SoundFilePtr& output, SF_INFO& outputInfo, const SliceTimes& times, int32_t force16)
 {
     inputInfo = SF_INFO{};
     if (refusesFiles({wideView(outputPath)}, {wideView(inputPath)}, LogString))
@@ -20,8 +39,10 @@ int openSlicePair(const zuk_char* inputPath, SoundFilePtr& input, SF_INFO& input
     outputInfo = SF_INFO{};
     outputInfo.channels = inputInfo.channels;
     outputInfo.samplerate = inputInfo.samplerate;
-    outputInfo.format = force16 != 0 ? SF_FORMAT_WAV | SF_FORMAT_PCM_16 : inputInfo.format;
-    output = openSoundFile(outputPath, SFM_WRITE, outputInfo);
+    outputInfo.format = formatHolding(force16 != 0 ? SF_FORMAT_WAV | SF_FORMAT_PCM_16 : inputInfo.format,
+                                      inputInfo.channels, sliceFrames(inputInfo, times));
+    if (outputInfo.format != 0)
+        output = openSoundFile(outputPath, SFM_WRITE, outputInfo);
     if (!output) {
         input.reset();
         return -1;
@@ -38,7 +59,8 @@ int32_t slice(const zuk_char* inputPath, double lead, const zuk_char* outputPath
     SoundFilePtr output;
     SF_INFO inputInfo;
     SF_INFO outputInfo;
-    if (openSlicePair(inputPath, input, inputInfo, outputPath, output, outputInfo, force16) != 0)
+    if (openSlicePair(inputPath, input, inputInfo, outputPath, output, outputInfo, {lead, start, end, total},
+                      force16) != 0)
         return ZUK_E_OPEN;
     const int rate = inputInfo.samplerate;
 

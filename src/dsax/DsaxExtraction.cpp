@@ -226,7 +226,7 @@ int32_t extract(const ChannelLayout& layout, const zuk_char* input, const zuk_ch
 
     const Lengths lengths = lengthsOf(*media.info);
     SF_INFO format{};
-    SoundFilePtr file = createPcm16Wav(output, kRate, layout.channels, format);
+    SoundFilePtr file = createPcm16Wav(output, kRate, layout.channels, lengths.totalFrames + kMaxPadFrames, format);
     if (!file) {
         LogString("ZUK_dsax: Could not open output audio file\n ");
         return ZUK_E_WRITE;

@@ -93,6 +93,15 @@ std::optional<std::vector<ChunkEntry>> chunksOf(const AudioTrackBoxes& track, ui
     return buildChunkTable(track.stsc->rows, track.stco->chunk_offset, base);
 }
 
+// The frames the chunks hold together, as far as int64 counts.
+int64_t framesIn(const std::vector<ChunkEntry>& chunks)
+{
+    uint64_t frames = 0;
+    for (const ChunkEntry& chunk : chunks)
+        frames = std::min<uint64_t>(frames + chunk.samples, INT64_MAX);
+    return static_cast<int64_t>(frames);
+}
+
 } // namespace
 
 int32_t Makewavfile(const zuk_char* output, const AudioTrackBoxes& track, std::istream& in, uint64_t base)
@@ -108,7 +117,7 @@ int32_t Makewavfile(const zuk_char* output, const AudioTrackBoxes& track, std::i
         return ZUK_E_OPEN;
 
     SF_INFO info{};
-    SoundFilePtr wav = createPcm16Wav(output, stream.sampleRate, stream.channels, info);
+    SoundFilePtr wav = createPcm16Wav(output, stream.sampleRate, stream.channels, framesIn(*chunks), info);
     if (!wav) {
         mp4Log("Error opening sound file for writing\n");
         return ZUK_E_EXTRACT;

@@ -119,10 +119,7 @@ ReadRequest readRequestOf(const Invocation& call)
 zuk::SoundFilePtr openOutput(const ReadRequest& request)
 {
     SF_INFO format{};
-    format.samplerate = kReadRate;
-    format.channels = request.channels;
-    format.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    return zuk::openSoundFile(widePath(request.output).c_str(), SFM_WRITE, format);
+    return zuk::createPcm16Wav(widePath(request.output).c_str(), kReadRate, request.channels, request.frames, format);
 }
 
 // Moves up to request.frames frames from the reader to `sound` through a
