@@ -14,7 +14,7 @@ std::filesystem::path pesFileFor(const std::filesystem::path& mp2Path);
 // `mp2Path` (whatever it carries), through the PES file beside it. Returns 0;
 // -4 when the input cannot be opened, -40 when the PES file cannot be
 // created, -7 when a write fails, -1 when the PES stage finds no packets it
-// can walk.
+// can walk or a read fails before the end of the input or the PES file.
 int32_t EXTRACT_TS_TO_MP2(const std::filesystem::path& input, const std::filesystem::path& mp2Path, bool bdav);
 
 } // namespace zuk
