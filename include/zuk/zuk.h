@@ -185,7 +185,9 @@ ZUK_API int32_t ReplaceAudioAvi(const zuk_char* input, const zuk_char* audio, co
  * ZUK_E_OPEN when the output or an intermediate is the input itself,
  * ZUK_E_EXTRACT when the input cannot be opened, ZUK_E_PES_FILE when the PES
  * file cannot be created, ZUK_E_WRITE when an intermediate file cannot be
- * written, ZUK_E_OPEN when the PES file holds no PES packets it can walk.
+ * written, ZUK_E_OPEN when the PES file holds no PES packets it can walk or
+ * reading the input fails before its end. Bytes that are no part of a packet
+ * are stepped over to the next sync byte or start code.
  */
 ZUK_API int32_t MTSExtract(const zuk_char* input, const zuk_char* output, ProgressCallback progress,
                            int32_t managed, int32_t avchd);

@@ -36,4 +36,14 @@ void mtsLogNumber(int32_t value)
     mtsLog(text);
 }
 
+void mtsLogSkipped(uint64_t bytes)
+{
+    if (bytes == 0)
+        return;
+    char text[64];
+    std::snprintf(text, sizeof text, "Skipped %llu bytes to find the next packet",
+                  static_cast<unsigned long long>(bytes));
+    mtsLog(text);
+}
+
 } // namespace zuk

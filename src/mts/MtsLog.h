@@ -17,4 +17,8 @@ void mtsLog(const char* text);
 // One log line holding "MTSPACKET Number:" and `value`.
 void mtsLogNumber(int32_t value);
 
+// One log line telling how many bytes a walk stepped over to find its
+// packets again; nothing when it stepped over none.
+void mtsLogSkipped(uint64_t bytes);
+
 } // namespace zuk

@@ -3,6 +3,7 @@
 #include "mts/MtsLog.h"
 #include "mts/OutputFile.h"
 #include "mts/PesPacket.h"
+#include "mts/ReadAhead.h"
 
 #include <zuk/zuk.h>
 
@@ -10,22 +11,65 @@
 #include <array>
 #include <fstream>
 #include <limits>
-#include <memory>
-#include <vector>
+#include <optional>
 
 namespace zuk {
 
 namespace {
 
 constexpr size_t kSearchChunk = 3072;
-constexpr size_t kReadBufferBytes = 1 << 16;
 constexpr size_t kPesStartBytes = 6;
+constexpr size_t kLargestPes = kPesStartBytes + 0xFFFF;
 constexpr std::array<uint8_t, 3> kStartCode{0, 0, 1};
 
-size_t readUpTo(std::istream& in, std::span<uint8_t> into)
+// The offset of the first start code in `bytes` from `from` on; the size of
+// `bytes` when there is none.
+size_t startCodeFrom(std::span<const uint8_t> bytes, size_t from)
 {
-    in.read(reinterpret_cast<char*>(into.data()), static_cast<std::streamsize>(into.size()));
-    return static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0));
+    const auto begin = bytes.begin() + static_cast<std::ptrdiff_t>(std::min(from, bytes.size()));
+    return static_cast<size_t>(std::search(begin, bytes.end(), kStartCode.begin(), kStartCode.end()) - bytes.begin());
+}
+
+// Steps over the bytes before the next start code, all of them when there is
+// none; returns how many.
+uint64_t skipToStartCode(ReadAhead& window)
+{
+    uint64_t skipped = 0;
+    while (true) {
+        const auto bytes = window.ahead(kSearchChunk);
+        const size_t at = startCodeFrom(bytes, 0);
+        const bool found = at < bytes.size();
+        const bool last = bytes.size() < kSearchChunk;
+        // The last two bytes stay: a start code may begin there.
+        const size_t passed = found || last ? at : at - (kStartCode.size() - 1);
+        window.skip(passed);
+        skipped += passed;
+        if (found || last)
+            return skipped;
+    }
+}
+
+// How many of `bytes`, which begin with a PES header announcing `length`,
+// make its packet; nothing when the end of the file cuts the packet short. A
+// packet whose length leads to the next start code, or to the end of the
+// file, is whole. Otherwise its length is open (0) or wrong, or bytes were
+// lost or added inside it: it then runs to the next start code, but no
+// further than its length says.
+std::optional<size_t> packetSize(std::span<const uint8_t> bytes, size_t length)
+{
+    const size_t announced = kPesStartBytes + length;
+    const auto startsAt = [&](size_t at) {
+        return at + kStartCode.size() <= bytes.size() &&
+               std::equal(kStartCode.begin(), kStartCode.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+    };
+    if (length > 0 && (bytes.size() == announced || startsAt(announced)))
+        return announced;
+    const size_t next = startCodeFrom(bytes, kStartCode.size());
+    if (length == 0)
+        return next;
+    if (next == bytes.size() && bytes.size() < announced)
+        return std::nullopt;
+    return std::min(next, announced);
 }
 
 } // namespace
@@ -35,65 +79,54 @@ int64_t findStartCode(const std::filesystem::path& path)
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return -1;
-    // The last two bytes of a chunk are kept in front of the next one, so a
-    // start code that straddles two chunks is seen whole.
-    std::array<uint8_t, kSearchChunk + kStartCode.size() - 1> window{};
-    size_t carried = 0;
-    int64_t windowStart = 0;
-    while (true) {
-        const size_t got = readUpTo(in, std::span(window).subspan(carried, kSearchChunk));
-        const auto bytes = std::span(window).first(carried + got);
-        const auto found = std::search(bytes.begin(), bytes.end(), kStartCode.begin(), kStartCode.end());
-        if (found != bytes.end())
-            return windowStart + (found - bytes.begin());
-        if (got < kSearchChunk)
-            return -1;
-        carried = std::min(bytes.size(), kStartCode.size() - 1);
-        std::copy(bytes.end() - static_cast<std::ptrdiff_t>(carried), bytes.end(), window.begin());
-        windowStart += static_cast<int64_t>(bytes.size() - carried);
-    }
+    ReadAhead window(in, kSearchChunk);
+    const uint64_t offset = skipToStartCode(window);
+    if (window.ahead(kStartCode.size()).empty())
+        return -1;
+    return static_cast<int64_t>(offset);
 }
 
 int32_t extractPesPayloads(const std::filesystem::path& pesPath, const std::filesystem::path& mp2Path)
 {
-    const int64_t offset = findStartCode(pesPath);
-    if (offset < 0)
+    std::ifstream in(pesPath, std::ios::binary);
+    if (!in)
         return ZUK_E_OPEN;
-    // PES packets are read a few bytes at a time: a large buffer saves most of
-    // the reads.
-    const auto readBuffer = std::make_unique_for_overwrite<char[]>(kReadBufferBytes);
-    std::ifstream in;
-    in.rdbuf()->pubsetbuf(readBuffer.get(), kReadBufferBytes);
-    in.open(pesPath, std::ios::binary);
-    if (!in || !in.seekg(offset))
+    ReadAhead window(in, kLargestPes + kStartCode.size());
+    skipToStartCode(window);
+    if (window.ahead(kStartCode.size()).empty())
         return ZUK_E_OPEN;
     auto mp2 = OutputFile::create(mp2Path);
     if (!mp2)
         return ZUK_E_WRITE;
 
     int32_t count = 0;
-    std::vector<uint8_t> bytes(kPesStartBytes);
+    uint64_t skipped = 0;
     PesPacket packet;
     while (true) {
+        // Enough for the largest packet and the start code after it.
+        const auto bytes = window.ahead(kLargestPes + kStartCode.size());
+        if (bytes.size() < kPesStartBytes)
+            break;
+        const auto length = static_cast<size_t>(pesPacketLength(bytes));
+        const auto size = packetSize(bytes, length);
+        if (!size)
+            break;
+        if (*size != kPesStartBytes + length)
+            mtsLog("Error Parsing PES Header");
         packet.payloadLength = 0;
         packet.payload.clear();
-        bytes.resize(kPesStartBytes);
-        if (readUpTo(in, bytes) < kPesStartBytes)
-            break;
-        const int32_t length = pesPacketLength(bytes);
-        if (length <= 0) {
-            mtsLog("Error Parsing PES Header");
-            return ZUK_E_OPEN;
-        }
-        bytes.resize(kPesStartBytes + static_cast<size_t>(length));
-        if (readUpTo(in, std::span(bytes).subspan(kPesStartBytes)) < static_cast<size_t>(length))
-            break;
-        parsePesPacket(bytes, packet);
+        parsePesPacket(bytes.first(*size), packet);
         if (!mp2->write(packet.payload))
             return ZUK_E_WRITE;
         if (count < std::numeric_limits<int32_t>::max())
             ++count;
+        window.skip(*size);
+        skipped += skipToStartCode(window);
     }
+    mtsLogSkipped(skipped);
+    // A walk that stopped short of the end would pass a cut stream off as whole.
+    if (!window.readToTheEnd())
+        return ZUK_E_OPEN;
     return mp2->close() ? count : ZUK_E_WRITE;
 }
 

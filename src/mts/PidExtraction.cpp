@@ -1,5 +1,6 @@
 #include "mts/PidExtraction.h"
 
+#include "mts/MtsLog.h"
 #include "mts/MtsPacket.h"
 #include "mts/OutputFile.h"
 #include "mts/TransportUnits.h"
@@ -41,6 +42,10 @@ int32_t extractPidToFile(const std::filesystem::path& pesPath, int32_t pid, std:
         if (parsePacket(bytes, packet) == 0 && packet.payloadLength > 0 && !pes->write(packet.payload))
             return ZUK_E_WRITE;
     }
+    mtsLogSkipped(reader.skippedBytes());
+    // A walk that stopped short of the end would pass a cut stream off as whole.
+    if (!reader.readToTheEnd())
+        return ZUK_E_OPEN;
     return pes->close() ? units : ZUK_E_WRITE;
 }
 

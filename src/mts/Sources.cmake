@@ -10,6 +10,7 @@ set(ZUK_MTS_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/PesPacket.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PidExtraction.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ProgramTables.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ReadAhead.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TransportUnits.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TsToMp2.cpp
 )

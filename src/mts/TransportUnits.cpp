@@ -3,18 +3,18 @@
 #include "mts/MtsPacket.h"
 
 #include <algorithm>
-#include <array>
 #include <fstream>
+#include <vector>
 
 namespace zuk {
 
 namespace {
 
-// About 64 KB: large reads cost far less than many small ones.
-constexpr size_t kUnitsPerBlock = 340;
-
 // Enough consecutive sync bytes that neither framing shows by chance.
 constexpr size_t kFramingUnits = 5;
+// How far into a file its first unit is looked for: what comes before it is
+// junk that the reader steps over.
+constexpr size_t kFramingSearch = 1 << 16;
 
 bool syncBytesEvery(std::span<const uint8_t> start, size_t unitSize, size_t offset)
 {
@@ -30,16 +30,19 @@ bool syncBytesEvery(std::span<const uint8_t> start, size_t unitSize, size_t offs
 
 std::optional<bool> bdavFramingOf(std::span<const uint8_t> start)
 {
-    const bool plain = syncBytesEvery(start, kPacketSize, 0);
-    const bool bdav = syncBytesEvery(start, kBdavUnitSize, kBdavPrefixSize);
-    if (plain == bdav)
-        return std::nullopt;
-    return bdav;
+    for (size_t from = 0; from < start.size(); ++from) {
+        const auto rest = start.subspan(from);
+        const bool plain = syncBytesEvery(rest, kPacketSize, 0);
+        const bool bdav = syncBytesEvery(rest, kBdavUnitSize, kBdavPrefixSize);
+        if (plain || bdav)
+            return plain == bdav ? std::nullopt : std::optional<bool>(bdav);
+    }
+    return std::nullopt;
 }
 
 std::optional<bool> bdavFramingOfFile(const std::filesystem::path& path)
 {
-    std::array<uint8_t, kFramingUnits * kBdavUnitSize> start{};
+    std::vector<uint8_t> start(kFramingSearch + kFramingUnits * kBdavUnitSize);
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return std::nullopt;
@@ -48,30 +51,59 @@ std::optional<bool> bdavFramingOfFile(const std::filesystem::path& path)
     return bdavFramingOf(std::span<const uint8_t>(start).first(got));
 }
 
-UnitReader::UnitReader(std::istream& input, bool bdav)
-    : in(input), unitSize(bdav ? kBdavUnitSize : kPacketSize), packetOffset(bdav ? kBdavPrefixSize : 0),
-      blockSize(unitSize * kUnitsPerBlock), block(std::make_unique_for_overwrite<uint8_t[]>(blockSize))
+UnitReader::UnitReader(std::istream& in, bool bdav)
+    : window(in, 2 * kBdavUnitSize), unitSize(bdav ? kBdavUnitSize : kPacketSize),
+      packetOffset(bdav ? kBdavPrefixSize : 0)
 {
+}
+
+// A unit that follows one read in step needs only its own sync byte; any
+// other needs the next unit's too, so that a 0x47 among other bytes is not
+// taken for one.
+bool UnitReader::startsUnit(std::span<const uint8_t> bytes) const
+{
+    if (bytes[packetOffset] != kSyncByte)
+        return false;
+    const size_t nextSync = unitSize + packetOffset;
+    return inStep || bytes.size() <= nextSync || bytes[nextSync] == kSyncByte;
 }
 
 bool UnitReader::next()
 {
-    if (current < unitsInBlock) {
-        ++current;
-        return true;
+    window.skip(unit.size());
+    unit = {};
+    while (true) {
+        const auto bytes = window.ahead(unitSize + packetOffset + 1);
+        // A unit cut short by the end of the stream is not handed out.
+        if (bytes.size() < unitSize) {
+            if (!inStep)
+                skipped += bytes.size();
+            window.skip(bytes.size());
+            return false;
+        }
+        inStep = startsUnit(bytes);
+        if (inStep) {
+            unit = bytes.first(unitSize);
+            return true;
+        }
+        window.skip(1);
+        ++skipped;
     }
-    if (!in)
-        return false;
-    in.read(reinterpret_cast<char*>(block.get()), static_cast<std::streamsize>(blockSize));
-    // A unit cut short by the end of the stream is not handed out.
-    unitsInBlock = static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0)) / unitSize;
-    current = unitsInBlock > 0 ? 1 : 0;
-    return current == 1;
 }
 
 std::span<const uint8_t> UnitReader::packet() const
 {
-    return std::span<const uint8_t>(block.get(), blockSize).subspan((current - 1) * unitSize + packetOffset, kPacketSize);
+    return unit.subspan(packetOffset, kPacketSize);
+}
+
+uint64_t UnitReader::skippedBytes() const
+{
+    return skipped;
+}
+
+bool UnitReader::readToTheEnd() const
+{
+    return window.readToTheEnd();
 }
 
 } // namespace zuk

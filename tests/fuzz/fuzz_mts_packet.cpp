@@ -1,7 +1,9 @@
 // Feeds arbitrary bytes to the transport packet and PES decoders: as one
 // packet, as the PES packet its payload starts, and as a PES packet of their
-// own; and to the framing test, as the start of a stream. Results are
-// ignored; nothing may read outside the bytes given.
+// own; to the framing test, as the start of a stream; and to the unit reader,
+// as a stream of either framing, which it walks finding its units again
+// where sync bytes are missing. Results are ignored; nothing may read outside
+// the bytes given, and every packet handed out starts with its sync byte.
 #include "mts/MtsPacket.h"
 #include "mts/PesPacket.h"
 #include "mts/TransportUnits.h"
@@ -9,6 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <sstream>
+#include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -28,5 +32,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     zuk::pesPacketLength(bytes);
     zuk::parsePesPacket(bytes, pes);
     zuk::bdavFramingOf(bytes);
+
+    for (const bool bdav : {false, true}) {
+        std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
+        zuk::UnitReader units(in, bdav);
+        while (units.next()) {
+            if (units.packet().size() != zuk::kPacketSize || units.packet()[0] != zuk::kSyncByte)
+                __builtin_trap();
+            zuk::parsePacket(units.packet(), packet);
+        }
+    }
     return 0;
 }

@@ -192,6 +192,8 @@ TEST(TransportFramingTest, SyncBytesOverSeveralUnitsTellTheFramingElseNothingDoe
     } cases[] = {
         {"packets", units(packet, 5), false},
         {"BDAV units", units(bdavUnit(packet), 5), true},
+        {"packets after junk", joined({Bytes(1000, 0x00), units(packet, 5)}), false},
+        {"BDAV units after junk", joined({Bytes{0x47}, units(bdavUnit(packet), 5)}), true},
         {"too few units", units(packet, 4), std::nullopt},
         {"a sync byte missing", brokenLast, std::nullopt},
         {"both framings", Bytes(5 * 192, 0x47), std::nullopt},

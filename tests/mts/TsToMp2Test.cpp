@@ -2,6 +2,7 @@
 // against the plainest reading of the packets, and each way it fails.
 #include "mts/MtsLog.h"
 #include "mts/PesExtraction.h"
+#include "mts/PidExtraction.h"
 #include "mts/TsBuilder.h"
 #include "mts/TsToMp2.h"
 #include "support/LogCapture.h"
@@ -197,28 +198,71 @@ TEST_F(TsToMp2Test, EndsOfTheFileAddNothingAndDropAPacketCutShort)
     EXPECT_EQ(bytesOf(mp2 + ".m2v"), payloadsOfPid(stream, 0x44, 188, 0));
 }
 
-TEST_F(TsToMp2Test, PesHeadersTheWalkCannotFollowFailTheStage)
+TEST_F(TsToMp2Test, APesPacketWhoseLengthMissesTheNextStartCodeEndsThereAndTheWalkGoesOn)
 {
-    // A PES packet of open length, as video has, cannot be walked past.
-    Bytes openLength = pesPacket(counting(20));
-    openLength[4] = openLength[5] = 0;
-    writeBytes(input, joined(carried(0x44, openLength)));
-    EXPECT_EQ(run(), ZUK_E_OPEN);
-    const std::string logged = log.joined();
-    EXPECT_NE(logged.find("MTSPACKET: Error Parsing PES Header\nMTSPACKET: Error, parsing PES packets\n"),
-              std::string::npos)
-        << logged;
+    const Bytes first = counting(20, 1);
+    const Bytes second = counting(30, 100);
+    const Bytes third = counting(10, 200);
+    const auto withLength = [](Bytes pes, size_t length) {
+        pes[4] = static_cast<uint8_t>(length >> 8);
+        pes[5] = static_cast<uint8_t>(length);
+        return pes;
+    };
+    const Bytes junk{0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC};
+    const struct {
+        const char* what;
+        Bytes damagedSecond;
+        Bytes secondWritten;
+        const char* logged;
+    } cases[] = {
+        {"open length, as video has", withLength(pesPacket(second), 0), second, "Error Parsing PES Header\n"},
+        {"too long", withLength(pesPacket(second), 0xFFFF), second, "Error Parsing PES Header\n"},
+        {"too short", withLength(pesPacket(second), 3 + 20), Bytes(second.begin(), second.begin() + 20),
+         "Skipped 10 bytes to find the next packet\n"},
+        {"bytes after it", joined({pesPacket(second), junk}), second, "Skipped 6 bytes to find the next packet\n"},
+    };
+    const std::string pes = dir.file("take.pes");
+    for (const auto& c : cases) {
+        log.captured.pieces.clear();
+        writeBytes(pes, joined({pesPacket(first), c.damagedSecond, pesPacket(third)}));
+        EXPECT_EQ(extractPesPayloads(pes, mp2), 3) << c.what;
+        EXPECT_EQ(bytesOf(mp2), joined({first, c.secondWritten, third})) << c.what;
+        EXPECT_NE(log.joined().find(std::string("MTSPACKET: ") + c.logged), std::string::npos) << c.what;
+    }
+    writeBytes(pes, junk);
+    EXPECT_EQ(extractPesPayloads(pes, mp2), ZUK_E_OPEN) << "no start code";
+}
 
-    // Bytes after a packet that start no other.
-    Bytes stray = pesPacket(counting(20));
-    append(stray, Bytes{0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC});
-    writeBytes(input, joined(carried(0x44, stray)));
-    EXPECT_EQ(run(), ZUK_E_OPEN);
-    EXPECT_EQ(bytesOf(mp2), counting(20)) << "what came before stays written";
+// Serves its bytes, then fails as a disk does when a read goes wrong.
+struct FailingBuffer : std::streambuf {
+    explicit FailingBuffer(Bytes& bytes)
+    {
+        char* const begin = reinterpret_cast<char*>(bytes.data());
+        setg(begin, begin, begin + bytes.size());
+    }
+    int_type underflow() override { throw std::ios_base::failure("read error"); }
+    pos_type seekpos(pos_type at, std::ios_base::openmode) override
+    {
+        setg(eback(), eback() + at, egptr());
+        return at;
+    }
+};
 
-    // No audio stream at all: PID 0 carries nothing here, so there is no start.
-    writeBytes(input, payloadPacket(0x100, true, pesPacket(counting(50), 0xE0)));
-    EXPECT_EQ(run(), ZUK_E_OPEN);
+TEST_F(TsToMp2Test, ThePacketWalkStepsOverBytesBetweenUnitsButFailsWhereReadingDoes)
+{
+    Bytes stream = twoPacketStream(counting(400, 1), counting(100, 7));
+    const Bytes clean = stream;
+    // A sync byte that no unit follows, before the first unit and after the second.
+    stream.insert(stream.begin() + 2 * 188, {0x00, 0x47});
+    stream.insert(stream.begin(), 0x47);
+    writeBytes(input, stream);
+    ASSERT_EQ(run(), 0);
+    EXPECT_EQ(bytesOf(mp2 + ".m2v"), payloadsOfPid(clean, 0x44, 188, 0));
+    EXPECT_NE(log.joined().find("MTSPACKET: Skipped 3 bytes to find the next packet\n"), std::string::npos);
+
+    FailingBuffer failing(stream);
+    std::istream in(&failing);
+    EXPECT_EQ(extractPidToFile(mp2 + ".m2v", 0x44, in, false), ZUK_E_OPEN);
 }
 
 TEST_F(TsToMp2Test, FilesThatCannotBeOpenedOrWritten)
