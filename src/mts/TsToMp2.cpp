@@ -44,6 +44,13 @@ int32_t EXTRACT_TS_TO_MP2(const std::filesystem::path& input, const std::filesys
     const int32_t pid = findAudioPid(input, bdav);
     if (pid < 0)
         return ZUK_E_EXTRACT;
+    // The packet search answers 0 when no packet starts audio; PID 0 carries
+    // the program association table, whose bytes a PES walk could mistake
+    // for sound.
+    if (pid == 0) {
+        mtsLog("No, audio Stream Found");
+        return ZUK_E_OPEN;
+    }
 
     const std::filesystem::path pesPath = pesFileFor(mp2Path);
     {
