@@ -144,6 +144,10 @@ public:
         // A stream that delivers less still fills its duration.
         if (!writeFailed)
             silenceTo(lengths.totalFrames);
+        // Blocks report as they go; the whole sound out is 100, also for a
+        // sound shorter than one block, which would otherwise report nothing.
+        if (!writeFailed && progress != nullptr)
+            progress(100.0f);
     }
 
     // Frames read from the stream and written; silence does not count.

@@ -181,7 +181,7 @@ TEST_F(DsaxExtraction, ManagedCallersKeepTheirComAsItWas)
     EXPECT_EQ(fileBytes(dir.file("managed.wav")), fileBytes(dir.file("native.wav")));
 }
 
-TEST_F(DsaxExtraction, ProgressRisesOncePerBlockToTheEnd)
+TEST_F(DsaxExtraction, ProgressRisesOncePerBlockTo100)
 {
     static std::vector<float> seen;
     seen.clear();
@@ -191,10 +191,12 @@ TEST_F(DsaxExtraction, ProgressRisesOncePerBlockToTheEnd)
                                   return 0;
                               }),
               ZUK_OK);
-    // 483000 frames: four whole blocks of 102400, then the remainder.
-    ASSERT_EQ(seen.size(), 4u);
+    // 483000 frames: four whole blocks of 102400, then the remainder, which
+    // ends at 100.
+    ASSERT_EQ(seen.size(), 5u);
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
-    EXPECT_NEAR(seen.back(), 409600 * 100.0 / 483000, 0.01);
+    EXPECT_NEAR(seen[3], 409600 * 100.0 / 483000, 0.01);
+    EXPECT_EQ(seen.back(), 100.0f);
 }
 
 TEST_F(DsaxExtraction, OneToEightChannelsMixToTheTruncatedMeanOfEachFrame)
