@@ -402,6 +402,13 @@ TEST(Cli, ReadPastTheEndWritesWhatThereIs)
     const Outcome silent = zuk({"read", mediaFixture("video-only.mp4"), dir.file("none.wav"), "--frames", "10"});
     EXPECT_EQ(silent.status, 1);
     EXPECT_NE(silent.err.find("has no audio stream"), std::string::npos) << silent.err;
+    // A seek out of the sound is a wrong command line, not a quiet clamp.
+    for (const char* seconds : {"2.5", "-2.5"}) {
+        const Outcome outside = zuk({"read", movie, dir.file("x.wav"), "--frames", "9", "--seek-time", seconds, "--from",
+                                     seconds[0] == '-' ? "end" : "start"});
+        EXPECT_EQ(outside.status, 2) << seconds;
+        EXPECT_NE(outside.err.find("the seek goes"), std::string::npos) << outside.err;
+    }
 }
 
 TEST(Cli, ExtractStereoWritesTwoChannelsAndSaysWhenItCouldNotPad)

@@ -79,6 +79,23 @@ std::optional<Seek> seekOf(const Invocation& call)
     return seek;
 }
 
+// A seek that would leave the sound is a wrong command line: the reader would
+// quietly stop at its edge. The file was just opened, so "current" is 0.
+void checkSeekWithin(const Seek& seek, int64_t durationUnits)
+{
+    const int64_t length = seek.unit == SeekUnit::Time ? durationUnits : durationUnits * kReadRate / kUnitsPerSecond;
+    const int64_t target = (seek.whence == 2 ? length : 0) + seek.offset;
+    const char* unit = seek.unit == SeekUnit::Time ? " s" : " frames";
+    const auto shown = [&](int64_t value) {
+        return seek.unit == SeekUnit::Time ? std::to_string(static_cast<double>(value) / kUnitsPerSecond)
+                                           : std::to_string(value);
+    };
+    if (target > length)
+        throw UsageError{"the seek goes past the end: " + shown(target) + unit + " of " + shown(length) + unit};
+    if (target < 0)
+        throw UsageError{"the seek goes before the start: " + shown(target) + unit};
+}
+
 // Seeks as asked and returns the position reached, in frames at 48000 Hz.
 int64_t seekTo(uint32_t handle, const Seek& seek)
 {
@@ -151,6 +168,8 @@ int readInto(const Invocation& call, const ReadRequest& request, const std::stri
     if (const std::string cause = refusalCause({file}, request.output); !cause.empty())
         return fail(call, cause);
     const uint32_t handle = media.info().handle;
+    if (request.seek)
+        checkSeekWithin(*request.seek, media.info().duration);
     const int64_t start = request.seek ? seekTo(handle, *request.seek) : 0;
 
     zuk::SoundFilePtr sound = openOutput(request);
