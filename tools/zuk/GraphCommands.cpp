@@ -1,6 +1,7 @@
 // is-ac3, wrap-avi and replace-audio: the operations that build a media graph
 // by hand. They answer HRESULTs, which are shown with their published texts.
 #include "CommandLine.h"
+#include "FailureCause.h"
 #include "OutputName.h"
 #include "Paths.h"
 #include "Report.h"

@@ -1,6 +1,7 @@
 // mp4-dump and mp4-unwrap: the box tree of an MP4 or QuickTime file, and its
 // uncompressed sound lifted out without decoding.
 #include "CommandLine.h"
+#include "FailureCause.h"
 #include "OutputName.h"
 #include "Paths.h"
 #include "Report.h"

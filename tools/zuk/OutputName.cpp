@@ -20,6 +20,8 @@ constexpr std::array kMediaExtensions = {
     "wav", "wave", "rf64", "w64", "flac", "ogg", "oga", "opus", "mp3", "mp2", "m4a", "aac", "ac3", "aif", "aiff",
     "aifc", "au", "snd", "caf", "wma", "avi", "mov", "mp4", "m4v", "mkv", "webm", "mpg", "mpeg", "m2t", "mts", "m2ts"};
 
+} // namespace
+
 std::string lowerExtensionOf(const std::string& path)
 {
     const auto slash = path.rfind('/');
@@ -31,8 +33,6 @@ std::string lowerExtensionOf(const std::string& path)
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return extension;
 }
-
-} // namespace
 
 void checkOutputNames(const std::string& output, std::string_view format,
                       const std::vector<std::string_view>& extensions)

@@ -9,6 +9,10 @@
 
 namespace zukcli {
 
+// The extension of the file `path` names, in lower case and without its dot;
+// empty when it has none.
+std::string lowerExtensionOf(const std::string& path);
+
 // Throws UsageError when `output` ends in the extension of a known sound or
 // media format that is not among `extensions` (lower case, without the dot),
 // naming `format`, what the command writes. Other names are left alone.

@@ -1,5 +1,6 @@
 // read: frames of a media file's sound through the streaming reader (dsax).
 #include "CommandLine.h"
+#include "FailureCause.h"
 #include "Paths.h"
 #include "ReaderMedia.h"
 #include "Report.h"
