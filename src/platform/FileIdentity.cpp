@@ -60,7 +60,7 @@ std::vector<std::string> pathsOf(const std::vector<std::u16string_view>& names)
 {
     std::vector<std::string> paths;
     for (const std::u16string_view name : names)
-        if (auto path = utf16ToUtf8(name); path && !name.empty())
+        if (auto path = pathFromWide(std::u16string(name).c_str()))
             paths.push_back(std::move(*path));
     return paths;
 }

@@ -106,6 +106,12 @@ TEST_F(FileGuardTest, AFileWrittenThatIsTheInputUnderAnyNameFailsTheCallFirst)
                 << what;
         }
     }
+    // Names that are not UTF-8 are compared as the bytes they stand for.
+    const std::string latin1 = dir.file("lat\xE9.wav");
+    std::filesystem::copy_file(sound, latin1);
+    const std::u16string latin1Wide = zuk::wideFromPath(latin1);
+    EXPECT_EQ(resampleAudio(latin1Wide.c_str(), latin1Wide.c_str(), nullptr), -1);
+    EXPECT_EQ(fileBytes(latin1), bytes);
     EXPECT_TRUE(fakes.calls().empty());
 }
 
