@@ -875,7 +875,7 @@ private:
     {
         if (IsEqualGUID(timeFormat, TIME_FORMAT_SAMPLE))
             return frames;
-        return static_cast<LONGLONG>(static_cast<__int128>(frames) * kUnitsPerSecond / rate);
+        return referenceTimeAfter(0, frames, rate);
     }
 
     LONGLONG fromTimeFormat(LONGLONG value, long rate) const

@@ -199,7 +199,7 @@ private:
         const int64_t count = channels > 0 ? static_cast<int64_t>(decoded.size()) / channels : 0;
         if (&output == positionedAudio())
             position = first + count;
-        const REFERENCE_TIME start = first * 10'000'000 / output.decoder->sampleRate();
+        const REFERENCE_TIME start = referenceTimeAfter(0, first, output.decoder->sampleRate());
         return output.pin->deliver(reinterpret_cast<const BYTE*>(decoded.data()),
                                    static_cast<long>(decoded.size() * sizeof(int16_t)), start);
     }

@@ -219,6 +219,14 @@ GUID subtypeForFourcc(uint32_t fourcc)
     return subtypeWithData1(fourcc);
 }
 
+REFERENCE_TIME referenceTimeAfter(REFERENCE_TIME origin, int64_t frames, int64_t rate)
+{
+    constexpr __int128 kUnitsPerSecond = 10'000'000;
+    const __int128 time = origin + frames * kUnitsPerSecond / rate;
+    return static_cast<REFERENCE_TIME>(std::clamp<__int128>(time, std::numeric_limits<REFERENCE_TIME>::min(),
+                                                            std::numeric_limits<REFERENCE_TIME>::max()));
+}
+
 MediaType pcmAudioType(int rate, int channels)
 {
     WAVEFORMATEX format{};

@@ -50,6 +50,10 @@ private:
 GUID subtypeForWaveTag(uint16_t tag);
 GUID subtypeForFourcc(uint32_t fourcc);
 
+// The time `frames` frames at `rate` (positive) after `origin`, in 100-ns
+// units, held within REFERENCE_TIME's range whatever a file claims.
+REFERENCE_TIME referenceTimeAfter(REFERENCE_TIME origin, int64_t frames, int64_t rate);
+
 // Interleaved 16-bit PCM at `rate` frames a second (both arguments positive).
 MediaType pcmAudioType(int rate, int channels);
 

@@ -151,7 +151,7 @@ private:
     {
         if (converted.empty())
             return S_OK;
-        const REFERENCE_TIME start = firstStart + framesOut * 10'000'000 / out.rate;
+        const REFERENCE_TIME start = referenceTimeAfter(firstStart, framesOut, out.rate);
         framesOut += static_cast<int64_t>(converted.size()) / out.channels;
         return output->deliver(reinterpret_cast<const BYTE*>(converted.data()),
                                static_cast<long>(converted.size() * sizeof(int16_t)), start);
