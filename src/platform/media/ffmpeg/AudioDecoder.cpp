@@ -4,6 +4,10 @@
 #include "platform/media/ffmpeg/StreamLength.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <limits>
+#include <type_traits>
 #include <cmath>
 #include <optional>
 
@@ -56,22 +60,35 @@ struct FrameShape {
 // Infinite and NaN samples become 0, as they read in sound files read without
 // FFmpeg: libswresample would turn them into full-scale clicks, or spread
 // them through its filter when it resamples.
+//
+// The search runs over every decoded sample, so it looks at the exponent bits
+// (all ones: infinite or NaN) without branching, which the compiler vectorises.
+template <class Sample, class Bits>
+bool hasNonFinite(const Sample* samples, size_t count)
+{
+    static_assert(std::numeric_limits<Sample>::is_iec559);
+    constexpr Bits kExponent = sizeof(Sample) == 4 ? static_cast<Bits>(0x7F800000u)
+                                                   : static_cast<Bits>(0x7FF0000000000000u);
+    Bits found = 0;
+    for (size_t i = 0; i < count; ++i)
+        found |= static_cast<Bits>((std::bit_cast<Bits>(samples[i]) & kExponent) == kExponent);
+    return found != 0;
+}
+
 template <class Sample>
 bool zeroNonFiniteSamples(AVFrame& decoded, int planes, size_t perPlane)
 {
-    const auto nonFinite = [](Sample sample) { return !std::isfinite(sample); };
+    using Bits = std::conditional_t<sizeof(Sample) == 4, uint32_t, uint64_t>;
     bool any = false;
-    for (int plane = 0; plane < planes && !any; ++plane) {
-        const auto* samples = reinterpret_cast<const Sample*>(decoded.extended_data[plane]);
-        any = std::any_of(samples, samples + perPlane, nonFinite);
-    }
+    for (int plane = 0; plane < planes && !any; ++plane)
+        any = hasNonFinite<Sample, Bits>(reinterpret_cast<const Sample*>(decoded.extended_data[plane]), perPlane);
     if (!any)
         return true;
     if (av_frame_make_writable(&decoded) < 0)
         return false;
     for (int plane = 0; plane < planes; ++plane) {
         auto* samples = reinterpret_cast<Sample*>(decoded.extended_data[plane]);
-        std::replace_if(samples, samples + perPlane, nonFinite, Sample{0});
+        std::replace_if(samples, samples + perPlane, [](Sample sample) { return !std::isfinite(sample); }, Sample{0});
     }
     return true;
 }
