@@ -52,13 +52,8 @@ check_frames "WAV, stereo" "$wav" 2
 measure "MP4" "$zuk" extract "$mp4" "$out" --quiet
 check_frames "MP4" "$mp4" 1
 
-echo
-echo "extracting 1000 frames at 1 Hz to 48 kHz 16-bit WAV (48 million frames), best of $runs"
-printf '%-12s %8s %9s\n' input seconds "peak MB"
-for name in "WAV, stereo" "MP4"; do
-    printf '%-12s %8.2f %9.1f\n' "$name" "${best[$name]}" "$(peak_mb "$name")"
-done
-echo
+print_best "extracting 1000 frames at 1 Hz to 48 kHz 16-bit WAV (48 million frames), best of $runs" \
+    input "WAV, stereo" "MP4"
 for name in "WAV, stereo" "MP4"; do
     awk -v name="$name" -v mb="$(peak_mb "$name")" 'BEGIN {
         printf "%-7s %s: zuk peak memory %.1f MB (goal: under 64 MB)\n", (mb < 64 ? "met" : "MISSED"), name, mb

@@ -62,6 +62,22 @@ check_output() {
     fi
 }
 
+# print_best HEADING COLUMN NAME...: under HEADING, a table of each NAME's
+# best time and peak memory, its first column headed COLUMN.
+print_best() {
+    local heading=$1 column=$2 width=12 name
+    shift 2
+    for name in "$@"; do
+        if ((${#name} + 2 > width)); then width=$((${#name} + 2)); fi
+    done
+    printf '\n%s\n' "$heading"
+    printf "%-${width}s %8s %9s\n" "$column" seconds "peak MB"
+    for name in "$@"; do
+        printf "%-${width}s %8.2f %9.1f\n" "$name" "${best[$name]}" "$(peak_mb "$name")"
+    done
+    echo
+}
+
 # peak_mb NAME: the tool's highest peak RSS in MB.
 peak_mb() {
     awk -v k="${peak[$1]}" 'BEGIN { print k / 1024 }'

@@ -48,13 +48,8 @@ padded=$(soxi -D "$out" | awk '{ s = int($1); if (s < $1) s++; print s }')
 measure "zuk extract" "$zuk" extract "$input" "$out" --quiet
 check_output "zuk extract" 48000 "$padded" 0.001
 
-echo
-echo "extracting $minutes min of stereo 44.1 kHz AAC (MP4) to mono 48 kHz 16-bit WAV, best of $runs"
-printf '%-12s %8s %9s\n' tool seconds "peak MB"
-for name in "zuk extract" "ffmpeg"; do
-    printf '%-12s %8.2f %9.1f\n' "$name" "${best[$name]}" "$(peak_mb "$name")"
-done
-echo
+print_best "extracting $minutes min of stereo 44.1 kHz AAC (MP4) to mono 48 kHz 16-bit WAV, best of $runs" \
+    tool "zuk extract" "ffmpeg"
 awk -v zuk="${best[zuk extract]}" -v ff="${best[ffmpeg]}" -v mb="$(peak_mb "zuk extract")" 'BEGIN {
     # Timings are in hundredths; keep a zero from dividing.
     if (ff < 0.01) ff = 0.01

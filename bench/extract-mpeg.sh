@@ -31,13 +31,8 @@ check_output "ffmpeg" 48000 "$seconds" 0.1
 measure "zuk wrap-avi" "$zuk" wrap-avi "$input" "$avi"
 measure "ffmpeg avi" ffmpeg -nostdin -v error -i "$input" -vn -c:a pcm_s16le -f avi -y "$avi"
 
-echo
-echo "$minutes min of MPEG-PS (stereo 48 kHz MP2), best of $runs"
-printf '%-14s %8s %9s\n' tool seconds "peak MB"
-for name in "zuk extract" "ffmpeg" "zuk wrap-avi" "ffmpeg avi"; do
-    printf '%-14s %8.2f %9.1f\n' "$name" "${best[$name]}" "$(peak_mb "$name")"
-done
-echo
+print_best "$minutes min of MPEG-PS (stereo 48 kHz MP2), best of $runs" \
+    tool "zuk extract" "ffmpeg" "zuk wrap-avi" "ffmpeg avi"
 awk -v zuk="${best[zuk extract]}" -v ff="${best[ffmpeg]}" -v wrap="${best[zuk wrap-avi]}" \
     -v ffavi="${best[ffmpeg avi]}" 'BEGIN {
     if (ff < 0.01) ff = 0.01

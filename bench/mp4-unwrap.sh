@@ -57,13 +57,8 @@ check_output "zuk extract" 48000 "$seconds" 0.01
 measure "ffmpeg" ffmpeg -nostdin -loglevel error -y -i "$input" -ac 1 -ar 48000 -c:a pcm_s16le "$out"
 check_output "ffmpeg" 48000 "$seconds" 0.01
 
-echo
-echo "$minutes min of stereo 48 kHz pcm_s16be in QuickTime ($(($(stat -c %s "$input") / 1048576)) MB), best of $runs"
-printf '%-16s %8s %9s\n' tool seconds "peak MB"
-for name in "zuk --help" "zuk mp4-unwrap" "dd bs=1M" "zuk extract" "ffmpeg"; do
-    printf '%-16s %8.2f %9.1f\n' "$name" "${best[$name]}" "$(peak_mb "$name")"
-done
-echo
+print_best "$minutes min of stereo 48 kHz pcm_s16be in QuickTime ($(($(stat -c %s "$input") / 1048576)) MB), best of $runs" \
+    tool "zuk --help" "zuk mp4-unwrap" "dd bs=1M" "zuk extract" "ffmpeg"
 awk -v unwrap="${best[zuk mp4-unwrap]}" -v dd="${best[dd bs=1M]}" -v extract="${best[zuk extract]}" \
     -v ffmpeg="${best[ffmpeg]}" -v base="$(peak_mb "zuk --help")" \
     -v mb="$(peak_mb "zuk mp4-unwrap")" -v xmb="$(peak_mb "zuk extract")" 'BEGIN {

@@ -39,13 +39,8 @@ measure_resample "zuk resample" 48000 "$zuk" resample "$input" "$out" --quiet
 measure_resample "sox -q" 48000 sox "$input" -b 16 "$out" remix - rate -q 48000
 measure_resample "plain loop" 44100 "$plain" "$input" "$out"
 
-echo
-echo "resampling $minutes min of stereo 44.1 kHz 16-bit WAV to mono 48 kHz, best of $runs"
-printf '%-14s %8s %9s\n' tool seconds "peak MB"
-for name in "zuk resample" "sox -q" "plain loop"; do
-    printf '%-14s %8.2f %9.1f\n' "$name" "${best[$name]}" "$(peak_mb "$name")"
-done
-echo
+print_best "resampling $minutes min of stereo 44.1 kHz 16-bit WAV to mono 48 kHz, best of $runs" \
+    tool "zuk resample" "sox -q" "plain loop"
 awk -v zuk="${best[zuk resample]}" -v sox="${best[sox -q]}" -v plain="${best[plain loop]}" \
     -v mb="$(peak_mb "zuk resample")" 'BEGIN {
     # Timings are in hundredths; keep a zero from dividing.

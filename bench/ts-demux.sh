@@ -30,13 +30,8 @@ check_output "zuk extract" 48000 "$seconds" 0.1
 measure "ffmpeg" ffmpeg -nostdin -v error -i "$input" -vn -ac 1 -ar 48000 -c:a pcm_s16le -y "$out"
 check_output "ffmpeg" 48000 "$seconds" 0.1
 
-echo
-echo "$minutes min of transport stream ($(du -m "$input" | cut -f1) MB; stereo 48 kHz MP2), best of $runs"
-printf '%-14s %8s %9s\n' tool seconds "peak MB"
-for name in "zuk ts-audio" "ffmpeg copy" "zuk extract" "ffmpeg"; do
-    printf '%-14s %8.2f %9.1f\n' "$name" "${best[$name]}" "$(peak_mb "$name")"
-done
-echo
+print_best "$minutes min of transport stream ($(du -m "$input" | cut -f1) MB; stereo 48 kHz MP2), best of $runs" \
+    tool "zuk ts-audio" "ffmpeg copy" "zuk extract" "ffmpeg"
 awk -v demux="${best[zuk ts-audio]}" -v copy="${best[ffmpeg copy]}" \
     -v zuk="${best[zuk extract]}" -v ff="${best[ffmpeg]}" 'BEGIN {
     if (demux < 0.01) demux = 0.01

@@ -7,6 +7,9 @@
 
 namespace zuk {
 
+namespace {
+
+// True when both paths name existing files that are one file (one inode).
 bool sameFile(const std::string& first, const std::string& second)
 {
     struct stat a {};
@@ -14,8 +17,6 @@ bool sameFile(const std::string& first, const std::string& second)
     return stat(first.c_str(), &a) == 0 && stat(second.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
            a.st_ino == b.st_ino;
 }
-
-namespace {
 
 const char* kindOf(mode_t mode)
 {

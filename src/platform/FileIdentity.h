@@ -11,10 +11,6 @@
 
 namespace zuk {
 
-// True when both paths name existing files that are one file (one inode), as
-// an output that would overwrite the input it is made from.
-bool sameFile(const std::string& first, const std::string& second);
-
 // Whether a call that reads the files `read` and writes the files `written`
 // must refuse to start, checked before it opens anything. It must when an
 // input exists but is no regular file after its links are followed (a pipe

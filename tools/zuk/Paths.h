@@ -1,4 +1,4 @@
-// Command-line text (UTF-8) as the wide paths the library takes.
+// Command-line text (file names are any bytes) as the wide paths the library takes.
 #pragma once
 
 #include "CommandLine.h"

@@ -129,8 +129,7 @@ ReadRequest readRequestOf(const Invocation& call)
         throw UsageError{"--frames must be at least 1"};
     request.seek = seekOf(call);
     request.channels = call.has("stereo") ? 2 : 1;
-    request.output = fileNamedBy(call.positional.at(1));
-    widePath(request.output); // text that is not UTF-8 is a wrong command line
+    request.output = call.positional.at(1);
     return request;
 }
 

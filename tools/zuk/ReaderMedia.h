@@ -50,7 +50,7 @@ inline int fail(const Invocation& call, const std::string& message)
 template <class Work, class Failure = int (*)(const Invocation&, const std::string&)>
 int withMedia(const Invocation& call, Work&& work, Failure&& onFailure = fail)
 {
-    const std::string file = fileNamedBy(call.positional.at(0));
+    const std::string& file = call.positional.at(0);
     const std::u16string path = widePath(file);
     std::optional<OpenMedia> media;
     try {
