@@ -138,8 +138,11 @@ struct AudioDecoder::State {
     std::optional<int64_t> origin;   // timestamp of frame 0: the first frame the stream decodes to
     std::optional<int64_t> expected; // where the next block starts if it follows on
 
-    // What next() returns before decoding more: the block a seek stopped in.
+    // What next() returns before decoding more: the block a seek stopped in,
+    // or what is left of a block handed out in pieces. Samples before
+    // pendingAt are handed out already; a block is dropped once all are.
     std::vector<int16_t> pending;
+    size_t pendingAt = 0;
     int64_t pendingFirst = 0;
     std::optional<Status> pendingStatus;
     int64_t dropBefore = INT64_MIN;
@@ -155,6 +158,7 @@ struct AudioDecoder::State {
     Status decodeBlock(std::vector<int16_t>& out, int64_t& position);
     Status decodeIntoPending();
     void handOut(std::vector<int16_t>& out, int64_t& firstFrame, int64_t mostFrames);
+    void clearPending();
     bool feedDecoder();
     void releaseFrame();
     std::optional<int64_t> place(int64_t stamp, int64_t frames);
@@ -227,7 +231,7 @@ void AudioDecoder::State::resetTimeline()
     expected = 0;
     toS16.reset();
     converting.reset();
-    pending.clear();
+    clearPending();
     pendingStatus.reset();
 }
 
@@ -308,13 +312,21 @@ AudioDecoder::Status AudioDecoder::State::decodeIntoPending()
 void AudioDecoder::State::handOut(std::vector<int16_t>& out, int64_t& firstFrame, int64_t mostFrames)
 {
     const auto channels = static_cast<size_t>(layout.channels());
-    const size_t frames = pending.size() / channels;
+    const size_t frames = (pending.size() - pendingAt) / channels;
     const size_t given = std::min(frames, static_cast<size_t>(std::max<int64_t>(mostFrames, 1)));
-    const auto end = pending.begin() + static_cast<std::ptrdiff_t>(given * channels);
-    out.insert(out.end(), pending.begin(), end);
-    pending.erase(pending.begin(), end);
+    const auto start = pending.begin() + static_cast<std::ptrdiff_t>(pendingAt);
+    out.insert(out.end(), start, start + static_cast<std::ptrdiff_t>(given * channels));
+    pendingAt += given * channels;
+    if (pendingAt == pending.size())
+        clearPending();
     firstFrame = pendingFirst;
     pendingFirst += static_cast<int64_t>(given);
+}
+
+void AudioDecoder::State::clearPending()
+{
+    pending.clear();
+    pendingAt = 0;
 }
 
 // Drops the frames of `frames` (starting at `first`) that lie before
@@ -546,7 +558,7 @@ bool AudioDecoder::State::seekDemuxerTo(int64_t target)
     toS16.reset();
     converting.reset();
     expected.reset();
-    pending.clear();
+    clearPending();
     pendingStatus.reset();
     return true;
 }
@@ -585,8 +597,8 @@ AudioDecoder::State::Advance AudioDecoder::State::advanceTo(int64_t target, bool
     for (;;) {
         int64_t at = pendingFirst;
         if (!pending.empty()) {
-            block.swap(pending);
-            pending.clear();
+            block.assign(pending.begin() + static_cast<std::ptrdiff_t>(pendingAt), pending.end());
+            clearPending();
         } else {
             if (pendingStatus)
                 return *pendingStatus == Status::Failed ? Advance::Failed : Advance::Reached;
