@@ -1,5 +1,6 @@
 #include "mts/AudioStreamSearch.h"
 
+#include "mts/ByteCursor.h"
 #include "mts/MtsLog.h"
 #include "mts/MtsPacket.h"
 #include "mts/ProgramTables.h"
@@ -28,15 +29,17 @@ bool startsAudioPes(const MtsPacket& packet)
     if (packet.PID < kFirstElementaryPid || packet.PID > kLastElementaryPid || !packet.payload_unit_start_indicator)
         return false;
     mtsLog("Unit start indicator found");
-    if (packet.payloadLength < 4)
+    if (packet.payload.size() < 4)
         return false;
     mtsLog("Peeking into PES header");
-    if (packet.payload.size() <= kStreamIdInPayload) {
+    ByteCursor pes(packet.payload);
+    pes.skip(kStreamIdInPayload);
+    const uint8_t streamId = pes.u8();
+    if (!pes) {
         mtsLog("No Payload");
         return false;
     }
     mtsLog("Has Payload");
-    const uint8_t streamId = packet.payload[kStreamIdInPayload];
     mtsLog("Finished peaking");
     if (isMpegAudioStreamId(streamId))
         return true;
