@@ -64,8 +64,9 @@ struct MtsPacket {
 // payload and private data are views of `bytes`, valid as long as they are:
 // for a packet of a UnitReader, until its next read. Returns 0, or -1 when
 // there are fewer than 188 bytes, the sync byte is wrong (the record is then
-// left as it was) or the adaptation field leaves no room for the payload it
-// announces (the record then has no payload).
+// left as it was, its views still on the bytes of the packet decoded before)
+// or the adaptation field leaves no room for the payload it announces (the
+// record then has no payload).
 int parsePacket(std::span<const uint8_t> bytes, MtsPacket& packet);
 
 // The PID of the packet at the start of `bytes`, which hold at least its header.

@@ -32,8 +32,10 @@ int32_t pesPacketLength(std::span<const uint8_t> bytes);
 
 // Decodes one PES packet from the bytes read of it, which may end before the
 // length it announces (the payload is then what was read). A packet of length
-// 0 runs to the end of `bytes`. The payload is valid as long as `bytes` are. Returns 0, or -4 when the header's marker bits
-// are wrong or the header does not fit in `bytes` or in the announced length.
+// 0 runs to the end of `bytes`. The payload is a view of `bytes`, valid as
+// long as they are. Returns 0, or -4 when the header's marker bits are wrong
+// or the header does not fit in `bytes` or in the announced length (the
+// payload is then left as it was).
 int parsePesPacket(std::span<const uint8_t> bytes, PesPacket& packet);
 
 } // namespace zuk
