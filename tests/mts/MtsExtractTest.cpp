@@ -87,57 +87,6 @@ struct Stream {
 
 class CamcorderStreams : public MtsExtractTest, public ::testing::WithParamInterface<Stream> {};
 
-// What a camcorder stream may suffer on its way: a byte added or lost two
-// fifths in, a PES packet there claiming the most length there can be, or a
-// byte before the first packet.
-enum class Damage { StrayByte, MissingByte, PesLength, LeadingJunk };
-
-const char* nameOf(Damage damage)
-{
-    constexpr const char* names[] = {"StrayByte", "MissingByte", "PesLength", "LeadingJunk"};
-    return names[static_cast<int>(damage)];
-}
-
-struct DamagedStream {
-    const char* fixture;
-    bool bdav;
-    uint16_t audioPid;
-    Damage damage;
-};
-
-Bytes damaged(const DamagedStream& how)
-{
-    const std::string text = fileBytes(mediaFixture(how.fixture));
-    Bytes bytes(text.begin(), text.end());
-    const size_t unitSize = how.bdav ? 192 : 188;
-    const size_t middle = bytes.size() * 2 / 5 / unitSize * unitSize;
-    const auto at = [&](size_t offset) { return bytes.begin() + static_cast<ptrdiff_t>(offset); };
-    switch (how.damage) {
-    case Damage::StrayByte:
-        bytes.insert(at(middle + 100), 0x55);
-        break;
-    case Damage::MissingByte:
-        bytes.erase(at(middle + 100));
-        break;
-    case Damage::LeadingJunk:
-        bytes.insert(at(0), 0x00);
-        break;
-    case Damage::PesLength:
-        for (size_t packet = middle + unitSize - 188; packet < bytes.size(); packet += unitSize) {
-            const bool unitStart = (bytes[packet + 1] & 0x40) != 0;
-            if (!unitStart || ((bytes[packet + 1] & 0x1F) << 8 | bytes[packet + 2]) != how.audioPid)
-                continue;
-            const size_t pes = packet + 4 + ((bytes[packet + 3] & 0x20) != 0 ? 1 + bytes[packet + 4] : 0);
-            bytes[pes + 4] = bytes[pes + 5] = 0xFF;
-            break;
-        }
-        break;
-    }
-    return bytes;
-}
-
-class DamagedStreams : public MtsExtractTest, public ::testing::WithParamInterface<DamagedStream> {};
-
 } // namespace
 
 TEST_P(CamcorderStreams, ExtractGivesTheSoundFfmpegDecodesAndLeavesTheIntermediates)
@@ -167,28 +116,6 @@ INSTANTIATE_TEST_SUITE_P(Routes, CamcorderStreams,
                              std::replace(name.begin(), name.end(), '.', '_');
                              return name;
                          });
-
-TEST_P(DamagedStreams, ExtractGoesOnPastTheDamageAsFfmpegDoes)
-{
-    FakeSiblings none{};
-    const std::string input = dir.file(GetParam().bdav ? "take.m2ts" : "take.m2t");
-    writeBytes(input, damaged(GetParam()));
-    ASSERT_EQ(extract(input), ZUK_OK_UNPADDED);
-    const auto reference = static_cast<double>(ffmpegDecodeAt(input, 48000, 1).size());
-    EXPECT_NEAR(static_cast<double>(readShorts(output).samples.size()), reference, 2400.0) << "50 ms";
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Camcorder, DamagedStreams,
-    ::testing::Values(DamagedStream{"ts-mp2.m2t", false, 0x44, Damage::StrayByte},
-                      DamagedStream{"ts-mp2.m2t", false, 0x44, Damage::MissingByte},
-                      DamagedStream{"ts-mp2.m2t", false, 0x44, Damage::PesLength},
-                      DamagedStream{"ts-mp2.m2t", false, 0x44, Damage::LeadingJunk},
-                      DamagedStream{"bdav-ac3.m2ts", true, 0x1100, Damage::StrayByte},
-                      DamagedStream{"bdav-ac3.m2ts", true, 0x1100, Damage::MissingByte},
-                      DamagedStream{"bdav-ac3.m2ts", true, 0x1100, Damage::PesLength},
-                      DamagedStream{"bdav-ac3.m2ts", true, 0x1100, Damage::LeadingJunk}),
-    [](const auto& test) { return std::string(test.param.bdav ? "Bdav" : "Plain") + nameOf(test.param.damage); });
 
 TEST_F(MtsExtractTest, QuickTimeIsAskedForPlainStreamsOnlyAndItsSuccessStands)
 {
