@@ -83,24 +83,21 @@ struct Stream {
     const char* fixture;
     const char* name;
     bool bdav;
+    int64_t frames;
 };
 
 class CamcorderStreams : public MtsExtractTest, public ::testing::WithParamInterface<Stream> {};
 
 } // namespace
 
-TEST_P(CamcorderStreams, ExtractGivesTheSoundFfmpegDecodesAndLeavesTheIntermediates)
+// The demultiplexed bytes are compared with ffmpeg's where the stage is
+// tested, and their decoding where the decoder is: here, the route.
+TEST_P(CamcorderStreams, ExtractDecodesTheElementaryStreamAndLeavesTheIntermediates)
 {
     FakeSiblings none{};
     const std::string input = copied(GetParam().fixture, GetParam().name);
     ASSERT_EQ(extract(input), ZUK_OK_UNPADDED) << "the elementary stream has no video";
-    const std::vector<int16_t> got = readShorts(output).samples;
-    const std::vector<int16_t> reference = ffmpegDecodeAt(mediaFixture(GetParam().fixture), 48000, 1);
-    ASSERT_NEAR(static_cast<double>(got.size()), static_cast<double>(reference.size()), 48.0);
-    const size_t common = std::min(got.size(), reference.size());
-    EXPECT_GT(correlation(std::vector<int16_t>(got.begin(), got.begin() + static_cast<ptrdiff_t>(common)),
-                          std::vector<int16_t>(reference.begin(), reference.begin() + static_cast<ptrdiff_t>(common))),
-              0.99);
+    EXPECT_EQ(readShorts(output).frames(), GetParam().frames);
     EXPECT_TRUE(std::filesystem::exists(output + ".mp2"));
     EXPECT_TRUE(std::filesystem::exists(output + ".mp2.m2v"));
     EXPECT_EQ(chainLines(log), GetParam().bdav ? (Lines{kQtax, kNoQtax, kDsax, kSuccess}) : (Lines{kQtax, kDsax, kSuccess}));
@@ -108,9 +105,9 @@ TEST_P(CamcorderStreams, ExtractGivesTheSoundFfmpegDecodesAndLeavesTheIntermedia
 
 // The framing follows the bytes, whatever the file is called.
 INSTANTIATE_TEST_SUITE_P(Routes, CamcorderStreams,
-                         ::testing::Values(Stream{"bdav-ac3.m2ts", "take.M2TS", true},
-                                           Stream{"ts-mp2.m2t", "plain.mts", false},
-                                           Stream{"bdav-ac3.m2ts", "bdav.m2t", true}),
+                         ::testing::Values(Stream{"bdav-ac3.m2ts", "take.M2TS", true, 96768},
+                                           Stream{"ts-mp2.m2t", "plain.mts", false, 144000},
+                                           Stream{"bdav-ac3.m2ts", "bdav.m2t", true, 96768}),
                          [](const auto& test) {
                              std::string name = test.param.name;
                              std::replace(name.begin(), name.end(), '.', '_');

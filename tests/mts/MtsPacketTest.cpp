@@ -57,8 +57,9 @@ TEST(MtsPacketTest, TheHeaderTheAdaptationFieldAndThePayloadEachHaveTheirBytes)
         EXPECT_EQ(record.adaptationBytes, c.adaptationBytes) << c.what;
         EXPECT_EQ(record.adaptation.has_value(), c.adaptationBytes > 0) << c.what;
         ASSERT_EQ(record.payload.size(), c.payloadSize) << c.what;
-        if (c.payloadSize > 0)
+        if (c.payloadSize > 0) {
             EXPECT_EQ(record.payload.data(), c.bytes.data() + 188 - c.payloadSize) << c.what << ": a view, in place";
+        }
     }
 }
 

@@ -102,14 +102,6 @@ TEST(PmtTest, StreamsAreReadInOrderPastTheirDescriptorsWhileTheSectionAndThePayl
     EXPECT_FALSE(parsePmt(pmtPayload({{0x03, 0x44, {}}}), pmt)) << "a table holding streams is not filled again";
 }
 
-TEST(AudioStreamTypeTest, OnlyTheAudioTypesOfTheTableCount)
-{
-    for (const uint8_t type : {0x03, 0x04, 0x0F, 0x81, 0x8A})
-        EXPECT_TRUE(isAudioStreamType(type)) << int{type};
-    for (const uint8_t type : {0x00, 0x01, 0x02, 0x06, 0x11, 0x1B, 0x24, 0x80, 0x82, 0x90})
-        EXPECT_FALSE(isAudioStreamType(type)) << int{type};
-}
-
 TEST(CopyPidPayloadTest, TheFirstWholePacketOnThePidIsCopiedWhateverItsUnitStart)
 {
     const Bytes broken = [] {
