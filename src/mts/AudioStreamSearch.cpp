@@ -1,6 +1,5 @@
 #include "mts/AudioStreamSearch.h"
 
-#include "mts/ByteCursor.h"
 #include "mts/MtsLog.h"
 #include "mts/MtsPacket.h"
 #include "mts/ProgramTables.h"
@@ -32,14 +31,12 @@ bool startsAudioPes(const MtsPacket& packet)
     if (packet.payload.size() < 4)
         return false;
     mtsLog("Peeking into PES header");
-    ByteCursor pes(packet.payload);
-    pes.skip(kStreamIdInPayload);
-    const uint8_t streamId = pes.u8();
-    if (!pes) {
+    if (packet.payload.size() <= kStreamIdInPayload) {
         mtsLog("No Payload");
         return false;
     }
     mtsLog("Has Payload");
+    const uint8_t streamId = packet.payload[kStreamIdInPayload];
     mtsLog("Finished peaking");
     if (isMpegAudioStreamId(streamId))
         return true;
