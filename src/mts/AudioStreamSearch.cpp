@@ -28,7 +28,7 @@ bool startsAudioPes(const MtsPacket& packet)
     if (packet.PID < kFirstElementaryPid || packet.PID > kLastElementaryPid || !packet.payload_unit_start_indicator)
         return false;
     mtsLog("Unit start indicator found");
-    if (packet.payloadLength < 4)
+    if (packet.payload.size() < 4)
         return false;
     mtsLog("Peeking into PES header");
     if (packet.payload.size() <= kStreamIdInPayload) {

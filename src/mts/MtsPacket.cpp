@@ -1,8 +1,6 @@
 #include "mts/MtsPacket.h"
 
-#include "mts/Bits.h"
-
-#include <algorithm>
+#include "mts/ByteCursor.h"
 
 namespace zuk {
 
@@ -12,139 +10,126 @@ constexpr size_t kHeaderSize = 4;
 constexpr int32_t kLargestAdaptation = 183; // leaves at least one payload byte
 
 struct ClockReference {
-    uint64_t base;
-    uint8_t reserved;
-    uint16_t extension;
+    uint64_t base = 0;
+    uint8_t reserved = 0;
+    uint16_t extension = 0;
 };
 
-ClockReference readClockReference(std::span<const uint8_t> six)
+// Six bytes, or zeros when the field ends first.
+ClockReference readClockReference(ByteCursor& field)
 {
-    return {getBits(six, 15, 48), static_cast<uint8_t>(getBits(six, 9, 15)),
-            static_cast<uint16_t>(getBits(six, 0, 9))};
+    ByteCursor six = field.take(6);
+    ClockReference clock;
+    clock.base = six.bits(33);
+    clock.reserved = static_cast<uint8_t>(six.bits(6));
+    clock.extension = static_cast<uint16_t>(six.bits(9));
+    return clock;
 }
 
 // The 33-bit time stamp of a splice, spread over 5 bytes between marker
-// bits; kept in 32 bits.
-uint32_t readSpliceTimeStamp(std::span<const uint8_t> five)
+// bits after the splice type; kept in 32 bits.
+void readSplice(ByteCursor& extension, MtsAdaptationField& field)
 {
-    const uint64_t high = getByteBits(five[0], 1, 4);
-    const uint64_t middle = getBits(five.subspan(1, 2), 1, 16);
-    const uint64_t low = getBits(five.subspan(3, 2), 1, 16);
-    return static_cast<uint32_t>((high << 30) | (middle << 15) | low);
+    ByteCursor five = extension.take(5);
+    field.splice_type = static_cast<uint8_t>(five.bits(4));
+    const uint64_t high = five.bits(3);
+    five.bits(1);
+    const uint64_t middle = five.bits(15);
+    five.bits(1);
+    const uint64_t low = five.bits(15);
+    field.DTS_next_AU = static_cast<uint32_t>((high << 30) | (middle << 15) | low);
 }
 
-void parseExtension(std::span<const uint8_t> extension, MtsAdaptationField& field)
+void parseExtension(ByteCursor& field, MtsAdaptationField& decoded)
 {
-    field.adaptation_field_extension_length = extension[0];
-    extension = extension.first(std::min<size_t>(extension.size(), size_t{1} + extension[0]));
-    if (extension.size() < 2)
-        return;
-    const uint8_t flags = extension[1];
-    field.ltw_flag = getByteBits(flags, 7, 8);
-    field.piecewise_rate_flag = getByteBits(flags, 6, 7);
-    field.seamless_splice_flag = getByteBits(flags, 5, 6);
-    field.extension_reserved = getByteBits(flags, 0, 5);
-
-    size_t pos = 2;
-    const auto fits = [&](size_t count) { return pos + count <= extension.size(); };
-    if (field.ltw_flag) {
-        if (!fits(2))
-            return;
-        field.ltw_valid_flag = getByteBits(extension[pos], 7, 8);
-        field.ltw_offset = static_cast<uint16_t>(getBits(extension.subspan(pos, 2), 0, 15));
-        pos += 2;
+    decoded.adaptation_field_extension_length = field.u8();
+    ByteCursor extension = field.takeUpTo(decoded.adaptation_field_extension_length);
+    decoded.ltw_flag = extension.bits(1);
+    decoded.piecewise_rate_flag = extension.bits(1);
+    decoded.seamless_splice_flag = extension.bits(1);
+    decoded.extension_reserved = static_cast<uint8_t>(extension.bits(5));
+    if (decoded.ltw_flag) {
+        ByteCursor ltw = extension.take(2);
+        decoded.ltw_valid_flag = ltw.bits(1);
+        decoded.ltw_offset = static_cast<uint16_t>(ltw.bits(15));
     }
-    if (field.piecewise_rate_flag) {
-        if (!fits(3))
-            return;
-        field.piecewise_rate = static_cast<uint32_t>(getBits(extension.subspan(pos, 3), 0, 22));
-        pos += 3;
+    if (decoded.piecewise_rate_flag) {
+        ByteCursor rate = extension.take(3);
+        rate.bits(2);
+        decoded.piecewise_rate = static_cast<uint32_t>(rate.bits(22));
     }
-    if (field.seamless_splice_flag && fits(5)) {
-        field.splice_type = getByteBits(extension[pos], 4, 8);
-        field.DTS_next_AU = readSpliceTimeStamp(extension.subspan(pos, 5));
-    }
+    if (decoded.seamless_splice_flag)
+        readSplice(extension, decoded);
 }
 
 } // namespace
 
-void parseAdaptationField(std::span<const uint8_t> bytes, MtsAdaptationField& field)
+void parseAdaptationField(std::span<const uint8_t> bytes, MtsAdaptationField& decoded)
 {
-    if (bytes.empty())
-        return;
-    field.adaptation_field_length = bytes[0];
-    const auto own = bytes.first(std::min<size_t>(bytes.size(), size_t{1} + bytes[0]));
-    if (own.size() < 2)
-        return;
-    const uint8_t flags = own[1];
-    field.discontinuity_indicator = getByteBits(flags, 7, 8);
-    field.random_access_indicator = getByteBits(flags, 6, 7);
-    field.elementary_stream_priority_indicator = getByteBits(flags, 5, 6);
-    field.PCR_flag = getByteBits(flags, 4, 5);
-    field.OPCR_flag = getByteBits(flags, 3, 4);
-    field.splicing_point_flag = getByteBits(flags, 2, 3);
-    field.transport_private_data_flag = getByteBits(flags, 1, 2);
-    field.adaptation_field_extension_flag = getByteBits(flags, 0, 1);
+    ByteCursor cursor(bytes);
+    decoded.adaptation_field_length = cursor.u8();
+    ByteCursor field = cursor.takeUpTo(decoded.adaptation_field_length);
+    decoded.discontinuity_indicator = field.bits(1);
+    decoded.random_access_indicator = field.bits(1);
+    decoded.elementary_stream_priority_indicator = field.bits(1);
+    decoded.PCR_flag = field.bits(1);
+    decoded.OPCR_flag = field.bits(1);
+    decoded.splicing_point_flag = field.bits(1);
+    decoded.transport_private_data_flag = field.bits(1);
+    decoded.adaptation_field_extension_flag = field.bits(1);
 
-    size_t pos = 2;
-    const auto fits = [&](size_t count) { return pos + count <= own.size(); };
-    if (field.PCR_flag) {
-        if (!fits(6))
-            return;
-        const ClockReference pcr = readClockReference(own.subspan(pos, 6));
-        field.program_clock_reference_base = pcr.base;
-        field.program_clock_reference_reserved = pcr.reserved;
-        field.program_clock_reference_extension = pcr.extension;
-        pos += 6;
+    if (decoded.PCR_flag) {
+        const ClockReference pcr = readClockReference(field);
+        decoded.program_clock_reference_base = pcr.base;
+        decoded.program_clock_reference_reserved = pcr.reserved;
+        decoded.program_clock_reference_extension = pcr.extension;
     }
-    if (field.OPCR_flag) {
-        if (!fits(6))
-            return;
-        const ClockReference opcr = readClockReference(own.subspan(pos, 6));
-        field.original_program_clock_reference_base = opcr.base;
-        field.original_program_clock_reference_reserved = opcr.reserved;
-        field.original_program_clock_reference_extension = opcr.extension;
-        pos += 6;
+    if (decoded.OPCR_flag) {
+        const ClockReference opcr = readClockReference(field);
+        decoded.original_program_clock_reference_base = opcr.base;
+        decoded.original_program_clock_reference_reserved = opcr.reserved;
+        decoded.original_program_clock_reference_extension = opcr.extension;
     }
-    if (field.splicing_point_flag)
-        ++pos; // the splice countdown is not kept
-    if (field.transport_private_data_flag) {
-        if (!fits(1))
-            return;
-        const size_t length = std::min<size_t>(own[pos], own.size() - pos - 1);
-        const auto data = own.subspan(pos + 1, length);
-        field.private_data.assign(data.begin(), data.end());
-        pos += 1 + length;
+    if (decoded.splicing_point_flag)
+        field.skip(1); // the splice countdown is not kept
+    if (decoded.transport_private_data_flag) {
+        const uint8_t length = field.u8();
+        decoded.private_data = field.upTo(length);
     }
-    if (field.adaptation_field_extension_flag && fits(1))
-        parseExtension(own.subspan(pos), field);
+    if (decoded.adaptation_field_extension_flag)
+        parseExtension(field, decoded);
+}
+
+uint16_t packetPid(std::span<const uint8_t> bytes)
+{
+    ByteCursor header(bytes);
+    header.skip(1);
+    header.bits(3);
+    return static_cast<uint16_t>(header.bits(13));
 }
 
 int parsePacket(std::span<const uint8_t> bytes, MtsPacket& packet)
 {
     if (bytes.size() < kPacketSize || bytes[0] != kSyncByte)
         return -1;
-    const auto bytesOfPacket = bytes.first(kPacketSize);
-    const uint8_t flags = bytesOfPacket[1];
-    packet.transport_error_indicator = getByteBits(flags, 7, 8);
-    packet.payload_unit_start_indicator = getByteBits(flags, 6, 7);
-    packet.transport_priority = getByteBits(flags, 5, 6);
-    packet.PID = static_cast<uint16_t>(getBits(bytesOfPacket.subspan(1, 2), 0, 13));
-    const uint8_t control = bytesOfPacket[3];
-    packet.transport_scrambling_control = getByteBits(control, 6, 8);
-    packet.adaptation_field_control = getByteBits(control, 4, 6);
-    packet.continuity_counter = getByteBits(control, 0, 4);
-
-    packet.hasPayload = getByteBits(packet.adaptation_field_control, 0, 1);
-    packet.hasAdaptation = getByteBits(packet.adaptation_field_control, 1, 2);
+    ByteCursor cursor(bytes.first(kPacketSize));
+    cursor.skip(1);
+    packet.transport_error_indicator = cursor.bits(1);
+    packet.payload_unit_start_indicator = cursor.bits(1);
+    packet.transport_priority = cursor.bits(1);
+    packet.PID = static_cast<uint16_t>(cursor.bits(13));
+    packet.transport_scrambling_control = static_cast<uint8_t>(cursor.bits(2));
+    packet.hasAdaptation = cursor.bits(1);
+    packet.hasPayload = cursor.bits(1);
+    packet.adaptation_field_control = static_cast<uint8_t>(packet.hasAdaptation << 1 | packet.hasPayload);
+    packet.continuity_counter = static_cast<uint8_t>(cursor.bits(4));
     // A reused record must not keep the last packet's payload.
-    packet.payloadLength = 0;
-    packet.payload.clear();
+    packet.payload = {};
 
+    const auto afterHeader = cursor.rest();
     if (packet.hasAdaptation) {
-        packet.adaptationBytes = int32_t{bytesOfPacket[kHeaderSize]} + 1;
-        packet.adaptation = std::make_unique<MtsAdaptationField>();
-        parseAdaptationField(bytesOfPacket.subspan(kHeaderSize), *packet.adaptation);
+        parseAdaptationField(afterHeader, packet.adaptation.emplace());
+        packet.adaptationBytes = int32_t{packet.adaptation->adaptation_field_length} + 1;
     } else {
         packet.adaptationBytes = 0;
         packet.adaptation.reset();
@@ -153,9 +138,9 @@ int parsePacket(std::span<const uint8_t> bytes, MtsPacket& packet)
         return 0;
     if (packet.adaptationBytes > kLargestAdaptation)
         return -1;
-    const auto payload = bytesOfPacket.subspan(kHeaderSize + static_cast<size_t>(packet.adaptationBytes));
-    packet.payload.assign(payload.begin(), payload.end());
-    packet.payloadLength = static_cast<int32_t>(payload.size());
+    ByteCursor payload(afterHeader);
+    payload.skip(static_cast<size_t>(packet.adaptationBytes));
+    packet.payload = payload.rest();
     return 0;
 }
 

@@ -1,12 +1,11 @@
 // One transport packet of 188 bytes, decoded: its header, its adaptation
-// field and a copy of its payload.
+// field and a view of its payload.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <optional>
 #include <span>
-#include <vector>
 
 namespace zuk {
 
@@ -32,7 +31,7 @@ struct MtsAdaptationField {
     uint8_t original_program_clock_reference_reserved = 0;
     uint16_t original_program_clock_reference_extension = 0;
 
-    std::vector<uint8_t> private_data;
+    std::span<const uint8_t> private_data;
 
     uint8_t adaptation_field_extension_length = 0;
     bool ltw_flag = false;
@@ -52,24 +51,30 @@ struct MtsPacket {
     bool transport_priority = false;
     bool hasAdaptation = false;
     int32_t adaptationBytes = 0; // bytes between the 4-byte header and the payload
-    std::unique_ptr<MtsAdaptationField> adaptation;
+    std::optional<MtsAdaptationField> adaptation;
     bool hasPayload = false;
-    int32_t payloadLength = 0;
-    std::vector<uint8_t> payload;
+    std::span<const uint8_t> payload;
     uint8_t transport_scrambling_control = 0;
     uint8_t adaptation_field_control = 0;
     uint8_t continuity_counter = 0;
     uint16_t PID = 0;
 };
 
-// Decodes the packet at the start of `bytes` (its sync byte first). Returns 0,
-// or -1 when there are fewer than 188 bytes, the sync byte is wrong (the
-// record is then left as it was) or the adaptation field leaves no room for
-// the payload it announces (the record then has no payload).
+// Decodes the packet at the start of `bytes` (its sync byte first). The
+// payload and private data are views of `bytes`, valid as long as they are:
+// for a packet of a UnitReader, until its next read. Returns 0, or -1 when
+// there are fewer than 188 bytes, the sync byte is wrong (the record is then
+// left as it was, its views still on the bytes of the packet decoded before)
+// or the adaptation field leaves no room for the payload it announces (the
+// record then has no payload).
 int parsePacket(std::span<const uint8_t> bytes, MtsPacket& packet);
 
-// Decodes an adaptation field from its length byte on. Reads no further than
-// the field's own length nor than `bytes`; parts that do not fit stay 0.
+// The PID of the packet at the start of `bytes`, which hold at least its header.
+uint16_t packetPid(std::span<const uint8_t> bytes);
+
+// Decodes an adaptation field from its length byte on into a fresh record.
+// Reads no further than the field's own length nor than `bytes`; parts that
+// do not fit stay 0. The private data is a view of `bytes`.
 void parseAdaptationField(std::span<const uint8_t> bytes, MtsAdaptationField& field);
 
 } // namespace zuk

@@ -101,7 +101,6 @@ int32_t extractPesPayloads(const std::filesystem::path& pesPath, const std::file
 
     int32_t count = 0;
     uint64_t skipped = 0;
-    PesPacket packet;
     while (true) {
         // Enough for the largest packet and the start code after it.
         const auto bytes = window.ahead(kLargestPes + kStartCode.size());
@@ -113,8 +112,7 @@ int32_t extractPesPayloads(const std::filesystem::path& pesPath, const std::file
             break;
         if (*size != kPesStartBytes + length)
             mtsLog("Error Parsing PES Header");
-        packet.payloadLength = 0;
-        packet.payload.clear();
+        PesPacket packet;
         parsePesPacket(bytes.first(*size), packet);
         if (!mp2->write(packet.payload))
             return ZUK_E_WRITE;

@@ -1,16 +1,14 @@
 #include "mts/PesPacket.h"
 
-#include "mts/Bits.h"
-
-#include <algorithm>
+#include "mts/ByteCursor.h"
 
 namespace zuk {
 
 namespace {
 
-constexpr size_t kStartSize = 6;        // prefix, stream_id, PES_packet_length
-constexpr size_t kOptionalHeaderAt = 9; // after the two flag bytes and the header length
+constexpr size_t kOptionalHeaderStart = 3; // the two flag bytes and the header length
 constexpr uint8_t kPaddingStream = 0xBE;
+constexpr uint64_t kOptionalHeaderMarker = 0b10;
 
 bool hasNoOptionalHeader(uint8_t streamId)
 {
@@ -29,61 +27,64 @@ bool hasNoOptionalHeader(uint8_t streamId)
     }
 }
 
-void keepPayload(std::span<const uint8_t> bytes, size_t from, size_t to, PesPacket& packet)
+// The flags after the marker bits, and the header length.
+void decodeFlags(ByteCursor& header, PesPacket& packet)
 {
-    const auto payload = bytes.subspan(from, to - from);
-    packet.payload.assign(payload.begin(), payload.end());
-    packet.payloadLength = static_cast<int32_t>(payload.size());
-}
-
-void decodeFlags(uint8_t first, uint8_t second, PesPacket& packet)
-{
-    packet.PES_scrambling_control = getByteBits(first, 4, 6);
-    packet.PES_priority = getByteBits(first, 3, 4);
-    packet.data_alignment_indicator = getByteBits(first, 2, 3);
-    packet.copyright = getByteBits(first, 1, 2);
-    packet.original_or_copy = getByteBits(first, 0, 1);
-    packet.PTS_DTS_flags = getByteBits(second, 6, 8);
-    packet.ESCR_flag = getByteBits(second, 5, 6);
-    packet.ES_rate_flag = getByteBits(second, 4, 5);
-    packet.DSM_trick_mode_flag = getByteBits(second, 3, 4);
-    packet.additional_copy_info_flag = getByteBits(second, 2, 3);
-    packet.PES_CRC_flag = getByteBits(second, 1, 2);
+    packet.PES_scrambling_control = static_cast<uint8_t>(header.bits(2));
+    packet.PES_priority = header.bits(1);
+    packet.data_alignment_indicator = header.bits(1);
+    packet.copyright = header.bits(1);
+    packet.original_or_copy = header.bits(1);
+    packet.PTS_DTS_flags = static_cast<uint8_t>(header.bits(2));
+    packet.ESCR_flag = header.bits(1);
+    packet.ES_rate_flag = header.bits(1);
+    packet.DSM_trick_mode_flag = header.bits(1);
+    packet.additional_copy_info_flag = header.bits(1);
+    packet.PES_CRC_flag = header.bits(1);
+    header.bits(1); // PES_extension_flag
+    packet.PES_header_data_length = header.u8();
 }
 
 } // namespace
 
 int32_t pesPacketLength(std::span<const uint8_t> bytes)
 {
-    if (bytes.size() < kStartSize || getBits(bytes.first(3), 0, 24) != 1)
+    ByteCursor start(bytes);
+    const uint64_t prefix = start.bits(24);
+    start.skip(1);
+    const uint16_t length = start.u16();
+    if (!start || prefix != 1)
         return -2;
-    return static_cast<int32_t>(getBits(bytes.subspan(4, 2), 0, 16));
+    return length;
 }
 
 int parsePesPacket(std::span<const uint8_t> bytes, PesPacket& packet)
 {
-    if (bytes.size() < kStartSize)
+    ByteCursor cursor(bytes);
+    const auto prefix = static_cast<uint32_t>(cursor.bits(24));
+    const uint8_t streamId = cursor.u8();
+    const uint16_t length = cursor.u16();
+    if (!cursor)
         return -4;
-    packet.startCodePrefix = static_cast<uint32_t>(getBits(bytes.first(3), 0, 24));
-    packet.stream_id = bytes[3];
-    packet.PES_packet_length = static_cast<uint16_t>(getBits(bytes.subspan(4, 2), 0, 16));
-    const size_t announcedEnd = kStartSize + packet.PES_packet_length;
+    packet.startCodePrefix = prefix;
+    packet.stream_id = streamId;
+    packet.PES_packet_length = length;
 
-    if (hasNoOptionalHeader(packet.stream_id)) {
-        if (packet.stream_id != kPaddingStream)
-            keepPayload(bytes, kStartSize, std::min(announcedEnd, bytes.size()), packet);
+    if (hasNoOptionalHeader(streamId)) {
+        if (streamId != kPaddingStream)
+            packet.payload = cursor.upTo(length);
         return 0;
     }
 
-    if (bytes.size() < kOptionalHeaderAt || getByteBits(bytes[6], 6, 8) != 0b10)
+    // The flag bytes are read wherever the announced length ends.
+    ByteCursor flags = ByteCursor(cursor).take(kOptionalHeaderStart);
+    if (flags.bits(2) != kOptionalHeaderMarker)
         return -4;
-    decodeFlags(bytes[6], bytes[7], packet);
-    packet.PES_header_data_length = bytes[8];
-    const size_t payloadStart = kOptionalHeaderAt + packet.PES_header_data_length;
-    const size_t end = packet.PES_packet_length == 0 ? bytes.size() : std::min(announcedEnd, bytes.size());
-    if (payloadStart > end)
+    decodeFlags(flags, packet);
+    ByteCursor body = length == 0 ? cursor : cursor.takeUpTo(length);
+    if (!body.skip(kOptionalHeaderStart + packet.PES_header_data_length))
         return -4;
-    keepPayload(bytes, payloadStart, end, packet);
+    packet.payload = body.rest();
     return 0;
 }
 

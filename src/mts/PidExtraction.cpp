@@ -11,17 +11,6 @@
 
 namespace zuk {
 
-namespace {
-
-// Read straight from the packet, so that only the wanted packets are decoded:
-// the decode of any other would be skipped for its PID anyway.
-uint16_t pidOf(std::span<const uint8_t> packet)
-{
-    return static_cast<uint16_t>(((packet[1] & 0x1F) << 8) | packet[2]);
-}
-
-} // namespace
-
 int32_t extractPidToFile(const std::filesystem::path& pesPath, int32_t pid, std::istream& in, bool bdav)
 {
     in.clear();
@@ -36,10 +25,12 @@ int32_t extractPidToFile(const std::filesystem::path& pesPath, int32_t pid, std:
     while (reader.next()) {
         if (units < std::numeric_limits<int32_t>::max())
             ++units;
+        // Only the wanted packets are decoded: any other would be skipped
+        // for its PID anyway.
         const auto bytes = reader.packet();
-        if (pidOf(bytes) != pid)
+        if (packetPid(bytes) != pid)
             continue;
-        if (parsePacket(bytes, packet) == 0 && packet.payloadLength > 0 && !pes->write(packet.payload))
+        if (parsePacket(bytes, packet) == 0 && !packet.payload.empty() && !pes->write(packet.payload))
             return ZUK_E_WRITE;
     }
     mtsLogSkipped(reader.skippedBytes());

@@ -1,6 +1,6 @@
 #include "mts/ProgramTables.h"
 
-#include "mts/Bits.h"
+#include "mts/ByteCursor.h"
 #include "mts/MtsLog.h"
 #include "mts/MtsPacket.h"
 #include "mts/TransportUnits.h"
@@ -18,7 +18,8 @@ constexpr size_t kPmtStreamsAt = 13; // before the program descriptors
 constexpr size_t kPmtStreamSize = 5;
 constexpr uint8_t kProgramMapTableId = 2;
 
-// The fixed fields of a section, with zeros where the payload ends first.
+// The fixed fields of a section, with zeros where the payload ends first: a
+// section cut short still gives the fields it holds.
 template <size_t N>
 std::array<uint8_t, N> sectionHead(std::span<const uint8_t> payload)
 {
@@ -28,14 +29,12 @@ std::array<uint8_t, N> sectionHead(std::span<const uint8_t> payload)
     return head;
 }
 
-uint16_t twelveBits(std::span<const uint8_t> two)
+// The bytes of the section from `at` on.
+ByteCursor sectionFrom(std::span<const uint8_t> payload, size_t at)
 {
-    return static_cast<uint16_t>(getBits(two, 0, 12));
-}
-
-uint16_t thirteenBits(std::span<const uint8_t> two)
-{
-    return static_cast<uint16_t>(getBits(two, 0, 13));
+    ByteCursor cursor(payload);
+    cursor.skip(at);
+    return cursor;
 }
 
 } // namespace
@@ -65,17 +64,19 @@ int copyPidPayload(uint16_t pid, std::istream& in, TableBuffer& buffer, bool bda
 void parsePat(std::span<const uint8_t> payload, PatTable& table)
 {
     const auto head = sectionHead<kPatEntriesAt>(payload);
-    const auto bytes = std::span<const uint8_t>(head);
-    table.table_id = head[1];
-    table.section_syntax_indicator = static_cast<uint8_t>(getBits(bytes.subspan(2, 2), 15, 16));
-    table.reserved_after_syntax = static_cast<uint8_t>(getBits(bytes.subspan(2, 2), 12, 14));
-    table.section_length = twelveBits(bytes.subspan(2, 2));
-    table.transport_stream_id = static_cast<uint16_t>(getBits(bytes.subspan(4, 2), 0, 16));
-    table.reserved_before_version = getByteBits(head[6], 6, 8);
-    table.version_number = getByteBits(head[6], 1, 6);
-    table.current_next_indicator = getByteBits(head[6], 0, 1);
-    table.section_number = head[7];
-    table.last_section_number = head[8];
+    ByteCursor fields(head);
+    fields.skip(1); // pointer_field
+    table.table_id = fields.u8();
+    table.section_syntax_indicator = static_cast<uint8_t>(fields.bits(1));
+    fields.bits(1);
+    table.reserved_after_syntax = static_cast<uint8_t>(fields.bits(2));
+    table.section_length = static_cast<uint16_t>(fields.bits(12));
+    table.transport_stream_id = fields.u16();
+    table.reserved_before_version = static_cast<uint8_t>(fields.bits(2));
+    table.version_number = static_cast<uint8_t>(fields.bits(5));
+    table.current_next_indicator = static_cast<uint8_t>(fields.bits(1));
+    table.section_number = fields.u8();
+    table.last_section_number = fields.u8();
 
     // The entries lie between the 5 bytes after the length field and the CRC.
     table.programCount = (static_cast<int32_t>(table.section_length) - 9) / 4;
@@ -83,13 +84,14 @@ void parsePat(std::span<const uint8_t> payload, PatTable& table)
     table.pmtPids.clear();
     if (table.programCount <= 0)
         return;
+    ByteCursor entries = sectionFrom(payload, kPatEntriesAt);
     for (int32_t i = 0; i < table.programCount; ++i) {
-        const size_t at = kPatEntriesAt + kPatEntrySize * static_cast<size_t>(i);
-        if (at + kPatEntrySize > payload.size())
+        ByteCursor entry = entries.take(kPatEntrySize);
+        if (!entry)
             break;
-        const auto entry = payload.subspan(at, kPatEntrySize);
-        table.programNumbers.push_back(static_cast<uint16_t>(getBits(entry, 16, 32)));
-        table.pmtPids.push_back(thirteenBits(entry.subspan(2, 2)));
+        table.programNumbers.push_back(entry.u16());
+        entry.bits(3);
+        table.pmtPids.push_back(static_cast<uint16_t>(entry.bits(13)));
     }
     table.programCount = static_cast<int32_t>(table.pmtPids.size());
 }
@@ -118,18 +120,23 @@ bool parsePmt(std::span<const uint8_t> payload, PmtTable& table)
     if (!table.streams.empty())
         return false;
     const auto head = sectionHead<kPmtStreamsAt>(payload);
-    const auto bytes = std::span<const uint8_t>(head);
-    table.table_id = head[1];
+    ByteCursor fields(head);
+    fields.skip(1); // pointer_field
+    table.table_id = fields.u8();
     if (table.table_id != kProgramMapTableId)
         return false;
-    table.section_length = twelveBits(bytes.subspan(2, 2));
-    table.program_number = static_cast<uint16_t>(getBits(bytes.subspan(4, 2), 0, 16));
-    table.version_number = getByteBits(head[6], 1, 6);
-    table.current_next_indicator = getByteBits(head[6], 0, 1);
-    table.section_number = head[7];
-    table.last_section_number = head[8];
-    table.PCR_PID = thirteenBits(bytes.subspan(9, 2));
-    table.program_info_length = twelveBits(bytes.subspan(11, 2));
+    fields.bits(4);
+    table.section_length = static_cast<uint16_t>(fields.bits(12));
+    table.program_number = fields.u16();
+    fields.bits(2);
+    table.version_number = static_cast<uint8_t>(fields.bits(5));
+    table.current_next_indicator = static_cast<uint8_t>(fields.bits(1));
+    table.section_number = fields.u8();
+    table.last_section_number = fields.u8();
+    fields.bits(3);
+    table.PCR_PID = static_cast<uint16_t>(fields.bits(13));
+    fields.bits(4);
+    table.program_info_length = static_cast<uint16_t>(fields.bits(12));
 
     const size_t first = kPmtStreamsAt + table.program_info_length;
     const int64_t sectionLength = table.section_length;
@@ -139,18 +146,21 @@ bool parsePmt(std::span<const uint8_t> payload, PmtTable& table)
     // The CRC begins at payload byte section_length; a stream is read while a
     // whole entry fits before it, the first one always, and never past the
     // bytes the packet carried.
-    size_t at = first;
+    ByteCursor streams = sectionFrom(payload, first);
     do {
-        if (at + kPmtStreamSize > payload.size())
+        ByteCursor entry = streams.take(kPmtStreamSize);
+        if (!entry)
             break;
-        const auto entry = payload.subspan(at, kPmtStreamSize);
         PmtStream stream;
-        stream.stream_type = entry[0];
-        stream.elementary_PID = thirteenBits(entry.subspan(1, 2));
-        stream.ES_info_length = twelveBits(entry.subspan(3, 2));
+        stream.stream_type = entry.u8();
+        entry.bits(3);
+        stream.elementary_PID = static_cast<uint16_t>(entry.bits(13));
+        entry.bits(4);
+        stream.ES_info_length = static_cast<uint16_t>(entry.bits(12));
         table.streams.push_back(stream);
-        at += kPmtStreamSize + stream.ES_info_length;
-    } while (sectionLength - static_cast<int64_t>(at) >= 5 && static_cast<int64_t>(table.streams.size()) < room);
+        streams.skip(stream.ES_info_length);
+    } while (sectionLength - static_cast<int64_t>(streams.position()) >= 5 &&
+             static_cast<int64_t>(table.streams.size()) < room);
     table.streamCount = static_cast<int32_t>(table.streams.size());
     return true;
 }

@@ -2,7 +2,7 @@
 # which compiles them in to run the demultiplexing stage alone.
 set(ZUK_MTS_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/AudioStreamSearch.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/Bits.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ByteCursor.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MtsLog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MtsPacket.cpp
   ${CMAKE_CURRENT_LIST_DIR}/OutputFile.cpp

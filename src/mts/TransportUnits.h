@@ -37,7 +37,8 @@ public:
     // reader steps on byte by byte to the next one that the following unit's
     // sync byte confirms (or that the end of the stream follows).
     bool next();
-    // The packet of the unit last read: 188 bytes from its sync byte.
+    // The packet of the unit last read: 188 bytes from its sync byte, a view
+    // of the read window that is valid until the next call of next().
     std::span<const uint8_t> packet() const;
     // The bytes stepped over so far to find units again.
     uint64_t skippedBytes() const;

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-
 using namespace zuk;
 using namespace zuktest;
 using namespace zuktest::mts;
@@ -18,13 +17,15 @@ namespace {
 struct AudioStreamSearchTest : ::testing::Test {
     TempDir dir;
     CapturingSink log;
+    int files = 0;
 
     AudioStreamSearchTest() { setMtsLogger(LogString); }
     ~AudioStreamSearchTest() override { setMtsLogger(nullptr); }
 
+    // A new file each time: tables hold several.
     std::string file(const Bytes& bytes)
     {
-        const std::string path = dir.file("in.m2t");
+        const std::string path = dir.file("in" + std::to_string(files++) + ".m2t");
         writeBytes(path, bytes);
         return path;
     }
@@ -62,7 +63,6 @@ TEST_F(AudioStreamSearchTest, TheTableRouteTakesTheFirstAudioStreamOfTheFirstPro
                                  "MTSPACKET: Looking for Audio Streams in Program map table\n";
     EXPECT_EQ(log.joined(), expected);
 
-    EXPECT_EQ(findAudioStream2(file(plainStream({{1, 0x100}}, {{0x04, 0x44, {}}, {0x0F, 0x45, {}}})), false), 0x44);
     const Bytes bdav = joined({bdavUnit(payloadPacket(0, true, patPayload({{1, 0x100}}))),
                                bdavUnit(payloadPacket(0x100, true, pmtPayload({{0x8A, 0x1101, {1, 2}}})))});
     EXPECT_EQ(findAudioStream2(file(bdav), true), 0x1101);
@@ -70,59 +70,69 @@ TEST_F(AudioStreamSearchTest, TheTableRouteTakesTheFirstAudioStreamOfTheFirstPro
 
 TEST_F(AudioStreamSearchTest, TheTableRouteFailsWithTheReasonLogged)
 {
-    EXPECT_EQ(findAudioStream2(dir.file("missing.m2t"), false), -1);
-    EXPECT_EQ(log.joined(), "MTSPACKET: In Fine Audio Stream 2\n");
-
-    EXPECT_EQ(findAudioStream2(file(payloadPacket(0x100, true, pmtPayload({{0x03, 0x44, {}}}))), false), -1);
-    EXPECT_TRUE(logged("No programs found"));
-    EXPECT_TRUE(logged("No, audio Stream Found"));
-
     // Program 0 leads to the network PID, whose section is no program map.
     const Bytes network = joined({payloadPacket(0, true, patPayload({{0, 0x10}, {1, 0x100}})),
                                   payloadPacket(0x10, true, patPayload({{1, 0x100}})),
                                   payloadPacket(0x100, true, pmtPayload({{0x03, 0x44, {}}}))});
-    EXPECT_EQ(findAudioStream2(file(network), false), -1);
-    EXPECT_TRUE(logged("Parse, no transport packet"));
-
-    log.captured.pieces.clear();
-    EXPECT_EQ(findAudioStream2(file(plainStream({{1, 0x100}}, {{0x1B, 0x1011, {}}, {0x06, 0x1012, {}}})), false), -1);
-    EXPECT_TRUE(logged("No, audio Stream Found"));
-    EXPECT_FALSE(logged("Parse, no transport packet"));
+    const struct {
+        const char* what;
+        std::string path;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"no file", dir.file("missing.m2t"), {}},
+        {"no PAT", file(payloadPacket(0x100, true, pmtPayload({{0x03, 0x44, {}}}))),
+         {"No programs found", "No, audio Stream Found"}},
+        {"program 0 first", file(network), {"Parse, no transport packet"}},
+        {"no audio type", file(plainStream({{1, 0x100}}, {{0x1B, 0x1011, {}}, {0x06, 0x1012, {}}})),
+         {"No, audio Stream Found"}},
+    };
+    for (const auto& c : cases) {
+        log.captured.pieces.clear();
+        EXPECT_EQ(findAudioStream2(c.path, false), -1) << c.what;
+        for (const std::string& line : c.lines)
+            EXPECT_TRUE(logged(line)) << c.what << ": " << line;
+        EXPECT_EQ(logged("Parse, no transport packet"), c.what == std::string("program 0 first")) << c.what;
+    }
 }
 
-TEST_F(AudioStreamSearchTest, ThePacketRouteTakesTheFirstMpegAudioStartInPlainStreams)
-{
-    const Bytes stream = joined({payloadPacket(0x31, false, audioStart), payloadPacket(0x0F, true, audioStart),
-                                 payloadPacket(0x30, true, videoStart), packet(0x33, true, 0x30, {182, 0}),
-                                 payloadPacket(0x31, true, audioStart)});
-    EXPECT_EQ(findAudioStream(file(stream), false), 0x31);
-    EXPECT_TRUE(logged("M2T file"));
-    EXPECT_TRUE(logged("Wrong Packet #"));
-    EXPECT_TRUE(logged("Packet Found preparing return values"));
-
-    Bytes stream2 = audioStart;
-    stream2[3] = 0xDF;
-    EXPECT_EQ(findAudioStream(file(payloadPacket(0x1FFE, true, stream2)), false), 0x1FFE);
-    EXPECT_EQ(findAudioStream(file(payloadPacket(0x1FFF, true, audioStart)), false), 0);
-}
-
-TEST_F(AudioStreamSearchTest, ThePacketRouteReportsNothingFoundAsZero)
+TEST_F(AudioStreamSearchTest, ThePacketRouteTakesTheFirstMpegAudioStartOrInBdavUnitsTheFirstStartOn0x1100)
 {
     Bytes cut = payloadPacket(0x31, true, audioStart);
     cut.resize(187);
-    for (const Bytes& bytes : {Bytes{}, cut, payloadPacket(0x30, true, videoStart)})
-        EXPECT_EQ(findAudioStream(file(bytes), false), 0);
+    Bytes streamIdDF = audioStart;
+    streamIdDF[3] = 0xDF;
+    const struct {
+        const char* what;
+        Bytes stream;
+        bool bdav;
+        int32_t pid;
+    } cases[] = {
+        {"after a continuation, a low PID, video and no payload",
+         joined({payloadPacket(0x31, false, audioStart), payloadPacket(0x0F, true, audioStart),
+                 payloadPacket(0x30, true, videoStart), packet(0x33, true, 0x30, {182, 0}),
+                 payloadPacket(0x31, true, audioStart)}),
+         false, 0x31},
+        {"the last elementary PID, stream id 0xDF", payloadPacket(0x1FFE, true, streamIdDF), false, 0x1FFE},
+        {"the null PID", payloadPacket(0x1FFF, true, audioStart), false, 0},
+        {"no bytes", {}, false, 0},
+        {"a packet cut short", cut, false, 0},
+        {"video only", payloadPacket(0x30, true, videoStart), false, 0},
+        {"BDAV",
+         joined({bdavUnit(payloadPacket(0x0, true, patPayload({{1, 0x100}}))),
+                 bdavUnit(payloadPacket(0x1101, true, audioStart)), bdavUnit(payloadPacket(0x1100, false, audioStart)),
+                 bdavUnit(payloadPacket(0x1100, true, videoStart))}),
+         true, 0x1100},
+    };
     EXPECT_EQ(findAudioStream(dir.file("missing.m2t"), false), -1);
-}
-
-TEST_F(AudioStreamSearchTest, InBdavStreamsThePacketRouteTakesTheFirstUnitStartOn0x1100)
-{
-    const Bytes stream = joined({bdavUnit(payloadPacket(0x0, true, patPayload({{1, 0x100}}))),
-                                 bdavUnit(payloadPacket(0x100, true, pmtPayload({{0x81, 0x1101, {}}}))),
-                                 bdavUnit(payloadPacket(0x1101, true, audioStart)),
-                                 bdavUnit(payloadPacket(0x1100, false, audioStart)),
-                                 bdavUnit(payloadPacket(0x1100, true, videoStart))});
-    EXPECT_EQ(findAudioStream(file(stream), true), 0x1100);
+    for (const auto& c : cases) {
+        if (c.bdav) {
+            for (const char* line :
+                 {"M2T file", "Unit start indicator found", "Wrong Packet #", "Packet Found preparing return values"})
+                EXPECT_TRUE(logged(line)) << line;
+            log.captured.pieces.clear();
+        }
+        EXPECT_EQ(findAudioStream(file(c.stream), c.bdav), c.pid) << c.what;
+    }
     EXPECT_TRUE(logged("BDav File"));
-    EXPECT_FALSE(logged("Unit start indicator found"));
+    EXPECT_FALSE(logged("Unit start indicator found")) << "BDAV units are told by their PID alone";
 }

@@ -10,16 +10,22 @@ using namespace zuktest::mts;
 
 namespace {
 
-Bytes audioPes()
+// An MPEG audio packet with a PTS and three bytes of data, with byte `at` set
+// to `value`.
+Bytes audioPes(size_t at = 0, uint8_t value = 0)
 {
-    return joined({{0x00, 0x00, 0x01, 0xC0, 0x00, 0x0B, 0x80, 0x80, 0x05},
-                   {0x21, 0x00, 0x01, 0x00, 0x01}, // PTS
-                   {0xAA, 0xBB, 0xCC}});
+    Bytes bytes{0x00, 0x00, 0x01, 0xC0, 0x00, 0x0B, 0x80, 0x80, 0x05, 0x21, 0x00, 0x01, 0x00, 0x01, 0xAA, 0xBB, 0xCC};
+    if (at > 0)
+        bytes[at] = value;
+    return bytes;
 }
 
-Bytes headerless(uint8_t streamId, const Bytes& data)
+// A packet of a stream without the optional header; `length` -1 means the
+// real one.
+Bytes headerless(uint8_t streamId, const Bytes& data, int length = -1)
 {
-    return joined({{0x00, 0x00, 0x01, streamId, 0x00, static_cast<uint8_t>(data.size())}, data});
+    const auto announced = static_cast<uint8_t>(length < 0 ? static_cast<int>(data.size()) : length);
+    return joined({{0x00, 0x00, 0x01, streamId, 0x00, announced}, data});
 }
 
 } // namespace
@@ -34,102 +40,40 @@ TEST(PesPacketTest, TheLengthIsReadOnlyAfterAStartCode)
     EXPECT_EQ(pesPacketLength(Bytes{0, 0, 1, 0xC0, 0}), -2);
 }
 
-TEST(PesPacketTest, AnAudioPacketGivesItsHeaderAndItsData)
+TEST(PesPacketTest, ThePayloadLiesBetweenTheHeaderAndTheLengthOrTheBytesRead)
 {
-    PesPacket pes;
-    ASSERT_EQ(parsePesPacket(audioPes(), pes), 0);
-    EXPECT_EQ(pes.startCodePrefix, 1u);
-    EXPECT_EQ(pes.stream_id, 0xC0);
-    EXPECT_EQ(pes.PES_packet_length, 11);
-    EXPECT_EQ(pes.PES_header_data_length, 5);
-    EXPECT_EQ(pes.PTS_DTS_flags, 2);
-    EXPECT_EQ(pes.payloadLength, 3);
-    EXPECT_EQ(pes.payload, (Bytes{0xAA, 0xBB, 0xCC}));
-}
-
-TEST(PesPacketTest, TheFlagBytesAreEachTheirOwn)
-{
-    Bytes bytes = audioPes();
-    bytes[6] = 0b10'10'1010;
-    bytes[7] = 0b01'101010;
-    PesPacket pes;
-    ASSERT_EQ(parsePesPacket(bytes, pes), 0);
-    EXPECT_EQ(pes.PES_scrambling_control, 2);
-    EXPECT_TRUE(pes.PES_priority);
-    EXPECT_FALSE(pes.data_alignment_indicator);
-    EXPECT_TRUE(pes.copyright);
-    EXPECT_FALSE(pes.original_or_copy);
-    EXPECT_EQ(pes.PTS_DTS_flags, 1);
-    EXPECT_TRUE(pes.ESCR_flag);
-    EXPECT_FALSE(pes.ES_rate_flag);
-    EXPECT_TRUE(pes.DSM_trick_mode_flag);
-    EXPECT_FALSE(pes.additional_copy_info_flag);
-    EXPECT_TRUE(pes.PES_CRC_flag);
-}
-
-TEST(PesPacketTest, StreamsWithoutTheOptionalHeaderCarryTheirWholeLength)
-{
+    const Bytes abc{0xAA, 0xBB, 0xCC};
+    const Bytes data = counting(1000, 7);
+    const struct {
+        const char* what;
+        Bytes bytes;
+        int result;
+        Bytes payload;
+    } cases[] = {
+        {"audio", audioPes(), 0, abc},
+        {"bytes beyond the length", joined({audioPes(), {0xDD, 0xEE}}), 0, abc},
+        {"cut short by the end", audioPes(5, 200), 0, abc},
+        {"video of open length", joined({{0, 0, 1, 0xE0, 0, 0, 0x80, 0, 0}, data}), 0, data},
+        {"padding", headerless(0xBE, {0xFF, 0xFF}), 0, {}},
+        {"no optional header, cut short", headerless(0xBF, {1, 2, 3}, 100), 0, {1, 2, 3}},
+        {"no optional header, length 0", headerless(0xBF, {1, 2, 3}, 0), 0, {}},
+        {"marker bits 00", audioPes(6, 0x00), -4, {}},
+        {"marker bits 01", audioPes(6, 0x40), -4, {}},
+        {"marker bits 11", audioPes(6, 0xC0), -4, {}},
+        {"a header longer than the packet", audioPes(8, 9), -4, {}},
+        {"a header longer than the bytes", {0, 0, 1, 0xC0, 0x10, 0x0B, 0x80, 0x80, 9, 0x21, 0, 1, 0, 1}, -4, {}},
+        {"fewer bytes than a start", {0, 0, 1, 0xC0, 0}, -4, {}},
+        {"fewer bytes than the flags", {0, 0, 1, 0xC0, 0, 3, 0x80, 0x80}, -4, {}},
+    };
+    for (const auto& c : cases) {
+        PesPacket pes;
+        EXPECT_EQ(parsePesPacket(c.bytes, pes), c.result) << c.what;
+        EXPECT_EQ(Bytes(pes.payload.begin(), pes.payload.end()), c.payload) << c.what;
+    }
     for (const uint8_t id : {0xBC, 0xBF, 0xF0, 0xF1, 0xF2, 0xF8, 0xFF}) {
         PesPacket pes;
         ASSERT_EQ(parsePesPacket(headerless(id, {0x3F, 1, 2, 3}), pes), 0) << int{id};
-        EXPECT_EQ(pes.payload, (Bytes{0x3F, 1, 2, 3})) << int{id};
-        EXPECT_EQ(pes.payloadLength, 4);
+        EXPECT_EQ(pes.payload.size(), 4u) << int{id} << " has no optional header";
+        EXPECT_EQ(pes.stream_id, id);
     }
-    PesPacket padding;
-    ASSERT_EQ(parsePesPacket(headerless(0xBE, {0xFF, 0xFF, 0xFF}), padding), 0);
-    EXPECT_EQ(padding.payloadLength, 0);
-    EXPECT_TRUE(padding.payload.empty());
-}
-
-TEST(PesPacketTest, WrongMarkerBitsGiveMinusFourAndNoPayload)
-{
-    for (const uint8_t marker : {0x00, 0x40, 0xC0}) {
-        Bytes bytes = audioPes();
-        bytes[6] = marker;
-        PesPacket pes;
-        EXPECT_EQ(parsePesPacket(bytes, pes), -4) << int{marker};
-        EXPECT_EQ(pes.payloadLength, 0);
-        EXPECT_EQ(pes.PTS_DTS_flags, 0);
-    }
-}
-
-TEST(PesPacketTest, LengthsAreBoundByTheBytesRead)
-{
-    PesPacket pes;
-    // A header longer than the announced packet: no negative payload.
-    Bytes longHeader = audioPes();
-    longHeader[8] = 9;
-    EXPECT_EQ(parsePesPacket(longHeader, pes), -4);
-    EXPECT_EQ(pes.payloadLength, 0);
-    // A header longer than the bytes read.
-    longHeader[4] = 0x10;
-    EXPECT_EQ(parsePesPacket(longHeader, pes), -4);
-    // Fewer bytes than a start, or than the flag bytes.
-    EXPECT_EQ(parsePesPacket(Bytes{0, 0, 1, 0xC0, 0}, pes), -4);
-    EXPECT_EQ(parsePesPacket(Bytes{0, 0, 1, 0xC0, 0, 3, 0x80, 0x80}, pes), -4);
-
-    // The last packet of a file, cut short: what was read.
-    Bytes truncated = audioPes();
-    truncated[5] = 200;
-    ASSERT_EQ(parsePesPacket(truncated, pes), 0);
-    EXPECT_EQ(pes.payload, (Bytes{0xAA, 0xBB, 0xCC}));
-    PesPacket cutHeaderless;
-    Bytes cutPrivate = headerless(0xBF, {1, 2, 3});
-    cutPrivate[5] = 100;
-    ASSERT_EQ(parsePesPacket(cutPrivate, cutHeaderless), 0);
-    EXPECT_EQ(cutHeaderless.payload, (Bytes{1, 2, 3}));
-    // Bytes beyond the announced length are not part of the packet.
-    const Bytes longer = joined({audioPes(), {0xDD, 0xEE}});
-    ASSERT_EQ(parsePesPacket(longer, pes), 0);
-    EXPECT_EQ(pes.payloadLength, 3);
-}
-
-TEST(PesPacketTest, AVideoPacketOfOpenLengthRunsToTheEndOfTheBytes)
-{
-    const Bytes data = counting(1000, 7);
-    const Bytes video = joined({{0x00, 0x00, 0x01, 0xE0, 0x00, 0x00, 0x80, 0x00, 0x00}, data});
-    PesPacket pes;
-    ASSERT_EQ(parsePesPacket(video, pes), 0);
-    EXPECT_EQ(pes.PES_packet_length, 0);
-    EXPECT_EQ(pes.payload, data);
 }

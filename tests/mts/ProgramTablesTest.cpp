@@ -12,154 +12,125 @@ using namespace zuktest::mts;
 
 namespace {
 
-std::istringstream streamOf(const Bytes& bytes)
+Bytes resized(Bytes bytes, size_t size)
 {
-    return std::istringstream(std::string(bytes.begin(), bytes.end()));
+    bytes.resize(size);
+    return bytes;
+}
+
+// A program map whose program descriptors are said to take `length` bytes.
+Bytes withProgramInfoLength(Bytes pmt, uint16_t length)
+{
+    pmt[11] = static_cast<uint8_t>(0xF0 | length >> 8);
+    pmt[12] = static_cast<uint8_t>(length);
+    return pmt;
 }
 
 } // namespace
 
-TEST(PatTest, EntriesAreReadBetweenTheHeaderAndTheCrc)
+TEST(PatTest, EntriesAreReadBetweenTheHeaderAndTheCrcAndNoFurtherThanThePayload)
 {
-    PatTable one;
-    parsePat(patPayload({{1, 0x100}}), one);
-    EXPECT_EQ(one.section_length, 13);
-    EXPECT_EQ(one.section_syntax_indicator, 1);
-    EXPECT_EQ(one.current_next_indicator, 1);
-    EXPECT_EQ(one.transport_stream_id, 1);
-    ASSERT_EQ(one.programCount, 1);
-    EXPECT_EQ(one.pmtPids[0], 0x100);
-
-    PatTable two;
-    parsePat(patPayload({{0, 0x10}, {0x1234, 0x1FFF}}), two);
-    EXPECT_EQ(two.section_length, 17);
-    ASSERT_EQ(two.programCount, 2);
-    EXPECT_EQ(two.programNumbers[0], 0);
-    EXPECT_EQ(two.pmtPids[0], 0x10);
-    EXPECT_EQ(two.programNumbers[1], 0x1234);
-    EXPECT_EQ(two.pmtPids[1], 0x1FFF);
+    const struct {
+        const char* what;
+        Bytes payload;
+        uint16_t sectionLength;
+        int32_t count;
+        std::vector<uint16_t> programs, pids;
+    } cases[] = {
+        {"one program", patPayload({{1, 0x100}}), 13, 1, {1}, {0x100}},
+        {"network and program", patPayload({{0, 0x10}, {0x1234, 0x1FFF}}), 17, 2, {0, 0x1234}, {0x10, 0x1FFF}},
+        {"the CRC read as an entry", patPayload({{1, 0x100}}, 4095), 4095, 2, {1, 0xDEAD}, {0x100, 0x1EEF}},
+        {"no whole entry in the payload", resized(patPayload({{1, 0x100}}, 4095), 12), 4095, 0, {}, {}},
+        {"a length under 9: the section's own count", patPayload({}, 5), 5, -1, {}, {}},
+    };
+    for (const auto& c : cases) {
+        PatTable pat;
+        parsePat(c.payload, pat);
+        EXPECT_EQ(pat.section_length, c.sectionLength) << c.what;
+        EXPECT_EQ(pat.programCount, c.count) << c.what;
+        EXPECT_EQ(pat.programNumbers, c.programs) << c.what;
+        EXPECT_EQ(pat.pmtPids, c.pids) << c.what;
+    }
 }
 
-TEST(PatTest, ASectionLongerThanThePayloadKeepsOnlyTheEntriesRead)
+TEST(PmtTest, StreamsAreReadInOrderPastTheirDescriptorsWhileTheSectionAndThePayloadHoldThem)
 {
-    // A section_length of 4095 announces 1021 entries; the payload holds one.
-    PatTable pat;
-    parsePat(patPayload({{1, 0x100}}, 4095), pat);
-    EXPECT_EQ(pat.section_length, 4095);
-    ASSERT_EQ(pat.programCount, 2); // the entry and the CRC, read as one
-    EXPECT_EQ(pat.pmtPids[0], 0x100);
-    // Too short a payload for any entry: no programs.
-    Bytes cut = patPayload({{1, 0x100}}, 4095);
-    cut.resize(12);
-    PatTable none;
-    parsePat(cut, none);
-    EXPECT_EQ(none.programCount, 0);
-    EXPECT_TRUE(none.pmtPids.empty());
-    // Lengths under 9 give the section's own negative count.
-    PatTable shortSection;
-    parsePat(patPayload({}, 5), shortSection);
-    EXPECT_EQ(shortSection.programCount, -1);
-}
+    const Bytes twoStreams = pmtPayload({{0x1B, 0x1011, {0x28, 2, 1, 2}}, {0x81, 0x1100, {}}}, {0x88, 1, 0});
+    const Bytes notAMap = [] {
+        Bytes bytes = pmtPayload({{0x03, 0x44, {}}});
+        bytes[1] = 0;
+        return bytes;
+    }();
+    const struct {
+        const char* what;
+        Bytes payload;
+        bool parsed;
+        uint16_t programInfoLength;
+        std::vector<uint16_t> pids;
+    } cases[] = {
+        {"two streams", twoStreams, true, 3, {0x1011, 0x1100}},
+        {"program descriptors past 255 bytes", pmtPayload({{0x04, 0x44, {}}}, Bytes(300, 0xAB)), true, 300, {0x44}},
+        {"a section longer than the payload",
+         pmtPayload({{0x1B, 0x1011, {}}, {0x81, 0x1100, {}}}, {}, 4095),
+         true,
+         0,
+         {0x1011, 0x1100}},
+        {"program descriptors past the payload", withProgramInfoLength(pmtPayload({{4, 0x44, {}}}, {}, 4095), 4000),
+         true, 4000, {}},
+        {"program descriptors past the section", withProgramInfoLength(pmtPayload({{4, 0x44, {}}}, {}, 4095), 4095),
+         false, 4095, {}},
+        {"no stream", pmtPayload({}), false, 0, {}},
+        {"not a program map", notAMap, false, 0, {}},
+        {"a PAT", patPayload({{1, 0x100}}), false, 0, {}},
+        {"nothing", {}, false, 0, {}},
+    };
+    for (const auto& c : cases) {
+        PmtTable pmt;
+        EXPECT_EQ(parsePmt(c.payload, pmt), c.parsed) << c.what;
+        EXPECT_EQ(pmt.program_info_length, c.programInfoLength) << c.what;
+        std::vector<uint16_t> pids;
+        for (const PmtStream& stream : pmt.streams)
+            pids.push_back(stream.elementary_PID);
+        EXPECT_EQ(pids, c.pids) << c.what;
+        EXPECT_EQ(pmt.streamCount, static_cast<int32_t>(pids.size())) << c.what;
+    }
 
-TEST(PmtTest, StreamsAreReadInOrderStepOverDescriptorsAndEndBeforeTheCrc)
-{
     PmtTable pmt;
-    ASSERT_TRUE(parsePmt(pmtPayload({{0x1B, 0x1011, {0x28, 2, 1, 2}}, {0x81, 0x1100, {}}}, {0x88, 1, 0}), pmt));
-    EXPECT_EQ(pmt.program_number, 1);
-    EXPECT_EQ(pmt.PCR_PID, 0x1001);
-    EXPECT_EQ(pmt.program_info_length, 3);
-    ASSERT_EQ(pmt.streamCount, 2);
+    ASSERT_TRUE(parsePmt(twoStreams, pmt));
     EXPECT_EQ(pmt.streams[0].stream_type, 0x1B);
-    EXPECT_EQ(pmt.streams[0].elementary_PID, 0x1011);
-    EXPECT_EQ(pmt.streams[0].ES_info_length, 4);
     EXPECT_EQ(pmt.streams[1].stream_type, 0x81);
-    EXPECT_EQ(pmt.streams[1].elementary_PID, 0x1100);
-    EXPECT_EQ(pmt.streams[1].ES_info_length, 0);
-    // A table that holds streams already is not filled again.
-    EXPECT_FALSE(parsePmt(pmtPayload({{0x03, 0x44, {}}}), pmt));
+    EXPECT_FALSE(parsePmt(pmtPayload({{0x03, 0x44, {}}}), pmt)) << "a table holding streams is not filled again";
 }
 
-TEST(PmtTest, SectionsThatAreNoProgramMapOrHoldNoStreamAreRefused)
+TEST(CopyPidPayloadTest, TheFirstWholePacketOnThePidIsCopiedWhateverItsUnitStart)
 {
-    PmtTable pmt;
-    Bytes notAMap = pmtPayload({{0x03, 0x44, {}}});
-    notAMap[1] = 0;
-    EXPECT_FALSE(parsePmt(notAMap, pmt));
-    EXPECT_FALSE(parsePmt(patPayload({{1, 0x100}}), pmt));
-    EXPECT_FALSE(parsePmt(Bytes{}, pmt));
-    EXPECT_FALSE(parsePmt(pmtPayload({}), pmt));
-    EXPECT_TRUE(pmt.streams.empty());
-}
-
-TEST(PmtTest, LengthsAboveTheOneByteRangeAreUsedWholeButNotBeyondThePayload)
-{
-    // 300 bytes of program descriptors: the streams start at byte 313.
-    PmtTable wide;
-    ASSERT_TRUE(parsePmt(pmtPayload({{0x04, 0x44, {}}}, Bytes(300, 0xAB)), wide));
-    EXPECT_EQ(wide.program_info_length, 300);
-    ASSERT_EQ(wide.streamCount, 1);
-    EXPECT_EQ(wide.streams[0].elementary_PID, 0x44);
-
-    // Section and descriptor lengths of 4095 from a short payload.
-    PmtTable longSection;
-    ASSERT_TRUE(parsePmt(pmtPayload({{0x1B, 0x1011, {}}, {0x81, 0x1100, {}}}, {}, 4095), longSection));
-    EXPECT_EQ(longSection.section_length, 4095);
-    ASSERT_GE(longSection.streamCount, 2);
-    EXPECT_EQ(longSection.streams[1].elementary_PID, 0x1100);
-    for (const PmtStream& stream : longSection.streams)
-        EXPECT_NE(stream.stream_type, 0x00) << "read beyond the payload";
-
-    // Program descriptors that run past the payload leave no stream to read.
-    Bytes programInfoPastEnd = pmtPayload({{0x04, 0x44, {}}}, {}, 4095);
-    programInfoPastEnd[11] = 0xFF; // 4000
-    programInfoPastEnd[12] = 0xA0;
-    PmtTable pastEnd;
-    EXPECT_TRUE(parsePmt(programInfoPastEnd, pastEnd));
-    EXPECT_EQ(pastEnd.program_info_length, 4000);
-    EXPECT_EQ(pastEnd.streamCount, 0);
-    // Descriptors past the section's end leave it no room for a stream.
-    programInfoPastEnd[11] = 0xFF;
-    programInfoPastEnd[12] = 0xFF;
-    PmtTable noRoom;
-    EXPECT_FALSE(parsePmt(programInfoPastEnd, noRoom));
-}
-
-TEST(AudioStreamTypeTest, OnlyTheAudioTypesOfTheTableCount)
-{
-    for (const uint8_t type : {0x03, 0x04, 0x0F, 0x81, 0x8A})
-        EXPECT_TRUE(isAudioStreamType(type)) << int{type};
-    for (const uint8_t type : {0x00, 0x01, 0x02, 0x06, 0x11, 0x1B, 0x24, 0x80, 0x82, 0x90})
-        EXPECT_FALSE(isAudioStreamType(type)) << int{type};
-}
-
-TEST(CopyPidPayloadTest, TheFirstPacketOnThePidIsCopiedWhateverItsUnitStart)
-{
-    const Bytes wanted = payloadPacket(0x100, false, {9, 8, 7});
-    Bytes broken = payloadPacket(0x100, true, {1});
-    broken[0] = 0x00;
-    auto in = streamOf(joined({payloadPacket(0x0, true, {1}), broken, wanted, payloadPacket(0x100, true, {2})}));
-    TableBuffer buffer;
-    ASSERT_EQ(copyPidPayload(0x100, in, buffer, false), 0);
-    EXPECT_EQ(buffer.length, 184u);
-    EXPECT_EQ(buffer.bytes[0], 9);
-    EXPECT_EQ(buffer.bytes[2], 7);
-    EXPECT_EQ(buffer.bytes[184], 0);
-
-    auto bdav = streamOf(joined({bdavUnit(payloadPacket(0x0, true, {5, 6}))}));
-    TableBuffer fromUnit;
-    ASSERT_EQ(copyPidPayload(0x0, bdav, fromUnit, true), 0);
-    EXPECT_EQ(fromUnit.bytes[0], 5);
-}
-
-TEST(CopyPidPayloadTest, NoWholePacketOnThePidLeavesTheBufferAlone)
-{
-    Bytes cut = payloadPacket(0x100, true, {1});
-    cut.resize(100);
-    for (const Bytes& bytes : {Bytes{}, cut, payloadPacket(0x101, true, {1})}) {
-        auto in = streamOf(bytes);
+    const Bytes broken = [] {
+        Bytes bytes = payloadPacket(0x100, true, {1});
+        bytes[0] = 0x00;
+        return bytes;
+    }();
+    const struct {
+        const char* what;
+        Bytes stream;
+        bool bdav;
+        size_t length;
+        uint8_t first;
+    } cases[] = {
+        {"after other PIDs and a broken packet",
+         joined({payloadPacket(0x0, true, {1}), broken, payloadPacket(0x100, false, {9, 8, 7}),
+                 payloadPacket(0x100, true, {2})}),
+         false, 184, 9},
+        {"in BDAV units", bdavUnit(payloadPacket(0x100, true, {5, 6})), true, 184, 5},
+        {"no bytes", {}, false, 0, 0},
+        {"a packet cut short", resized(payloadPacket(0x100, true, {1}), 100), false, 0, 0},
+        {"another PID", payloadPacket(0x101, true, {1}), false, 0, 0},
+    };
+    for (const auto& c : cases) {
+        std::istringstream in(std::string(c.stream.begin(), c.stream.end()));
         TableBuffer buffer;
-        EXPECT_EQ(copyPidPayload(0x100, in, buffer, false), 0);
-        EXPECT_EQ(buffer.length, 0u);
-        EXPECT_EQ(buffer.bytes[0], 0);
+        ASSERT_EQ(copyPidPayload(0x100, in, buffer, c.bdav), 0) << c.what;
+        EXPECT_EQ(buffer.length, c.length) << c.what;
+        EXPECT_EQ(buffer.bytes[0], c.first) << c.what;
+        EXPECT_EQ(buffer.bytes[184], 0) << c.what;
     }
 }

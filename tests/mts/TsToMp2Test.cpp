@@ -1,5 +1,5 @@
 // The demultiplexing stage: the PES file and the elementary stream it leaves,
-// against the plainest reading of the packets, and each way it fails.
+// against ffmpeg and the plainest reading of the packets, and each way it fails.
 #include "mts/MtsLog.h"
 #include "mts/PesExtraction.h"
 #include "mts/PidExtraction.h"
@@ -29,36 +29,16 @@ Bytes bytesOf(const std::string& path)
 }
 
 // Every whole unit's packet payload on `pid`, past any adaptation field.
-Bytes payloadsOfPid(const Bytes& stream, uint16_t pid, size_t unitSize, size_t prefix)
+Bytes payloadsOfPid(const Bytes& stream, uint16_t pid, bool bdav = false)
 {
+    const size_t unitSize = bdav ? 192 : 188;
     Bytes all;
-    for (size_t unit = 0; unit + unitSize <= stream.size(); unit += unitSize) {
-        const size_t at = unit + prefix;
-        const bool hasPayload = (stream[at + 3] & 0x10) != 0;
-        if (((stream[at + 1] & 0x1F) << 8 | stream[at + 2]) != pid || !hasPayload)
+    for (size_t at = bdav ? 4 : 0; at + 188 <= stream.size(); at += unitSize) {
+        if (((stream[at + 1] & 0x1F) << 8 | stream[at + 2]) != pid || (stream[at + 3] & 0x10) == 0)
             continue;
         const size_t start = at + 4 + ((stream[at + 3] & 0x20) != 0 ? 1 + stream[at + 4] : 0);
         all.insert(all.end(), stream.begin() + static_cast<ptrdiff_t>(start),
                    stream.begin() + static_cast<ptrdiff_t>(at + 188));
-    }
-    return all;
-}
-
-// The payload behind the header of each whole PES packet, from the first
-// start code on.
-Bytes pesPayloads(const Bytes& pes)
-{
-    const Bytes startCode{0, 0, 1};
-    size_t at = static_cast<size_t>(std::search(pes.begin(), pes.end(), startCode.begin(), startCode.end()) -
-                                    pes.begin());
-    Bytes all;
-    while (at + 9 <= pes.size()) {
-        const size_t end = at + 6 + (pes[at + 4] << 8 | pes[at + 5]);
-        if (end > pes.size())
-            break;
-        all.insert(all.end(), pes.begin() + static_cast<ptrdiff_t>(at + 9 + pes[at + 8]),
-                   pes.begin() + static_cast<ptrdiff_t>(end));
-        at = end;
     }
     return all;
 }
@@ -68,9 +48,8 @@ Bytes pesPayloads(const Bytes& pes)
 Bytes pesPacket(const Bytes& payload, uint8_t streamId = 0xC0)
 {
     const size_t length = 3 + payload.size();
-    Bytes bytes{0, 0, 1, streamId, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length), 0x80, 0, 0};
-    append(bytes, payload);
-    return bytes;
+    return joined({{0, 0, 1, streamId, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length), 0x80, 0, 0},
+                   payload});
 }
 
 // The packets that carry `pes` on `pid`, the last one filled up by an
@@ -81,19 +60,36 @@ std::vector<Bytes> carried(uint16_t pid, const Bytes& pes)
     for (size_t at = 0; at < pes.size(); at += 184) {
         const Bytes chunk(pes.begin() + static_cast<ptrdiff_t>(at),
                           pes.begin() + static_cast<ptrdiff_t>(std::min(pes.size(), at + 184)));
-        if (chunk.size() == 184) {
-            packets.push_back(payloadPacket(pid, at == 0, chunk));
-            continue;
-        }
-        const auto stuffing = static_cast<uint8_t>(183 - chunk.size());
-        Bytes body(size_t{1} + stuffing, 0xFF);
-        body[0] = stuffing;
+        const auto stuffing = static_cast<uint8_t>(183 - std::min<size_t>(chunk.size(), 183));
+        Bytes field(size_t{1} + stuffing, 0xFF);
+        field[0] = stuffing;
         if (stuffing > 0)
-            body[1] = 0x00; // no flags
-        append(body, chunk);
-        packets.push_back(packet(pid, at == 0, 0x30, body));
+            field[1] = 0x00; // no flags
+        packets.push_back(chunk.size() == 184 ? payloadPacket(pid, at == 0, chunk)
+                                              : packet(pid, at == 0, 0x30, joined({field, chunk})));
     }
     return packets;
+}
+
+// Two audio PES packets on `pid`, found by their packets (no tables), after a
+// video packet and a piece of a PES packet whose start came before the file's.
+Bytes twoPacketStream(const Bytes& first, const Bytes& second, uint16_t pid = 0x44)
+{
+    std::vector<Bytes> packets{payloadPacket(0x100, true, pesPacket(counting(50), 0xE0)),
+                               payloadPacket(pid, false, Bytes(184, 0xAA))};
+    for (const Bytes& pes : {pesPacket(first), pesPacket(second)})
+        for (Bytes& one : carried(pid, pes))
+            packets.push_back(std::move(one));
+    return joined(packets);
+}
+
+Bytes asBdavUnits(const Bytes& packets)
+{
+    Bytes units;
+    for (size_t at = 0; at < packets.size(); at += 188)
+        append(units, bdavUnit(Bytes(packets.begin() + static_cast<ptrdiff_t>(at),
+                                     packets.begin() + static_cast<ptrdiff_t>(at + 188))));
+    return units;
 }
 
 struct TsToMp2Test : ::testing::Test {
@@ -104,19 +100,6 @@ struct TsToMp2Test : ::testing::Test {
 
     TsToMp2Test() { setMtsLogger(LogString); }
     ~TsToMp2Test() override { setMtsLogger(nullptr); }
-
-    // A stream of two audio PES packets on `pid`, found by its packets (no
-    // tables), after a video packet and a piece of a PES packet whose start
-    // came before the file's.
-    Bytes twoPacketStream(const Bytes& first, const Bytes& second, uint16_t pid = 0x44)
-    {
-        std::vector<Bytes> packets{payloadPacket(0x100, true, pesPacket(counting(50), 0xE0)),
-                                   payloadPacket(pid, false, Bytes(184, 0xAA))};
-        for (const Bytes& pes : {pesPacket(first), pesPacket(second)})
-            for (Bytes& one : carried(pid, pes))
-                packets.push_back(std::move(one));
-        return joined(packets);
-    }
 
     int32_t run(bool bdav = false) { return EXTRACT_TS_TO_MP2(input, mp2, bdav); }
 };
@@ -132,18 +115,13 @@ class FixtureStreams : public TsToMp2Test, public ::testing::WithParamInterface<
 
 } // namespace
 
-TEST_P(FixtureStreams, LeaveThePayloadsOfTheAudioPidAndTheStreamTheyCarry)
+TEST_P(FixtureStreams, LeaveThePayloadsOfTheAudioPidAndTheStreamFfmpegCopiesOut)
 {
     const Fixture& fixture = GetParam();
     const std::string path = mediaFixture(fixture.name);
     ASSERT_EQ(EXTRACT_TS_TO_MP2(path, mp2, fixture.bdav), 0);
-
-    const Bytes pes = payloadsOfPid(bytesOf(path), fixture.pid, fixture.bdav ? 192 : 188, fixture.bdav ? 4 : 0);
-    const Bytes elementary = bytesOf(mp2);
-    EXPECT_EQ(bytesOf(mp2 + ".m2v"), pes);
-    EXPECT_EQ(elementary, pesPayloads(pes));
-    ASSERT_GT(elementary.size(), 10000u);
-    // What ffmpeg copies out of the stream, bit for bit.
+    EXPECT_EQ(bytesOf(mp2 + ".m2v"), payloadsOfPid(bytesOf(path), fixture.pid, fixture.bdav));
+    ASSERT_GT(fileBytes(mp2).size(), 10000u);
     EXPECT_TRUE(commandOutput({"ffmpeg", "-v", "error", "-i", path, "-map", "0:a:0", "-c", "copy", "-f",
                                fixture.ffmpegFormat, "-"}) == fileBytes(mp2));
 }
@@ -153,49 +131,48 @@ INSTANTIATE_TEST_SUITE_P(Camcorder, FixtureStreams,
                                            Fixture{"bdav-ac3.m2ts", 0x1100, true, "ac3"}),
                          [](const auto& test) { return test.param.bdav ? "Bdav" : "Plain"; });
 
-TEST_F(TsToMp2Test, WithoutTablesTheAudioIsFoundByItsPackets)
+TEST_F(TsToMp2Test, StreamsWithoutTablesLeaveEveryPayloadOfTheirAudioPidAndEveryWholePesPacket)
 {
     const Bytes first = counting(400, 1);
     const Bytes second = counting(100, 7);
+    const Bytes both = joined({first, second});
     const Bytes stream = twoPacketStream(first, second);
-    writeBytes(input, stream);
-    ASSERT_EQ(run(), 0);
-
-    Bytes both = first;
-    append(both, second);
-    EXPECT_EQ(bytesOf(mp2), both);
-    EXPECT_EQ(bytesOf(mp2 + ".m2v"), payloadsOfPid(stream, 0x44, 188, 0)) << "the piece before the first start too";
-    const std::string logged = log.joined();
-    EXPECT_EQ(logged.find("MTSPACKET: -----In EXTRACT_TS_TO_MP2-----\n"), 0u);
-    EXPECT_NE(logged.find("MTSPACKET: Trying secondary audio stream lookup function\n"), std::string::npos);
-
-    // In BDAV units, a prefix before every packet, the packet route looks at
-    // PID 0x1100 only.
-    const auto asUnits = [](const Bytes& packets) {
-        Bytes units;
-        for (size_t at = 0; at < packets.size(); at += 188)
-            append(units, bdavUnit(Bytes(packets.begin() + static_cast<ptrdiff_t>(at),
-                                         packets.begin() + static_cast<ptrdiff_t>(at + 188))));
-        return units;
-    };
-    writeBytes(input, asUnits(twoPacketStream(first, second, 0x1100)));
-    ASSERT_EQ(run(true), 0);
-    EXPECT_EQ(bytesOf(mp2), both);
-    writeBytes(input, asUnits(stream));
-    EXPECT_EQ(run(true), ZUK_E_OPEN) << "no start on 0x1100: PID 0 carries nothing";
-}
-
-TEST_F(TsToMp2Test, EndsOfTheFileAddNothingAndDropAPacketCutShort)
-{
-    const Bytes first = counting(400, 1);
-    Bytes stream = twoPacketStream(first, counting(300, 9));
     // The second PES packet loses its last packet, and a cut unit follows.
-    stream.resize(stream.size() - 188);
-    append(stream, Bytes{0x47, 0x00, 0x44, 0x10, 0, 0, 1});
-    writeBytes(input, stream);
-    ASSERT_EQ(run(), 0);
-    EXPECT_EQ(bytesOf(mp2), first);
-    EXPECT_EQ(bytesOf(mp2 + ".m2v"), payloadsOfPid(stream, 0x44, 188, 0));
+    Bytes cut = twoPacketStream(first, counting(300, 9));
+    cut.resize(cut.size() - 188);
+    append(cut, Bytes{0x47, 0x00, 0x44, 0x10, 0, 0, 1});
+    // A sync byte that no unit follows, before the first unit and after the second.
+    Bytes junk = stream;
+    junk.insert(junk.begin() + 2 * 188, {0x00, 0x47});
+    junk.insert(junk.begin(), 0x47);
+    const Bytes bdav = asBdavUnits(twoPacketStream(first, second, 0x1100));
+    const struct {
+        const char* what;
+        Bytes stream;
+        bool bdav;
+        int32_t result;
+        Bytes elementary, pes;
+        const char* logged;
+    } cases[] = {
+        {"plain", stream, false, 0, both, payloadsOfPid(stream, 0x44), "Trying secondary audio stream lookup function"},
+        {"cut at the end", cut, false, 0, first, payloadsOfPid(cut, 0x44), "-----In EXTRACT_TS_TO_MP2-----"},
+        {"bytes between units", junk, false, 0, both, payloadsOfPid(stream, 0x44),
+         "Skipped 3 bytes to find the next packet"},
+        {"BDAV, on 0x1100", bdav, true, 0, both, payloadsOfPid(bdav, 0x1100, true), "BDav File"},
+        {"BDAV, no start on 0x1100", asBdavUnits(stream), true, ZUK_E_OPEN, {}, {}, "No, audio Stream Found"},
+    };
+    for (const auto& c : cases) {
+        log.captured.pieces.clear();
+        std::filesystem::remove(mp2);
+        writeBytes(input, c.stream);
+        ASSERT_EQ(run(c.bdav), c.result) << c.what;
+        EXPECT_EQ(log.joined().find("MTSPACKET: -----In EXTRACT_TS_TO_MP2-----\n"), 0u) << c.what;
+        EXPECT_NE(log.joined().find(std::string("MTSPACKET: ") + c.logged + "\n"), std::string::npos) << c.what;
+        if (c.result == 0) {
+            EXPECT_EQ(bytesOf(mp2), c.elementary) << c.what;
+            EXPECT_EQ(bytesOf(mp2 + ".m2v"), c.pes) << c.what << ": the piece before the first start too";
+        }
+    }
 }
 
 TEST_F(TsToMp2Test, APesPacketWhoseLengthMissesTheNextStartCodeEndsThereAndTheWalkGoesOn)
@@ -248,18 +225,9 @@ struct FailingBuffer : std::streambuf {
     }
 };
 
-TEST_F(TsToMp2Test, ThePacketWalkStepsOverBytesBetweenUnitsButFailsWhereReadingDoes)
+TEST_F(TsToMp2Test, ThePacketWalkFailsWhereReadingDoes)
 {
     Bytes stream = twoPacketStream(counting(400, 1), counting(100, 7));
-    const Bytes clean = stream;
-    // A sync byte that no unit follows, before the first unit and after the second.
-    stream.insert(stream.begin() + 2 * 188, {0x00, 0x47});
-    stream.insert(stream.begin(), 0x47);
-    writeBytes(input, stream);
-    ASSERT_EQ(run(), 0);
-    EXPECT_EQ(bytesOf(mp2 + ".m2v"), payloadsOfPid(clean, 0x44, 188, 0));
-    EXPECT_NE(log.joined().find("MTSPACKET: Skipped 3 bytes to find the next packet\n"), std::string::npos);
-
     FailingBuffer failing(stream);
     std::istream in(&failing);
     EXPECT_EQ(extractPidToFile(mp2 + ".m2v", 0x44, in, false), ZUK_E_OPEN);
