@@ -107,9 +107,10 @@ ZUK_API void zuk_set_mp4_diagnostics(FILE* stream);
  * Prints the box tree of the MP4 or QuickTime file `input` to `output`, as
  * the MP4 route parses it: every top-level box in file order, and the first
  * movie box with every box inside it, each flushed as it is printed. The
- * parser's commentary goes where zuk_set_mp4_diagnostics points it, so do
- * not dump while extractions run. `*hasMovie`, when not null, is set to 1
- * when the file holds a movie box, else 0. Returns ZUK_OK (whether or not
+ * parser's commentary goes where zuk_set_mp4_diagnostics points it. The
+ * dump borrows that stream while it prints, so run no extraction and no
+ * other dump meanwhile. `*hasMovie`, when not null, is set to 1 when the
+ * file holds a movie box, else 0. Returns ZUK_OK (whether or not
  * there was a movie); ZUK_E_OPEN when `output` is null or `input` is no
  * regular file or cannot be opened; ZUK_E_SHORT_COPY when the input cannot
  * be positioned back at its movie box. The caller owns `output` and sees its
@@ -136,41 +137,6 @@ ZUK_API const char* zuk_version(void);
  * library does not define read as passed on from a sibling library when
  * negative, and as success otherwise. */
 ZUK_API const char* zuk_result_text(int32_t code);
-
-/* ---- Host paths --------------------------------------------------------------
- *
- * The conversions every function here applies to the paths it is given, for
- * hosts that hold Linux file names as bytes. Each writes its result with a
- * NUL into `buffer` (`capacity` units, the NUL included) only when it fits,
- * and returns its length without the NUL either way, so that a host may ask
- * with a null buffer first. Nothing is allocated for the caller.
- */
-
-/* The wide form of the file name `path` (bytes, NUL-terminated): UTF-8
- * decoded, any other byte escaped as U+DC00 + byte. Never more units than
- * `path` has bytes. ZUK_E_OPEN for a null `path`. */
-ZUK_API int64_t zuk_wide_from_path(const char* path, zuk_char* buffer, size_t capacity);
-
-/* The file name (bytes) that the wide path `wide` names, escaped bytes
- * restored. At most three bytes per unit. ZUK_E_OPEN when `wide` is null or
- * empty or holds any other lone surrogate: such text names no file. */
-ZUK_API int64_t zuk_path_from_wide(const zuk_char* wide, char* buffer, size_t capacity);
-
-/* The local path that the location `location` names: a file:// URL becomes
- * its path, escapes decoded; anything else stays as given. Never longer than
- * `location`. ZUK_E_OPEN for a null `location`. */
-ZUK_API int64_t zuk_normalise_location(const zuk_char* location, zuk_char* buffer, size_t capacity);
-
-/*
- * Whether a call reading `input` and writing `output` (null: nothing) may go
- * ahead: ZUK_OK, or ZUK_E_OPEN when every function here would refuse it
- * before opening anything, as `input` exists but is no regular file, or
- * `output` is `input` under any name. The reason then goes to `cause` as one
- * line of English without a newline, cut to `capacity` bytes with its NUL
- * ("" when none); nothing is logged. Names of no file, or of no file yet,
- * are left to the call. ZUK_E_OPEN with no reason for a null `input`.
- */
-ZUK_API int32_t zuk_check_files(const zuk_char* input, const zuk_char* output, char* cause, size_t capacity);
 
 /*
  * Writes the sound of `input` to `output` as the standard WAV. Returns the
@@ -293,9 +259,10 @@ ZUK_API int32_t MTSExtract2(const zuk_char* input, const zuk_char* output, Progr
  * file `output`+".m2v"; neither is cleared first, and both stay. Logs
  * through the log sink. Returns ZUK_OK; ZUK_E_OPEN when a path names no
  * file, the input is no regular file, a file to be written is the input, no
- * packet starts audio, the PES file holds no PES packets it can walk, or reading fails before the end;
- * ZUK_E_EXTRACT when the input cannot be opened; ZUK_E_PES_FILE when the PES
- * file cannot be created; ZUK_E_WRITE when a write fails.
+ * packet starts audio, the PES file holds no PES packets it can walk, or
+ * reading fails before the end; ZUK_E_EXTRACT when the input cannot be
+ * opened; ZUK_E_PES_FILE when the PES file cannot be created; ZUK_E_WRITE
+ * when a write fails.
  */
 ZUK_API int32_t zuk_ts_audio(const zuk_char* input, const zuk_char* output, int32_t bdav);
 
@@ -416,9 +383,10 @@ ZUK_API int64_t Helper_CopyAudioSec(SNDFILE* input, SNDFILE* output, double star
 /*
  * Creates `path` for writing as every writer of the library makes its WAVs:
  * 16-bit PCM at `rate` and `channels`, as RF64 (the WAV with 64-bit sizes)
- * when about `frames` frames would not fit a plain WAV. Write it with
- * libsndfile (the library's), and close it with zuk_close_wav. Null when it
- * cannot be created; sf_strerror(NULL) then tells why.
+ * when about `frames` frames would not fit a plain WAV. The handle is the
+ * caller's: write it with libsndfile (the library's) and close it with
+ * zuk_close_wav. Null when it cannot be created; sf_strerror(NULL) then
+ * tells why.
  */
 ZUK_API SNDFILE* zuk_create_wav(const zuk_char* path, int32_t rate, int32_t channels, int64_t frames);
 
@@ -434,6 +402,41 @@ ZUK_API int32_t zuk_close_wav(SNDFILE* file);
  * to it (29.97 gives 29.97002997...).
  */
 ZUK_API double FixFrameRate(double framesPerSecond);
+
+/* ---- Host paths --------------------------------------------------------------
+ *
+ * The conversions every function here applies to the paths it is given, for
+ * hosts that hold Linux file names as bytes. Each writes its result with a
+ * NUL into `buffer` (`capacity` units, the NUL included) only when it fits,
+ * and returns its length without the NUL either way, so that a host may ask
+ * with a null buffer first. Nothing is allocated for the caller.
+ */
+
+/* The wide form of the file name `path` (bytes, NUL-terminated): UTF-8
+ * decoded, any other byte escaped as U+DC00 + byte. Never more units than
+ * `path` has bytes. ZUK_E_OPEN for a null `path`. */
+ZUK_API int64_t zuk_wide_from_path(const char* path, zuk_char* buffer, size_t capacity);
+
+/* The file name (bytes) that the wide path `wide` names, escaped bytes
+ * restored. At most three bytes per unit. ZUK_E_OPEN when `wide` is null or
+ * empty or holds any other lone surrogate: such text names no file. */
+ZUK_API int64_t zuk_path_from_wide(const zuk_char* wide, char* buffer, size_t capacity);
+
+/* The local path that the location `location` names: a file:// URL becomes
+ * its path, escapes decoded; anything else stays as given. Never longer than
+ * `location`. ZUK_E_OPEN for a null `location`. */
+ZUK_API int64_t zuk_normalise_location(const zuk_char* location, zuk_char* buffer, size_t capacity);
+
+/*
+ * Whether a call reading `input` and writing `output` (null: nothing) may go
+ * ahead: ZUK_OK, or ZUK_E_OPEN when every function here would refuse it
+ * before opening anything, as `input` exists but is no regular file, or
+ * `output` is `input` under any name. The reason then goes to `cause` as one
+ * line of English without a newline, cut to `capacity` bytes with its NUL
+ * ("" when none); nothing is logged. Names of no file, or of no file yet,
+ * are left to the call. ZUK_E_OPEN with no reason for a null `input`.
+ */
+ZUK_API int32_t zuk_check_files(const zuk_char* input, const zuk_char* output, char* cause, size_t capacity);
 
 #ifdef __cplusplus
 }

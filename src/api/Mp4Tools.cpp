@@ -14,6 +14,7 @@
 
 #include <fstream>
 #include <ostream>
+#include <vector>
 
 namespace {
 
@@ -38,8 +39,9 @@ private:
 std::ifstream openedInput(const zuk_char* input, const zuk_char* output)
 {
     std::ifstream stream;
-    const std::vector<std::u16string_view> written =
-        output != nullptr ? std::vector<std::u16string_view>{zuk::wideView(output)} : std::vector<std::u16string_view>{};
+    std::vector<std::u16string_view> written;
+    if (output != nullptr)
+        written.push_back(zuk::wideView(output));
     if (zuk::refusesFiles(written, {zuk::wideView(input)}, LogString))
         return stream;
     if (const auto path = zuk::pathFromWide(input))
