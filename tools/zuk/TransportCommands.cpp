@@ -38,6 +38,7 @@ int tsAudioCommand(const Invocation& call)
     if (result < 0)
         return reportFailure(call.command, result, input, output);
     describeBytesOf(output, "elementary stream");
+    // The PES file is named after the output, as zuk.h gives it.
     describeBytesOf(output + ".m2v", "PES packets of the audio PID");
     return 0;
 }
