@@ -18,6 +18,7 @@
 #ifndef ZUK_ZUK_H
 #define ZUK_ZUK_H
 
+#include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <sndfile.h>
@@ -102,6 +103,33 @@ enum zuk_result {
  */
 ZUK_API void zuk_set_mp4_diagnostics(FILE* stream);
 
+/*
+ * Prints the box tree of the MP4 or QuickTime file `input` to `output`, as
+ * the MP4 route parses it: every top-level box in file order, and the first
+ * movie box with every box inside it, each flushed as it is printed. The
+ * parser's commentary goes where zuk_set_mp4_diagnostics points it. The
+ * dump borrows that stream while it prints, so run no extraction and no
+ * other dump meanwhile. `*hasMovie`, when not null, is set to 1 when the
+ * file holds a movie box, else 0. Returns ZUK_OK (whether or not
+ * there was a movie); ZUK_E_OPEN when `output` is null or `input` is no
+ * regular file or cannot be opened; ZUK_E_SHORT_COPY when the input cannot
+ * be positioned back at its movie box. The caller owns `output` and sees its
+ * write errors (ferror).
+ */
+ZUK_API int32_t zuk_mp4_dump(const zuk_char* input, FILE* output, uint8_t* hasMovie);
+
+/*
+ * The MP4 route's first step alone: copies the samples of the first sound
+ * track of `input` to a new WAV at `output`, 16-bit PCM at the track's rate
+ * and channels, without decoding and without resampling. Logs through the
+ * log sink. Returns ZUK_OK; ZUK_E_OPEN when `input` is no regular file or
+ * cannot be opened, `output` is the input, or (as the route) the file has
+ * no movie or no integer PCM sound track; ZUK_E_SHORT_COPY, ZUK_E_EXTRACT
+ * (the WAV cannot be created) and ZUK_E_WRITE as the route. An earlier file
+ * at `output` is only replaced once the WAV is created.
+ */
+ZUK_API int32_t zuk_mp4_unwrap(const zuk_char* input, const zuk_char* output);
+
 /* The library's version, "MAJOR.MINOR.PATCH"; static text, never freed. */
 ZUK_API const char* zuk_version(void);
 
@@ -144,12 +172,39 @@ ZUK_API int32_t Dsax_Extraction(const zuk_char* input, const zuk_char* output, u
 ZUK_API int32_t Dsax_ExtractionStereo(const zuk_char* input, const zuk_char* output, uint8_t managed,
                                       ProgressCallback progress);
 
+/* What zuk_media_streams tells of one stream. */
+enum zuk_stream_type { ZUK_STREAM_AUDIO = 1, ZUK_STREAM_VIDEO = 2 };
+typedef struct zuk_stream {
+    int32_t index;              /* in the container */
+    int32_t type;               /* ZUK_STREAM_AUDIO or ZUK_STREAM_VIDEO */
+    char codec_name[64];        /* FFmpeg's short name ("aac", "mpeg4"), cut to fit */
+    int64_t duration_us;        /* as the container gives it; 0 unknown */
+    int32_t sample_rate;        /* audio: Hz */
+    int32_t channels;           /* audio */
+    char channel_layout[256];   /* audio: FFmpeg's name ("stereo"), "" unknown, cut to fit */
+    int32_t width, height;      /* video: pixels */
+    double frame_rate;          /* video: average frames per second; 0 unknown */
+} zuk_stream;
+
+/*
+ * The audio and video streams of `path` in container order, as FFmpeg reads
+ * them (other streams are left out). Fills at most `capacity` entries of
+ * `streams` (may be null) and returns how many there are, which may be more;
+ * ZUK_E_OPEN when the path names no file or FFmpeg cannot open it.
+ */
+ZUK_API int32_t zuk_media_streams(const zuk_char* path, zuk_stream* streams, int32_t capacity);
+
 /* ---- Hand-built media graphs ---------------------------------------------
  *
  * Each builds one graph, runs or tests it and tears it down within the call,
  * and returns an HRESULT: negative is failure (the failing step's code), 0
  * success. A non-zero `managed` says that the host sets up COM itself.
  */
+
+/* The published text of an HRESULT such as these return, or "n/a" for one it
+ * does not know; static text. Where two texts share a value, both are given,
+ * joined by " & ". */
+ZUK_API const char* zuk_hresult_text(int32_t hr);
 
 /* Whether `file` is an AC-3 elementary stream. `*found` is set to 1 only when
  * it is; a file that is not gives a negative result with `*found` 0, so read
@@ -197,6 +252,19 @@ ZUK_API int32_t MTSExtract(const zuk_char* input, const zuk_char* output, Progre
  * failure of the lifting out; ZUK_E_EXTRACT when no back end succeeds. */
 ZUK_API int32_t MTSExtract2(const zuk_char* input, const zuk_char* output, ProgressCallback progress,
                             int32_t managed, int32_t avchd);
+
+/*
+ * The lifting out alone: writes the audio of `input` (with `bdav` not 0,
+ * 192-byte BDAV units) to `output` (whatever it carries), by way of the PES
+ * file `output`+".m2v"; neither is cleared first, and both stay. Logs
+ * through the log sink. Returns ZUK_OK; ZUK_E_OPEN when a path names no
+ * file, the input is no regular file, a file to be written is the input, no
+ * packet starts audio, the PES file holds no PES packets it can walk, or
+ * reading fails before the end; ZUK_E_EXTRACT when the input cannot be
+ * opened; ZUK_E_PES_FILE when the PES file cannot be created; ZUK_E_WRITE
+ * when a write fails.
+ */
+ZUK_API int32_t zuk_ts_audio(const zuk_char* input, const zuk_char* output, int32_t bdav);
 
 /* ---- Optional back ends -----------------------------------------------------
  *
@@ -312,6 +380,20 @@ ZUK_API int64_t Helper_CopyAudio(SNDFILE* input, SNDFILE* output, int64_t first,
  */
 ZUK_API int64_t Helper_CopyAudioSec(SNDFILE* input, SNDFILE* output, double start, double end, SF_INFO info);
 
+/*
+ * Creates `path` for writing as every writer of the library makes its WAVs:
+ * 16-bit PCM at `rate` and `channels`, as RF64 (the WAV with 64-bit sizes)
+ * when about `frames` frames would not fit a plain WAV. The handle is the
+ * caller's: write it with libsndfile (the library's) and close it with
+ * zuk_close_wav. Null when it cannot be created; sf_strerror(NULL) then
+ * tells why.
+ */
+ZUK_API SNDFILE* zuk_create_wav(const zuk_char* path, int32_t rate, int32_t channels, int64_t frames);
+
+/* Closes a handle of zuk_create_wav (null does nothing): ZUK_OK when its
+ * header was written and its sizes fit it, else ZUK_E_WRITE. */
+ZUK_API int32_t zuk_close_wav(SNDFILE* file);
+
 /* ---- Frame rates ---------------------------------------------------------- */
 
 /*
@@ -320,6 +402,41 @@ ZUK_API int64_t Helper_CopyAudioSec(SNDFILE* input, SNDFILE* output, double star
  * to it (29.97 gives 29.97002997...).
  */
 ZUK_API double FixFrameRate(double framesPerSecond);
+
+/* ---- Host paths --------------------------------------------------------------
+ *
+ * The conversions every function here applies to the paths it is given, for
+ * hosts that hold Linux file names as bytes. Each writes its result with a
+ * NUL into `buffer` (`capacity` units, the NUL included) only when it fits,
+ * and returns its length without the NUL either way, so that a host may ask
+ * with a null buffer first. Nothing is allocated for the caller.
+ */
+
+/* The wide form of the file name `path` (bytes, NUL-terminated): UTF-8
+ * decoded, any other byte escaped as U+DC00 + byte. Never more units than
+ * `path` has bytes. ZUK_E_OPEN for a null `path`. */
+ZUK_API int64_t zuk_wide_from_path(const char* path, zuk_char* buffer, size_t capacity);
+
+/* The file name (bytes) that the wide path `wide` names, escaped bytes
+ * restored. At most three bytes per unit. ZUK_E_OPEN when `wide` is null or
+ * empty or holds any other lone surrogate: such text names no file. */
+ZUK_API int64_t zuk_path_from_wide(const zuk_char* wide, char* buffer, size_t capacity);
+
+/* The local path that the location `location` names: a file:// URL becomes
+ * its path, escapes decoded; anything else stays as given. Never longer than
+ * `location`. ZUK_E_OPEN for a null `location`. */
+ZUK_API int64_t zuk_normalise_location(const zuk_char* location, zuk_char* buffer, size_t capacity);
+
+/*
+ * Whether a call reading `input` and writing `output` (null: nothing) may go
+ * ahead: ZUK_OK, or ZUK_E_OPEN when every function here would refuse it
+ * before opening anything, as `input` exists but is no regular file, or
+ * `output` is `input` under any name. The reason then goes to `cause` as one
+ * line of English without a newline, cut to `capacity` bytes with its NUL
+ * ("" when none); nothing is logged. Names of no file, or of no file yet,
+ * are left to the call. ZUK_E_OPEN with no reason for a null `input`.
+ */
+ZUK_API int32_t zuk_check_files(const zuk_char* input, const zuk_char* output, char* cause, size_t capacity);
 
 #ifdef __cplusplus
 }

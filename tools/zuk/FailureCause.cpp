@@ -1,10 +1,7 @@
 #include "FailureCause.h"
 
 #include "OutputName.h"
-
-#include "platform/FileIdentity.h"
-#include "platform/WideText.h"
-#include "platform/com/ErrorText.h"
+#include "Paths.h"
 
 #include <sndfile.h>
 #include <sys/stat.h>
@@ -30,14 +27,6 @@ std::string folderOf(const std::string& path)
     if (slash == std::string::npos)
         return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// The library's line of refusal, kept for the message.
-thread_local std::string refusal;
-
-void keepRefusal(const char* line)
-{
-    refusal = line;
 }
 
 bool isFolder(const std::string& path)
@@ -73,7 +62,7 @@ int errnoOfWin32(uint32_t error)
 
 std::string hresultMeaning(int32_t hr)
 {
-    const std::string text = DXGetErrorDescriptionA(hr);
+    const std::string text = zuk_hresult_text(hr);
     if (const auto both = text.find(" & "); both != std::string::npos)
         return text.substr(both + 3);
     const auto code = static_cast<uint32_t>(hr);
@@ -84,16 +73,16 @@ std::string hresultMeaning(int32_t hr)
     return text;
 }
 
-std::string refusalCause(const std::vector<std::string>& inputs, const std::string& output)
+std::string refusalCause(const std::string& input, const std::string& output)
 {
-    refusal.clear();
-    if (!zuk::refusesPaths({output}, inputs, keepRefusal))
+    const std::u16string wideInput = widePath(input);
+    const std::u16string wideOutput = widePath(output);
+    // Room for the line, which names both files.
+    std::string cause(input.size() + output.size() + 256, '\0');
+    if (zuk_check_files(wideInput.c_str(), output.empty() ? nullptr : wideOutput.c_str(), cause.data(),
+                        cause.size()) == ZUK_OK)
         return {};
-    // The line without its prefix and its newline.
-    const std::string_view prefix = "ZUK: Error. ";
-    std::string cause = refusal.starts_with(prefix) ? refusal.substr(prefix.size()) : refusal;
-    if (cause.ends_with('\n'))
-        cause.pop_back();
+    cause.resize(cause.find('\0'));
     return cause;
 }
 
@@ -102,7 +91,7 @@ std::string fileSystemCause(const std::string& input, const std::string& output)
     if (!input.empty() && access(input.c_str(), R_OK) != 0)
         return "cannot read " + input + ": " + std::strerror(errno);
     if (!input.empty()) {
-        if (std::string cause = refusalCause({input}, output); !cause.empty())
+        if (std::string cause = refusalCause(input, output); !cause.empty())
             return cause;
     }
     if (output.empty())
@@ -150,7 +139,7 @@ std::string mediaCause(const std::string& command, const std::string& input)
     dsax::dsax_init();
     dsax::DSAX_MEDIA_INFO* record = nullptr;
     try {
-        record = dsax::dsax_open(zuk::wideFromPath(input).c_str());
+        record = dsax::dsax_open(widePath(input).c_str());
     } catch (const std::exception& error) {
         return "cannot open " + input + ": " + error.what();
     }

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace zukcli {
 
@@ -13,9 +12,9 @@ namespace zukcli {
 // holds none for a Win32 error, the system's text for that error.
 std::string hresultMeaning(int32_t hr);
 
-// Why the library refuses to read `inputs` and write `output` (an input
-// that is no regular file, an output that is an input), or nothing.
-std::string refusalCause(const std::vector<std::string>& inputs, const std::string& output);
+// Why the library refuses to read `input` and write `output` (an input that
+// is no regular file, an output that is the input), or nothing.
+std::string refusalCause(const std::string& input, const std::string& output);
 
 // A reason seen in the file system why a command reading `input` and
 // writing `output` (either may be empty) failed, or nothing.

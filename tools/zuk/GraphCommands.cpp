@@ -6,8 +6,6 @@
 #include "Paths.h"
 #include "Report.h"
 
-#include "platform/com/ErrorText.h"
-
 #include <zuk/zuk.h>
 
 #include <fcntl.h>

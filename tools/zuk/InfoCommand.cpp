@@ -3,17 +3,19 @@
 #include "CommandLine.h"
 #include "ReaderMedia.h"
 
-#include "platform/media/MediaInterfaces.h"
-#include "platform/media/ffmpeg/MediaProbe.h"
-
 #include <nlohmann/json.hpp>
+#include <zuk/zuk.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zukcli {
 
@@ -21,6 +23,33 @@ namespace {
 
 // Keys in the order they are set: file and handle first, as before.
 using json = nlohmann::ordered_json;
+
+// The record's format blocks as dsax.h names them, WAVEFORMATEX and the
+// start of VIDEOINFOHEADER: packed little-endian fields, as on Windows.
+#pragma pack(push, 1)
+struct WaveFormat {
+    uint16_t wFormatTag;
+    uint16_t nChannels;
+    uint32_t nSamplesPerSec;
+    uint32_t nAvgBytesPerSec;
+    uint16_t nBlockAlign;
+    uint16_t wBitsPerSample;
+    uint16_t cbSize;
+};
+struct VideoFormat {
+    int32_t rcSource[4];
+    int32_t rcTarget[4];
+    uint32_t dwBitRate;
+    uint32_t dwBitErrorRate;
+    int64_t AvgTimePerFrame;
+    struct {
+        uint32_t biSize;
+        int32_t biWidth;
+        int32_t biHeight;
+    } bmiHeader; // the rest of the bitmap header is not read
+};
+#pragma pack(pop)
+static_assert(sizeof(WaveFormat) == 18 && offsetof(VideoFormat, bmiHeader.biWidth) == 52);
 
 const char* formatTagName(uint16_t tag)
 {
@@ -68,7 +97,7 @@ void printInfoText(const std::string& file, const dsax::DSAX_MEDIA_INFO& info)
 {
     std::printf("file:          %s\n", file.c_str());
     std::printf("handle:        %u\n", info.handle);
-    if (const auto audio = formatIn<WAVEFORMATEX>(info.audio_format)) {
+    if (const auto audio = formatIn<WaveFormat>(info.audio_format)) {
         const char* name = formatTagName(audio->wFormatTag);
         std::printf("audio:         format tag 0x%04X (%s), %u channel%s, %u Hz, %u bits, block align %u\n",
                     audio->wFormatTag, name != nullptr ? name : "unknown", audio->nChannels,
@@ -77,7 +106,7 @@ void printInfoText(const std::string& file, const dsax::DSAX_MEDIA_INFO& info)
     } else {
         std::printf("audio:         none\n");
     }
-    if (const auto video = formatIn<VIDEOINFOHEADER>(info.video_format))
+    if (const auto video = formatIn<VideoFormat>(info.video_format))
         std::printf("video:         %d x %d\n", video->bmiHeader.biWidth, std::abs(video->bmiHeader.biHeight));
     else
         std::printf("video:         none\n");
@@ -99,37 +128,42 @@ json secondsOrNull(int64_t microseconds)
     return microseconds > 0 ? json(static_cast<double>(microseconds) / 1e6) : json(nullptr);
 }
 
+// The file's audio and video streams as the library's probe sees them; none
+// when FFmpeg cannot open it.
+std::vector<zuk_stream> probedStreams(const std::string& file)
+{
+    const std::u16string path = widePath(file);
+    std::vector<zuk_stream> streams(16);
+    int32_t count = zuk_media_streams(path.c_str(), streams.data(), static_cast<int32_t>(streams.size()));
+    if (count > static_cast<int32_t>(streams.size())) {
+        streams.resize(static_cast<size_t>(count));
+        count = zuk_media_streams(path.c_str(), streams.data(), count);
+    }
+    streams.resize(static_cast<size_t>(std::clamp<int32_t>(count, 0, static_cast<int32_t>(streams.size()))));
+    return streams;
+}
+
 // The file's streams, as ffprobe lists them; empty when FFmpeg cannot open it.
 json streamsOf(const std::string& file)
 {
     json streams = json::array();
-    zuk::media::OpenError why = zuk::media::OpenError::None;
-    const auto probe = zuk::media::probeMedia(file, why);
-    if (!probe)
-        return streams;
-    for (const zuk::media::StreamInfo& stream : probe->streams) {
+    for (const zuk_stream& stream : probedStreams(file)) {
         json entry;
-        switch (stream.kind) {
-        case zuk::media::StreamInfo::Kind::Audio:
-            entry = {{"index", stream.audio.index},
+        if (stream.type == ZUK_STREAM_AUDIO)
+            entry = {{"index", stream.index},
                      {"type", "audio"},
-                     {"codec_name", stream.audio.codecName},
-                     {"sample_rate", stream.audio.sampleRate},
-                     {"channels", stream.audio.channels},
-                     {"channel_layout", stream.audio.channelLayout}};
-            break;
-        case zuk::media::StreamInfo::Kind::Video:
-            entry = {{"index", stream.video.index},
+                     {"codec_name", std::string(stream.codec_name)},
+                     {"sample_rate", stream.sample_rate},
+                     {"channels", stream.channels},
+                     {"channel_layout", std::string(stream.channel_layout)}};
+        else
+            entry = {{"index", stream.index},
                      {"type", "video"},
-                     {"codec_name", stream.video.codecName},
-                     {"width", stream.video.width},
-                     {"height", stream.video.height},
-                     {"frame_rate", numberOrNull(stream.video.framesPerSecond())}};
-            break;
-        default:
-            continue;
-        }
-        entry["duration_seconds"] = secondsOrNull(stream.durationUs);
+                     {"codec_name", std::string(stream.codec_name)},
+                     {"width", stream.width},
+                     {"height", stream.height},
+                     {"frame_rate", numberOrNull(stream.frame_rate)}};
+        entry["duration_seconds"] = secondsOrNull(stream.duration_us);
         streams.push_back(std::move(entry));
     }
     return streams;
@@ -138,13 +172,13 @@ json streamsOf(const std::string& file)
 json recordOf(const std::string& file, const dsax::DSAX_MEDIA_INFO& info)
 {
     json record = {{"file", file}, {"handle", info.handle}, {"audio", nullptr}, {"video", nullptr}};
-    if (const auto audio = formatIn<WAVEFORMATEX>(info.audio_format))
+    if (const auto audio = formatIn<WaveFormat>(info.audio_format))
         record["audio"] = {{"format_tag", audio->wFormatTag},
                            {"channels", audio->nChannels},
                            {"sample_rate", audio->nSamplesPerSec},
                            {"bits_per_sample", audio->wBitsPerSample},
                            {"block_align", audio->nBlockAlign}};
-    if (const auto video = formatIn<VIDEOINFOHEADER>(info.video_format))
+    if (const auto video = formatIn<VideoFormat>(info.video_format))
         record["video"] = {{"width", video->bmiHeader.biWidth}, {"height", std::abs(video->bmiHeader.biHeight)}};
     record["frame_rate"] = numberOrNull(info.frame_rate);
     record["duration_seconds"] = numberOrNull(secondsOf(info.duration));

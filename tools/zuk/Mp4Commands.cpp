@@ -6,45 +6,25 @@
 #include "Paths.h"
 #include "Report.h"
 
-#include "mp4/Diagnostics.h"
-#include "mp4/Mp4Log.h"
-#include "mp4/TopLevel.h"
-#include "mp4/UnwrapMP4.h"
-
-#include <zuk/tolvane.h>
 #include <zuk/zuk.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iostream>
 
 namespace zukcli {
 
 namespace {
 
-// The parser's running commentary goes to stderr with --verbose, else nowhere.
-void quietParsing(const Invocation& call)
-{
-    MP4Box::setDiagnostics(call.has("verbose") ? &std::cerr : nullptr);
-}
-
 int mp4DumpCommand(const Invocation& call)
 {
     const std::string& input = call.positional.at(0);
-    if (!refusalCause({input}, "").empty())
+    // Refused here first, so that the refusal is told once, as the cause,
+    // rather than logged by the library too.
+    if (!refusalCause(input, "").empty())
         return reportFailure(call.command, ZUK_E_OPEN, input, "");
-    std::ifstream stream(input, std::ios::binary);
-    if (!stream.is_open())
+    uint8_t hasMovie = 0;
+    if (zuk_mp4_dump(widePath(input).c_str(), stdout, &hasMovie) == ZUK_E_OPEN)
         return reportFailure(call.command, ZUK_E_OPEN, input, "");
-    quietParsing(call);
-    const zuk::TopLevel top = zuk::scanTopLevel(stream, [&](const MP4Box::MP4Box& box) {
-        std::cout.flush();
-        MP4Box::setDiagnostics(&std::cout);
-        box.dump();
-        std::cout.flush();
-        quietParsing(call);
-    });
-    if (!top.movie) {
+    if (hasMovie == 0) {
         std::fprintf(stderr, "zuk mp4-dump: %s holds no movie box\n", input.c_str());
         return kExitFailure;
     }
@@ -56,16 +36,9 @@ int mp4UnwrapCommand(const Invocation& call)
     const std::string& input = call.positional.at(0);
     const std::string& output = call.positional.at(1);
     checkOutputNamesWav(output);
-    const std::u16string wideOutput = widePath(output);
-    // The unwrapper gets only the open stream, so the files are checked here.
-    if (!refusalCause({input}, output).empty())
+    if (!refusalCause(input, output).empty())
         return reportFailure(call.command, ZUK_E_OPEN, input, output);
-    std::ifstream stream(input, std::ios::binary);
-    if (!stream.is_open())
-        return reportFailure(call.command, ZUK_E_OPEN, input, output);
-    quietParsing(call);
-    zuk::setMP4LogFunction(LogString);
-    const int32_t result = zuk::unwrapMP4(wideOutput.c_str(), stream);
+    const int32_t result = zuk_mp4_unwrap(widePath(input).c_str(), widePath(output).c_str());
     if (result < 0)
         return reportFailure(call.command, result, input, output);
     describeWrittenFile(output);

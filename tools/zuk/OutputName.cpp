@@ -2,9 +2,6 @@
 
 #include "CommandLine.h"
 
-#include "platform/SoundFile.h"
-#include "platform/WideText.h"
-
 #include <sndfile.h>
 
 #include <algorithm>
@@ -53,9 +50,10 @@ void checkOutputNamesWav(const std::string& output)
 std::optional<SoundFormat> soundFormatOf(const std::string& input)
 {
     SF_INFO info{};
-    const zuk::SoundFilePtr file = zuk::openSoundFile(zuk::wideFromPath(input).c_str(), SFM_READ, info);
-    if (!file)
+    SNDFILE* file = sf_open(input.c_str(), SFM_READ, &info);
+    if (file == nullptr)
         return std::nullopt;
+    sf_close(file);
     SF_FORMAT_INFO format{};
     format.format = info.format & SF_FORMAT_TYPEMASK;
     if (sf_command(nullptr, SFC_GET_FORMAT_INFO, &format, sizeof format) != 0 || format.name == nullptr)

@@ -5,15 +5,14 @@
 #include "ReaderMedia.h"
 #include "Report.h"
 
-#include "platform/SoundFile.h"
-#include "platform/media/MediaInterfaces.h"
-
 #include <zuk/dsax.h>
+#include <zuk/zuk.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -133,10 +132,17 @@ ReadRequest readRequestOf(const Invocation& call)
     return request;
 }
 
-zuk::SoundFilePtr openOutput(const ReadRequest& request)
+// The WAV being written, closed on every way out.
+struct WavCloser {
+    void operator()(SNDFILE* file) const { zuk_close_wav(file); }
+};
+using WavPtr = std::unique_ptr<SNDFILE, WavCloser>;
+
+// The library's own WAV, as its writers make it (RF64 when the frames would
+// not fit a plain WAV).
+WavPtr openOutput(const ReadRequest& request)
 {
-    SF_INFO format{};
-    return zuk::createPcm16Wav(widePath(request.output).c_str(), kReadRate, request.channels, request.frames, format);
+    return WavPtr(zuk_create_wav(widePath(request.output).c_str(), kReadRate, request.channels, request.frames));
 }
 
 // Moves up to request.frames frames from the reader to `sound` through a
@@ -165,20 +171,20 @@ int readInto(const Invocation& call, const ReadRequest& request, const std::stri
 {
     if (media.info().audio_format == nullptr)
         return fail(call, file + " has no audio stream");
-    if (const std::string cause = refusalCause({file}, request.output); !cause.empty())
+    if (const std::string cause = refusalCause(file, request.output); !cause.empty())
         return fail(call, cause);
     const uint32_t handle = media.info().handle;
     if (request.seek)
         checkSeekWithin(*request.seek, media.info().duration);
     const int64_t start = request.seek ? seekTo(handle, *request.seek) : 0;
 
-    zuk::SoundFilePtr sound = openOutput(request);
+    WavPtr sound = openOutput(request);
     if (!sound)
         return fail(call, "cannot write " + request.output + ": " + sf_strerror(nullptr));
     const std::optional<int64_t> written = copyFrames(handle, request, sound.get());
     if (!written)
         return fail(call, "cannot write " + request.output + ": " + sf_strerror(sound.get()));
-    if (!zuk::closeSoundFile(sound))
+    if (zuk_close_wav(sound.release()) != ZUK_OK)
         return fail(call, "cannot finish " + request.output);
 
     const int64_t reached = start + *written;

@@ -4,10 +4,6 @@
 #include "FileOperation.h"
 #include "OutputName.h"
 
-#include "mts/MtsLog.h"
-#include "mts/TsToMp2.h"
-
-#include <zuk/tolvane.h>
 #include <zuk/zuk.h>
 
 #include <sys/stat.h>
@@ -38,12 +34,12 @@ int tsAudioCommand(const Invocation& call)
 {
     const std::string& input = call.positional.at(0);
     const std::string& output = call.positional.at(1);
-    zuk::setMtsLogger(LogString);
-    const int32_t result = zuk::EXTRACT_TS_TO_MP2(input, output, call.has("bdav"));
+    const int32_t result = zuk_ts_audio(widePath(input).c_str(), widePath(output).c_str(), call.has("bdav") ? 1 : 0);
     if (result < 0)
         return reportFailure(call.command, result, input, output);
     describeBytesOf(output, "elementary stream");
-    describeBytesOf(zuk::pesFileFor(output).string(), "PES packets of the audio PID");
+    // The PES file is named after the output, as zuk.h gives it.
+    describeBytesOf(output + ".m2v", "PES packets of the audio PID");
     return 0;
 }
 
