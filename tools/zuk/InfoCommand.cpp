@@ -203,10 +203,17 @@ void printText(const std::string& file, const dsax::DSAX_MEDIA_INFO& info)
     }
 }
 
+// JSON text is UTF-8: a file name in another encoding shows its stray bytes as
+// U+FFFD rather than stopping the tool.
+std::string jsonText(const json& value)
+{
+    return value.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
 // With --json, a failure is a JSON object on stdout too, besides its line on stderr.
 int failAsJson(const Invocation& call, const std::string& message)
 {
-    std::printf("%s\n", json{{"file", call.positional.at(0)}, {"error", message}}.dump().c_str());
+    std::printf("%s\n", jsonText(json{{"file", call.positional.at(0)}, {"error", message}}).c_str());
     return fail(call, message);
 }
 
@@ -214,7 +221,7 @@ int infoCommand(const Invocation& call)
 {
     const auto describe = [&](const std::string& file, const OpenMedia& media) {
         if (call.has("json"))
-            std::printf("%s\n", recordOf(file, media.info()).dump().c_str());
+            std::printf("%s\n", jsonText(recordOf(file, media.info())).c_str());
         else
             printText(file, media.info());
         return 0;
