@@ -1,12 +1,10 @@
 #include "platform/media/AviMux.h"
 
 #include "platform/media/BaseFilter.h"
-#include "platform/media/ffmpeg/LibAv.h"
+#include "platform/media/ffmpeg/AviWriter.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <span>
@@ -17,326 +15,96 @@ namespace zuk::media {
 
 namespace {
 
-constexpr AVRational kReferenceTimeBase{1, 10'000'000};
-constexpr int kIoBufferSize = 64 * 1024;
-
-// ---- What an input carries, as libavformat describes a stream ------------------
-
-struct StreamFormat {
-    CodecParametersPtr parameters;
-    AVRational timeBase;
-    bool uncompressedAudio; // its time is the count of bytes before it
-};
-
-AVCodecID codecForTag(const AVCodecTag* table, uint32_t tag)
+// What an input connected with `type` carries, as the muxer takes it;
+// nothing when it is neither a video nor a sound format block.
+std::optional<AviStreamFormat> streamFormatOf(const AM_MEDIA_TYPE& type)
 {
-    const AVCodecTag* const tables[] = {table, nullptr};
-    return av_codec_get_id(tables, tag);
-}
-
-// WAVE tag 1 and 3 name no codec until the sample width does.
-AVCodecID uncompressedCodec(const WAVEFORMATEX& wave)
-{
-    if (wave.wFormatTag == WAVE_FORMAT_PCM) {
-        switch (wave.wBitsPerSample) {
-        case 8:
-            return AV_CODEC_ID_PCM_U8;
-        case 16:
-            return AV_CODEC_ID_PCM_S16LE;
-        case 24:
-            return AV_CODEC_ID_PCM_S24LE;
-        case 32:
-            return AV_CODEC_ID_PCM_S32LE;
-        }
-    } else if (wave.wFormatTag == WAVE_FORMAT_IEEE_FLOAT) {
-        switch (wave.wBitsPerSample) {
-        case 32:
-            return AV_CODEC_ID_PCM_F32LE;
-        case 64:
-            return AV_CODEC_ID_PCM_F64LE;
-        }
+    if (IsEqualGUID(type.majortype, MEDIATYPE_Video)) {
+        const auto block = readVideoInfo(type);
+        if (!block)
+            return std::nullopt;
+        const BITMAPINFOHEADER& bitmap = block->format.bmiHeader;
+        return AviVideoFormat{.compression = bitmap.biCompression,
+                              .width = bitmap.biWidth,
+                              .height = bitmap.biHeight,
+                              .bitsPerPixel = bitmap.biBitCount,
+                              .bitRate = block->format.dwBitRate,
+                              .timePerFrame = block->format.AvgTimePerFrame,
+                              .codecData = block->codecData};
     }
-    return AV_CODEC_ID_NONE;
-}
-
-CodecParametersPtr newParameters(AVMediaType kind, AVCodecID codec, uint32_t tag, std::span<const BYTE> codecData)
-{
-    if (codecData.size() > INT_MAX / 2)
-        return nullptr;
-    CodecParametersPtr parameters(avcodec_parameters_alloc());
-    if (!parameters)
-        return nullptr;
-    parameters->codec_type = kind;
-    parameters->codec_id = codec;
-    parameters->codec_tag = tag;
-    if (!codecData.empty()) {
-        parameters->extradata = static_cast<uint8_t*>(av_mallocz(codecData.size() + AV_INPUT_BUFFER_PADDING_SIZE));
-        if (parameters->extradata == nullptr)
-            return nullptr;
-        std::memcpy(parameters->extradata, codecData.data(), codecData.size());
-        parameters->extradata_size = static_cast<int>(codecData.size());
+    if (IsEqualGUID(type.majortype, MEDIATYPE_Audio)) {
+        const auto block = readWaveFormat(type);
+        if (!block)
+            return std::nullopt;
+        const WAVEFORMATEX& wave = block->format;
+        return AviAudioFormat{.formatTag = wave.wFormatTag,
+                              .channels = wave.nChannels,
+                              .samplesPerSecond = wave.nSamplesPerSec,
+                              .bytesPerSecond = wave.nAvgBytesPerSec,
+                              .blockAlign = wave.nBlockAlign,
+                              .bitsPerSample = wave.wBitsPerSample,
+                              .codecData = block->codecData};
     }
-    return parameters;
-}
-
-// The simplest fraction (smallest denominator) in [low, high], 0 < low <= high.
-AVRational simplestBetween(int64_t lowNum, int64_t lowDen, int64_t highNum, int64_t highDen)
-{
-    const int64_t whole = lowNum / lowDen;
-    if (whole * lowDen == lowNum)
-        return AVRational{static_cast<int>(whole), 1};
-    if (whole < highNum / highDen)
-        return AVRational{static_cast<int>(whole + 1), 1};
-    // The same whole part: the simplest of the reciprocals of what is left over, upside down.
-    const AVRational inner = simplestBetween(highDen, highNum - whole * highDen, lowDen, lowNum - whole * lowDen);
-    return AVRational{static_cast<int>(whole * inner.num + inner.den), inner.num};
-}
-
-// A frame's duration, which AvgTimePerFrame gives rounded to 100 ns, as the
-// simplest fraction of a second that rounds to it: 1/24 s rather than
-// 416667/10000000, so the file states the rate it was made at.
-AVRational videoTimeBase(REFERENCE_TIME timePerFrame)
-{
-    if (timePerFrame <= 0)
-        return AVRational{1, 25};
-    constexpr int64_t longest = 60 * kReferenceTimeBase.den; // a frame a minute keeps every term in an int
-    const int64_t units = std::min<int64_t>(timePerFrame, longest);
-    const int64_t twiceUnit = 2 * int64_t{kReferenceTimeBase.den};
-    return simplestBetween(2 * units - 1, twiceUnit, 2 * units + 1, twiceUnit);
-}
-
-std::optional<StreamFormat> videoFormat(const AM_MEDIA_TYPE& type)
-{
-    const auto block = readVideoInfo(type);
-    if (!block)
-        return std::nullopt;
-    const BITMAPINFOHEADER& bitmap = block->format.bmiHeader;
-    const AVCodecID codec = codecForTag(avformat_get_riff_video_tags(), bitmap.biCompression);
-    if (codec == AV_CODEC_ID_NONE || bitmap.biWidth <= 0 || bitmap.biHeight == 0 || bitmap.biHeight == INT32_MIN)
-        return std::nullopt;
-    CodecParametersPtr parameters = newParameters(AVMEDIA_TYPE_VIDEO, codec, bitmap.biCompression, block->codecData);
-    if (!parameters)
-        return std::nullopt;
-    parameters->width = bitmap.biWidth;
-    parameters->height = std::abs(bitmap.biHeight); // negative: rows top-down
-    parameters->bits_per_coded_sample = bitmap.biBitCount;
-    parameters->bit_rate = block->format.dwBitRate;
-    return StreamFormat{std::move(parameters), videoTimeBase(block->format.AvgTimePerFrame), false};
-}
-
-std::optional<StreamFormat> audioFormat(const AM_MEDIA_TYPE& type)
-{
-    const auto block = readWaveFormat(type);
-    if (!block)
-        return std::nullopt;
-    const WAVEFORMATEX& wave = block->format;
-    if (wave.nChannels == 0 || wave.nSamplesPerSec == 0 || wave.nSamplesPerSec > INT_MAX)
-        return std::nullopt;
-    const bool uncompressed = wave.wFormatTag == WAVE_FORMAT_PCM || wave.wFormatTag == WAVE_FORMAT_IEEE_FLOAT;
-    // Uncompressed frames must be exactly as wide as the samples they hold.
-    if (uncompressed && (wave.nBlockAlign == 0 || wave.nBlockAlign != wave.nChannels * wave.wBitsPerSample / 8))
-        return std::nullopt;
-    const AVCodecID codec =
-        uncompressed ? uncompressedCodec(wave) : codecForTag(avformat_get_riff_audio_tags(), wave.wFormatTag);
-    if (codec == AV_CODEC_ID_NONE)
-        return std::nullopt;
-    CodecParametersPtr parameters = newParameters(AVMEDIA_TYPE_AUDIO, codec, wave.wFormatTag, block->codecData);
-    if (!parameters)
-        return std::nullopt;
-    const int rate = static_cast<int>(wave.nSamplesPerSec);
-    parameters->sample_rate = rate;
-    av_channel_layout_default(&parameters->ch_layout, wave.nChannels);
-    parameters->block_align = wave.nBlockAlign;
-    parameters->bits_per_coded_sample = wave.wBitsPerSample;
-    // The muxer derives an uncompressed stream's time base from its bit rate.
-    parameters->bit_rate = uncompressed ? int64_t{rate} * wave.nBlockAlign * 8 : int64_t{wave.nAvgBytesPerSec} * 8;
-    return StreamFormat{std::move(parameters), AVRational{1, rate}, uncompressed};
-}
-
-// What an input connected with `type` would store; nothing when an AVI file cannot hold it.
-std::optional<StreamFormat> streamFormatFor(const AM_MEDIA_TYPE& type)
-{
-    if (IsEqualGUID(type.majortype, MEDIATYPE_Video))
-        return videoFormat(type);
-    if (IsEqualGUID(type.majortype, MEDIATYPE_Audio))
-        return audioFormat(type);
     return std::nullopt;
 }
 
-// ---- The muxer, writing into an output pin -------------------------------------
-
-// The code of a libavformat failure; the downstream filter's own when its
-// delivery was what failed.
-HRESULT muxFailure(int error, HRESULT downstream)
-{
-    if (FAILED(downstream))
-        return downstream;
-    return error == AVERROR(ENOMEM) ? E_OUTOFMEMORY : E_FAIL;
-}
-
-#if LIBAVFORMAT_VERSION_MAJOR >= 61
-using WrittenBytes = const uint8_t*;
-#else
-using WrittenBytes = uint8_t*;
-#endif
-
-// libavformat's AVI muxer on a seekable stream of bytes that goes downstream
-// through `output`: each write is delivered at its byte offset, so that going
-// back to patch the headers rewrites those bytes in the file.
-class AviStreamWriter {
+// An AVI file written through an output pin: each write is delivered at its
+// byte offset, so that going back to patch the headers rewrites those bytes
+// in the file.
+class MuxedFile {
 public:
-    explicit AviStreamWriter(BasePin& outputPin) : output(outputPin) {}
-    AviStreamWriter(const AviStreamWriter&) = delete;
-    AviStreamWriter& operator=(const AviStreamWriter&) = delete;
+    explicit MuxedFile(BasePin& outputPin) : output(outputPin) {}
+    MuxedFile(const MuxedFile&) = delete;
+    MuxedFile& operator=(const MuxedFile&) = delete;
 
     HRESULT open()
     {
-        AVFormatContext* context = nullptr;
-        if (avformat_alloc_output_context2(&context, nullptr, "avi", nullptr) < 0 || context == nullptr)
-            return E_OUTOFMEMORY;
-        format.reset(context);
-        auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
-        if (buffer == nullptr)
-            return E_OUTOFMEMORY;
-        io.reset(avio_alloc_context(buffer, kIoBufferSize, 1, this, nullptr, &AviStreamWriter::write,
-                                    &AviStreamWriter::seek));
-        if (!io) {
-            av_free(buffer);
-            return E_OUTOFMEMORY;
-        }
-        io->seekable = AVIO_SEEKABLE_NORMAL;
-        format->pb = io.get();
-        format->flags |= AVFMT_FLAG_BITEXACT; // the same streams make the same file
-        packet.reset(av_packet_alloc());
-        return packet ? S_OK : E_OUTOFMEMORY;
+        writer = AviWriter::open(
+            [this](std::span<const uint8_t> bytes, int64_t offset) { return take(bytes, offset); });
+        return writer ? S_OK : E_OUTOFMEMORY;
     }
 
     // The index of the new stream, or -1.
-    int addStream(StreamFormat streamFormat)
+    int addStream(const AviStreamFormat& format) { return writer->addStream(format); }
+
+    HRESULT writeHeader() { return codeOf(writer->writeHeader()); }
+
+    HRESULT writePacket(int stream, const BYTE* data, long length, REFERENCE_TIME start, bool syncPoint)
     {
-        AVStream* stream = avformat_new_stream(format.get(), nullptr);
-        if (stream == nullptr || avcodec_parameters_copy(stream->codecpar, streamFormat.parameters.get()) < 0)
-            return -1;
-        stream->time_base = streamFormat.timeBase;
-        streams.push_back(StreamClock{streamFormat.uncompressedAudio});
-        return stream->index;
+        return codeOf(writer->writePacket(stream, data, length, start, syncPoint));
     }
 
-    HRESULT writeHeader()
-    {
-        const int result = avformat_write_header(format.get(), nullptr);
-        return result < 0 ? muxFailure(result, downstream) : S_OK;
-    }
-
-    HRESULT writePacket(int streamIndex, const BYTE* data, long length, REFERENCE_TIME start, bool syncPoint)
-    {
-        if (length < 0 || length > INT_MAX - AV_INPUT_BUFFER_PADDING_SIZE || (data == nullptr && length > 0))
-            return E_INVALIDARG;
-        if (const int result = av_new_packet(packet.get(), static_cast<int>(length)); result < 0)
-            return muxFailure(result, downstream);
-        if (length > 0)
-            std::memcpy(packet->data, data, static_cast<size_t>(length));
-        packet->stream_index = streamIndex;
-        packet->dts = packet->pts = packetTime(streamIndex, start, length);
-        packet->flags = syncPoint ? AV_PKT_FLAG_KEY : 0;
-        // The muxer takes the packet's data and leaves `packet` blank.
-        const int result = av_interleaved_write_frame(format.get(), packet.get());
-        av_packet_unref(packet.get());
-        return result < 0 ? muxFailure(result, downstream) : S_OK;
-    }
-
-    // Writes what is still interleaved, the index and the final headers.
-    HRESULT finish()
-    {
-        const int result = av_write_trailer(format.get());
-        if (result < 0)
-            return muxFailure(result, downstream);
-        avio_flush(io.get());
-        return io->error < 0 ? muxFailure(io->error, downstream) : S_OK;
-    }
+    HRESULT finish() { return codeOf(writer->finish()); }
 
 private:
-    struct StreamClock {
-        bool countsBytes;
-        int64_t bytes = 0;      // uncompressed audio: bytes written so far
-        int64_t lastTime = 0;   // others: the time of the last packet
-        bool started = false;
-    };
-
-    // A packet's time in its stream's time base (which the muxer chose in
-    // writeHeader). Uncompressed sound is timed by the samples before it,
-    // whatever its buffers say; other streams keep their times, moved just
-    // past the one before where they would not rise, since the muxer refuses
-    // times that do not.
-    int64_t packetTime(int streamIndex, REFERENCE_TIME start, long length)
+    bool take(std::span<const uint8_t> bytes, int64_t offset)
     {
-        const AVStream& stream = *format->streams[streamIndex];
-        StreamClock& clock = streams[static_cast<size_t>(streamIndex)];
-        if (clock.countsBytes) {
-            const AVCodecParameters& codec = *stream.codecpar;
-            const int64_t samples = clock.bytes / codec.block_align;
-            clock.bytes += length;
-            return av_rescale_q(samples, AVRational{1, codec.sample_rate}, stream.time_base);
-        }
-        constexpr int64_t bound = int64_t{1} << 60; // far beyond any stream, and +1 cannot overflow
-        int64_t time = av_rescale_q_rnd(start, kReferenceTimeBase, stream.time_base,
-                                        static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
-        time = std::clamp(time, -bound, bound);
-        if (clock.started && time <= clock.lastTime)
-            time = clock.lastTime + 1;
-        clock.started = true;
-        clock.lastTime = time;
-        return time;
+        const HRESULT hr = output.deliver(bytes.data(), static_cast<long>(bytes.size()), offset);
+        if (FAILED(hr) && SUCCEEDED(downstream))
+            downstream = hr;
+        return SUCCEEDED(hr);
     }
 
-    static int write(void* opaque, WrittenBytes data, int size)
+    // The code of a muxer's failure; the downstream filter's own when its
+    // delivery was what failed.
+    HRESULT codeOf(AviWriter::Result result) const
     {
-        auto& self = *static_cast<AviStreamWriter*>(opaque);
-        const HRESULT hr = self.output.deliver(data, size, self.position);
-        if (FAILED(hr)) {
-            if (SUCCEEDED(self.downstream))
-                self.downstream = hr;
-            return AVERROR(EIO);
+        switch (result) {
+        case AviWriter::Result::Ok:
+            return S_OK;
+        case AviWriter::Result::InvalidArgument:
+            return E_INVALIDARG;
+        case AviWriter::Result::OutOfMemory:
+            return FAILED(downstream) ? downstream : E_OUTOFMEMORY;
+        case AviWriter::Result::Failed:
+            break;
         }
-        self.position += size;
-        self.end = std::max(self.end, self.position);
-        return size;
-    }
-
-    static int64_t seek(void* opaque, int64_t offset, int whence)
-    {
-        auto& self = *static_cast<AviStreamWriter*>(opaque);
-        if ((whence & AVSEEK_SIZE) != 0)
-            return self.end;
-        int64_t base = 0;
-        switch (whence & ~AVSEEK_FORCE) {
-        case SEEK_SET:
-            break;
-        case SEEK_CUR:
-            base = self.position;
-            break;
-        case SEEK_END:
-            base = self.end;
-            break;
-        default:
-            return AVERROR(EINVAL);
-        }
-        int64_t target = 0;
-        if (__builtin_add_overflow(base, offset, &target) || target < 0)
-            return AVERROR(EINVAL);
-        self.position = target;
-        return target;
+        return FAILED(downstream) ? downstream : E_FAIL;
     }
 
     BasePin& output;
-    int64_t position = 0; // where the next write lands
-    int64_t end = 0;      // the length of what has been written
     HRESULT downstream = S_OK; // the first failure of a delivery
-    std::vector<StreamClock> streams;
-    // The context is freed before the I/O it writes through.
-    IoContextPtr io;
-    OutputContextPtr format;
-    PacketPtr packet;
+    std::unique_ptr<AviWriter> writer;
 };
 
 // ---- The filter ---------------------------------------------------------------------
@@ -360,7 +128,8 @@ public:
 
     bool acceptsStorable(const BasePin&, const AM_MEDIA_TYPE& type) const
     {
-        return streamFormatFor(type).has_value();
+        const auto format = streamFormatOf(type);
+        return format && aviCanStore(*format);
     }
 
     std::vector<MediaType> offersAvi(const BasePin&) const
@@ -465,7 +234,7 @@ private:
             return failure;
         if (writer)
             return S_OK;
-        auto started = std::make_unique<AviStreamWriter>(*output);
+        auto started = std::make_unique<MuxedFile>(*output);
         HRESULT hr = started->open();
         if (SUCCEEDED(hr))
             hr = addStreams(*started);
@@ -479,14 +248,14 @@ private:
         return S_OK;
     }
 
-    HRESULT addStreams(AviStreamWriter& file)
+    HRESULT addStreams(MuxedFile& file)
     {
         for (MuxInput& input : inputs) {
             if (!input.pin->isConnected())
                 continue;
             // The connection was accepted, so its format maps.
-            auto streamFormat = streamFormatFor(input.pin->connectionType().get());
-            input.stream = streamFormat ? file.addStream(std::move(*streamFormat)) : -1;
+            const auto streamFormat = streamFormatOf(input.pin->connectionType().get());
+            input.stream = streamFormat ? file.addStream(*streamFormat) : -1;
             if (input.stream < 0)
                 return E_OUTOFMEMORY;
         }
@@ -512,7 +281,7 @@ private:
 
     BasePin* output = nullptr;
     std::vector<MuxInput> inputs;
-    std::unique_ptr<AviStreamWriter> writer; // while a file is being written
+    std::unique_ptr<MuxedFile> writer; // while a file is being written
     HRESULT failure = S_OK;                  // why the file of this run cannot go on
 };
 

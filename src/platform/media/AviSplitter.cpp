@@ -3,7 +3,7 @@
 #include "platform/media/BaseFilter.h"
 #include "platform/media/FileBehind.h"
 #include "platform/media/OpenFailure.h"
-#include "platform/media/ffmpeg/LibAv.h"
+#include "platform/media/ffmpeg/AviReader.h"
 
 #include <cstdio>
 #include <limits>
@@ -16,8 +16,6 @@ namespace zuk::media {
 
 namespace {
 
-constexpr AVRational kReferenceTimeBase{1, 10'000'000};
-
 // Missing and unreadable files say so; anything else is no AVI this splitter reads.
 HRESULT aviOpenFailure(OpenError why)
 {
@@ -25,65 +23,22 @@ HRESULT aviOpenFailure(OpenError why)
                                                                         : VFW_E_INVALID_FILE_FORMAT;
 }
 
-std::span<const uint8_t> codecDataOf(const AVCodecParameters& codec)
-{
-    if (codec.extradata == nullptr || codec.extradata_size <= 0)
-        return {};
-    return {codec.extradata, static_cast<size_t>(codec.extradata_size)};
-}
-
-// The stream as its stream header describes it: the FOURCC and WAVE tag are
-// the file's own.
-VideoStreamInfo storedVideo(const AVStream& stream)
-{
-    VideoStreamInfo info = describeVideo(stream);
-    info.fourcc = stream.codecpar->codec_tag;
-    return info;
-}
-
-AudioStreamInfo storedAudio(const AVStream& stream)
-{
-    const AVCodecParameters& codec = *stream.codecpar;
-    AudioStreamInfo info;
-    info.index = stream.index;
-    info.sampleRate = codec.sample_rate;
-    info.channels = codec.ch_layout.nb_channels;
-    info.waveFormatTag = static_cast<uint16_t>(codec.codec_tag);
-    info.bitsPerSample = codec.bits_per_coded_sample;
-    info.blockAlign = codec.block_align;
-    info.bitRate = codec.bit_rate > 0 ? codec.bit_rate : 0;
-    return info;
-}
-
 // The media type of a stream as stored, or nothing when a format block
 // cannot describe it (neither sound nor picture, a tag wider than a WAVE
 // tag, more codec data than cbSize can count).
-std::optional<MediaType> storedType(const AVStream& stream)
+std::optional<MediaType> storedType(const StoredStream& stream)
 {
-    const AVCodecParameters& codec = *stream.codecpar;
-    const std::span<const uint8_t> codecData = codecDataOf(codec);
-    switch (codec.codec_type) {
-    case AVMEDIA_TYPE_VIDEO:
-        return videoStreamType(storedVideo(stream), codecData);
-    case AVMEDIA_TYPE_AUDIO:
-        if (codec.codec_tag > std::numeric_limits<WORD>::max() || codecData.size() > std::numeric_limits<WORD>::max())
+    switch (stream.kind) {
+    case StreamInfo::Kind::Video:
+        return videoStreamType(stream.video, stream.codecData);
+    case StreamInfo::Kind::Audio:
+        if (stream.codecTag > std::numeric_limits<WORD>::max() ||
+            stream.codecData.size() > std::numeric_limits<WORD>::max())
             return std::nullopt;
-        return audioStreamType(storedAudio(stream), codecData);
+        return audioStreamType(stream.audio, stream.codecData);
     default:
         return std::nullopt;
     }
-}
-
-// Where a packet lies from the start of its stream, in 100-ns units, or
-// nothing when the file does not say.
-std::optional<REFERENCE_TIME> startOf(const AVPacket& packet, const AVStream& stream)
-{
-    int64_t time = packet.dts != AV_NOPTS_VALUE ? packet.dts : packet.pts;
-    if (time == AV_NOPTS_VALUE || stream.time_base.num <= 0 || stream.time_base.den <= 0)
-        return std::nullopt;
-    if (stream.start_time != AV_NOPTS_VALUE && __builtin_sub_overflow(time, stream.start_time, &time))
-        return std::nullopt;
-    return av_rescale_q(time, stream.time_base, kReferenceTimeBase);
 }
 
 std::u16string outputName(unsigned index)
@@ -132,7 +87,7 @@ public:
         if (!path)
             return VFW_E_NO_TRANSPORT;
         OpenError why = OpenError::None;
-        file = openMediaFile(*path, why, av_find_input_format("avi"));
+        file = AviReader::open(*path, why);
         if (!file)
             return aviOpenFailure(why);
         makeOutputs();
@@ -145,17 +100,19 @@ public:
     {
         if (!file)
             return VFW_E_NOT_CONNECTED;
-        const PacketPtr packet(av_packet_alloc());
-        if (!packet)
-            return E_OUTOFMEMORY;
-        const int read = av_read_frame(file.get(), packet.get());
-        if (read == AVERROR_EOF) {
+        StoredPacket packet;
+        switch (file->next(packet)) {
+        case AviReader::Status::Packet:
+            return deliverPacket(packet);
+        case AviReader::Status::End:
             endEveryStream();
             return S_FALSE;
+        case AviReader::Status::OutOfMemory:
+            return E_OUTOFMEMORY;
+        case AviReader::Status::Unreadable:
+            break;
         }
-        if (read < 0)
-            return read == AVERROR(ENOMEM) ? E_OUTOFMEMORY : VFW_E_INVALID_FILE_FORMAT;
-        return deliverPacket(*packet);
+        return VFW_E_INVALID_FILE_FORMAT;
     }
 
     bool IsConnected() override
@@ -169,23 +126,24 @@ public:
 private:
     void makeOutputs()
     {
-        for (unsigned index = 0; index < file->nb_streams; ++index) {
+        const std::vector<StoredStream>& streams = file->streams();
+        for (unsigned index = 0; index < streams.size(); ++index) {
             BasePin& pin = addPin(std::make_unique<SimplePin<AviSplitter>>(
                 *this, outputName(index), PINDIR_OUTPUT, &AviSplitter::acceptsNothing, &AviSplitter::offersStoredType));
-            outputs.push_back(StreamOutput{&pin, storedType(*file->streams[index]), 0});
+            outputs.push_back(StreamOutput{&pin, storedType(streams[index]), 0});
         }
     }
 
-    HRESULT deliverPacket(const AVPacket& packet)
+    HRESULT deliverPacket(const StoredPacket& packet)
     {
-        if (packet.stream_index < 0 || static_cast<size_t>(packet.stream_index) >= outputs.size())
+        if (packet.stream < 0 || static_cast<size_t>(packet.stream) >= outputs.size())
             return S_OK;
-        StreamOutput& output = outputs[static_cast<size_t>(packet.stream_index)];
+        StreamOutput& output = outputs[static_cast<size_t>(packet.stream)];
         if (!output.pin->isConnected())
             return S_OK;
-        output.lastStart = startOf(packet, *file->streams[packet.stream_index]).value_or(output.lastStart);
-        const DWORD flags = (packet.flags & AV_PKT_FLAG_KEY) != 0 ? DWORD{BUFFER_SYNC_POINT} : DWORD{0};
-        return output.pin->deliver(packet.data, packet.size, output.lastStart, flags);
+        output.lastStart = packet.start.value_or(output.lastStart);
+        const DWORD flags = packet.keyFrame ? DWORD{BUFFER_SYNC_POINT} : DWORD{0};
+        return output.pin->deliver(packet.data.data(), static_cast<long>(packet.data.size()), output.lastStart, flags);
     }
 
     // Downstream filters that fail at the end tell the graph themselves.
@@ -197,7 +155,7 @@ private:
     }
 
     BasePin* input = nullptr;
-    FormatContextPtr file;
+    std::unique_ptr<AviReader> file;
     std::vector<StreamOutput> outputs; // one per stream of the file, by index
 };
 
