@@ -138,7 +138,8 @@ TEST_F(ExtractTest, RoutesByExtensionThroughTheChainOfBackEnds)
         {all, {{"DORNALT_RESULT", "-1"}, {"VOSTRIN_WAV", decoded}, {"VOSTRIN_RATE", "25/1"}}, mov, out, 0,
          {kEnter, "ZUK:  \n", kEnterCore, kProbe, kQtax, kDsax, kMfax, kProbe, kSuccess},
          Lines{qtax + mov + "\t" + out, mfax, "vostrin\tmfax_GetFrameRate\t" + mov}},
-        {all, {{"DORNALT_WAV", made}, {"DORNALT_RESULT", "2"}}, mov, out, 2, {kSuccess}, Lines{qtax + mov + "\t" + out}},
+        {all, {{"DORNALT_WAV", made}, {"DORNALT_RESULT", "2"}}, mov, out, 2, {kSuccess},
+         Lines{qtax + mov + "\t" + out}},
         {all, {{"DORNALT_RESULT", "-7"}}, mov, out, -7, {kQtax}, Lines{qtax + mov + "\t" + out}},
         {all, {{"DORNALT_RESULT", "-3"}, {"VOSTRIN_RESULT", "-7"}}, mov, out, -4, {kGiveUp}, {}},
         {all, {{"DORNALT_RESULT", "-3"}, {"VOSTRIN_RESULT", "-1"}}, mov, out, -4, {kGiveUp}, {}},
@@ -159,7 +160,8 @@ TEST_F(ExtractTest, RoutesByExtensionThroughTheChainOfBackEnds)
         if (!route.lines.empty() && route.lines.front() == kEnter)
             EXPECT_EQ(lines, route.lines) << what;
         else if (lines.size() >= route.lines.size())
-            EXPECT_EQ(Lines(lines.end() - static_cast<ptrdiff_t>(route.lines.size()), lines.end()), route.lines) << what;
+            EXPECT_EQ(Lines(lines.end() - static_cast<ptrdiff_t>(route.lines.size()), lines.end()), route.lines)
+                << what;
         else
             ADD_FAILURE() << what << ": too few log lines";
         if (route.calls) {

@@ -36,7 +36,8 @@ Outcome zuk(const std::vector<std::string>& arguments, const std::vector<std::st
     command.append(shellQuoted(ZUK_CLI));
     for (const auto& argument : arguments)
         command.append(" ").append(shellQuoted(argument));
-    command.append(" >" + shellQuoted(dir.file("out")) + " 2>" + shellQuoted(dir.file("err")) + " <" + shellQuoted(input));
+    command.append(" >" + shellQuoted(dir.file("out")) + " 2>" + shellQuoted(dir.file("err")));
+    command.append(" <" + shellQuoted(input));
     const int raw = std::system(command.c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, fileBytes(dir.file("out")), fileBytes(dir.file("err"))};
 }
@@ -104,7 +105,8 @@ TEST(Cli, EachCommandAnswersWithItsStatusAndText)
         {{"-V"}, 0, "zuk ", ""},
         // Sound-file commands. Not a terminal: progress one line per percent.
         {{"resample", at("in.wav"), at("out.wav")}, 0, "",
-         "100%\n" + at("out.wav") + ": WAV (Microsoft), Signed 16 bit PCM, 48000 Hz, 1 channel, 108843 frames (2.268 s)"},
+         "100%\n" + at("out.wav") +
+             ": WAV (Microsoft), Signed 16 bit PCM, 48000 Hz, 1 channel, 108843 frames (2.268 s)"},
         {{"resample", "-q", at("in.wav"), at("q.wav"), "--rate=16000"}, 0, "", ""},
         {{"resample", "--quiet", at("missing.wav"), at("out.wav")}, 1, "",
          "zuk: resample failed: -1 (a file cannot be opened or positioned, an argument is invalid, or a needed "
@@ -132,7 +134,8 @@ TEST(Cli, EachCommandAnswersWithItsStatusAndText)
          "ZUK: Could not extract audio. \n"},
         {{"extract", "-q", videoOnly, at("v.wav")}, 1, "", {}},
         {{"extract", "-q", "-v", videoOnly, at("v.wav")}, 1, "", "moovBox"}, // the MP4 route's commentary
-        {{"extract", "--quiet", at("song.mp3"), at("song.wav")}, 0, "", "", {fakes, "ZUK_FAKE_DORNALT_WAV=" + at("new.wav")}},
+        {{"extract", "--quiet", at("song.mp3"), at("song.wav")}, 0, "", "",
+         {fakes, "ZUK_FAKE_DORNALT_WAV=" + at("new.wav")}},
         // Failures name their cause, not what libsndfile thinks of a movie.
         {{"extract", videoOnly, at("o.wav")}, 1, {}, "; no audio stream in "},
         {{"extract", videoTs, at("o.wav")}, 1, {}, "; no audio PID in the transport stream "},
@@ -248,8 +251,8 @@ TEST(Cli, DashIsStdinAndStdout)
     EXPECT_TRUE(piped.out == fileBytes(dir.file("file.wav"))) << "stdout carries the whole WAV, header and all";
 
     // A reader that stops early makes a clean failure, not a death by SIGPIPE.
-    const std::string early = shellQuoted(ZUK_CLI) + " extract -q " + shellQuoted(movie) + " - 2>" + shellQuoted(dir.file("err")) +
-                              "; echo $? >" + shellQuoted(dir.file("status"));
+    const std::string early = shellQuoted(ZUK_CLI) + " extract -q " + shellQuoted(movie) + " - 2>" +
+                              shellQuoted(dir.file("err")) + "; echo $? >" + shellQuoted(dir.file("status"));
     ASSERT_EQ(std::system(("(" + early + ") | head -c 100 >/dev/null").c_str()), 0);
     EXPECT_EQ(fileBytes(dir.file("status")), "1\n");
     EXPECT_EQ(fileBytes(dir.file("err")).rfind("zuk: the WAV could not be written to stdout in full", 0), 0u);

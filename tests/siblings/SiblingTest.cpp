@@ -170,7 +170,8 @@ TEST_F(SiblingTest, MfaxFailuresReturnTheirCodeAndWriteNothing)
         {"vostrin", {}, {{"VOSTRIN_RESULT", "-9"}}, mov, out, -9, true},
         // Success claimed, nothing written; an output that cannot be written.
         {"vostrin", {}, {{"VOSTRIN_RATE", "25/1"}}, mov, out, -1, true},
-        {"vostrin", {}, {{"VOSTRIN_WAV", decoded}, {"VOSTRIN_RATE", "25/1"}}, mov, dir.file("missing/out.wav"), -1, true},
+        {"vostrin", {}, {{"VOSTRIN_WAV", decoded}, {"VOSTRIN_RATE", "25/1"}}, mov, dir.file("missing/out.wav"), -1,
+         true},
     };
     for (const auto& failure : failures) {
         const std::string what = failure.variant + " " + std::to_string(failure.result);
