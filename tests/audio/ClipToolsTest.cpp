@@ -84,59 +84,50 @@ struct HandlePair {
 
 } // namespace
 
-TEST_F(TenSeconds, SliceCopiesTheRange)
+// Cuts of the ten seconds, with and without padding: the frames of the
+// range, silence where the range leaves the input, leads and totals of silence.
+TEST_F(TenSeconds, SlicesHoldTheRangeAndSilenceAroundIt)
 {
-    ASSERT_EQ(slice(1.0, 3.0), 0);
-    const Sound cut = readShorts(output);
-    EXPECT_EQ(cut.info.format, source.info.format);
-    EXPECT_EQ(cut.info.samplerate, 48000);
-    ASSERT_EQ(cut.frames(), 96000);
-    EXPECT_EQ(cut.samples, framesOf(source, 48000, 96000));
+    struct Piece {
+        int64_t from; // -1: silence
+        int64_t frames;
+    };
+    const struct {
+        double lead, start, end, total; // lead < 0: sliceAudio without padding
+        int32_t result;
+        std::vector<Piece> pieces;
+    } cuts[] = {
+        {-1, 1.0, 3.0, 0, 0, {{48000, 96000}}},
+        {-1, 9.0, 12.0, 0, 0, {{432000, 48000}, {-1, 96000}}}, // past the end
+        {0.5, 0.0, 1.0, 2.0, 0, {{-1, 24000}, {0, 48000}, {-1, 24000}}},
+        {0.5, 2.0, 4.0, 1.0, 0, {{-1, 24000}, {96000, 96000}}}, // padding never cuts
+        {0.25, 11.0, 12.0, 2.0, -1, {{-1, 12000}}},             // a start beyond the end leaves only the lead
+        {-1, kNaN, 1.0, 0, -1, {}},
+        {-1, 0.0, kNaN, 0, -1, {}},
+        {kNaN, 0.0, 1.0, 1.0, -1, {}},
+        {0.0, 0.0, 1.0, INFINITY, -1, {}},
+    };
+    for (const auto& cut : cuts) {
+        const std::string what = std::to_string(cut.lead) + " " + std::to_string(cut.start) + " " +
+                                 std::to_string(cut.end) + " " + std::to_string(cut.total);
+        std::filesystem::remove(output);
+        EXPECT_EQ(cut.lead < 0 ? slice(cut.start, cut.end) : slicePadded(cut.lead, cut.start, cut.end, cut.total),
+                  cut.result)
+            << what;
+        if (cut.pieces.empty())
+            continue;
+        std::vector<int16_t> expected;
+        for (const Piece& piece : cut.pieces) {
+            const auto part = piece.from < 0 ? silence(piece.frames, 2) : framesOf(source, piece.from, piece.frames);
+            expected.insert(expected.end(), part.begin(), part.end());
+        }
+        const Sound written = readShorts(output);
+        EXPECT_EQ(written.info.format, source.info.format) << what;
+        EXPECT_TRUE(written.samples == expected) << what;
+    }
 }
 
-TEST_F(TenSeconds, SlicePastTheEndIsFilledWithSilence)
-{
-    ASSERT_EQ(slice(9.0, 12.0), 0);
-    const Sound cut = readShorts(output);
-    ASSERT_EQ(cut.frames(), 144000);
-    EXPECT_EQ(framesOf(cut, 0, 48000), framesOf(source, 432000, 48000));
-    EXPECT_EQ(framesOf(cut, 48000, 96000), silence(96000, 2));
-}
-
-TEST_F(TenSeconds, PaddingPutsSilenceBeforeAndAfter)
-{
-    ASSERT_EQ(slicePadded(0.5, 0.0, 1.0, 2.0), 0);
-    const Sound cut = readShorts(output);
-    ASSERT_EQ(cut.frames(), 96000);
-    EXPECT_EQ(framesOf(cut, 0, 24000), silence(24000, 2));
-    EXPECT_EQ(framesOf(cut, 24000, 48000), framesOf(source, 0, 48000));
-    EXPECT_EQ(framesOf(cut, 72000, 24000), silence(24000, 2));
-}
-
-TEST_F(TenSeconds, PaddingNeverCuts)
-{
-    ASSERT_EQ(slicePadded(0.5, 2.0, 4.0, 1.0), 0);
-    const Sound cut = readShorts(output);
-    ASSERT_EQ(cut.frames(), 24000 + 96000);
-    EXPECT_EQ(framesOf(cut, 24000, 96000), framesOf(source, 96000, 96000));
-}
-
-TEST_F(TenSeconds, StartBeyondTheEndFailsLeavingOnlyTheLead)
-{
-    EXPECT_EQ(slicePadded(0.25, 11.0, 12.0, 2.0), -1);
-    const Sound cut = readShorts(output);
-    EXPECT_EQ(cut.samples, silence(12000, 2));
-}
-
-TEST_F(TenSeconds, TimesThatAreNotNumbersFail)
-{
-    EXPECT_EQ(slice(kNaN, 1.0), -1);
-    EXPECT_EQ(slice(0.0, kNaN), -1);
-    EXPECT_EQ(slicePadded(kNaN, 0.0, 1.0, 1.0), -1);
-    EXPECT_EQ(slicePadded(0.0, 0.0, 1.0, INFINITY), -1);
-}
-
-TEST_F(TenSeconds, FailedSilenceWritesAreFailures)
+TEST_F(TenSeconds, FailedWritesAreFailures)
 {
     // Room for the header and a little audio only, as on a full disk.
     const FileSizeLimit limit(64 * 1024);
@@ -184,85 +175,45 @@ TEST(SliceAudio, FilesThatCannotBeOpenedGiveMinusOneAndNoOutput)
     EXPECT_EQ(openDescriptorCount(), before);
 }
 
-TEST(CopyAudio, CopiesTheRangeFromAnyReadPosition)
-{
-    TempDir dir;
-    writeShorts(dir.file("in.wav"), 48000, 2, testSignal(6000, 2, 48000));
-    const Sound source = readShorts(dir.file("in.wav"));
-
-    HandlePair fresh(dir.file("in.wav"), dir.file("a.wav"));
-    EXPECT_EQ(fresh.copy(0, 2500), 2500);
-    fresh.close();
-    EXPECT_EQ(readShorts(dir.file("a.wav")).samples, framesOf(source, 0, 2500));
-
-    // A handle that has been read from still copies from the frame asked for.
-    HandlePair used(dir.file("in.wav"), dir.file("b.wav"));
-    std::vector<short> skip(2 * 777);
-    ASSERT_EQ(sf_readf_short(used.in.get(), skip.data(), 777), 777);
-    EXPECT_EQ(used.copy(1000, 3100), 2100);
-    used.close();
-    EXPECT_EQ(readShorts(dir.file("b.wav")).samples, framesOf(source, 1000, 2100));
-}
-
-TEST(CopyAudio, StopsAtTheEndOfTheInput)
-{
-    TempDir dir;
-    writeShorts(dir.file("in.wav"), 48000, 1, testSignal(5000, 1, 48000));
-    HandlePair pair(dir.file("in.wav"), dir.file("out.wav"));
-    EXPECT_EQ(pair.copy(4000, std::numeric_limits<int64_t>::max()), 1000);
-    EXPECT_EQ(pair.copy(5000, 6000), 0);
-    EXPECT_EQ(pair.copy(5001, 6000), -1);
-    EXPECT_EQ(pair.copy(-1, 10), -1);
-    EXPECT_EQ(pair.copy(100, 50), 0);
-}
-
-TEST(CopyAudio, RefusesHandlesAndLayoutsItCannotUse)
-{
-    TempDir dir;
-    writeShorts(dir.file("in.wav"), 48000, 1, testSignal(100, 1, 48000));
-    HandlePair pair(dir.file("in.wav"), dir.file("out.wav"));
-    SF_INFO info = pair.inInfo;
-    EXPECT_EQ(Helper_CopyAudio(nullptr, pair.out.get(), 0, 10, info), -1);
-    EXPECT_EQ(Helper_CopyAudio(pair.in.get(), nullptr, 0, 10, info), -1);
-    info.channels = 0;
-    EXPECT_EQ(Helper_CopyAudio(pair.in.get(), pair.out.get(), 0, 10, info), -1);
-    info.channels = 4096;
-    EXPECT_EQ(Helper_CopyAudio(pair.in.get(), pair.out.get(), 0, 10, info), -1);
-    EXPECT_EQ(zuk::writeSilence(pair.out.get(), 10, info), -1);
-}
-
-TEST(CopyAudio, ShortWritesGiveMinusThree)
-{
-    TempDir dir;
-    writeShorts(dir.file("in.wav"), 48000, 2, testSignal(100000, 2, 48000));
-    HandlePair pair(dir.file("in.wav"), dir.file("out.wav"));
-    const FileSizeLimit limit(64 * 1024);
-    EXPECT_EQ(pair.copy(0, 100000), -3);
-}
-
-TEST(CopyAudio, SecondsTruncateTheStartAndRoundTheEnd)
+TEST(CopyAudio, CopiesTheRangeFromAnyReadPositionUpToTheEnd)
 {
     TempDir dir;
     writeShorts(dir.file("in.wav"), 10, 1, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
     HandlePair pair(dir.file("in.wav"), dir.file("out.wav"));
-    // 1.9 frames start at frame 1; 5.5 frames end before frame 6.
+    std::vector<short> skip(7);
+    ASSERT_EQ(sf_readf_short(pair.in.get(), skip.data(), 7), 7); // read from: still copies what is asked
+    EXPECT_EQ(pair.copy(2, 4), 2);
+    EXPECT_EQ(pair.copy(8, std::numeric_limits<int64_t>::max()), 2);
+    EXPECT_EQ(pair.copy(10, 11), 0);
+    EXPECT_EQ(pair.copy(11, 12), -1);
+    EXPECT_EQ(pair.copy(-1, 10), -1);
+    EXPECT_EQ(pair.copy(5, 4), 0);
+    // Seconds: 1.9 frames start at frame 1; 5.5 frames end before frame 6.
     EXPECT_EQ(Helper_CopyAudioSec(pair.in.get(), pair.out.get(), 0.19, 0.55, pair.inInfo), 5);
     EXPECT_EQ(Helper_CopyAudioSec(pair.in.get(), pair.out.get(), kNaN, 0.5, pair.inInfo), -1);
     EXPECT_EQ(Helper_CopyAudioSec(pair.in.get(), pair.out.get(), 0.0, 1e300, pair.inInfo), -1);
-    pair.close();
-    EXPECT_EQ(readShorts(dir.file("out.wav")).samples, (std::vector<int16_t>{1, 2, 3, 4, 5}));
-}
-
-TEST(WriteSilence, WritesExactlyTheFramesAsked)
-{
-    TempDir dir;
-    writeShorts(dir.file("in.wav"), 48000, 3, {});
-    HandlePair pair(dir.file("in.wav"), dir.file("out.wav"));
     EXPECT_EQ(zuk::writeSilence(pair.out.get(), 0, pair.inInfo), 0);
     EXPECT_EQ(zuk::writeSilence(pair.out.get(), -5, pair.inInfo), 0);
-    EXPECT_EQ(zuk::writeSilence(pair.out.get(), 2000, pair.inInfo), 2000);
+    EXPECT_EQ(zuk::writeSilence(pair.out.get(), 3, pair.inInfo), 3);
     pair.close();
-    EXPECT_EQ(readShorts(dir.file("out.wav")).samples, silence(2000, 3));
+    EXPECT_EQ(readShorts(dir.file("out.wav")).samples, (std::vector<int16_t>{2, 3, 8, 9, 1, 2, 3, 4, 5, 0, 0, 0}));
+}
+
+TEST(CopyAudio, RefusesHandlesAndLayoutsItCannotUseAndShortWrites)
+{
+    TempDir dir;
+    writeShorts(dir.file("in.wav"), 48000, 2, testSignal(100000, 2, 48000));
+    HandlePair pair(dir.file("in.wav"), dir.file("out.wav"));
+    SF_INFO info = pair.inInfo;
+    EXPECT_EQ(Helper_CopyAudio(nullptr, pair.out.get(), 0, 10, info), -1);
+    EXPECT_EQ(Helper_CopyAudio(pair.in.get(), nullptr, 0, 10, info), -1);
+    for (const int channels : {0, 4096}) {
+        info.channels = channels;
+        EXPECT_EQ(Helper_CopyAudio(pair.in.get(), pair.out.get(), 0, 10, info), -1);
+    }
+    EXPECT_EQ(zuk::writeSilence(pair.out.get(), 10, info), -1);
+    const FileSizeLimit limit(64 * 1024);
+    EXPECT_EQ(pair.copy(0, 100000), -3);
 }
 
 TEST(FixFrameRate, SnapsToWholeAndThousandOneRates)

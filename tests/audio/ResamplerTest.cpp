@@ -129,39 +129,31 @@ TEST(Resampler, FoldsChannelsToTheirMean)
     EXPECT_EQ(opposed.output.samples, std::vector<int16_t>(opposed.output.samples.size(), 0));
 }
 
-TEST(Resampler, EmptyInputGivesEmptyWavWithoutProgress)
+// Progress is reported at every input position that is a multiple of 20000
+// and serves an output sample: upsampling serves some several times, down-
+// sampling jumps some. An empty input reports none, and is an empty WAV.
+TEST(Resampler, ProgressFollowsThePositionsRead)
 {
-    TempDir dir;
-    writeShorts(dir.file("empty.wav"), 44100, 2, {});
-    const Converted run = resample(dir.file("empty.wav"), dir.file("out.wav"), 48000);
-    ASSERT_EQ(run.result, 0);
-    expectMonoWav(run.output, 48000);
-    EXPECT_EQ(run.output.frames(), 0);
-    EXPECT_TRUE(progressCalls.empty());
-}
-
-TEST(Resampler, ProgressRepeatsWhereUpsamplingRevisitsAPosition)
-{
-    TempDir dir;
-    const int64_t frames = 45000;
-    writeShorts(dir.file("in.wav"), 8000, 1, testSignal(frames, 1, 8000));
-    ASSERT_EQ(resample(dir.file("in.wav"), dir.file("out.wav"), 48000).result, 0);
-    // Position 0 serves one output sample; 20000 and 40000 serve six each.
-    std::vector<float> expected{0.0f};
-    for (int64_t pos : {20000, 40000})
-        expected.insert(expected.end(), 6, static_cast<float>(pos * 100.0 / frames));
-    EXPECT_EQ(progressCalls, expected);
-}
-
-TEST(Resampler, ProgressSkipsStepsThatDownsamplingJumps)
-{
-    TempDir dir;
-    // At 48000 -> 16000 the positions are the multiples of 3: 0 and 60000 are
-    // met, 20000, 40000 and 80000 are not.
-    const int64_t frames = 100000;
-    writeShorts(dir.file("in.wav"), 48000, 1, testSignal(frames, 1, 48000));
-    ASSERT_EQ(resample(dir.file("in.wav"), dir.file("out.wav"), 16000).result, 0);
-    EXPECT_EQ(progressCalls, (std::vector<float>{0.0f, 60.0f}));
+    std::vector<float> upsampled{0.0f}; // 0 serves one output sample, 20000 and 40000 six each
+    for (const int64_t pos : {20000, 40000})
+        upsampled.insert(upsampled.end(), 6, static_cast<float>(pos * 100.0 / 45000));
+    const struct {
+        int inRate, outRate;
+        int64_t frames;
+        std::vector<float> progress;
+    } runs[] = {
+        {8000, 48000, 45000, upsampled},
+        {48000, 16000, 100000, {0.0f, 60.0f}}, // positions are multiples of 3: 60000 is met, 20000 is not
+        {44100, 48000, 0, {}},
+    };
+    for (const auto& run : runs) {
+        TempDir dir;
+        writeShorts(dir.file("in.wav"), run.inRate, 1, testSignal(run.frames, 1, run.inRate));
+        const Converted converted = resample(dir.file("in.wav"), dir.file("out.wav"), run.outRate);
+        ASSERT_EQ(converted.result, 0) << run.inRate;
+        expectMonoWav(converted.output, run.outRate);
+        EXPECT_EQ(progressCalls, run.progress) << run.inRate;
+    }
 }
 
 TEST(Resampler, FloatingPointInputIsScaledByItsFiniteSamples)

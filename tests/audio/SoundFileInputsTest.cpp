@@ -19,40 +19,18 @@ int32_t resampleFiles(const std::string& in, const std::string& out, int rate = 
 
 } // namespace
 
-class ChannelsAndRates : public ::testing::TestWithParam<std::tuple<int, int>> {};
-
-TEST_P(ChannelsAndRates, ConvertToMono48k)
-{
-    const auto [channels, rate] = GetParam();
-    TempDir dir;
-    const int64_t frames = rate / 4 + 3;
-    writeShorts(dir.file("in.wav"), rate, channels, testSignal(frames, channels, rate));
-    ASSERT_EQ(resampleFiles(dir.file("in.wav"), dir.file("out.wav")), 0);
-    const Sound out = readShorts(dir.file("out.wav"));
-    EXPECT_EQ(out.info.channels, 1);
-    EXPECT_EQ(out.info.samplerate, 48000);
-    EXPECT_EQ(out.frames(), (frames - 1) * 48000 / rate + 1);
-}
-
-INSTANTIATE_TEST_SUITE_P(OneToEightChannels, ChannelsAndRates,
-                         ::testing::Combine(::testing::Range(1, 9), ::testing::Values(8000, 192000)));
-INSTANTIATE_TEST_SUITE_P(CommonRates, ChannelsAndRates,
-                         ::testing::Combine(::testing::Values(2),
-                                            ::testing::Values(11025, 16000, 22050, 32000, 88200, 176400)));
-
-TEST(SoundFileInputs, EncodingsLibsndfileReads)
+TEST(SoundFileInputs, EncodingsLibsndfileReadsKeepTheirLevel)
 {
     TempDir dir;
     const auto signal = testSignal(20000, 2, 44100);
-    int index = 0;
     for (const int format : {SF_FORMAT_WAV | SF_FORMAT_PCM_24, SF_FORMAT_WAV | SF_FORMAT_PCM_32,
                              SF_FORMAT_WAV | SF_FORMAT_PCM_U8, SF_FORMAT_AIFF | SF_FORMAT_PCM_16,
                              SF_FORMAT_FLAC | SF_FORMAT_PCM_16, SF_FORMAT_OGG | SF_FORMAT_VORBIS,
                              SF_FORMAT_AU | SF_FORMAT_ULAW}) {
-        const std::string in = dir.file("in" + std::to_string(index++));
+        const std::string in = dir.file("in " + std::to_string(format) + " é");
         writeShorts(in, 44100, 2, signal, format);
-        ASSERT_EQ(resampleFiles(in, in + ".out.wav"), 0) << std::hex << format;
-        const Sound out = readShorts(in + ".out.wav");
+        ASSERT_EQ(resampleFiles(in, in + ".wav"), 0) << std::hex << format;
+        const Sound out = readShorts(in + ".wav");
         EXPECT_EQ(out.frames(), (20000 - 1) * 48000LL / 44100 + 1) << std::hex << format;
         int peak = 0;
         for (int16_t s : out.samples)
@@ -61,20 +39,12 @@ TEST(SoundFileInputs, EncodingsLibsndfileReads)
     }
 }
 
-TEST(SoundFileInputs, TruncatedWavGivesTheFramesItHolds)
+// Inputs that are no sound, locations that name no file, rates that are not
+// positive, outputs that cannot be made: -1, nothing written, nothing left open.
+TEST(SoundFileInputs, WhatCannotBeResampledGivesMinusOneAndNoOutput)
 {
     TempDir dir;
-    writeShorts(dir.file("in.wav"), 44100, 2, testSignal(44100, 2, 44100));
-    std::filesystem::resize_file(dir.file("in.wav"), 44 + 4 * 20000 + 2);
-    const Sound held = readShorts(dir.file("in.wav"));
-    ASSERT_EQ(held.frames(), 20000);
-    ASSERT_EQ(resampleFiles(dir.file("in.wav"), dir.file("out.wav")), 0);
-    EXPECT_EQ(readShorts(dir.file("out.wav")).frames(), (20000 - 1) * 48000LL / 44100 + 1);
-}
-
-TEST(SoundFileInputs, FilesThatAreNotSoundGiveMinusOneAndNoOutput)
-{
-    TempDir dir;
+    writeShorts(dir.file("in.wav"), 8000, 1, testSignal(800, 1, 8000));
     std::ofstream(dir.file("text.wav")) << "RIFF but not really a wave file";
     std::ofstream noise(dir.file("noise.wav"), std::ios::binary);
     std::mt19937 bytes(7);
@@ -83,59 +53,26 @@ TEST(SoundFileInputs, FilesThatAreNotSoundGiveMinusOneAndNoOutput)
     noise.close();
     std::ofstream(dir.file("empty.wav")).close();
     std::filesystem::create_directory(dir.file("folder.wav"));
-    for (const char* name : {"text.wav", "noise.wav", "empty.wav", "folder.wav", "missing.wav"}) {
-        EXPECT_EQ(resampleFiles(dir.file(name), dir.file("out.wav")), -1) << name;
-        EXPECT_FALSE(std::filesystem::exists(dir.file("out.wav"))) << name;
-    }
-}
-
-TEST(SoundFileInputs, PathsThatNameNoFile)
-{
-    TempDir dir;
-    writeShorts(dir.file("in.wav"), 8000, 1, testSignal(800, 1, 8000));
     const std::u16string in = wide(dir.file("in.wav"));
     const std::u16string out = wide(dir.file("out.wav"));
     std::u16string loneSurrogate = out;
     loneSurrogate.insert(loneSurrogate.size() - 4, 1, u'\xD800');
-    EXPECT_EQ(resampleAudioWithRate(nullptr, out.c_str(), nullptr, 48000), -1);
-    EXPECT_EQ(resampleAudioWithRate(in.c_str(), nullptr, nullptr, 48000), -1);
-    EXPECT_EQ(resampleAudioWithRate(u"", out.c_str(), nullptr, 48000), -1);
-    EXPECT_EQ(resampleAudioWithRate(in.c_str(), u"", nullptr, 48000), -1);
-    EXPECT_EQ(resampleAudioWithRate(in.c_str(), loneSurrogate.c_str(), nullptr, 48000), -1);
-    // Nothing was written beside the input.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
-}
-
-TEST(SoundFileInputs, NonAsciiNamesWork)
-{
-    TempDir dir;
-    const std::string in = dir.file("prise de son – été 中文.wav");
-    writeShorts(in, 8000, 1, testSignal(800, 1, 8000));
-    ASSERT_EQ(resampleFiles(in, dir.file("sortie é.wav")), 0);
-    EXPECT_EQ(readShorts(dir.file("sortie é.wav")).info.samplerate, 48000);
-}
-
-TEST(SoundFileInputs, OutputRatesThatAreNotPositive)
-{
-    TempDir dir;
-    writeShorts(dir.file("in.wav"), 8000, 1, testSignal(800, 1, 8000));
-    for (const int rate : {0, -1, -48000}) {
-        EXPECT_EQ(resampleFiles(dir.file("in.wav"), dir.file("out.wav"), rate), -1) << rate;
-        EXPECT_FALSE(std::filesystem::exists(dir.file("out.wav")));
-    }
-    EXPECT_EQ(ConvertToWav(wide(dir.file("in.wav")).c_str(), wide(dir.file("out.wav")).c_str(), 0.9f), -1);
-    EXPECT_EQ(ConvertToWav(wide(dir.file("in.wav")).c_str(), wide(dir.file("out.wav")).c_str(), NAN), -1);
-    EXPECT_EQ(ConvertToWav(wide(dir.file("in.wav")).c_str(), wide(dir.file("out.wav")).c_str(), 3e9f), -1);
-}
-
-TEST(SoundFileInputs, OutputsThatCannotBeCreatedCloseTheInput)
-{
-    TempDir dir;
-    writeShorts(dir.file("in.wav"), 8000, 1, testSignal(800, 1, 8000));
+    const std::u16string notThere[] = {u"", loneSurrogate, wide("/proc/zuk-out.wav"), wide(dir.file("missing/out.wav")),
+                                       wide(dir.file("in.wav/out.wav"))};
     const int before = openDescriptorCount();
-    EXPECT_EQ(resampleFiles(dir.file("in.wav"), dir.file("missing/out.wav")), -1);
-    EXPECT_EQ(resampleFiles(dir.file("in.wav"), "/proc/zuk-out.wav"), -1);
-    EXPECT_EQ(resampleFiles(dir.file("in.wav"), dir.file("in.wav/out.wav")), -1);
+    for (const char* name : {"text.wav", "noise.wav", "empty.wav", "folder.wav", "missing.wav"})
+        EXPECT_EQ(resampleFiles(dir.file(name), dir.file("out.wav")), -1) << name;
+    EXPECT_EQ(resampleAudioWithRate(nullptr, out.c_str(), nullptr, 48000), -1);
+    EXPECT_EQ(resampleAudioWithRate(u"", out.c_str(), nullptr, 48000), -1);
+    EXPECT_EQ(resampleAudioWithRate(in.c_str(), nullptr, nullptr, 48000), -1);
+    for (const std::u16string& output : notThere)
+        EXPECT_EQ(resampleAudioWithRate(in.c_str(), output.c_str(), nullptr, 48000), -1);
+    for (const int rate : {0, -1, -48000})
+        EXPECT_EQ(resampleFiles(dir.file("in.wav"), dir.file("out.wav"), rate), -1) << rate;
+    for (const float rate : {0.9f, NAN, 3e9f})
+        EXPECT_EQ(ConvertToWav(in.c_str(), out.c_str(), rate), -1) << rate;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out.wav")));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 5) << "nothing written beside";
     EXPECT_EQ(openDescriptorCount(), before);
 }
 

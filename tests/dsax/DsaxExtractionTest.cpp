@@ -100,6 +100,14 @@ constexpr uint64_t wavBytes(int channels, int64_t frames)
 INSTANTIATE_TEST_SUITE_P(
     Lengths, WholeStream,
     ::testing::Values(
+        // Decoded sound (AAC and Vorbis a little longer than the stream's
+        // duration) padded to the video frame: 144893 frames at 25 fps make
+        // 76 frames; 144384 at 30000/1001 make 91; 144405 at 24000/1001 make 73.
+        Extraction{"mov_aac", "mov-aac.mov", 1, ZUK_OK, 145920, 0},
+        Extraction{"mp4_aac", "mp4-aac.mp4", 1, ZUK_OK, 145745, 0},
+        Extraction{"mkv_vorbis", "mkv-vorbis.mkv", 1, ZUK_OK, 146146, 0},
+        // No video: no padding, and a result that says so.
+        Extraction{"no_video", "flac.flac", 1, ZUK_OK_UNPADDED, 144000, 0},
         // 10.0625 s at 24 fps: 241.5 frames, so 242 frames, 10.08333 s.
         Extraction{"avi_24fps", "avi-24fps.avi", 1, ZUK_OK, 484000, 0},
         // 2 s at 30000/1001 fps: 59.94 frames, so 60 frames, 2.002 s.
@@ -122,35 +130,14 @@ INSTANTIATE_TEST_SUITE_P(
         Extraction{"short_write_in_the_padding_stereo", "tail-mp2-25fps.avi", 2, ZUK_E_WRITE, 0, wavBytes(2, 205056) + 100}),
     [](const auto& param) { return std::string(param.param.name); });
 
-TEST_F(DsaxExtraction, StereoKeepsTheFirstTwoChannels)
-{
-    const std::string input = mediaFixture("avi-pcm.avi");
-    const std::string output = dir.file("stereo.wav");
-    EXPECT_EQ(Dsax_ExtractionStereo(wide(input).c_str(), wide(output).c_str(), 0, nullptr), ZUK_OK);
-    const Sound written = readShorts(output);
-    EXPECT_EQ(written.info.channels, 2);
-    ASSERT_EQ(written.frames(), 111360);
-    const auto reference = ffmpegDecode(input); // already 48000 Hz stereo
-    ASSERT_EQ(reference.size(), 2u * 110400);
-    EXPECT_TRUE(std::equal(reference.begin(), reference.end(), written.samples.begin()));
-    EXPECT_TRUE(allZero(written.samples.begin() + 2 * 110400, written.samples.end()));
-}
-
-TEST_F(DsaxExtraction, SoundWithoutVideoIsWrittenUnpadded)
-{
-    CapturingSink log;
-    const std::string output = dir.file("out.wav");
-    EXPECT_EQ(extract(mediaFixture("flac.flac"), output), ZUK_OK_UNPADDED);
-    EXPECT_EQ(readShorts(output).frames(), 144000);
-    EXPECT_NE(log.joined().find("ZUK_dsax: Could not get Framerate\n"), std::string::npos);
-}
-
 TEST_F(DsaxExtraction, ResultCodesForWhatCannotBeDone)
 {
     CapturingSink log;
     const int comBefore = comInitializationCount();
     const int descriptorsBefore = openDescriptorCount();
 
+    EXPECT_EQ(extract(mediaFixture("flac.flac"), dir.file("flac.wav")), ZUK_OK_UNPADDED);
+    EXPECT_NE(log.joined().find("ZUK_dsax: Could not get Framerate\n"), std::string::npos);
     EXPECT_EQ(extract(mediaFixture("garbage.bin"), dir.file("a.wav")), ZUK_E_UNSUPPORTED);
     EXPECT_EQ(extract(dir.file("missing.mov"), dir.file("b.wav")), ZUK_E_UNSUPPORTED);
     EXPECT_EQ(Dsax_Extraction(nullptr, wide(dir.file("c.wav")).c_str(), 0, nullptr), ZUK_E_UNSUPPORTED);
@@ -197,42 +184,4 @@ TEST_F(DsaxExtraction, ProgressRisesOncePerBlockTo100)
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
     EXPECT_NEAR(seen[3], 409600 * 100.0 / 483000, 0.01);
     EXPECT_EQ(seen.back(), 100.0f);
-}
-
-TEST_F(DsaxExtraction, OneToEightChannelsMixToTheTruncatedMeanOfEachFrame)
-{
-    for (int channels = 1; channels <= 8; ++channels) {
-        const std::string input = mediaFixture("channels-" + std::to_string(channels) + ".wav");
-        const std::string output = dir.file("mix.wav");
-        ASSERT_EQ(extract(input, output), ZUK_OK_UNPADDED) << channels;
-        const Sound source = readShorts(input);
-        std::vector<int16_t> mean;
-        for (int64_t frame = 0; frame < source.frames(); ++frame) {
-            int32_t sum = 0;
-            for (int channel = 0; channel < channels; ++channel)
-                sum += source.samples[static_cast<size_t>(frame * channels + channel)];
-            mean.push_back(static_cast<int16_t>(sum / channels));
-        }
-        EXPECT_EQ(readShorts(output).samples, mean) << channels << " channels";
-    }
-}
-
-TEST_F(DsaxExtraction, EveryRateAndSampleFormatComesOutAt48k)
-{
-    std::vector<std::string> inputs{"wav-float.wav", "wav-s24.wav", "ogg-vorbis.ogg", "mp3.mp3"};
-    for (const int rate : {8000, 11025, 22050, 32000, 44100, 88200, 96000, 192000})
-        inputs.push_back("rate-" + std::to_string(rate) + ".wav");
-    for (const std::string& name : inputs) {
-        const std::string input = mediaFixture(name);
-        const std::string output = dir.file("out.wav");
-        ASSERT_EQ(extract(input, output), ZUK_OK_UNPADDED) << name;
-        const Sound written = readShorts(output);
-        const auto reference = ffmpegDecodeAt(input, 48000, 1);
-        const size_t common = std::min(reference.size(), written.samples.size());
-        EXPECT_GT(common, 0u) << name;
-        EXPECT_GT(correlation(std::vector<int16_t>(written.samples.begin(), written.samples.begin() + common),
-                              std::vector<int16_t>(reference.begin(), reference.begin() + common)),
-                  0.99)
-            << name;
-    }
 }

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <vector>
 
 using namespace zuktest;
@@ -115,54 +116,48 @@ struct GraphOperations : ::testing::Test {
     void TearDown() override { EXPECT_EQ(comInitializationCount(), comBefore) << "COM left unbalanced"; }
 };
 
+// The bytes decide, not the name: an empty file, the start of an AC-3 frame or
+// a WAV is no AC-3 stream, also when named like one.
 TEST_F(GraphOperations, Ac3StreamsAreFoundByTheirBytes)
 {
-    for (const std::string name : {"ac3.ac3", "bdav-ac3.m2ts.mp2"}) {
-        log.captured.pieces.clear();
-        const Ac3Answer answer = detectAc3(mediaFixture(name));
-        EXPECT_EQ(answer.result, S_OK) << name;
-        EXPECT_EQ(answer.found, 1) << name;
-        EXPECT_EQ(log.pieces().back(), "Connection Succeeded. AC3 stream found") << name;
-        EXPECT_TRUE(logged(log, "Initialize COM interface\n"));
-    }
-}
-
-TEST_F(GraphOperations, OtherSoundIsNotAc3WhateverItsName)
-{
-    // The bytes decide: an empty file, the start of an AC-3 frame, or a WAV
-    // is no AC-3 stream, also when named like one.
     std::ofstream(dir.file("empty.ac3"));
     std::filesystem::copy_file(mediaFixture("ac3.ac3"), dir.file("short.ac3"));
     std::filesystem::resize_file(dir.file("short.ac3"), 64);
     std::filesystem::copy_file(mediaFixture("channels-2.wav"), dir.file("wav.ac3"));
-    for (const std::string name : {mediaFixture("channels-2.wav"), mediaFixture("mp2.mp2"), mediaFixture("mpeg-ps.mpg"),
-                                   dir.file("empty.ac3"), dir.file("short.ac3"), dir.file("wav.ac3")}) {
+    const std::string found = "Connection Succeeded. AC3 stream found";
+    const std::string notFound = "Connection failed.  ";
+    const struct {
+        std::string file;
+        int32_t managed;
+        uint8_t found;
+        std::string lastLine;
+    } files[] = {
+        {mediaFixture("ac3.ac3"), 0, 1, found},
+        {mediaFixture("bdav-ac3.m2ts.mp2"), 0, 1, found},
+        {mediaFixture("ac3.ac3"), 1, 1, found},
+        {mediaFixture("channels-2.wav"), 0, 0, notFound},
+        {mediaFixture("mp2.mp2"), 0, 0, notFound},
+        {mediaFixture("mpeg-ps.mpg"), 0, 0, notFound},
+        {dir.file("empty.ac3"), 0, 0, notFound},
+        {dir.file("short.ac3"), 0, 0, notFound},
+        {dir.file("wav.ac3"), 0, 0, notFound},
+        {dir.file("missing.ac3"), 0, 0, "\n"},
+    };
+    for (const auto& file : files) {
         log.captured.pieces.clear();
-        const Ac3Answer answer = detectAc3(name);
-        EXPECT_LT(answer.result, 0) << name;
-        EXPECT_EQ(answer.found, 0) << name;
-        EXPECT_EQ(log.pieces().back(), "Connection failed.  ") << name;
+        const Ac3Answer answer = detectAc3(file.file, file.managed);
+        EXPECT_EQ(answer.found, file.found) << file.file;
+        EXPECT_EQ(answer.result >= 0, file.found == 1) << file.file;
+        EXPECT_EQ(log.pieces().back(), file.lastLine) << file.file;
+        const auto said = std::find(log.pieces().begin(), log.pieces().end(), "Initialize COM interface\n");
+        ASSERT_NE(said, log.pieces().end()) << file.file;
+        EXPECT_EQ(*(said + 1) == "Skipping COM INIT. .Net flag\n", file.managed == 1) << file.file;
     }
-}
-
-TEST_F(GraphOperations, Ac3DetectionOfAMissingFileFailsAtLoad)
-{
-    const Ac3Answer answer = detectAc3(dir.file("missing.ac3"));
-    EXPECT_EQ(answer.result, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
-    EXPECT_EQ(answer.found, 0);
+    EXPECT_EQ(detectAc3(dir.file("missing.ac3")).result, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     const std::vector<std::string> tail(log.pieces().end() - 3, log.pieces().end());
     EXPECT_EQ(tail, (std::vector<std::string>{"Ac3: Failed hr= ", "-2147024894", "\n"}));
     uint8_t* noAnswer = nullptr;
     EXPECT_EQ(isAC3(wide(mediaFixture("ac3.ac3")).c_str(), 0, noAnswer), E_POINTER);
-}
-
-TEST_F(GraphOperations, TheManagedFlagLeavesComToTheHost)
-{
-    const Ac3Answer answer = detectAc3(mediaFixture("ac3.ac3"), 1);
-    EXPECT_EQ(answer.found, 1);
-    const auto said = std::find(log.pieces().begin(), log.pieces().end(), "Initialize COM interface\n");
-    ASSERT_NE(said, log.pieces().end());
-    EXPECT_EQ(*(said + 1), "Skipping COM INIT. .Net flag\n");
 }
 
 // ---- DecodeToAVIWrapper ------------------------------------------------------
@@ -198,41 +193,41 @@ TEST_F(AviWrapper, TakesTheFirstAudioStreamOfAnyMediaFile)
     const std::string avi = dir.file("sound.avi");
     ASSERT_EQ(wrap(input, avi, 1), S_OK);
     EXPECT_TRUE(logged(log, "Skipping COM INIT. .Net flag\n"));
-    EXPECT_EQ(ffprobeStreams(avi), (std::vector<std::string>{"audio:pcm_s16le"}));
     EXPECT_EQ(ffmpegDecode(avi), ffmpegDecode(input, 0));
 }
 
+// Each failure returns its step's code, logs that step, and leaves no AVI.
 TEST_F(AviWrapper, FailuresReturnTheFailingStepsCodeAndWriteNoAvi)
 {
     const std::string avi = dir.file("sound.avi");
-    EXPECT_EQ(wrap(dir.file("missing.mpg"), avi), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
-    EXPECT_TRUE(logged(log, "Ac3: Failed hr= "));
-
-    log.captured.pieces.clear();
-    EXPECT_LT(wrap(mediaFixture("video-only.mp4"), avi), 0);
-    EXPECT_EQ(log.pieces().back(), "Could not connect InputFilter with ACM wrapper");
-
-    log.captured.pieces.clear();
-    EXPECT_LT(wrap(mediaFixture("garbage.bin"), avi), 0);
-    EXPECT_EQ(log.pieces().back(), "Could not connect InputFilter with ACM wrapper");
-    EXPECT_FALSE(std::filesystem::exists(avi));
-
-    // The output's folder does not exist: the graph cannot run.
-    log.captured.pieces.clear();
-    EXPECT_LT(wrap(mediaFixture("mpeg-ps.mpg"), dir.file("no/such/folder.avi")), 0);
-    EXPECT_TRUE(logged(log, "ACM: Failed hr= "));
-}
-
-TEST_F(AviWrapper, AWriteThatFailsPartWayIsAFailureNotAHang)
-{
-    const std::string avi = dir.file("sound.avi");
-    int32_t result = 0;
-    {
-        FileSizeLimit limit(64 * 1024);
-        result = wrap(mediaFixture("avi-24fps.avi"), avi);
+    const std::string noConnection = "Could not connect InputFilter with ACM wrapper";
+    const struct {
+        std::string input;
+        std::string output;
+        uint64_t sizeLimit; // 0: none
+        std::string logLine;
+    } failures[] = {
+        {dir.file("missing.mpg"), avi, 0, "Ac3: Failed hr= "},
+        {mediaFixture("video-only.mp4"), avi, 0, noConnection},
+        {mediaFixture("garbage.bin"), avi, 0, noConnection},
+        {mediaFixture("mpeg-ps.mpg"), dir.file("no/such/folder.avi"), 0, "ACM: Failed hr= "},
+        // A write that fails part way is a failure, not a hang.
+        {mediaFixture("avi-24fps.avi"), avi, 64 * 1024, "ACM: Failed hr= "},
+    };
+    for (const auto& failure : failures) {
+        log.captured.pieces.clear();
+        std::optional<FileSizeLimit> limit;
+        if (failure.sizeLimit > 0)
+            limit.emplace(failure.sizeLimit);
+        const int32_t result = wrap(failure.input, failure.output);
+        limit.reset();
+        EXPECT_LT(result, 0) << failure.input;
+        EXPECT_TRUE(logged(log, failure.logLine)) << failure.input;
+        if (failure.sizeLimit == 0) {
+            EXPECT_FALSE(std::filesystem::exists(avi)) << failure.input;
+        }
     }
-    EXPECT_LT(result, 0);
-    EXPECT_TRUE(logged(log, "ACM: Failed hr= "));
+    EXPECT_EQ(wrap(dir.file("missing.mpg"), avi), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
 }
 
 // ---- Extract of MPEG program streams ---------------------------------------
@@ -246,15 +241,8 @@ TEST_F(GraphOperations, ExtractReadsMpegThroughAnAviLeftBesideTheOutput)
     EXPECT_TRUE(std::filesystem::exists(output + ".avi"));
     EXPECT_TRUE(logged(log, "Avi file created, changing input name to avi file\n"));
     EXPECT_TRUE(logged(log, "Falling through to regular extraction\n"));
-    const Sound written = readShorts(output);
-    EXPECT_EQ(written.info.samplerate, 48000);
-    EXPECT_EQ(written.info.channels, 1);
-    const auto reference = ffmpegDecodeAt(input, 48000, 1);
-    EXPECT_NEAR(static_cast<double>(written.samples.size()), static_cast<double>(reference.size()), 48.0);
-    const size_t common = std::min(reference.size(), written.samples.size());
-    EXPECT_GT(correlation(std::vector<int16_t>(written.samples.begin(), written.samples.begin() + common),
-                          std::vector<int16_t>(reference.begin(), reference.begin() + common)),
-              0.99);
+    EXPECT_NEAR(static_cast<double>(readShorts(output).frames()),
+                static_cast<double>(ffmpegDecodeAt(input, 48000, 1).size()), 48.0);
 }
 
 TEST_F(GraphOperations, ExtractOfAnMpegWithoutSoundStopsAtTheAviStep)
@@ -316,16 +304,6 @@ TEST_F(ReplaceAudio, AnAviThatBeginsWithSoundKeepsThatSoundBesideTheNew)
     EXPECT_EQ(ffmpegDecode(output, 1), readShorts(audio).samples);
 }
 
-TEST_F(ReplaceAudio, WithoutTheSoundFileModuleTheClassIsNotRegistered)
-{
-    const TempDir nothingThere;
-    setComModuleFolderForTesting(nothingThere.path().string());
-    EXPECT_EQ(replace(mediaFixture("avi-pcm.avi"), replacement(), dir.file("replaced.avi")), REGDB_E_CLASSNOTREG);
-    const std::vector<std::string> tail(log.pieces().end() - 4, log.pieces().end());
-    EXPECT_EQ(tail, (std::vector<std::string>{"RAA: Adding LibSndFileWrapper\n", "RAA: Failed hr= ", "-2147221164", "\n"}));
-    EXPECT_FALSE(std::filesystem::exists(dir.file("replaced.avi")));
-}
-
 TEST_F(ReplaceAudio, EachBadInputFailsAtItsStepWithItsCode)
 {
     const std::string avi = mediaFixture("avi-pcm.avi");
@@ -341,12 +319,18 @@ TEST_F(ReplaceAudio, EachBadInputFailsAtItsStepWithItsCode)
                             Case{avi, notSound, output, "RAA: Setting Filename\n"},
                             Case{avi, dir.file("missing.wav"), output, "RAA: Setting Filename\n"},
                             Case{mediaFixture("mp4-aac.mp4"), audio, output, "Connecting AVi file to splitter\n"},
-                            Case{avi, audio, dir.file("no/such/folder.avi"), "RAA: Running\n"}}) {
+                            Case{avi, audio, dir.file("no/such/folder.avi"), "RAA: Running\n"},
+                            // Without the sound-file module its class is not registered.
+                            Case{avi, audio, output, "RAA: Adding LibSndFileWrapper\n"}}) {
+        const TempDir nothingThere;
+        if (std::string(bad.lastStep) == "RAA: Adding LibSndFileWrapper\n")
+            setComModuleFolderForTesting(nothingThere.path().string());
         log.captured.pieces.clear();
         EXPECT_LT(replace(bad.input, bad.audio, bad.output), 0) << bad.lastStep;
         const auto failed = std::find(log.pieces().begin(), log.pieces().end(), "RAA: Failed hr= ");
         ASSERT_NE(failed, log.pieces().end()) << bad.lastStep;
         EXPECT_EQ(*(failed - 1), bad.lastStep);
     }
+    EXPECT_EQ(log.pieces().end()[-2], "-2147221164") << "REGDB_E_CLASSNOTREG";
     EXPECT_FALSE(std::filesystem::exists(output));
 }

@@ -1,71 +1,22 @@
 /*
- * Fake sibling libraries for the tests.
+ * Stand-ins for the optional back ends libzuk.so opens by name
+ * (libQTMLClient.so, libdornalt.so, libvostrin.so, liblurrow.so). They link
+ * nothing of the project, so libzuk sees a foreign library like the real one.
+ * ZUK_FAKES_DIR holds one folder per variant (see CMakeLists.txt); a test puts
+ * the folders it wants on the library search path.
  *
- * libzuk.so opens its optional back ends (libQTMLClient.so, libdornalt.so,
- * libvostrin.so, liblurrow.so) with dlopen by name and closes them again
- * before it returns. Users' machines rarely have them, so the tests load these
- * stand-ins instead. They link nothing of the project, only libc and
- * libstdc++, so that what libzuk sees is a foreign library like the real one.
- *
- * Where they are: ZUK_FAKES_DIR (${CMAKE_BINARY_DIR}/tests/fakes) holds one
- * folder per variant; put the folder on the library search path of the
- * process under test (LD_LIBRARY_PATH for a child process).
- *
- *   quicktime/libQTMLClient.so          no entry points; only its presence counts
- *   dornalt/libdornalt.so               Qtax_Extraction, ReplaceAudioMov
- *   dornalt-bare/libdornalt.so          no entry points
- *   vostrin/libvostrin.so               mfax_ExtractAudio, mfax_GetFrameRate
- *   vostrin-extract-only/libvostrin.so  mfax_ExtractAudio only
- *   vostrin-bare/libvostrin.so          no entry points
- *   lurrow/liblurrow.so                 resampleR3DAudio
- *   lurrow-bare/liblurrow.so            no entry points
- *   sndfilewrapper-bare/libsndfilewrapper.so  a COM module without DllGetClassObject
- *   none/                               empty: every sibling is missing
- *
- * Entry points (cdecl; paths are NUL-terminated UTF-16 unless said otherwise):
- *   int32_t Qtax_Extraction(const zuk_char* input, const zuk_char* output, ProgressCallback progress);
- *   int32_t ReplaceAudioMov(int32_t a, int32_t b, int32_t c);
- *   int32_t mfax_ExtractAudio(const zuk_char* input, const zuk_char* output, ProgressCallback progress);
- *   int32_t mfax_GetFrameRate(const zuk_char* input, uint32_t* numerator, uint32_t* denominator);
- *   int32_t resampleR3DAudio(const char* inputMultibyte, const zuk_char* output, ProgressCallback progress);
- *
- * Behaviour is steered by environment variables, read afresh at every call,
- * so a test sets them with setenv() just before calling (child processes
- * inherit them):
- *
- *   ZUK_FAKE_DORNALT_RESULT, ZUK_FAKE_VOSTRIN_RESULT, ZUK_FAKE_LURROW_RESULT
- *       The int every entry point of that library returns (mfax_GetFrameRate
- *       included). Unset: 0. A value that is not a whole int counts as 0 and
- *       is reported on stderr.
- *   ZUK_FAKE_DORNALT_WAV, ZUK_FAKE_VOSTRIN_WAV, ZUK_FAKE_LURROW_WAV
- *       A file that the extraction entry point (Qtax_Extraction,
- *       mfax_ExtractAudio, resampleR3DAudio) copies byte for byte to its
- *       output path. Unset: nothing is written. ReplaceAudioMov and
- *       mfax_GetFrameRate never write. A copy that fails is reported on
- *       stderr and may leave a partial output.
- *   ZUK_FAKE_VOSTRIN_RATE
- *       "N/D", e.g. "25/1", "30000/1001", "0/1", "25/0": mfax_GetFrameRate
- *       stores N and D. Unset (or malformed, which is reported on stderr):
- *       both are left untouched.
- *   ZUK_FAKE_CALLS
- *       A file to which every call appends one line, as does every load and
- *       unload of a fake library, so a test can check what was called with
- *       what and that each library was closed again. UTF-8, fields separated
- *       by one TAB, each line ending in "\n":
- *         <lib>\tloaded                  <lib>: QTMLClient, dornalt, vostrin, lurrow
- *         <lib>\tunloaded
- *         dornalt\tQtax_Extraction\t<input>\t<output>
- *         dornalt\tReplaceAudioMov\t<a>\t<b>\t<c>
- *         vostrin\tmfax_ExtractAudio\t<input>\t<output>
- *         vostrin\tmfax_GetFrameRate\t<input>
- *         lurrow\tresampleR3DAudio\t<input bytes as given>\t<output>
- *       UTF-16 paths are written as UTF-8 (a lone surrogate becomes U+FFFD);
- *       a null path is written as "(null)". Each line is appended with one
- *       write() on an O_APPEND descriptor, so concurrent calls do not
- *       interleave. The call is logged before anything else is done.
- *
- * Every extraction entry point calls progress(50.0f) once when progress is
- * not null, so a test can see that the caller's callback was passed on.
+ * Steered by environment variables, read afresh at every call:
+ *   ZUK_FAKE_<LIB>_RESULT  (LIB: DORNALT, VOSTRIN, LURROW) the int every entry
+ *       point returns; unset 0, malformed 0 and a complaint on stderr.
+ *   ZUK_FAKE_<LIB>_WAV     a file the extraction entry point copies to its
+ *       output; unset: nothing is written.
+ *   ZUK_FAKE_VOSTRIN_RATE  "N/D" that mfax_GetFrameRate stores; unset or
+ *       malformed: the rate is left untouched.
+ *   ZUK_FAKE_CALLS         a file to which every call, load and unload
+ *       appends one line, fields separated by TAB: "<lib>\tloaded",
+ *       "<lib>\tunloaded", "<lib>\t<entry point>\t<arguments...>". Paths are
+ *       UTF-8 (a lone surrogate becomes U+FFFD), a null path "(null)".
+ * Every extraction entry point calls progress(50.0f) when it is given one.
  */
 #ifndef ZUK_TESTS_FAKES_FAKESIBLING_H
 #define ZUK_TESTS_FAKES_FAKESIBLING_H
@@ -229,25 +180,15 @@ inline void reportProgress(ProgressCallback progress) {
 inline bool frameRate(uint32_t& numerator, uint32_t& denominator) {
     const char* text = env("ZUK_FAKE_VOSTRIN_RATE");
     if (text == nullptr) return false;
-    auto parse = [](const char* from, char stop, const char*& end, uint32_t& value) {
-        if (*from < '0' || *from > '9') return false;
-        errno = 0;
-        char* e = nullptr;
-        unsigned long long v = std::strtoull(from, &e, 10);
-        if (errno != 0 || *e != stop || v > UINT32_MAX) return false;
-        end = e;
-        value = static_cast<uint32_t>(v);
-        return true;
-    };
-    const char* slash = nullptr;
-    const char* last = nullptr;
-    uint32_t n = 0, d = 0;
-    if (!parse(text, '/', slash, n) || !parse(slash + 1, '\0', last, d)) {
+    unsigned long long n = 0, d = 0;
+    char rest = 0;
+    if (text[0] < '0' || text[0] > '9' || std::sscanf(text, "%llu/%llu%c", &n, &d, &rest) != 2 || n > UINT32_MAX ||
+        d > UINT32_MAX) {
         complain(std::string("ZUK_FAKE_VOSTRIN_RATE=\"") + text + "\" is not N/D; leaving the rate untouched");
         return false;
     }
-    numerator = n;
-    denominator = d;
+    numerator = static_cast<uint32_t>(n);
+    denominator = static_cast<uint32_t>(d);
     return true;
 }
 

@@ -1,17 +1,14 @@
 // Files made by the ffmpeg command line: the unwrapper's WAV holds what ffmpeg
 // decodes from them, rounded to 16 bits; Extract reaches the unwrapper for an
-// ".mp4" that no other back end reads; the command line's mp4 commands.
+// ".mp4" that no other back end reads.
 #include "Mp4Builder.h"
 #include "Mp4Test.h"
 #include "mp4/AudioTrack.h"
 #include "mp4/TopLevel.h"
 #include "support/MediaFixtures.h"
 
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 using namespace zuktest;
 using namespace zuktest::mp4;
@@ -61,20 +58,6 @@ std::vector<int16_t> ffmpegDecodeRounded(const std::string& path)
         samples[i] = static_cast<int16_t>(std::clamp(rounded, -32768.0, 32767.0));
     }
     return samples;
-}
-
-struct Outcome {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Outcome runZuk(const TempDir& dir, const std::string& arguments)
-{
-    const std::string command = std::string("'") + ZUK_CLI + "' " + arguments + " >'" + dir.file("stdout") +
-                                "' 2>'" + dir.file("stderr") + "' </dev/null";
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, fileBytes(dir.file("stdout")), fileBytes(dir.file("stderr"))};
 }
 
 } // namespace
@@ -149,27 +132,6 @@ TEST_F(Mp4FilesTest, ExtractTriesTheUnwrapperForMp4InputsOnly)
     // One that is not there at all.
     EXPECT_EQ(Extract(wide(dir.file("gone.mp4")).c_str(), wide(dir.file("c.wav")).c_str(), nullptr), -4);
     EXPECT_EQ(log.pieces().back(), "ZUK: Could not open MP4 file with ifstream\n");
-}
-
-TEST_F(Mp4FilesTest, TheCommandLineDumpsTheTreeAndUnwrapsTheSound)
-{
-    const std::string path = mediaFixture("mov-s16be-stereo-front.mov");
-    const Outcome dump = runZuk(dir, "mp4-dump '" + path + "'");
-    EXPECT_EQ(dump.status, 0) << dump.err;
-    EXPECT_NE(dump.out.find("Code :ftyp\n"), std::string::npos);
-    EXPECT_NE(dump.out.find("Boxes contained in moovBox:\n"), std::string::npos);
-    EXPECT_NE(dump.out.find("handler_type :soun\n"), std::string::npos);
-    EXPECT_EQ(dump.out.find("MP4Box: int getBoxData"), std::string::npos) << "the parse commentary is for --verbose";
-
-    const Outcome unwrapped = runZuk(dir, "mp4-unwrap '" + path + "' '" + wav + "'");
-    EXPECT_EQ(unwrapped.status, 0) << unwrapped.err;
-    EXPECT_EQ(readShorts(wav).samples, ffmpegDecode(path));
-
-    const std::string noMovie = file(kFtyp, "nothing.mp4");
-    EXPECT_EQ(runZuk(dir, "mp4-dump '" + noMovie + "'").status, 1);
-    const Outcome failed = runZuk(dir, "mp4-unwrap '" + noMovie + "' '" + dir.file("x.wav") + "' --verbose");
-    EXPECT_EQ(failed.status, 1);
-    EXPECT_NE(failed.err.find("No Movie Found"), std::string::npos) << failed.err;
 }
 
 TEST_F(Mp4FilesTest, HostsChooseWhereTheBoxDiagnosticsGo)

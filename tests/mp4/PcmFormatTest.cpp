@@ -64,43 +64,41 @@ TEST_F(PcmFormat, WiderSamplesAreRoundedToSixteenBitsAndNarrowerOnesScaledUp)
             << c.format.bytesPerSample << " bytes, little-endian " << c.format.littleEndian;
 }
 
+// Version 1 descriptions state 16 bits for in24 and in32, whose width is
+// fixed; unspecified formats and codes not known here are "raw " at 8 bits
+// and "twos" above; compressed sound and odd widths have no layout.
 TEST_F(PcmFormat, TheFormatCodeAndSizeNameTheLayout)
 {
-    SoundTrack track;
-    const auto formatOf = [&](const std::string& code, uint16_t bits) {
-        track.format = code;
-        track.bits = bits;
-        return zuk::pcmFormatOf(*entry(soundEntry(track)));
-    };
-    const auto expect = [](std::optional<zuk::PcmFormat> got, unsigned bytes, bool little, bool isUnsigned) {
-        ASSERT_TRUE(got);
-        EXPECT_EQ(got->bytesPerSample, bytes);
-        EXPECT_EQ(got->littleEndian, little);
-        EXPECT_EQ(got->isUnsigned, isUnsigned);
-    };
-    expect(formatOf("twos", 16), 2, false, false);
-    expect(formatOf("twos", 8), 1, false, false);
-    expect(formatOf("twos", 24), 3, false, false);
-    expect(formatOf("sowt", 16), 2, true, false);
-    expect(formatOf("sowt", 32), 4, true, false);
-    expect(formatOf("raw ", 8), 1, false, true);
-    expect(formatOf("raw ", 16), 2, false, false);
-    // Version 1 descriptions state 16 bits for these; their width is fixed.
-    expect(formatOf("in24", 16), 3, false, false);
-    expect(formatOf("in32", 16), 4, false, false);
-    // Unspecified formats, and codes not known here, are "raw " at 8 bits and
-    // "twos" above.
     const std::string zero(4, '\0');
-    expect(formatOf("NONE", 8), 1, false, true);
-    expect(formatOf("NONE", 16), 2, false, false);
-    expect(formatOf(zero, 8), 1, false, true);
-    expect(formatOf(zero, 24), 3, false, false);
-    expect(formatOf("abcd", 8), 1, false, true);
-    expect(formatOf("abcd", 32), 4, false, false);
-    for (const auto& [code, bits] : std::vector<std::pair<std::string, uint16_t>>{
-             {"twos", 0}, {"twos", 12}, {"twos", 40}, {"raw ", 24}, {"NONE", 12}, {"abcd", 20}, {"mp4a", 16},
-             {"lpcm", 16}, {"fl32", 32}, {"ulaw", 16}, {"ima4", 16}, {"alac", 16}, {std::string("ms\0\1", 4), 16}})
-        EXPECT_FALSE(formatOf(code, bits)) << code << " " << bits;
+    const struct {
+        std::string code;
+        uint16_t bits;
+        unsigned bytes; // 0: not PCM that can be copied
+        bool little, isUnsigned;
+    } cases[] = {
+        {"twos", 16, 2, false, false}, {"twos", 8, 1, false, false},  {"twos", 24, 3, false, false},
+        {"sowt", 16, 2, true, false},  {"sowt", 32, 4, true, false},  {"raw ", 8, 1, false, true},
+        {"raw ", 16, 2, false, false}, {"in24", 16, 3, false, false}, {"in32", 16, 4, false, false},
+        {"NONE", 8, 1, false, true},   {"NONE", 16, 2, false, false}, {zero, 8, 1, false, true},
+        {zero, 24, 3, false, false},   {"abcd", 8, 1, false, true},   {"abcd", 32, 4, false, false},
+        {"twos", 0, 0, false, false}, {"twos", 12, 0, false, false}, {"twos", 40, 0, false, false},
+        {"raw ", 24, 0, false, false}, {"NONE", 12, 0, false, false}, {"abcd", 20, 0, false, false},
+        {"mp4a", 16, 0, false, false}, {"lpcm", 16, 0, false, false}, {"fl32", 32, 0, false, false},
+        {"ulaw", 16, 0, false, false}, {"ima4", 16, 0, false, false}, {"alac", 16, 0, false, false},
+        {std::string("ms\0\1", 4), 16, 0, false, false},
+    };
+    for (const auto& c : cases) {
+        SoundTrack track;
+        track.format = c.code;
+        track.bits = c.bits;
+        const auto got = zuk::pcmFormatOf(*entry(soundEntry(track)));
+        ASSERT_EQ(got.has_value(), c.bytes != 0) << c.code << " " << c.bits;
+        if (!got)
+            continue;
+        EXPECT_EQ(got->bytesPerSample, c.bytes) << c.code << " " << c.bits;
+        EXPECT_EQ(got->littleEndian, c.little) << c.code << " " << c.bits;
+        EXPECT_EQ(got->isUnsigned, c.isUnsigned) << c.code << " " << c.bits;
+    }
 }
 
 TEST_F(PcmFormat, AnEndianFlagInTheWaveExtensionMakesWideSamplesLittleEndian)

@@ -12,6 +12,7 @@
 #include <clocale>
 #include <filesystem>
 #include <map>
+#include <optional>
 
 using namespace zuktest;
 
@@ -82,15 +83,24 @@ TEST_F(SiblingTest, QuickTimeInstalledAnswersByThePresenceOfItsLibrary)
     EXPECT_EQ(fakes.calls(), (Lines{"QTMLClient\tloaded", "QTMLClient\tunloaded"}));
 }
 
-TEST_F(SiblingTest, QtaxNeedsQuickTimeTheLibraryAndItsEntryPoint)
+// Qtax needs QuickTime, its library and its entry point; a null path reaches
+// no back end, whichever are there.
+TEST_F(SiblingTest, MissingPiecesAndNullPathsNeverReachABackEnd)
 {
     const std::u16string in = wide(dir.file("clip.mp3"));
     const std::u16string out = wide(dir.file("out.wav"));
+    const std::vector<std::string> all{"quicktime", "dornalt", "vostrin", "lurrow"};
     for (const auto& offered : std::vector<std::vector<std::string>>{
-             {}, {"dornalt"}, {"quicktime"}, {"quicktime", "dornalt-bare"}}) {
+             {}, {"dornalt"}, {"quicktime"}, {"quicktime", "dornalt-bare"}, all}) {
         FakeSiblings fakes(offered);
-        EXPECT_EQ(Qtax_Extraction(in.c_str(), out.c_str(), recordProgress), -1);
-        EXPECT_EQ(ReplaceAudioMov(1, 2, 3), -1);
+        if (offered != all) {
+            EXPECT_EQ(Qtax_Extraction(in.c_str(), out.c_str(), recordProgress), -1);
+            EXPECT_EQ(ReplaceAudioMov(1, 2, 3), -1);
+        }
+        for (const auto& call : {Qtax_Extraction, mfax_extract_wrapper, R3DResample}) {
+            EXPECT_EQ(call(nullptr, out.c_str(), nullptr), -1);
+            EXPECT_EQ(call(in.c_str(), nullptr, nullptr), -1);
+        }
         for (const std::string& line : fakes.calls())
             EXPECT_TRUE(line.ends_with("loaded")) << "called although something is missing: " << line;
         if (offered == std::vector<std::string>{"dornalt"}) {
@@ -121,86 +131,75 @@ TEST_F(SiblingTest, QtaxHandsOverItsArgumentsAndReturnsTheResultUnchanged)
     const Lines calls = fakes.calls();
     ASSERT_EQ(calls.size(), 5 * once.size());
     EXPECT_EQ(Lines(calls.begin(), calls.begin() + 5), once);
-}
 
-TEST_F(SiblingTest, ReplaceAudioMovPassesItsThreeValuesThrough)
-{
-    FakeSiblings fakes{"quicktime", "dornalt"};
     fakes.set("DORNALT_RESULT", "-31");
     EXPECT_EQ(ReplaceAudioMov(7, -2, 2147483647), -31);
-    EXPECT_EQ(fakes.callsOf("dornalt"),
-              (Lines{"dornalt\tloaded", "dornalt\tReplaceAudioMov\t7\t-2\t2147483647", "dornalt\tunloaded"}));
-}
-
-TEST_F(SiblingTest, NullPathsNeverReachABackEnd)
-{
-    FakeSiblings fakes{"quicktime", "dornalt", "vostrin", "lurrow"};
-    const std::u16string path = wide(dir.file("x.mov"));
-    EXPECT_EQ(Qtax_Extraction(nullptr, path.c_str(), nullptr), -1);
-    EXPECT_EQ(Qtax_Extraction(path.c_str(), nullptr, nullptr), -1);
-    EXPECT_EQ(mfax_extract_wrapper(nullptr, path.c_str(), nullptr), -1);
-    EXPECT_EQ(mfax_extract_wrapper(path.c_str(), nullptr, nullptr), -1);
-    EXPECT_EQ(R3DResample(nullptr, path.c_str(), nullptr), -1);
-    EXPECT_EQ(R3DResample(path.c_str(), nullptr, nullptr), -1);
-    for (const std::string& line : fakes.calls())
-        EXPECT_TRUE(line.ends_with("loaded")) << "called with a null path: " << line;
+    EXPECT_EQ(fakes.calls().end()[-2], "dornalt\tReplaceAudioMov\t7\t-2\t2147483647");
 }
 
 // ---- Media Foundation ------------------------------------------------------------
 
-TEST_F(SiblingTest, MfaxRefusesSystemsOlderThan61BeforeLoadingAnything)
+// Each failure: its code, nothing written, no progress claimed, every library
+// it loaded unloaded again.
+TEST_F(SiblingTest, MfaxFailuresReturnTheirCodeAndWriteNothing)
 {
-    FakeSiblings fakes{"vostrin"};
-    const std::u16string in = wide(dir.file("clip.mov"));
-    const std::u16string out = wide(dir.file("out.wav"));
-    for (const zuk::SystemVersion old : {zuk::SystemVersion{6, 0}, zuk::SystemVersion{5, 2}}) {
-        zuk::setSystemVersionForTesting(old);
-        EXPECT_EQ(mfax_extract_wrapper(in.c_str(), out.c_str(), recordProgress), -2);
-    }
-    EXPECT_EQ(log.pieces(), (Lines{"ZUK_MFAX: . \n", "ZUK_MFAX: . \n"}));
-    EXPECT_TRUE(fakes.calls().empty());
-    EXPECT_EQ(progressCalls, 0);
-}
-
-TEST_F(SiblingTest, MfaxLeavesPlainSoundFilesAlone)
-{
-    FakeSiblings fakes{"vostrin"};
+    const std::string mov = dir.file("clip.mov");
+    const std::string out = dir.file("out.wav");
+    const std::string decoded = soundFile("decoded.wav", 4800);
     const std::string wav = soundFile("clip.wav", 4800);
-    EXPECT_EQ(mfax_extract_wrapper(wide(wav).c_str(), wide(dir.file("out.wav")).c_str(), recordProgress), -4);
-    EXPECT_TRUE(fakes.calls().empty());
-}
-
-TEST_F(SiblingTest, MfaxNeedsTheLibraryAndBothEntryPoints)
-{
-    const std::u16string in = wide(dir.file("clip.mov"));
-    const std::u16string out = wide(dir.file("out.wav"));
-    for (const std::string variant : {"none", "vostrin-bare", "vostrin-extract-only"}) {
-        FakeSiblings fakes{variant};
-        EXPECT_EQ(mfax_extract_wrapper(in.c_str(), out.c_str(), recordProgress), -1) << variant;
-        for (const std::string& line : fakes.calls())
-            EXPECT_TRUE(line.ends_with("loaded")) << variant << " was called: " << line;
+    const struct {
+        std::string variant;
+        std::optional<zuk::SystemVersion> system;
+        std::vector<std::pair<std::string, std::string>> settings;
+        std::string input;
+        std::string output;
+        int32_t result;
+        bool called; // the back end's entry point was reached
+    } failures[] = {
+        // Systems older than 6.1 are refused before anything is loaded.
+        {"vostrin", zuk::SystemVersion{6, 0}, {}, mov, out, -2, false},
+        {"vostrin", zuk::SystemVersion{5, 2}, {}, mov, out, -2, false},
+        // Plain sound files are left to the resampler.
+        {"vostrin", {}, {}, wav, out, -4, false},
+        // The library and both its entry points are needed.
+        {"none", {}, {}, mov, out, -1, false},
+        {"vostrin-bare", {}, {}, mov, out, -1, false},
+        {"vostrin-extract-only", {}, {}, mov, out, -1, false},
+        // Its failures pass on; only its 0 is success, a positive code is not one of ours.
+        {"vostrin", {}, {{"VOSTRIN_RESULT", "3"}}, mov, out, -4, true},
+        {"vostrin", {}, {{"VOSTRIN_RESULT", "-9"}}, mov, out, -9, true},
+        // Success claimed, nothing written; an output that cannot be written.
+        {"vostrin", {}, {{"VOSTRIN_RATE", "25/1"}}, mov, out, -1, true},
+        {"vostrin", {}, {{"VOSTRIN_WAV", decoded}, {"VOSTRIN_RATE", "25/1"}}, mov, dir.file("missing/out.wav"), -1,
+         true},
+    };
+    for (const auto& failure : failures) {
+        const std::string what = failure.variant + " " + std::to_string(failure.result);
+        FakeSiblings fakes{failure.variant};
+        for (const auto& [name, value] : failure.settings)
+            fakes.set(name, value);
+        zuk::setSystemVersionForTesting(failure.system);
+        progressSeen.clear();
+        EXPECT_EQ(mfax_extract_wrapper(wide(failure.input).c_str(), wide(failure.output).c_str(), recordProgress),
+                  failure.result)
+            << what;
+        const Lines calls = fakes.callsOf("vostrin");
+        EXPECT_EQ(calls.size() > 1 && calls[1] == "vostrin\tmfax_ExtractAudio\t" + mov + "\t" + mov + "temp1",
+                  failure.called)
+            << what;
+        if (failure.system) {
+            EXPECT_TRUE(calls.empty()) << what;
+        }
+        if (failure.result != -1) { // a failure of the extraction stops before the frame rate is asked
+            EXPECT_EQ(std::count(calls.begin(), calls.end(), "vostrin\tmfax_GetFrameRate\t" + mov), 0) << what;
+        }
+        EXPECT_EQ(std::count(progressSeen.begin(), progressSeen.end(), 100.0f), 0) << what;
+        EXPECT_FALSE(std::filesystem::exists(out)) << what;
         expectEveryLoadUnloaded(fakes);
     }
-    EXPECT_EQ(progressCalls, 0);
-}
-
-TEST_F(SiblingTest, MfaxPassesTheBackEndsFailureOnAndStops)
-{
-    FakeSiblings fakes{"vostrin"};
-    const std::string input = dir.file("clip.mov");
-    // Only 0 is the back end's success: a positive code must not reach
-    // callers as one of the library's.
-    for (const auto& [result, passedOn] : {std::pair{3, -4}, std::pair{-9, -9}, std::pair{-7, -7}}) {
-        fakes.set("VOSTRIN_RESULT", std::to_string(result));
-        EXPECT_EQ(mfax_extract_wrapper(wide(input).c_str(), wide(dir.file("out.wav")).c_str(), recordProgress),
-                  passedOn);
-    }
+    zuk::setSystemVersionForTesting(std::nullopt);
+    EXPECT_NE(log.joined().find("ZUK_MFAX: . \n"), std::string::npos);
     EXPECT_NE(log.joined().find("ZUK_MFAX: Error. mfax_ExtractAudio failed with 3\n"), std::string::npos);
-    EXPECT_EQ(fakes.callsOf("vostrin")[1], "vostrin\tmfax_ExtractAudio\t" + input + "\t" + input + "temp1");
-    for (const std::string& line : fakes.calls())
-        EXPECT_EQ(line.find("mfax_GetFrameRate"), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(dir.file("out.wav")));
-    expectEveryLoadUnloaded(fakes);
 }
 
 TEST_F(SiblingTest, MfaxPadsTheAudioToWholeVideoFrames)
@@ -241,7 +240,7 @@ TEST_F(SiblingTest, MfaxPadsTheAudioToWholeVideoFrames)
     EXPECT_EQ(fakes.callsOf("vostrin")[2], "vostrin\tmfax_GetFrameRate\t" + input);
 }
 
-TEST_F(SiblingTest, MfaxWithoutAFrameRateWritesTheAudioUnpadded)
+TEST_F(SiblingTest, MfaxWithoutAFrameRateResamplesTheAudioUnpadded)
 {
     FakeSiblings fakes{"vostrin"};
     fakes.set("VOSTRIN_WAV", soundFile("decoded.wav", 1234, 44100, 2));
@@ -255,27 +254,6 @@ TEST_F(SiblingTest, MfaxWithoutAFrameRateWritesTheAudioUnpadded)
     EXPECT_EQ(progressSeen.front(), 0.0f);
     EXPECT_EQ(progressSeen.back(), 100.0f);
     EXPECT_NE(std::find(progressSeen.begin(), progressSeen.end(), 50.0f), progressSeen.end());
-}
-
-TEST_F(SiblingTest, MfaxFailsWhenTheBackEndClaimsSuccessButWritesNothing)
-{
-    FakeSiblings fakes{"vostrin"};
-    fakes.set("VOSTRIN_RATE", "25/1");
-    const std::string output = dir.file("out.wav");
-    EXPECT_EQ(mfax_extract_wrapper(wide(dir.file("clip.mov")).c_str(), wide(output).c_str(), recordProgress), -1);
-    EXPECT_FALSE(std::filesystem::exists(output));
-    EXPECT_EQ(std::count(progressSeen.begin(), progressSeen.end(), 100.0f), 0) << "no success reported";
-    expectEveryLoadUnloaded(fakes);
-}
-
-TEST_F(SiblingTest, MfaxReportsAnOutputThatCannotBeWritten)
-{
-    FakeSiblings fakes{"vostrin"};
-    fakes.set("VOSTRIN_WAV", soundFile("decoded.wav", 4800));
-    fakes.set("VOSTRIN_RATE", "25/1");
-    const std::string output = dir.file("missing-folder/out.wav");
-    EXPECT_EQ(mfax_extract_wrapper(wide(dir.file("clip.mov")).c_str(), wide(output).c_str(), recordProgress), -1);
-    expectEveryLoadUnloaded(fakes);
 }
 
 // ---- R3D -------------------------------------------------------------------------

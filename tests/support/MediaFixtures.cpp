@@ -1,16 +1,10 @@
 #include "support/MediaFixtures.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <stdexcept>
-
-extern char** environ;
 
 namespace zuktest {
 
@@ -23,77 +17,30 @@ std::string mediaFixture(const std::string& name)
     return path.string();
 }
 
-namespace {
-
-// Closes a descriptor when it goes out of scope.
-class Descriptor {
-public:
-    explicit Descriptor(int descriptor = -1) : fd(descriptor) {}
-    ~Descriptor() { close(); }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd; }
-    void close()
-    {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-    }
-
-private:
-    int fd;
-};
-
-std::vector<char> readAll(int fd)
+std::string shellQuoted(const std::string& text)
 {
-    std::vector<char> bytes;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got > 0)
-            bytes.insert(bytes.end(), buffer, buffer + got);
-        else if (got == 0 || errno != EINTR)
-            return bytes;
-    }
+    std::string quoted = "'";
+    for (const char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
 }
 
-// Runs `arguments` (found on PATH) and returns what it wrote to stdout.
-std::vector<char> runForOutput(const std::vector<std::string>& arguments)
+std::string commandOutput(const std::vector<std::string>& command)
 {
-    int ends[2];
-    if (pipe(ends) != 0)
-        throw std::runtime_error("cannot make a pipe");
-    Descriptor readEnd(ends[0]);
-    Descriptor writeEnd(ends[1]);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, writeEnd.get(), STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, readEnd.get());
-    std::vector<char*> argv;
-    for (const auto& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    pid_t child = 0;
-    const int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        throw std::runtime_error("cannot run " + arguments[0]);
-    writeEnd.close();
-    std::vector<char> output = readAll(readEnd.get());
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-    {
-        std::string command;
-        for (const auto& argument : arguments)
-            command += (command.empty() ? "" : " ") + argument;
-        throw std::runtime_error("failed: " + command);
-    }
+    std::string line;
+    for (const auto& argument : command)
+        line += shellQuoted(argument) + " ";
+    FILE* pipe = popen(line.c_str(), "r");
+    if (pipe == nullptr)
+        throw std::runtime_error("cannot run " + line);
+    std::string output;
+    char buffer[65536];
+    for (size_t got = 0; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        output.append(buffer, got);
+    if (pclose(pipe) != 0)
+        throw std::runtime_error("failed: " + line);
     return output;
 }
-
-} // namespace
 
 namespace {
 
@@ -103,7 +50,7 @@ std::vector<int16_t> ffmpegDecodeWith(const std::string& path, int audioStream, 
                                      "-map", "0:a:" + std::to_string(audioStream)};
     command.insert(command.end(), format.begin(), format.end());
     command.insert(command.end(), {"-f", "s16le", "-acodec", "pcm_s16le", "-"});
-    const std::vector<char> bytes = runForOutput(command);
+    const std::string bytes = commandOutput(command);
     std::vector<int16_t> samples(bytes.size() / 2);
     for (size_t i = 0; i < samples.size(); ++i)
         samples[i] = static_cast<int16_t>(static_cast<uint8_t>(bytes[2 * i]) |
@@ -112,12 +59,6 @@ std::vector<int16_t> ffmpegDecodeWith(const std::string& path, int audioStream, 
 }
 
 } // namespace
-
-std::string commandOutput(const std::vector<std::string>& command)
-{
-    const std::vector<char> bytes = runForOutput(command);
-    return std::string(bytes.begin(), bytes.end());
-}
 
 std::vector<int16_t> ffmpegDecode(const std::string& path, int audioStream)
 {
@@ -131,7 +72,7 @@ std::vector<int16_t> ffmpegDecodeAt(const std::string& path, int rate, int chann
 
 std::vector<std::string> ffprobeStreams(const std::string& path)
 {
-    const std::vector<char> bytes = runForOutput({"ffprobe", "-v", "error", "-show_entries",
+    const std::string bytes = commandOutput({"ffprobe", "-v", "error", "-show_entries",
                                                   "stream=codec_type,codec_name", "-of", "csv=p=0", path});
     std::vector<std::string> streams;
     std::string line;

@@ -29,6 +29,9 @@ std::vector<std::string> ffprobeStreams(const std::string& path);
 // without decoding: equal for two files that carry the same coded data.
 std::string ffmpegPacketHash(const std::string& path, const std::string& map);
 
+// `text` quoted for the shell.
+std::string shellQuoted(const std::string& text);
+
 // What `command` (its first word found on PATH, e.g. ffprobe) writes to
 // stdout. Throws std::runtime_error when it cannot be run or fails.
 std::string commandOutput(const std::vector<std::string>& command);

@@ -11,6 +11,7 @@
 #include <iterator>
 #include <random>
 #include <stdexcept>
+#include <type_traits>
 
 namespace zuktest {
 
@@ -40,22 +41,20 @@ std::u16string wide(const std::string& path)
 
 namespace {
 
-SNDFILE* openForWriting(const std::string& path, int rate, int channels, int format)
+template <class Sample>
+void writeSamples(const std::string& path, int rate, int channels, const std::vector<Sample>& samples, int format)
 {
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = channels;
-    info.format = format;
+    SF_INFO info{0, rate, channels, format, 0, 0};
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (file == nullptr)
         throw std::runtime_error("cannot write " + path + ": " + sf_strerror(nullptr));
-    return file;
-}
-
-void finish(SNDFILE* file, sf_count_t written, size_t expected, const std::string& path)
-{
-    const int closed = sf_close(file);
-    if (written != static_cast<sf_count_t>(expected) || closed != 0)
+    const auto count = static_cast<sf_count_t>(samples.size());
+    sf_count_t written = 0;
+    if constexpr (std::is_same_v<Sample, double>)
+        written = sf_write_double(file, samples.data(), count);
+    else
+        written = sf_write_short(file, samples.data(), count);
+    if (sf_close(file) != 0 || written != count)
         throw std::runtime_error("short write to " + path);
 }
 
@@ -63,15 +62,12 @@ void finish(SNDFILE* file, sf_count_t written, size_t expected, const std::strin
 
 void writeShorts(const std::string& path, int rate, int channels, const std::vector<int16_t>& samples, int format)
 {
-    SNDFILE* file = openForWriting(path, rate, channels, format);
-    finish(file, sf_write_short(file, samples.data(), static_cast<sf_count_t>(samples.size())), samples.size(), path);
+    writeSamples(path, rate, channels, samples, format);
 }
 
 void writeDoubles(const std::string& path, int rate, int channels, const std::vector<double>& samples, int format)
 {
-    SNDFILE* file = openForWriting(path, rate, channels, format);
-    finish(file, sf_write_double(file, samples.data(), static_cast<sf_count_t>(samples.size())), samples.size(),
-           path);
+    writeSamples(path, rate, channels, samples, format);
 }
 
 Sound readShorts(const std::string& path)
