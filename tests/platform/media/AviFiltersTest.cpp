@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <map>
 #include <sstream>
 
 using namespace zuktest;
@@ -27,8 +26,6 @@ bool isConnected(IPin* pin)
 // File source -> [splitters] -> ... -> AVI Mux -> File writer.
 struct AviGraph {
     ComPtr<IGraphBuilder> graph = create<IGraphBuilder>(CLSID_FilterGraph);
-    ComPtr<IMediaControl> control = graph.as<IMediaControl>();
-    ComPtr<IMediaEvent> events = graph.as<IMediaEvent>();
     ComPtr<IBaseFilter> mux = add(CLSID_AviDest, u"AVI Mux");
     ComPtr<IBaseFilter> writer = add(CLSID_FileWriter, u"File writer");
 
@@ -113,68 +110,29 @@ std::vector<PacketLine> packetLines(const std::string& frameMd5)
 
 } // namespace
 
-// What each input of the mux is fed from: an AVI Splitter's output pin, or
-// (no pin) a File Source's decoded sound.
-struct MuxInput {
-    const char* fixture;
-    const char16_t* splitterPin;
-};
-
-TEST(AviFilters, StoreWhatTheirInputsCarryInInputOrder)
+// Graph code copies video packet for packet and stores decoded sound (its
+// tests show); here the mux keeps its inputs' order and the codec data that
+// decoding needs: Huffyuv tables and ADPCM coefficients.
+TEST(AviFilters, StoreStreamsInInputOrderWithTheirCodecData)
 {
-    const struct {
-        std::vector<MuxInput> inputs;
-        std::vector<std::string> streams; // as ffprobe sees the output's
-        const char* videoFrom;            // the file whose video the output's equals
-        bool decodeVideo;                 // compared decoded, not packet for packet
-        const char* soundFrom;            // the file whose sound the output's decodes as
-    } cases[] = {
-        // Video alone, packet for packet; the sound is not connected.
-        {{{"avi-24fps.avi", u"Stream 00"}}, {"video:mjpeg"}, "avi-24fps.avi", false, nullptr},
-        // Swapped; decoding needs the Huffyuv tables and ADPCM coefficients carried across.
-        {{{"avi-audio-first.avi", u"Stream 01"}, {"avi-audio-first.avi", u"Stream 00"}},
-         {"video:huffyuv", "audio:adpcm_ms"}, "avi-audio-first.avi", true, "avi-audio-first.avi"},
-        {{{"flac.flac", nullptr}}, {"audio:pcm_s16le"}, nullptr, false, "flac.flac"},
-        {{{"channels-6.wav", nullptr}}, {"audio:pcm_s16le"}, nullptr, false, "channels-6.wav"},
-        // Video and sound from two files, interleaved.
-        {{{"avi-24fps.avi", u"Stream 00"}, {"flac.flac", nullptr}}, {"video:mjpeg", "audio:pcm_s16le"},
-         "avi-24fps.avi", false, "flac.flac"},
-    };
     TempDir dir;
-    for (size_t i = 0; i < std::size(cases); ++i) {
-        const auto& c = cases[i];
-        SCOPED_TRACE(i);
-        const std::string output = dir.file(std::to_string(i) + ".avi");
-        AviGraph avi;
-        std::map<std::string, ComPtr<IBaseFilter>> splitters;
-        for (size_t n = 0; n < c.inputs.size(); ++n) {
-            const MuxInput& input = c.inputs[n];
-            const std::u16string muxPin = u"Input 0" + std::u16string(1, static_cast<char16_t>(u'1' + n));
-            if (input.splitterPin) {
-                auto& splitter = splitters[input.fixture];
-                if (!splitter)
-                    splitter = avi.split(mediaFixture(input.fixture));
-                ASSERT_EQ(avi.connect(splitter.get(), input.splitterPin, muxPin.c_str()), S_OK);
-            } else {
-                ASSERT_EQ(avi.connect(avi.source(mediaFixture(input.fixture)).get(), u"Output", muxPin.c_str()), S_OK);
-            }
-        }
-        const ComPtr<IPin> free = pin(avi.mux.get(), (u"Input 0" + std::u16string(1, u'1' + c.inputs.size())).c_str());
-        ASSERT_TRUE(free) << "a free input waits once the others are taken";
-        EXPECT_FALSE(isConnected(free.get()));
-        ASSERT_EQ(avi.writeTo(output), S_OK);
-        EXPECT_EQ(avi.run(), EC_COMPLETE);
+    const std::string input = mediaFixture("avi-audio-first.avi");
+    const std::string output = dir.file("swapped.avi");
+    AviGraph avi;
+    const auto splitter = avi.split(input);
+    ASSERT_EQ(avi.connect(splitter.get(), u"Stream 01", u"Input 01"), S_OK);
+    ASSERT_EQ(avi.connect(splitter.get(), u"Stream 00", u"Input 02"), S_OK);
+    const ComPtr<IPin> free = pin(avi.mux.get(), u"Input 03");
+    ASSERT_TRUE(free) << "a free input waits once the others are taken";
+    EXPECT_FALSE(isConnected(free.get()));
+    ASSERT_EQ(avi.writeTo(output), S_OK);
+    EXPECT_EQ(avi.run(), EC_COMPLETE);
 
-        EXPECT_EQ(ffprobeStreams(output), c.streams);
-        if (c.videoFrom) {
-            EXPECT_EQ(videoFrameMd5(output, c.decodeVideo), videoFrameMd5(mediaFixture(c.videoFrom), c.decodeVideo));
-        }
-        if (c.soundFrom) {
-            const std::vector<int16_t> expected = ffmpegDecode(mediaFixture(c.soundFrom));
-            ASSERT_FALSE(expected.empty());
-            EXPECT_EQ(ffmpegDecode(output), expected);
-        }
-    }
+    EXPECT_EQ(ffprobeStreams(output), (std::vector<std::string>{"video:huffyuv", "audio:adpcm_ms"}));
+    EXPECT_EQ(videoFrameMd5(output, true), videoFrameMd5(input, true));
+    const std::vector<int16_t> sourceSound = ffmpegDecode(input);
+    EXPECT_GE(sourceSound.size(), 2u * 22050);
+    EXPECT_EQ(ffmpegDecode(output), sourceSound);
 }
 
 namespace {
@@ -291,7 +249,7 @@ TEST(AviMux, TakesOnlyWhatAnAviFileCanHold)
         {"a video block cut short", tinyRgbVideo(), [](AM_MEDIA_TYPE& t) { t.cbFormat = 80; }, false},
         {"a coding no codec has", tinyRgbVideo(),
          [](AM_MEDIA_TYPE& t) { video(t)->bmiHeader.biCompression = 0x5A5A5A5A; }, false},
-        {"a byte stream", MediaType(AM_MEDIA_TYPE{MEDIATYPE_Stream}), [](AM_MEDIA_TYPE&) {}, false},
+        {"a byte stream", pcmAudioType(48000, 2), [](AM_MEDIA_TYPE& t) { t.majortype = MEDIATYPE_Stream; }, false},
     };
     for (const auto& c : cases) {
         AM_MEDIA_TYPE type{};
@@ -302,7 +260,7 @@ TEST(AviMux, TakesOnlyWhatAnAviFileCanHold)
     }
 }
 
-TEST(AviFilters, ARunEndsWhenItsFileCannotBeWritten)
+TEST(AviFilters, ARunEndsWhenItsFileCannotBeWrittenWhole)
 {
     TempDir dir;
     const std::string input = mediaFixture("avi-24fps.avi");
@@ -311,18 +269,6 @@ TEST(AviFilters, ARunEndsWhenItsFileCannotBeWritten)
         ASSERT_EQ(avi.connect(splitter.get(), u"Stream 00", u"Input 01"), S_OK);
         ASSERT_EQ(avi.writeTo(output), S_OK);
     };
-
-    // The file cannot be created: Run fails with why, and nothing waits.
-    {
-        AviGraph avi;
-        build(avi, dir.file("no/such/folder/out.avi"));
-        EXPECT_EQ(avi.control->Run(), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
-        OAFilterState state = State_Running;
-        EXPECT_EQ(avi.control->GetState(0, &state), S_OK);
-        EXPECT_EQ(state, State_Stopped);
-        long code = 0;
-        EXPECT_EQ(avi.events->WaitForCompletion(INFINITE, &code), VFW_E_WRONG_STATE);
-    }
 
     // The whole file, then the same with room for all but its last bytes
     // (the index, written once every input has ended), and with room for a
@@ -364,8 +310,21 @@ TEST(FileWriter, ChecksItsNameAndCreatesTheFileOnlyWhenTheGraphRuns)
     const char16_t loneSurrogate[] = {u'a', 0xD800, u'b', 0};
     EXPECT_EQ(sink->SetFileName(loneSurrogate, nullptr), HRESULT_FROM_WIN32(ERROR_INVALID_NAME));
 
-    EXPECT_EQ(sink->SetFileName(wide(dir.path().string()).c_str(), nullptr), S_OK);
-    EXPECT_EQ(control->Run(), HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)) << "a folder";
+    // A file that cannot be created: Run fails with why, and nothing waits.
+    const struct {
+        std::string path;
+        HRESULT result;
+    } uncreatable[] = {{dir.path().string(), HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)},
+                       {dir.file("no/such/folder/out.avi"), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)}};
+    for (const auto& c : uncreatable) {
+        EXPECT_EQ(sink->SetFileName(wide(c.path).c_str(), nullptr), S_OK);
+        EXPECT_EQ(control->Run(), c.result) << c.path;
+        OAFilterState state = State_Running;
+        EXPECT_EQ(control->GetState(0, &state), S_OK);
+        EXPECT_EQ(state, State_Stopped);
+        long code = 0;
+        EXPECT_EQ(graph.as<IMediaEvent>()->WaitForCompletion(INFINITE, &code), VFW_E_WRONG_STATE);
+    }
 
     const std::string path = dir.file("out.avi");
     writeShorts(path, 8000, 1, std::vector<int16_t>(100, 7)); // an older file of that name

@@ -6,6 +6,7 @@
 #include "platform/media/DeviceEnumerator.h"
 #include "platform/media/FilterRegistry.h"
 #include "platform/media/MediaInterfaces.h"
+#include "support/GraphParts.h"
 
 #include <gtest/gtest.h>
 
@@ -20,28 +21,7 @@ namespace {
 
 ComPtr<ICreateDevEnum> systemDeviceEnum()
 {
-    ComPtr<ICreateDevEnum> devices;
-    EXPECT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                               devices.putVoid()),
-              S_OK);
-    return devices;
-}
-
-ComPtr<IEnumMoniker> monikersIn(REFCLSID category)
-{
-    ComPtr<IEnumMoniker> monikers;
-    const auto devices = systemDeviceEnum();
-    if (devices) {
-        EXPECT_EQ(devices->CreateClassEnumerator(category, monikers.put(), 0), S_OK) << guidToString(category);
-    }
-    return monikers;
-}
-
-ComPtr<IPropertyBag> propertiesOf(IMoniker* moniker)
-{
-    ComPtr<IPropertyBag> bag;
-    EXPECT_EQ(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid()), S_OK);
-    return bag;
+    return zuktest::create<ICreateDevEnum>(CLSID_SystemDeviceEnum);
 }
 
 struct StringRead {
@@ -49,23 +29,17 @@ struct StringRead {
     std::u16string text;
 };
 
-StringRead readString(IPropertyBag* bag, const char16_t* name)
+StringRead readString(IMoniker* moniker, const char16_t* name)
 {
+    ComPtr<IPropertyBag> bag;
+    EXPECT_EQ(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid()), S_OK);
     VARIANT value;
     VariantInit(&value);
-    const HRESULT hr = bag->Read(name, &value, nullptr);
-    if (FAILED(hr))
-        return {hr, u""};
-    EXPECT_EQ(value.vt, VT_BSTR);
-    StringRead read{hr, value.vt == VT_BSTR ? std::u16string(value.bstrVal, SysStringLen(value.bstrVal)) : u""};
+    StringRead read{bag ? bag->Read(name, &value, nullptr) : E_NOINTERFACE, u""};
+    if (value.vt == VT_BSTR)
+        read.text.assign(value.bstrVal, SysStringLen(value.bstrVal));
     VariantClear(&value);
     return read;
-}
-
-std::u16string friendlyName(IMoniker* moniker)
-{
-    const auto bag = propertiesOf(moniker);
-    return bag ? readString(bag.get(), u"FriendlyName").text : u"";
 }
 
 // The friendly names of the monikers left in `monikers`, fetched one by one.
@@ -74,7 +48,7 @@ std::vector<std::u16string> remainingNames(IEnumMoniker* monikers)
     std::vector<std::u16string> names;
     ComPtr<IMoniker> moniker;
     while (monikers->Next(1, moniker.put(), nullptr) == S_OK)
-        names.push_back(friendlyName(moniker.get()));
+        names.push_back(readString(moniker.get(), u"FriendlyName").text);
     return names;
 }
 
@@ -129,10 +103,10 @@ TEST(DeviceEnumerator, CategoriesListTheirFiltersInRegistryOrder)
 TEST(DeviceEnumerator, PropertyBagReadsTheRegistryValues)
 {
     const FilterClass& first = filterClasses().front();
+    ComPtr<IEnumMoniker> monikers;
+    ASSERT_EQ(systemDeviceEnum()->CreateClassEnumerator(CLSID_LegacyAmFilterCategory, monikers.put(), 0), S_OK);
     ComPtr<IMoniker> moniker;
-    ASSERT_EQ(monikersIn(CLSID_LegacyAmFilterCategory)->Next(1, moniker.put(), nullptr), S_OK);
-    const auto bag = propertiesOf(moniker.get());
-    ASSERT_TRUE(bag);
+    ASSERT_EQ(monikers->Next(1, moniker.put(), nullptr), S_OK);
     const std::u16string clsid = zuk::utf8ToUtf16(guidToString(first.clsid)).value();
     const HRESULT missing = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
     const struct {
@@ -145,10 +119,12 @@ TEST(DeviceEnumerator, PropertyBagReadsTheRegistryValues)
         {u"FilterData", {missing, u""}},
     };
     for (const auto& c : cases) {
-        const StringRead read = readString(bag.get(), c.name);
+        const StringRead read = readString(moniker.get(), c.name);
         EXPECT_EQ(read.result, c.read.result) << zuk::utf16ToUtf8(c.name).value();
         EXPECT_EQ(read.text, c.read.text) << zuk::utf16ToUtf8(c.name).value();
     }
+    ComPtr<IPropertyBag> bag;
+    ASSERT_EQ(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid()), S_OK);
     EXPECT_EQ(bag->Read(u"FriendlyName", nullptr, nullptr), E_POINTER);
 }
 
@@ -156,18 +132,18 @@ TEST(DeviceEnumerator, PropertyBagReadsTheRegistryValues)
 // built-in one is what it creates.
 TEST(DeviceEnumerator, MonikerCreatesWhatTheClassTableHoldsNow)
 {
-    const auto monikers = monikersIn(CLSID_AudioCompressorCategory);
-    ASSERT_TRUE(monikers);
+    ComPtr<IEnumMoniker> monikers;
+    ASSERT_EQ(systemDeviceEnum()->CreateClassEnumerator(CLSID_AudioCompressorCategory, monikers.put(), 0), S_OK);
     ComPtr<IMoniker> moniker;
-    while (monikers->Next(1, moniker.put(), nullptr) == S_OK && friendlyName(moniker.get()) != u"PCM") {
+    while (monikers->Next(1, moniker.put(), nullptr) == S_OK && readString(moniker.get(), u"FriendlyName").text != u"PCM") {
     }
     ASSERT_TRUE(moniker) << "no PCM converter among the audio compressors";
     ComPtr<IBaseFilter> filter;
     EXPECT_EQ(moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.putVoid()), S_OK);
     EXPECT_TRUE(filter);
 
-    const auto pcm = std::ranges::find_if(filterClasses(), [](const FilterClass& filter) {
-        return std::u16string_view(filter.friendlyName) == u"PCM";
+    const auto pcm = std::ranges::find_if(filterClasses(), [](const FilterClass& named) {
+        return std::u16string_view(named.friendlyName) == u"PCM";
     });
     ASSERT_NE(pcm, filterClasses().end());
     factoryCalls = 0;
