@@ -7,38 +7,26 @@
 #include "support/GraphParts.h"
 
 #include <functional>
-#include <mutex>
 #include <utility>
 #include <vector>
 
 namespace zuktest {
 
-// Collects the 16-bit samples and times the grabber shows; optionally pauses
-// the graph once it holds `wanted` frames, as a pulling reader does.
+// Collects the 16-bit samples and times the grabber shows, on the streaming
+// thread; read them once the graph has stopped.
 class Collector : public ComObject<ISampleGrabberCB> {
 public:
-    explicit Collector(int channelCount = 1) : channels(channelCount) {}
-
     HRESULT SampleCB(double, IMediaSample*) override { return E_NOTIMPL; }
     HRESULT BufferCB(double time, BYTE* buffer, long length) override
     {
-        std::lock_guard guard(lock);
         times.push_back(time);
         const auto* values = reinterpret_cast<const int16_t*>(buffer);
         samples.insert(samples.end(), values, values + length / 2);
-        if (control != nullptr && wanted > 0 && frames() >= wanted)
-            control->Pause();
         return S_OK;
     }
 
-    int64_t frames() const { return static_cast<int64_t>(samples.size()) / channels; }
-
-    std::mutex lock;
     std::vector<int16_t> samples;
     std::vector<double> times;
-    IMediaControl* control = nullptr;
-    int64_t wanted = 0;
-    const int channels;
 };
 
 // A Sample Grabber in `graph` that shows `collector` PCM audio.
