@@ -31,8 +31,8 @@ HRESULT deliversSilence(BasePin& out)
     return out.deliver(reinterpret_cast<const BYTE*>(silence), sizeof silence, 0);
 }
 
-// Source -> Sample Grabber (showing `callback`) -> Null Renderer.
-ComPtr<IGraphBuilder> grabbingGraph(ScriptedSource::Script script, ISampleGrabberCB* callback)
+// Source -> Sample Grabber (showing `callback`) [-> Null Renderer].
+ComPtr<IGraphBuilder> grabbingGraph(ScriptedSource::Script script, ISampleGrabberCB* callback, bool rendered = true)
 {
     auto graph = create<IGraphBuilder>(CLSID_FilterGraph);
     const auto source = makeComObject<ScriptedSource>(pcmAudioType(48000, 1), std::move(script));
@@ -43,7 +43,9 @@ ComPtr<IGraphBuilder> grabbingGraph(ScriptedSource::Script script, ISampleGrabbe
     graph->AddFilter(grabber.get(), u"Sample Grabber");
     graph->AddFilter(renderer.get(), u"Null Renderer");
     EXPECT_EQ(graph->Connect(pin(source.get(), u"Out").get(), pin(grabber.get(), u"In").get()), S_OK);
-    EXPECT_EQ(graph->Connect(pin(grabber.get(), u"Out").get(), pin(renderer.get(), u"In").get()), S_OK);
+    if (rendered) {
+        EXPECT_EQ(graph->Connect(pin(grabber.get(), u"Out").get(), pin(renderer.get(), u"In").get()), S_OK);
+    }
     return graph;
 }
 
@@ -143,7 +145,7 @@ TEST(FilterGraph, ACallbackMayDropTheLastReferenceToItsGraph)
     {
         const auto dropper = makeComObject<GraphDropper>(testLetGo.get_future());
         destroyed = dropper->destroyed.get_future();
-        dropper->graph = grabbingGraph(deliversSilence, dropper.get());
+        dropper->graph = grabbingGraph(deliversSilence, dropper.get(), false);
         ASSERT_EQ(dropper->graph.as<IMediaControl>()->Run(), S_OK);
     }
     testLetGo.set_value();
@@ -173,6 +175,10 @@ TEST(FilterGraph, KeepsFiltersByNameAndConnectionsByTheRules)
         names.emplace_back(info.achName);
     }
     EXPECT_EQ(names, (std::vector<std::u16string>{u"Null Renderer", u"Null Renderer 0001", u"Sample Grabber"}));
+    ComPtr<IBaseFilter> found;
+    EXPECT_EQ(graph->FindFilterByName(u"Null Renderer 0001", found.put()), S_OK);
+    EXPECT_EQ(found.get(), second.get());
+    EXPECT_EQ(graph->FindFilterByName(u"nothing", found.put()), VFW_E_NOT_FOUND);
     // Pins: directions, refusals, free pins.
     const ComPtr<IPin> grabberOut = pin(grabber.get(), u"Out");
     const ComPtr<IPin> rendererIn = pin(first.get(), u"In");
@@ -185,10 +191,13 @@ TEST(FilterGraph, KeepsFiltersByNameAndConnectionsByTheRules)
     ComPtr<IPin> missing;
     EXPECT_EQ(grabber->FindPin(u"Sideways", missing.put()), VFW_E_NOT_FOUND);
 
-    // A connected output takes no second peer.
+    // A connected output takes no second peer; removing its filter breaks the connection.
     const auto source = makeComObject<ScriptedSource>(pcmAudioType(48000, 1), failsAsABrokenFileDoes);
     graph->AddFilter(source.get(), u"source");
     ASSERT_EQ(graph->Connect(pin(source.get(), u"Out").get(), rendererIn.get()), S_OK);
     EXPECT_EQ(graph->Connect(pin(source.get(), u"Out").get(), pin(second.get(), u"In").get()),
               VFW_E_ALREADY_CONNECTED);
+    EXPECT_EQ(graph->RemoveFilter(source.get()), S_OK);
+    EXPECT_EQ(rendererIn->ConnectedTo(peer.put()), VFW_E_NOT_CONNECTED);
+    EXPECT_EQ(graph->RemoveFilter(source.get()), VFW_E_NOT_FOUND);
 }

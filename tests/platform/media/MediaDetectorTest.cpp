@@ -75,7 +75,19 @@ TEST(MediaDetector, TypesEachStreamAsTheProbeDescribesItInContainerOrder)
             double rate = -1;
             EXPECT_EQ(detector->get_FrameRate(&rate), audio ? VFW_E_INVALIDMEDIATYPE : S_OK);
             EXPECT_EQ(rate, audio ? 0.0 : stream.video.framesPerSecond());
+            // Sound lasts its own frames; video, and sound of unknown length, the container's duration.
+            double seconds = -1;
+            EXPECT_EQ(detector->get_StreamLength(&seconds), S_OK);
+            EXPECT_DOUBLE_EQ(seconds, audio && stream.audio.frames > 0
+                                          ? static_cast<double>(stream.audio.frames) / stream.audio.sampleRate
+                                          : static_cast<double>(probe->containerDurationUs) / 1e6);
+            long current = -1;
+            EXPECT_EQ(detector->get_CurrentStream(&current), S_OK);
+            EXPECT_EQ(current, i);
         }
+        BstrString opened;
+        EXPECT_EQ(detector->get_Filename(opened.put()), S_OK);
+        EXPECT_EQ(std::u16string(opened.view()), wide(mediaFixture(name)));
         for (const long outside : {-1L, count})
             EXPECT_EQ(detector->put_CurrentStream(outside), E_INVALIDARG) << outside;
     }
@@ -107,7 +119,7 @@ TEST(MediaDetector, RefusesFilesItCannotOpenAndForgetsTheOneBefore)
     }
 }
 
-// What graph code calls before a file is open, or with nowhere to write.
+// Calls before a file is open, or with nowhere to write the answer.
 TEST(MediaDetector, RefusesCallsWithoutAFileOrAPlaceForTheAnswer)
 {
     const auto detector = newDetector();
@@ -121,10 +133,17 @@ TEST(MediaDetector, RefusesCallsWithoutAFileOrAPlaceForTheAnswer)
     EXPECT_EQ(detector->get_FrameRate(&value), E_INVALIDARG);
     EXPECT_EQ(detector->get_StreamMediaType(&type), E_INVALIDARG);
     EXPECT_EQ(type.pbFormat, nullptr);
+    EXPECT_EQ(detector->get_CurrentStream(&number), E_INVALIDARG);
+    EXPECT_EQ(detector->get_StreamLength(&value), E_INVALIDARG);
+    BstrString name;
+    EXPECT_EQ(detector->get_Filename(name.put()), E_INVALIDARG);
 
     ASSERT_EQ(open(detector.get(), wide(mediaFixture("mov-aac.mov"))), S_OK);
     EXPECT_EQ(detector->get_OutputStreams(nullptr), E_POINTER);
     EXPECT_EQ(detector->get_StreamType(nullptr), E_POINTER);
     EXPECT_EQ(detector->get_FrameRate(nullptr), E_POINTER);
     EXPECT_EQ(detector->get_StreamMediaType(nullptr), E_POINTER);
+    EXPECT_EQ(detector->get_CurrentStream(nullptr), E_POINTER);
+    EXPECT_EQ(detector->get_StreamLength(nullptr), E_POINTER);
+    EXPECT_EQ(detector->get_Filename(nullptr), E_POINTER);
 }
