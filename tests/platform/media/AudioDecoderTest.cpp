@@ -44,8 +44,8 @@ Decoded decodeRest(AudioDecoder& decoder)
     }
 }
 
-// Container index of the file's `ordinal`-th audio stream.
-int audioStreamIndex(const std::string& path, int ordinal)
+// The probe's description of the file's `ordinal`-th audio stream.
+zuk::media::AudioStreamInfo audioStream(const std::string& path, int ordinal)
 {
     OpenError why = OpenError::None;
     const auto probe = zuk::media::probeMedia(path, why);
@@ -53,14 +53,14 @@ int audioStreamIndex(const std::string& path, int ordinal)
         throw std::runtime_error("cannot probe " + path);
     for (const auto& stream : probe->streams)
         if (stream.kind == zuk::media::StreamInfo::Kind::Audio && ordinal-- == 0)
-            return stream.audio.index;
+            return stream.audio;
     throw std::runtime_error("no such audio stream in " + path);
 }
 
 std::unique_ptr<AudioDecoder> openPath(const std::string& path, int ordinal = 0)
 {
     OpenError why = OpenError::None;
-    auto decoder = AudioDecoder::open(path, audioStreamIndex(path, ordinal), why);
+    auto decoder = AudioDecoder::open(path, audioStream(path, ordinal).index, why);
     if (!decoder)
         throw std::runtime_error("cannot open a decoder for " + path);
     return decoder;
@@ -107,15 +107,6 @@ std::vector<int16_t> framesFrom(const std::vector<int16_t>& samples, int64_t fra
     return {samples.begin() + static_cast<std::ptrdiff_t>(start), samples.end()};
 }
 
-// Zero crossings per second of one channel: twice a pure tone's frequency.
-double crossingsPerSecond(const std::vector<int16_t>& samples, int channels, int rate)
-{
-    int crossings = 0;
-    for (size_t i = static_cast<size_t>(channels); i < samples.size(); i += static_cast<size_t>(channels))
-        crossings += (samples[i - static_cast<size_t>(channels)] < 0) != (samples[i] < 0);
-    return crossings * static_cast<double>(rate) / (static_cast<double>(samples.size()) / channels);
-}
-
 void copyPrefix(const std::string& from, const std::string& to, uintmax_t bytes)
 {
     std::ifstream in(from, std::ios::binary);
@@ -138,31 +129,23 @@ void damage(const std::string& path, uintmax_t stride, uintmax_t length)
 
 } // namespace
 
-TEST(AudioDecoder, DecodesWhatTheFfmpegCommandLineDecodes)
+TEST(AudioDecoder, DecodesWhatTheFfmpegCommandLineDecodesAndSeeksToTheExactFrame)
 {
     for (const Source& source : everySource()) {
         SCOPED_TRACE(describe(source));
         auto decoder = openFixture(source.name, source.ordinal);
-        const Decoded ours = decodeRest(*decoder);
-        EXPECT_EQ(ours.end, AudioDecoder::Status::End);
-        EXPECT_EQ(ours.firstFrame, 0);
-        EXPECT_TRUE(ours.contiguous);
+        EXPECT_EQ(decoder->lengthInFrames(), audioStream(mediaFixture(source.name), source.ordinal).frames);
+        const Decoded whole = decodeRest(*decoder);
+        EXPECT_EQ(whole.end, AudioDecoder::Status::End);
+        EXPECT_EQ(whole.firstFrame, 0);
+        EXPECT_TRUE(whole.contiguous);
         const std::vector<int16_t> theirs = ffmpegDecode(mediaFixture(source.name), source.ordinal);
         ASSERT_FALSE(theirs.empty());
-        EXPECT_TRUE(ours.samples == theirs) << ours.samples.size() << " samples against " << theirs.size()
-                                            << ", correlation " << correlation(ours.samples, theirs);
-    }
-}
-
-TEST(AudioDecoder, SeeksToTheExactFrame)
-{
-    for (const Source& source : everySource()) {
-        SCOPED_TRACE(describe(source));
-        auto whole = openFixture(source.name, source.ordinal);
-        const std::vector<int16_t> all = decodeRest(*whole).samples;
-        const int channels = whole->channels();
+        EXPECT_TRUE(whole.samples == theirs) << whole.samples.size() << " samples against " << theirs.size()
+                                             << ", correlation " << correlation(whole.samples, theirs);
+        const std::vector<int16_t>& all = whole.samples;
+        const int channels = decoder->channels();
         const int64_t total = static_cast<int64_t>(all.size()) / channels;
-        auto decoder = openFixture(source.name, source.ordinal);
         // Forward and back, near the start and the end, after the end was
         // reached, and short hops forward: all on one decoder.
         for (const int64_t target : {total / 2, int64_t{1}, total - 1000, total / 3 + 7, int64_t{0}, total / 5}) {
@@ -191,55 +174,17 @@ TEST(AudioDecoder, SeeksToTheExactFrame)
                 EXPECT_GT(correlation(rest.samples, expected), 0.999);
             }
         }
-    }
-}
-
-TEST(AudioDecoder, SeeksAreClampedToTheStream)
-{
-    for (const std::string name : {"flac.flac", "avi-pcm.avi", "mkv-vorbis.mkv"}) {
-        SCOPED_TRACE(name);
-        auto decoder = openFixture(name);
-        const std::vector<int16_t> all = decodeRest(*decoder).samples;
+        if (!source.exactAfterSeek)
+            continue;
+        // Seeks are clamped to the stream: before it, and past its stated length.
         ASSERT_TRUE(decoder->seekToFrame(-5000));
         const Decoded fromStart = decodeRest(*decoder);
         EXPECT_EQ(fromStart.firstFrame, 0);
         EXPECT_TRUE(fromStart.samples == all);
-        // Past the end: what follows the stated length, if anything.
         ASSERT_TRUE(decoder->seekToFrame(decoder->lengthInFrames() + 100000));
         const Decoded past = decodeRest(*decoder);
         EXPECT_EQ(past.end, AudioDecoder::Status::End);
-        EXPECT_TRUE(past.samples == framesFrom(all, decoder->lengthInFrames(), decoder->channels()));
-    }
-}
-
-TEST(AudioDecoder, KnowsTheStreamsOwnLength)
-{
-    // The AVI's video lasts 2.0 s and so does the container; its sound 2.3 s.
-    auto avi = openFixture("avi-pcm.avi");
-    EXPECT_EQ(avi->lengthInFrames(), 110400);
-    EXPECT_EQ(static_cast<int64_t>(decodeRest(*avi).samples.size()) / avi->channels(), 110400);
-    // Containers that state the length exactly, though the codec pads.
-    EXPECT_EQ(openFixture("mov-aac.mov")->lengthInFrames(), 132300);
-    EXPECT_EQ(openFixture("mp4-aac.mp4")->lengthInFrames(), 144000);
-    EXPECT_EQ(openFixture("mpeg-ps.mpg")->lengthInFrames(), 144000);
-    EXPECT_EQ(openFixture("ogg-vorbis.ogg")->lengthInFrames(), 132300);
-    // Matroska states it to the millisecond only.
-    EXPECT_NEAR(static_cast<double>(openFixture("mkv-vorbis.mkv")->lengthInFrames()), 132300, 0.01 * 44100);
-    EXPECT_NEAR(static_cast<double>(openFixture("webm-opus.webm")->lengthInFrames()), 144000, 0.01 * 48000);
-}
-
-TEST(AudioDecoder, DecodesTheStreamItIsGiven)
-{
-    const struct {
-        int ordinal;
-        int rate;
-        double tone;
-    } streams[] = {{0, 44100, 440}, {1, 48000, 1000}};
-    for (const auto& stream : streams) {
-        auto decoder = openFixture("two-audio.mkv", stream.ordinal);
-        EXPECT_EQ(decoder->sampleRate(), stream.rate);
-        const Decoded decoded = decodeRest(*decoder);
-        EXPECT_NEAR(crossingsPerSecond(decoded.samples, decoder->channels(), stream.rate) / 2, stream.tone, 2.0);
+        EXPECT_TRUE(past.samples == framesFrom(all, decoder->lengthInFrames(), channels));
     }
 }
 
@@ -280,48 +225,30 @@ TEST(AudioDecoder, DamagedFilesEndWithoutHarm)
         std::filesystem::copy_file(original, spoilt);
         damage(spoilt, 997, 40);
         for (const std::string& path : {cut, spoilt}) {
+            // An AVI keeps its index at the end: without it the chunks are read in order.
+            const bool readsInOrder = path == cut && name == "avi-pcm.avi";
             OpenError why = OpenError::None;
             const auto probe = zuk::media::probeMedia(path, why);
+            EXPECT_TRUE(probe || !readsInOrder);
             if (!probe)
                 continue; // refusing it is fine; reading it must end
             for (const auto& stream : probe->streams) {
                 if (stream.kind != zuk::media::StreamInfo::Kind::Audio || !stream.audio.decodable)
                     continue;
                 auto decoder = AudioDecoder::open(path, stream.audio.index, why);
+                EXPECT_TRUE(decoder || !readsInOrder);
                 if (!decoder)
                     continue;
                 const Decoded decoded = decodeRest(*decoder);
                 EXPECT_NE(decoded.end, AudioDecoder::Status::Frames);
+                if (readsInOrder) {
+                    EXPECT_TRUE(decoded.samples == ffmpegDecode(cut));
+                }
                 decoder->seekToFrame(decoder->lengthInFrames() / 2);
                 EXPECT_NE(decodeRest(*decoder).end, AudioDecoder::Status::Frames);
             }
         }
     }
-}
-
-TEST(AudioDecoder, TruncatedFileGivesWhatItHolds)
-{
-    // The index promises three seconds; half the file holds about half.
-    auto decoder = openFixture("truncated.mp4");
-    EXPECT_EQ(decoder->lengthInFrames(), 144000);
-    const Decoded decoded = decodeRest(*decoder);
-    EXPECT_EQ(decoded.end, AudioDecoder::Status::End);
-    EXPECT_GT(decoded.samples.size(), 0.3 * 144000);
-    EXPECT_LT(decoded.samples.size(), 0.7 * 144000);
-}
-
-TEST(AudioDecoder, CutFileGivesWhatItHolds)
-{
-    // An AVI keeps its index at the end: without it the chunks are read in order.
-    TempDir dir;
-    const std::string cut = dir.file("cut.avi");
-    copyPrefix(mediaFixture("avi-pcm.avi"), cut, std::filesystem::file_size(mediaFixture("avi-pcm.avi")) / 2);
-    auto decoder = openPath(cut);
-    const Decoded decoded = decodeRest(*decoder);
-    EXPECT_EQ(decoded.end, AudioDecoder::Status::End);
-    EXPECT_GT(decoded.samples.size(), 0.3 * 110400 * 2);
-    EXPECT_LT(decoded.samples.size(), 0.7 * 110400 * 2);
-    EXPECT_TRUE(decoded.samples == ffmpegDecode(cut));
 }
 
 TEST(AudioDecoder, LongBlocksComeInPiecesOfTheSizeAsked)

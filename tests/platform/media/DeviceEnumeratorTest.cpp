@@ -6,9 +6,11 @@
 #include "platform/media/DeviceEnumerator.h"
 #include "platform/media/FilterRegistry.h"
 #include "platform/media/MediaInterfaces.h"
+#include "support/GraphParts.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -19,28 +21,7 @@ namespace {
 
 ComPtr<ICreateDevEnum> systemDeviceEnum()
 {
-    ComPtr<ICreateDevEnum> devices;
-    EXPECT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                               devices.putVoid()),
-              S_OK);
-    return devices;
-}
-
-ComPtr<IEnumMoniker> monikersIn(REFCLSID category)
-{
-    ComPtr<IEnumMoniker> monikers;
-    const auto devices = systemDeviceEnum();
-    if (devices) {
-        EXPECT_EQ(devices->CreateClassEnumerator(category, monikers.put(), 0), S_OK) << guidToString(category);
-    }
-    return monikers;
-}
-
-ComPtr<IPropertyBag> propertiesOf(IMoniker* moniker)
-{
-    ComPtr<IPropertyBag> bag;
-    EXPECT_EQ(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid()), S_OK);
-    return bag;
+    return zuktest::create<ICreateDevEnum>(CLSID_SystemDeviceEnum);
 }
 
 struct StringRead {
@@ -48,23 +29,17 @@ struct StringRead {
     std::u16string text;
 };
 
-StringRead readString(IPropertyBag* bag, const char16_t* name)
+StringRead readString(IMoniker* moniker, const char16_t* name)
 {
+    ComPtr<IPropertyBag> bag;
+    EXPECT_EQ(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid()), S_OK);
     VARIANT value;
     VariantInit(&value);
-    const HRESULT hr = bag->Read(name, &value, nullptr);
-    if (FAILED(hr))
-        return {hr, u""};
-    EXPECT_EQ(value.vt, VT_BSTR);
-    StringRead read{hr, value.vt == VT_BSTR ? std::u16string(value.bstrVal, SysStringLen(value.bstrVal)) : u""};
+    StringRead read{bag ? bag->Read(name, &value, nullptr) : E_NOINTERFACE, u""};
+    if (value.vt == VT_BSTR)
+        read.text.assign(value.bstrVal, SysStringLen(value.bstrVal));
     VariantClear(&value);
     return read;
-}
-
-std::u16string friendlyName(IMoniker* moniker)
-{
-    const auto bag = propertiesOf(moniker);
-    return bag ? readString(bag.get(), u"FriendlyName").text : u"";
 }
 
 // The friendly names of the monikers left in `monikers`, fetched one by one.
@@ -73,7 +48,7 @@ std::vector<std::u16string> remainingNames(IEnumMoniker* monikers)
     std::vector<std::u16string> names;
     ComPtr<IMoniker> moniker;
     while (monikers->Next(1, moniker.put(), nullptr) == S_OK)
-        names.push_back(friendlyName(moniker.get()));
+        names.push_back(readString(moniker.get(), u"FriendlyName").text);
     return names;
 }
 
@@ -84,16 +59,6 @@ std::vector<std::u16string> registeredNames(bool compressorsOnly)
         if (filter.audioCompressor || !compressorsOnly)
             names.emplace_back(filter.friendlyName);
     return names;
-}
-
-ComPtr<IMoniker> firstLegacyMoniker()
-{
-    ComPtr<IMoniker> moniker;
-    const auto monikers = monikersIn(CLSID_LegacyAmFilterCategory);
-    if (monikers) {
-        EXPECT_EQ(monikers->Next(1, moniker.put(), nullptr), S_OK);
-    }
-    return moniker;
 }
 
 int factoryCalls = 0;
@@ -107,108 +72,60 @@ HRESULT countingFactory(REFIID, void** object)
 
 } // namespace
 
-TEST(DeviceEnumerator, FindsThePcmConverterAmongAudioCompressors)
-{
-    const auto monikers = monikersIn(CLSID_AudioCompressorCategory);
-    ASSERT_TRUE(monikers);
-    ComPtr<IBaseFilter> found;
-    ComPtr<IMoniker> moniker;
-    while (!found && monikers->Next(1, moniker.put(), nullptr) == S_OK) {
-        if (friendlyName(moniker.get()) == u"PCM") {
-            ASSERT_EQ(moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, found.putVoid()), S_OK);
-        }
-    }
-    EXPECT_TRUE(found);
-}
-
+// Graph code asks for a category and reads each moniker's friendly name.
 TEST(DeviceEnumerator, CategoriesListTheirFiltersInRegistryOrder)
 {
     ASSERT_FALSE(registeredNames(true).empty());
     ASSERT_GT(registeredNames(false).size(), registeredNames(true).size());
+    const auto devices = systemDeviceEnum();
+    ASSERT_TRUE(devices);
     const struct {
         const char* name;
         GUID category;
-        bool compressorsOnly;
+        HRESULT result;
+        std::vector<std::u16string> names;
     } cases[] = {
-        {"legacy filters", CLSID_LegacyAmFilterCategory, false},
-        {"audio compressors", CLSID_AudioCompressorCategory, true},
+        {"legacy filters", CLSID_LegacyAmFilterCategory, S_OK, registeredNames(false)},
+        {"audio compressors", CLSID_AudioCompressorCategory, S_OK, registeredNames(true)},
+        {"audio renderers", CLSID_AudioRendererCategory, S_FALSE, {}},
+        {"video compressors", CLSID_VideoCompressorCategory, S_FALSE, {}},
+        {"null", GUID_NULL, S_FALSE, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto monikers = monikersIn(c.category);
-        ASSERT_TRUE(monikers);
-        EXPECT_EQ(remainingNames(monikers.get()), registeredNames(c.compressorsOnly));
-    }
-}
-
-TEST(DeviceEnumerator, OtherCategoriesAreEmpty)
-{
-    const auto devices = systemDeviceEnum();
-    ASSERT_TRUE(devices);
-    for (const GUID& category : {CLSID_AudioRendererCategory, CLSID_VideoCompressorCategory,
-                                 CLSID_AudioInputDeviceCategory, GUID_NULL}) {
         ComPtr<IEnumMoniker> monikers;
-        EXPECT_EQ(devices->CreateClassEnumerator(category, monikers.put(), 0), S_FALSE) << guidToString(category);
-        EXPECT_FALSE(monikers);
+        EXPECT_EQ(devices->CreateClassEnumerator(c.category, monikers.put(), 0), c.result);
+        EXPECT_EQ(monikers ? remainingNames(monikers.get()) : std::vector<std::u16string>{}, c.names);
     }
     EXPECT_EQ(devices->CreateClassEnumerator(CLSID_LegacyAmFilterCategory, nullptr, 0), E_POINTER);
-}
 
-TEST(DeviceEnumerator, NextFetchesSeveralAndSaysWhenItRanShort)
-{
-    const size_t total = filterClasses().size();
-    ASSERT_GE(total, 3u);
-    const auto monikers = monikersIn(CLSID_LegacyAmFilterCategory);
-    ASSERT_TRUE(monikers);
-
-    std::vector<IMoniker*> batch(total + 2, nullptr);
-    ULONG fetched = 99;
-    EXPECT_EQ(monikers->Next(2, batch.data(), &fetched), S_OK);
-    EXPECT_EQ(fetched, 2u);
-    std::vector<std::u16string> names;
-    for (ULONG i = 0; i < fetched; ++i)
-        names.push_back(friendlyName(ComPtr<IMoniker>::adopt(batch[i]).get()));
-
-    EXPECT_EQ(monikers->Next(static_cast<ULONG>(batch.size()), batch.data(), &fetched), S_FALSE);
-    EXPECT_EQ(fetched, total - 2);
-    for (ULONG i = 0; i < fetched; ++i)
-        names.push_back(friendlyName(ComPtr<IMoniker>::adopt(batch[i]).get()));
-    EXPECT_EQ(names, registeredNames(false));
-
-    EXPECT_EQ(monikers->Next(1, batch.data(), &fetched), S_FALSE);
-    EXPECT_EQ(fetched, 0u);
-    EXPECT_EQ(monikers->Next(2, batch.data(), nullptr), E_INVALIDARG);
-    EXPECT_EQ(monikers->Next(1, nullptr, &fetched), E_POINTER);
-}
-
-TEST(DeviceEnumerator, SkipResetAndCloneMoveThroughTheSameList)
-{
+    // Batches, Skip, Reset and Clone move through the same list.
     const std::vector<std::u16string> all = registeredNames(false);
-    const auto monikers = monikersIn(CLSID_LegacyAmFilterCategory);
-    ASSERT_TRUE(monikers);
-
+    ComPtr<IEnumMoniker> monikers, clone;
+    ASSERT_EQ(devices->CreateClassEnumerator(CLSID_LegacyAmFilterCategory, monikers.put(), 0), S_OK);
     EXPECT_EQ(monikers->Skip(1), S_OK);
-    ComPtr<IEnumMoniker> clone;
     ASSERT_EQ(monikers->Clone(clone.put()), S_OK);
-    const std::vector<std::u16string> afterFirst(all.begin() + 1, all.end());
-    EXPECT_EQ(remainingNames(clone.get()), afterFirst);
-    EXPECT_EQ(remainingNames(monikers.get()), afterFirst); // the clone moved on its own
-
+    std::vector<IMoniker*> batch(all.size() + 1, nullptr);
+    ULONG fetched = 0;
+    EXPECT_EQ(clone->Next(static_cast<ULONG>(batch.size()), batch.data(), &fetched), S_FALSE);
+    EXPECT_EQ(fetched, all.size() - 1);
+    for (ULONG i = 0; i < fetched; ++i)
+        batch[i]->Release();
+    EXPECT_EQ(remainingNames(monikers.get()), std::vector<std::u16string>(all.begin() + 1, all.end()));
     EXPECT_EQ(monikers->Reset(), S_OK);
     EXPECT_EQ(monikers->Skip(static_cast<ULONG>(all.size() + 1)), S_FALSE);
-    EXPECT_TRUE(remainingNames(monikers.get()).empty());
-    EXPECT_EQ(monikers->Reset(), S_OK);
-    EXPECT_EQ(remainingNames(monikers.get()), all);
+    EXPECT_EQ(monikers->Next(2, batch.data(), nullptr), E_INVALIDARG);
+    EXPECT_EQ(monikers->Next(1, nullptr, &fetched), E_POINTER);
     EXPECT_EQ(monikers->Clone(nullptr), E_POINTER);
 }
 
 TEST(DeviceEnumerator, PropertyBagReadsTheRegistryValues)
 {
     const FilterClass& first = filterClasses().front();
-    const auto moniker = firstLegacyMoniker();
-    ASSERT_TRUE(moniker);
-    const auto bag = propertiesOf(moniker.get());
-    ASSERT_TRUE(bag);
+    ComPtr<IEnumMoniker> monikers;
+    ASSERT_EQ(systemDeviceEnum()->CreateClassEnumerator(CLSID_LegacyAmFilterCategory, monikers.put(), 0), S_OK);
+    ComPtr<IMoniker> moniker;
+    ASSERT_EQ(monikers->Next(1, moniker.put(), nullptr), S_OK);
     const std::u16string clsid = zuk::utf8ToUtf16(guidToString(first.clsid)).value();
     const HRESULT missing = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
     const struct {
@@ -219,45 +136,44 @@ TEST(DeviceEnumerator, PropertyBagReadsTheRegistryValues)
         {u"friendlyname", {S_OK, first.friendlyName}}, // value names ignore case
         {u"CLSID", {S_OK, clsid}},
         {u"FilterData", {missing, u""}},
-        {u"", {missing, u""}},
     };
     for (const auto& c : cases) {
-        const StringRead read = readString(bag.get(), c.name);
+        const StringRead read = readString(moniker.get(), c.name);
         EXPECT_EQ(read.result, c.read.result) << zuk::utf16ToUtf8(c.name).value();
         EXPECT_EQ(read.text, c.read.text) << zuk::utf16ToUtf8(c.name).value();
     }
-
+    ComPtr<IPropertyBag> bag;
+    ASSERT_EQ(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid()), S_OK);
+    EXPECT_EQ(bag->Read(u"FriendlyName", nullptr, nullptr), E_POINTER);
     VARIANT value;
     VariantInit(&value);
-    EXPECT_EQ(bag->Read(nullptr, &value, nullptr), E_POINTER);
-    EXPECT_EQ(bag->Read(u"FriendlyName", nullptr, nullptr), E_POINTER);
     EXPECT_EQ(bag->Write(u"FriendlyName", &value), E_NOTIMPL);
-}
-
-TEST(DeviceEnumerator, MonikerBindsOnlyToPropertyBagStorage)
-{
-    const auto moniker = firstLegacyMoniker();
-    ASSERT_TRUE(moniker);
-    ComPtr<IUnknown> storage;
-    EXPECT_EQ(moniker->BindToStorage(nullptr, nullptr, IID_IBaseFilter, storage.putVoid()), E_NOINTERFACE);
-    EXPECT_FALSE(storage);
+    EXPECT_EQ(bag->Write(nullptr, &value), E_POINTER);
     EXPECT_EQ(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, nullptr), E_POINTER);
-    EXPECT_EQ(moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, nullptr), E_POINTER);
 }
 
+// A moniker binds through the class table, so a class registered over a
+// built-in one is what it creates.
 TEST(DeviceEnumerator, MonikerCreatesWhatTheClassTableHoldsNow)
 {
-    const FilterClass& first = filterClasses().front();
-    const auto moniker = firstLegacyMoniker();
-    ASSERT_TRUE(moniker);
-    factoryCalls = 0;
-    registerComClass(first.clsid, countingFactory);
+    ComPtr<IEnumMoniker> monikers;
+    ASSERT_EQ(systemDeviceEnum()->CreateClassEnumerator(CLSID_AudioCompressorCategory, monikers.put(), 0), S_OK);
+    ComPtr<IMoniker> moniker;
+    while (monikers->Next(1, moniker.put(), nullptr) == S_OK && readString(moniker.get(), u"FriendlyName").text != u"PCM") {
+    }
+    ASSERT_TRUE(moniker) << "no PCM converter among the audio compressors";
     ComPtr<IBaseFilter> filter;
-    const HRESULT hr = moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.putVoid());
-    registerComClass(first.clsid, first.create);
-    EXPECT_EQ(hr, E_NOTIMPL);
-    EXPECT_EQ(factoryCalls, 1);
-
     EXPECT_EQ(moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.putVoid()), S_OK);
     EXPECT_TRUE(filter);
+
+    const auto pcm = std::ranges::find_if(filterClasses(), [](const FilterClass& named) {
+        return std::u16string_view(named.friendlyName) == u"PCM";
+    });
+    ASSERT_NE(pcm, filterClasses().end());
+    factoryCalls = 0;
+    registerComClass(pcm->clsid, countingFactory);
+    const HRESULT hr = moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.putVoid());
+    registerComClass(pcm->clsid, pcm->create);
+    EXPECT_EQ(hr, E_NOTIMPL);
+    EXPECT_EQ(factoryCalls, 1);
 }

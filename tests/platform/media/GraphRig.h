@@ -1,0 +1,97 @@
+// Parts the graph tests share: a callback that collects what a Sample Grabber
+// shows, a source that delivers what a test scripts, and running a graph to
+// its end.
+#pragma once
+
+#include "platform/media/BaseFilter.h"
+#include "support/GraphParts.h"
+
+#include <functional>
+#include <utility>
+#include <vector>
+
+namespace zuktest {
+
+// Collects the 16-bit samples and times the grabber shows, on the streaming
+// thread; read them once the graph has stopped.
+class Collector : public ComObject<ISampleGrabberCB> {
+public:
+    HRESULT SampleCB(double, IMediaSample*) override { return E_NOTIMPL; }
+    HRESULT BufferCB(double time, BYTE* buffer, long length) override
+    {
+        times.push_back(time);
+        const auto* values = reinterpret_cast<const int16_t*>(buffer);
+        samples.insert(samples.end(), values, values + length / 2);
+        return S_OK;
+    }
+
+    std::vector<int16_t> samples;
+    std::vector<double> times;
+};
+
+// A Sample Grabber in `graph` that shows `collector` PCM audio.
+inline ComPtr<IBaseFilter> addPcmGrabber(IGraphBuilder* graph, Collector* collector)
+{
+    auto grabber = create<IBaseFilter>(CLSID_SampleGrabber);
+    graph->AddFilter(grabber.get(), u"Sample Grabber");
+    const auto sampleGrabber = grabber.as<ISampleGrabber>();
+    AM_MEDIA_TYPE wanted{};
+    wanted.majortype = MEDIATYPE_Audio;
+    wanted.subtype = MEDIASUBTYPE_PCM;
+    wanted.formattype = FORMAT_WaveFormatEx;
+    sampleGrabber->SetMediaType(&wanted);
+    sampleGrabber->SetCallback(collector, 1);
+    return grabber;
+}
+
+// A source of one output pin offering `type`, whose every delivery runs the script.
+class ScriptedSource : public zuk::media::Filter<IStreamSource> {
+public:
+    using Script = std::function<HRESULT(zuk::media::BasePin&)>;
+
+    ScriptedSource(zuk::media::MediaType offeredType, Script script)
+        : Filter(GUID_NULL), type(std::move(offeredType)), delivery(std::move(script))
+    {
+        addPin(std::make_unique<zuk::media::SimplePin<ScriptedSource>>(
+            *this, u"Out", PINDIR_OUTPUT, &ScriptedSource::refuses, &ScriptedSource::offers));
+    }
+    bool refuses(const zuk::media::BasePin&, const AM_MEDIA_TYPE&) const { return false; }
+    std::vector<zuk::media::MediaType> offers(const zuk::media::BasePin&) const { return {type}; }
+    HRESULT DeliverNext() override
+    {
+        ++deliveries;
+        return delivery(*pins().front());
+    }
+    bool IsConnected() override { return pins().front()->isConnected(); }
+
+    int deliveries = 0; // on the streaming thread
+
+private:
+    zuk::media::MediaType type;
+    Script delivery;
+};
+
+struct RunEnd {
+    long code = 0;                // EC_COMPLETE or EC_ERRORABORT
+    LONG_PTR abortReason = S_OK;  // of EC_ERRORABORT
+};
+
+// Runs the graph until it ends (a run that does not end fails rather than
+// hanging the suite) and stops it.
+inline RunEnd runToEnd(IGraphBuilder* graph)
+{
+    const auto control = ComPtr<IGraphBuilder>(graph).as<IMediaControl>();
+    const auto events = ComPtr<IGraphBuilder>(graph).as<IMediaEvent>();
+    RunEnd end;
+    EXPECT_EQ(control->Run(), S_OK);
+    EXPECT_EQ(events->WaitForCompletion(60000, &end.code), S_OK) << "the run never ended";
+    long code = 0;
+    LONG_PTR unused = 0;
+    while (end.code == EC_ERRORABORT && events->GetEvent(&code, &end.abortReason, &unused, 0) == S_OK &&
+           code != EC_ERRORABORT) {
+    }
+    EXPECT_EQ(control->Stop(), S_OK);
+    return end;
+}
+
+} // namespace zuktest
