@@ -309,7 +309,7 @@ HRESULT CDSParser::SeekSamples(int64_t offset, int whence, int64_t* position)
         return S_OK;
     }
     // Positions are frames at the source's rate here.
-    const int64_t sourceOffset = truncateToInt64(m_sourceRate / static_cast<double>(kOutputRate) * offset);
+    const int64_t sourceOffset = truncateToInt64(m_sourceRate / static_cast<double>(kOutputRate) * static_cast<double>(offset));
     LONGLONG current = 0, stop = 0, reached = 0;
     HRESULT hr = m_pSeeking->GetPositions(&current, &stop);
     if (SUCCEEDED(hr))

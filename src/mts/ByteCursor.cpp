@@ -16,7 +16,7 @@ uint64_t ByteCursor::bits(unsigned count)
     while (count > 0) {
         const unsigned leftInByte = 8 - bitAt % 8;
         const unsigned taken = std::min(count, leftInByte);
-        const unsigned byte = bytes[bitAt / 8] >> (leftInByte - taken);
+        const unsigned byte = unsigned{bytes[bitAt / 8]} >> (leftInByte - taken);
         value = value << taken | (byte & ((1u << taken) - 1));
         bitAt += taken;
         count -= taken;

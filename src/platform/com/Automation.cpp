@@ -68,7 +68,7 @@ uint32_t SysStringLen(BSTR text)
         return 0;
     LengthPrefix bytes;
     std::memcpy(&bytes, blockOf(text), sizeof bytes);
-    return bytes / sizeof(OLECHAR);
+    return static_cast<uint32_t>(bytes / sizeof(OLECHAR));
 }
 
 void VariantInit(VARIANT* variant)

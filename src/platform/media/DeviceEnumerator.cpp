@@ -195,7 +195,7 @@ public:
             auto filters = std::make_shared<const FilterList>(filtersIn(category));
             if (filters->empty())
                 return S_FALSE;
-            *monikers = makeComObject<MonikerEnumerator>(std::move(filters), 0).detach();
+            *monikers = makeComObject<MonikerEnumerator>(std::move(filters), size_t{0}).detach();
         } catch (const std::bad_alloc&) {
             return E_OUTOFMEMORY;
         }

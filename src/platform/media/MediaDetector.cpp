@@ -15,7 +15,7 @@ namespace {
 
 double seconds(int64_t microseconds)
 {
-    return std::max<int64_t>(microseconds, 0) / 1e6;
+    return static_cast<double>(std::max<int64_t>(microseconds, 0)) / 1e6;
 }
 
 double audioLength(const AudioStreamInfo& audio, int64_t containerDurationUs)

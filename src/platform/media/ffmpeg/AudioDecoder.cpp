@@ -511,14 +511,14 @@ bool AudioDecoder::State::appendConverted(const uint8_t* const* in, int frames, 
 {
     const int capacity = in ? outputRoomFor(frames, converting->rate, rate) : kMostFramesPerBlock;
     const size_t before = out.size();
-    out.resize(before + static_cast<size_t>(capacity) * layout.channels());
+    out.resize(before + static_cast<size_t>(capacity) * static_cast<size_t>(layout.channels()));
     auto* target = reinterpret_cast<uint8_t*>(out.data() + before);
     const int made = swr_convert(toS16.get(), &target, capacity, const_cast<const uint8_t**>(in), frames);
     if (made < 0) {
         out.resize(before);
         return false;
     }
-    out.resize(before + static_cast<size_t>(made) * layout.channels());
+    out.resize(before + static_cast<size_t>(made) * static_cast<size_t>(layout.channels()));
     return true;
 }
 
