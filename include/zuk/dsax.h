@@ -28,12 +28,13 @@ namespace dsax {
 
 /* What opening learnt about a file. The record owns its two format blocks. */
 struct DSAX_MEDIA_INFO {
-    uint32_t handle;        /* the first argument of every other operation */
-    uint8_t* audio_format;  /* WAVEFORMATEX of the first audio stream (the one read), 18 + cbSize bytes; null without audio */
-    uint8_t* video_format;  /* VIDEOINFOHEADER of the (last) video stream; null without video */
-    double frame_rate;      /* frames per second of that video stream; 0 without video */
-    int64_t duration;       /* of the audio, in 100-ns units; 0 without audio */
-    int64_t sample_length;  /* of the audio, in frames at its own sample rate (not 48000) */
+    uint32_t handle; /* the first argument of every other operation */
+    uint8_t*
+        audio_format; /* WAVEFORMATEX of the first audio stream (the one read), 18 + cbSize bytes; null without audio */
+    uint8_t* video_format; /* VIDEOINFOHEADER of the (last) video stream; null without video */
+    double frame_rate;     /* frames per second of that video stream; 0 without video */
+    int64_t duration;      /* of the audio, in 100-ns units; 0 without audio */
+    int64_t sample_length; /* of the audio, in frames at its own sample rate (not 48000) */
 };
 
 /* Readies the reader; call once before the first dsax_open. Calling it again is harmless. */

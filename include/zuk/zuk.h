@@ -18,10 +18,10 @@
 #ifndef ZUK_ZUK_H
 #define ZUK_ZUK_H
 
+#include <sndfile.h>
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
-#include <sndfile.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -42,15 +42,20 @@ typedef int (*ProgressCallback)(float percent);
 
 /* Result codes. They never change; "who returns what" is noted per function. */
 enum zuk_result {
-    ZUK_OK = 0,             /* success */
-    ZUK_OK_UNPADDED = 2,    /* success, but no video frame rate was found, so the WAV is not padded to whole video frames */
-    ZUK_E_OPEN = -1,        /* a file cannot be opened or positioned, an argument is invalid, or a needed library or entry point is missing */
-    ZUK_E_UNSUPPORTED = -2, /* the back end cannot work here: the system is too old, or the media cannot be opened or rendered */
-    ZUK_E_SHORT_COPY = -3,  /* a copy wrote fewer frames than it read, or an MP4 input cannot be positioned back at its movie box */
-    ZUK_E_EXTRACT = -4,     /* extraction failed: no back end succeeded, or success was reported but no output file exists */
-    ZUK_E_NO_SAMPLES = -5,  /* the decoder delivered no samples */
-    ZUK_E_WRITE = -7,       /* the output file (or an intermediate file) cannot be opened or written */
-    ZUK_E_PES_FILE = -40    /* the transport-stream extractor cannot create its intermediate PES file */
+    ZUK_OK = 0, /* success */
+    ZUK_OK_UNPADDED =
+        2, /* success, but no video frame rate was found, so the WAV is not padded to whole video frames */
+    ZUK_E_OPEN =
+        -1, /* a file cannot be opened or positioned, an argument is invalid, or a needed library or entry point is missing */
+    ZUK_E_UNSUPPORTED =
+        -2, /* the back end cannot work here: the system is too old, or the media cannot be opened or rendered */
+    ZUK_E_SHORT_COPY =
+        -3, /* a copy wrote fewer frames than it read, or an MP4 input cannot be positioned back at its movie box */
+    ZUK_E_EXTRACT =
+        -4, /* extraction failed: no back end succeeded, or success was reported but no output file exists */
+    ZUK_E_NO_SAMPLES = -5, /* the decoder delivered no samples */
+    ZUK_E_WRITE = -7,      /* the output file (or an intermediate file) cannot be opened or written */
+    ZUK_E_PES_FILE = -40   /* the transport-stream extractor cannot create its intermediate PES file */
 };
 
 /* ---- Extraction -------------------------------------------------------------
@@ -166,24 +171,24 @@ ZUK_API int32_t Extract_DotNet(const zuk_char* input, const zuk_char* output, Pr
  * full disk.
  */
 /* Writes the channel mix (the truncated mean of all channels) as a mono WAV. */
-ZUK_API int32_t Dsax_Extraction(const zuk_char* input, const zuk_char* output, uint8_t managed,
-                                ProgressCallback progress);
+ZUK_API int32_t Dsax_Extraction(
+    const zuk_char* input, const zuk_char* output, uint8_t managed, ProgressCallback progress);
 /* Writes the first two channels (a mono source twice) as a stereo WAV. */
-ZUK_API int32_t Dsax_ExtractionStereo(const zuk_char* input, const zuk_char* output, uint8_t managed,
-                                      ProgressCallback progress);
+ZUK_API int32_t Dsax_ExtractionStereo(
+    const zuk_char* input, const zuk_char* output, uint8_t managed, ProgressCallback progress);
 
 /* What zuk_media_streams tells of one stream. */
 enum zuk_stream_type { ZUK_STREAM_AUDIO = 1, ZUK_STREAM_VIDEO = 2 };
 typedef struct zuk_stream {
-    int32_t index;              /* in the container */
-    int32_t type;               /* ZUK_STREAM_AUDIO or ZUK_STREAM_VIDEO */
-    char codec_name[64];        /* FFmpeg's short name ("aac", "mpeg4"), cut to fit */
-    int64_t duration_us;        /* as the container gives it; 0 unknown */
-    int32_t sample_rate;        /* audio: Hz */
-    int32_t channels;           /* audio */
-    char channel_layout[256];   /* audio: FFmpeg's name ("stereo"), "" unknown, cut to fit */
-    int32_t width, height;      /* video: pixels */
-    double frame_rate;          /* video: average frames per second; 0 unknown */
+    int32_t index;            /* in the container */
+    int32_t type;             /* ZUK_STREAM_AUDIO or ZUK_STREAM_VIDEO */
+    char codec_name[64];      /* FFmpeg's short name ("aac", "mpeg4"), cut to fit */
+    int64_t duration_us;      /* as the container gives it; 0 unknown */
+    int32_t sample_rate;      /* audio: Hz */
+    int32_t channels;         /* audio */
+    char channel_layout[256]; /* audio: FFmpeg's name ("stereo"), "" unknown, cut to fit */
+    int32_t width, height;    /* video: pixels */
+    double frame_rate;        /* video: average frames per second; 0 unknown */
 } zuk_stream;
 
 /*
@@ -219,8 +224,7 @@ ZUK_API int32_t DecodeToAVIWrapper(const zuk_char* input, const zuk_char* output
  * its video) and the sound of `audio`, read by libsndfilewrapper.so; the other
  * streams of `input`, its audio among them, are left out. REGDB_E_CLASSNOTREG
  * (0x80040154) when libsndfilewrapper.so is not beside libzuk.so. */
-ZUK_API int32_t ReplaceAudioAvi(const zuk_char* input, const zuk_char* audio, const zuk_char* output,
-                                int32_t managed);
+ZUK_API int32_t ReplaceAudioAvi(const zuk_char* input, const zuk_char* audio, const zuk_char* output, int32_t managed);
 
 /* ---- Camcorder transport streams ---------------------------------------------
  *
@@ -244,14 +248,14 @@ ZUK_API int32_t ReplaceAudioAvi(const zuk_char* input, const zuk_char* audio, co
  * reading the input fails before its end. Bytes that are no part of a packet
  * are stepped over to the next sync byte or start code.
  */
-ZUK_API int32_t MTSExtract(const zuk_char* input, const zuk_char* output, ProgressCallback progress,
-                           int32_t managed, int32_t avchd);
+ZUK_API int32_t MTSExtract(
+    const zuk_char* input, const zuk_char* output, ProgressCallback progress, int32_t managed, int32_t avchd);
 
 /* The same lifting out, then the QuickTime back end (never for BDAV), the
  * decoder and the Media Foundation back end. ZUK_OK; ZUK_E_OPEN for any
  * failure of the lifting out; ZUK_E_EXTRACT when no back end succeeds. */
-ZUK_API int32_t MTSExtract2(const zuk_char* input, const zuk_char* output, ProgressCallback progress,
-                            int32_t managed, int32_t avchd);
+ZUK_API int32_t MTSExtract2(
+    const zuk_char* input, const zuk_char* output, ProgressCallback progress, int32_t managed, int32_t avchd);
 
 /*
  * The lifting out alone: writes the audio of `input` (with `bdav` not 0,
@@ -323,8 +327,8 @@ ZUK_API int32_t R3DResample(const zuk_char* input, const zuk_char* output, Progr
  * `outputRate` is not above 0; ZUK_E_WRITE when a write fails (what was
  * written stays in the output).
  */
-ZUK_API int32_t resampleAudioWithRate(const zuk_char* input, const zuk_char* output,
-                                      ProgressCallback progress, int32_t outputRate);
+ZUK_API int32_t resampleAudioWithRate(
+    const zuk_char* input, const zuk_char* output, ProgressCallback progress, int32_t outputRate);
 
 /* resampleAudioWithRate at 48000 Hz: the library's standard WAV. */
 ZUK_API int32_t resampleAudio(const zuk_char* input, const zuk_char* output, ProgressCallback progress);
@@ -352,8 +356,7 @@ ZUK_API int32_t ConvertToWav(const zuk_char* input, const zuk_char* output, floa
  * Returns ZUK_OK, or ZUK_E_OPEN when a file cannot be opened, `start` lies
  * beyond the input, a time is not finite, or a write fails.
  */
-ZUK_API int32_t sliceAudio(const zuk_char* input, const zuk_char* output, double start, double end,
-                           int32_t force16);
+ZUK_API int32_t sliceAudio(const zuk_char* input, const zuk_char* output, double start, double end, int32_t force16);
 
 /*
  * Writes `lead` seconds of silence, then the range `start`..`end` of `input`,
@@ -361,8 +364,8 @@ ZUK_API int32_t sliceAudio(const zuk_char* input, const zuk_char* output, double
  * toward the total; nothing is cut when the output is already longer).
  * Results as sliceAudio.
  */
-ZUK_API int32_t sliceAudioWithPadding(const zuk_char* input, double lead, const zuk_char* output,
-                                      double start, double end, double total, int32_t force16);
+ZUK_API int32_t sliceAudioWithPadding(const zuk_char* input, double lead, const zuk_char* output, double start,
+    double end, double total, int32_t force16);
 
 /*
  * Copies frames `first` up to (not including) `end` from `input` to `output`,

@@ -36,16 +36,22 @@ struct RouteEntry {
 
 // Tested in this order; the first match decides.
 constexpr RouteEntry kRoutingTable[] = {
-    {u".wav", Route::Resample}, {u".mp3", Route::QuickTime}, {u".aif", Route::QuickTime},
-    {u".aiff", Route::QuickTime}, {u".r3d", Route::R3d}, {u".m2t", Route::TransportStream},
-    {u".mts", Route::BdavStream}, {u".m2ts", Route::BdavStream}, {u".mpg", Route::Mpeg},
+    {u".wav", Route::Resample},
+    {u".mp3", Route::QuickTime},
+    {u".aif", Route::QuickTime},
+    {u".aiff", Route::QuickTime},
+    {u".r3d", Route::R3d},
+    {u".m2t", Route::TransportStream},
+    {u".mts", Route::BdavStream},
+    {u".m2ts", Route::BdavStream},
+    {u".mpg", Route::Mpeg},
     {u".mpeg", Route::Mpeg},
 };
 
 struct Locations {
-    const zuk_char* callerInput;  // as given: the R3D back end takes these
+    const zuk_char* callerInput; // as given: the R3D back end takes these
     const zuk_char* callerOutput;
-    std::u16string input;         // normalised
+    std::u16string input; // normalised
     std::u16string output;
     // Of the caller's input: ".mp4" inputs that the chain cannot read are unwrapped.
     std::optional<std::u16string_view> extension;
@@ -129,9 +135,8 @@ int32_t runChain(const Locations& at, ProgressCallback progress, int32_t managed
         return extractionSucceeded(result);
 
     LogString("ZUK: Attempting to use dsax. \n");
-    result = fromNoOutput(at, [&] {
-        return Dsax_Extraction(at.input.c_str(), at.output.c_str(), static_cast<uint8_t>(managed), progress);
-    });
+    result = fromNoOutput(at,
+        [&] { return Dsax_Extraction(at.input.c_str(), at.output.c_str(), static_cast<uint8_t>(managed), progress); });
     if (result == ZUK_E_WRITE)
         return result;
     if (result >= 0)
@@ -185,9 +190,8 @@ int32_t runRoute(Route route, const Locations& at, ProgressCallback progress, in
     case Route::QuickTime:
         return fromNoOutput(at, [&] { return Qtax_Extraction(at.input.c_str(), at.output.c_str(), progress); });
     case Route::R3d:
-        return fromNoOutput(at, [&] {
-            return R3DResample(at.callerInput, at.callerOutput, progress) == 0 ? ZUK_OK : ZUK_E_EXTRACT;
-        });
+        return fromNoOutput(
+            at, [&] { return R3DResample(at.callerInput, at.callerOutput, progress) == 0 ? ZUK_OK : ZUK_E_EXTRACT; });
     case Route::TransportStream:
     case Route::BdavStream:
         return MTSExtract(at.input.c_str(), at.output.c_str(), progress, managed, bdavFlagFor(route, at));
@@ -215,7 +219,7 @@ int32_t Extract_core(const zuk_char* input, const zuk_char* output, ProgressCall
         return ZUK_E_OPEN;
     }
     const Locations at{input, output, normaliseLocation(wideView(input)), normaliseLocation(wideView(output)),
-                       extensionOf(wideView(input))};
+        extensionOf(wideView(input))};
     LogString("ZUK: Entered Audio Extract_core command \n");
     const auto route = routeFor(at.extension);
     const std::vector<std::u16string> written = filesWritten(at, route);
@@ -235,7 +239,7 @@ struct FileCloser {
 bool outputExists(const zuk_char* output)
 {
     const auto path = pathFromWide(normaliseLocation(wideView(output)).c_str());
-    struct stat found {};
+    struct stat found { };
     if (!path || stat(path->c_str(), &found) != 0)
         return false;
     // Devices and pipes are taken as they are: /dev/null is always empty,

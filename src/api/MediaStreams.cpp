@@ -71,6 +71,6 @@ int32_t listStreams(const zuk_char* path, zuk_stream* streams, int32_t capacity)
 
 extern "C" ZUK_API int32_t zuk_media_streams(const zuk_char* path, zuk_stream* streams, int32_t capacity)
 {
-    return zuk::guardExport("zuk_media_streams", int32_t{ZUK_E_OPEN},
-                            [&] { return listStreams(path, streams, capacity); });
+    return zuk::guardExport(
+        "zuk_media_streams", int32_t{ZUK_E_OPEN}, [&] { return listStreams(path, streams, capacity); });
 }

@@ -22,10 +22,7 @@ namespace {
 // destination for one box, then back where the host had it.
 class DiagnosticsTo {
 public:
-    explicit DiagnosticsTo(std::ostream& stream) : previous(&MP4Box::diagnostics())
-    {
-        MP4Box::setDiagnostics(&stream);
-    }
+    explicit DiagnosticsTo(std::ostream& stream) : previous(&MP4Box::diagnostics()) { MP4Box::setDiagnostics(&stream); }
     ~DiagnosticsTo() { MP4Box::setDiagnostics(previous); }
     DiagnosticsTo(const DiagnosticsTo&) = delete;
     DiagnosticsTo& operator=(const DiagnosticsTo&) = delete;

@@ -9,9 +9,9 @@
 #include <zuk/zuk.h>
 
 #include <algorithm>
-#include <vector>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -86,8 +86,7 @@ extern "C" ZUK_API int64_t zuk_normalise_location(const zuk_char* location, zuk_
     });
 }
 
-extern "C" ZUK_API int32_t zuk_check_files(const zuk_char* input, const zuk_char* output, char* cause,
-                                           size_t capacity)
+extern "C" ZUK_API int32_t zuk_check_files(const zuk_char* input, const zuk_char* output, char* cause, size_t capacity)
 {
     return zuk::guardExport("zuk_check_files", int32_t{ZUK_E_OPEN}, [&]() -> int32_t {
         copiedCut("", cause, capacity);

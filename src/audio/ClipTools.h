@@ -26,7 +26,7 @@ struct SliceTimes {
 // rate and channels, and its format or (force16) 16-bit PCM WAV, made RF64
 // when the slice would not fit a WAV. 0 with both open, or -1 with neither.
 int openSlicePair(const zuk_char* inputPath, SoundFilePtr& input, SF_INFO& inputInfo, const zuk_char* outputPath,
-                  SoundFilePtr& output, SF_INFO& outputInfo, const SliceTimes& times, int32_t force16);
+    SoundFilePtr& output, SF_INFO& outputInfo, const SliceTimes& times, int32_t force16);
 
 // Writes `frames` frames of silence; returns `frames` (0 when it is 0 or less),
 // or -1 when fewer were written.

@@ -117,12 +117,12 @@ int64_t copyIntegers(SNDFILE* input, SNDFILE* output, int64_t frames, int channe
 {
     if (outBits >= inBits)
         return copyBlocks<int>(input, output, frames, channels, sf_read_int, sf_write_int);
-    return copyBlocks<int>(input, output, frames, channels, sf_read_int,
-                           [outBits](SNDFILE* file, int* samples, sf_count_t count) {
-                               for (sf_count_t i = 0; i < count; ++i)
-                                   samples[i] = roundedToBits(samples[i], outBits);
-                               return sf_write_int(file, samples, count);
-                           });
+    return copyBlocks<int>(
+        input, output, frames, channels, sf_read_int, [outBits](SNDFILE* file, int* samples, sf_count_t count) {
+            for (sf_count_t i = 0; i < count; ++i)
+                samples[i] = roundedToBits(samples[i], outBits);
+            return sf_write_int(file, samples, count);
+        });
 }
 
 } // namespace
@@ -143,15 +143,13 @@ int64_t copyAudio(SNDFILE* input, SNDFILE* output, int64_t first, int64_t end, c
 
 } // namespace zuk
 
-extern "C" ZUK_API int64_t Helper_CopyAudio(SNDFILE* input, SNDFILE* output, int64_t first, int64_t end,
-                                            SF_INFO info)
+extern "C" ZUK_API int64_t Helper_CopyAudio(SNDFILE* input, SNDFILE* output, int64_t first, int64_t end, SF_INFO info)
 {
-    return zuk::guardExport("Helper_CopyAudio", int64_t{-1},
-                            [&] { return zuk::copyAudio(input, output, first, end, info); });
+    return zuk::guardExport(
+        "Helper_CopyAudio", int64_t{-1}, [&] { return zuk::copyAudio(input, output, first, end, info); });
 }
 
-extern "C" ZUK_API int64_t Helper_CopyAudioSec(SNDFILE* input, SNDFILE* output, double start, double end,
-                                               SF_INFO info)
+extern "C" ZUK_API int64_t Helper_CopyAudioSec(SNDFILE* input, SNDFILE* output, double start, double end, SF_INFO info)
 {
     const auto first = zuk::framesAt(start, info.samplerate, false);
     const auto last = zuk::framesAt(end, info.samplerate, true);

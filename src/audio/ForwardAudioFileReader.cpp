@@ -185,8 +185,7 @@ int ForwardAudioFileReader::fetchMono(int64_t index, int16_t& mono)
     return 0;
 }
 
-int ForwardAudioFileReader::readFramePair(int64_t a, int64_t b, std::span<int16_t> frameA,
-                                          std::span<int16_t> frameB)
+int ForwardAudioFileReader::readFramePair(int64_t a, int64_t b, std::span<int16_t> frameA, std::span<int16_t> frameB)
 {
     if (newFrameIndex == a && prevFrameIndex == b) {
         std::copy(newFrame.begin(), newFrame.end(), frameA.begin());

@@ -69,8 +69,8 @@ private:
     int64_t newFrameIndex = -1;
     int64_t prevFrameIndex = -2;
     bool isOpen = false;
-    bool readsFloat = false;  // float or double samples, scaled here
-    double floatScale = 1.0;  // for float files applied in single precision, as libsndfile does
+    bool readsFloat = false; // float or double samples, scaled here
+    double floatScale = 1.0; // for float files applied in single precision, as libsndfile does
     std::vector<double> floatBlock;
     // [0]: mono of frame blockStart() - 1 (silence before the file);
     // [1 + i]: mono of frame blockStart() + i.

@@ -9,8 +9,8 @@ namespace {
 // order of the scalar formula (no contraction into fused multiply-adds), so
 // both give the same bits.
 
-[[gnu::always_inline]] inline void positionsLoop(double k0, int count, double ratio, double inRate, double outRate,
-                                                 double* ceilings, double* fracs)
+[[gnu::always_inline]] inline void positionsLoop(
+    double k0, int count, double ratio, double inRate, double outRate, double* ceilings, double* fracs)
 {
     for (int i = 0; i < count; ++i) {
         const double k = k0 + i;
@@ -24,21 +24,21 @@ namespace {
     }
 }
 
-[[gnu::always_inline]] inline void interpolateLoop(int count, const double* fracs, const int16_t* a,
-                                                   const int16_t* b, int16_t* out)
+[[gnu::always_inline]] inline void interpolateLoop(
+    int count, const double* fracs, const int16_t* a, const int16_t* b, int16_t* out)
 {
     for (int i = 0; i < count; ++i)
         out[i] = static_cast<int16_t>(static_cast<int32_t>((1.0 - fracs[i]) * a[i] + fracs[i] * b[i]));
 }
 
-[[gnu::target("avx2")]] void positionsAvx2(double k0, int count, double ratio, double inRate, double outRate,
-                                           double* ceilings, double* fracs)
+[[gnu::target("avx2")]] void positionsAvx2(
+    double k0, int count, double ratio, double inRate, double outRate, double* ceilings, double* fracs)
 {
     positionsLoop(k0, count, ratio, inRate, outRate, ceilings, fracs);
 }
 
-[[gnu::target("avx2")]] void interpolateAvx2(int count, const double* fracs, const int16_t* a, const int16_t* b,
-                                             int16_t* out)
+[[gnu::target("avx2")]] void interpolateAvx2(
+    int count, const double* fracs, const int16_t* a, const int16_t* b, int16_t* out)
 {
     interpolateLoop(count, fracs, a, b, out);
 }
@@ -51,8 +51,7 @@ bool hasAvx2()
 
 } // namespace
 
-void outputPositions(double k0, int count, double ratio, double inRate, double outRate, double* ceilings,
-                     double* fracs)
+void outputPositions(double k0, int count, double ratio, double inRate, double outRate, double* ceilings, double* fracs)
 {
     if (hasAvx2())
         positionsAvx2(k0, count, ratio, inRate, outRate, ceilings, fracs);

@@ -23,7 +23,7 @@ constexpr int64_t kProgressStep = 20000;
 // of the step, with the share of the input's frames that position stands for.
 class ProgressSteps {
 public:
-    ProgressSteps(ProgressCallback callback, int64_t frameCount) : progress(callback), frames(frameCount) {}
+    ProgressSteps(ProgressCallback callback, int64_t frameCount) : progress(callback), frames(frameCount) { }
 
     // Output samples first .. last - 1 of a batch, in order.
     void report(const double* ceilings, int first, int last)
@@ -60,7 +60,8 @@ int32_t resample(const zuk_char* input, const zuk_char* output, ProgressCallback
         return ZUK_E_OPEN;
 
     // At most one output sample per step of ratio over the input's frames.
-    const double outputFrames = std::ceil(static_cast<double>(reader.frameCount()) * outputRate / reader.sampleRate()) + 1;
+    const double outputFrames =
+        std::ceil(static_cast<double>(reader.frameCount()) * outputRate / reader.sampleRate()) + 1;
     SF_INFO outInfo{};
     zuk::SoundFilePtr out = zuk::createPcm16Wav(
         output, outputRate, 1, outputFrames < 0x1p62 ? static_cast<int64_t>(outputFrames) : INT64_MAX, outInfo);
@@ -99,8 +100,8 @@ int32_t resample(const zuk_char* input, const zuk_char* output, ProgressCallback
         const auto usable = static_cast<size_t>(
             std::lower_bound(ceilings.begin(), ceilings.end(), static_cast<double>(frames)) - ceilings.begin());
         int readResult = 0;
-        const int count = static_cast<int>(
-            reader.readMonoPairs(std::span(ceilings).first(usable), a.data(), b.data(), readResult));
+        const int count =
+            static_cast<int>(reader.readMonoPairs(std::span(ceilings).first(usable), a.data(), b.data(), readResult));
         const bool ended = count < kBatch;
         zuk::interpolate(count, fracs.data(), a.data(), b.data(), buffer.data() + fill);
         fill += count;
@@ -125,15 +126,18 @@ int32_t resample(const zuk_char* input, const zuk_char* output, ProgressCallback
     return writeFailed ? ZUK_E_WRITE : ZUK_OK;
 }
 
-int noProgress(float) { return 0; }
+int noProgress(float)
+{
+    return 0;
+}
 
 } // namespace
 
-extern "C" ZUK_API int32_t resampleAudioWithRate(const zuk_char* input, const zuk_char* output,
-                                                 ProgressCallback progress, int32_t outputRate)
+extern "C" ZUK_API int32_t resampleAudioWithRate(
+    const zuk_char* input, const zuk_char* output, ProgressCallback progress, int32_t outputRate)
 {
-    return zuk::guardExport("resampleAudioWithRate", int32_t{ZUK_E_OPEN},
-                            [&] { return resample(input, output, progress, outputRate); });
+    return zuk::guardExport(
+        "resampleAudioWithRate", int32_t{ZUK_E_OPEN}, [&] { return resample(input, output, progress, outputRate); });
 }
 
 extern "C" ZUK_API int32_t resampleAudio(const zuk_char* input, const zuk_char* output, ProgressCallback progress)

@@ -28,7 +28,7 @@ int64_t sliceFrames(const SF_INFO& input, const SliceTimes& times)
 } // namespace
 
 int openSlicePair(const zuk_char* inputPath, SoundFilePtr& input, SF_INFO& inputInfo, const zuk_char* outputPath,
-                  SoundFilePtr& output, SF_INFO& outputInfo, const SliceTimes& times, int32_t force16)
+    SoundFilePtr& output, SF_INFO& outputInfo, const SliceTimes& times, int32_t force16)
 {
     inputInfo = SF_INFO{};
     if (refusesFiles({wideView(outputPath)}, {wideView(inputPath)}, LogString))
@@ -40,7 +40,7 @@ int openSlicePair(const zuk_char* inputPath, SoundFilePtr& input, SF_INFO& input
     outputInfo.channels = inputInfo.channels;
     outputInfo.samplerate = inputInfo.samplerate;
     outputInfo.format = formatHolding(force16 != 0 ? SF_FORMAT_WAV | SF_FORMAT_PCM_16 : inputInfo.format,
-                                      inputInfo.channels, sliceFrames(inputInfo, times));
+        inputInfo.channels, sliceFrames(inputInfo, times));
     if (outputInfo.format != 0)
         output = openSoundFile(outputPath, SFM_WRITE, outputInfo);
     if (!output) {
@@ -53,14 +53,14 @@ int openSlicePair(const zuk_char* inputPath, SoundFilePtr& input, SF_INFO& input
 namespace {
 
 int32_t slice(const zuk_char* inputPath, double lead, const zuk_char* outputPath, double start, double end,
-              double total, int32_t force16)
+    double total, int32_t force16)
 {
     SoundFilePtr input;
     SoundFilePtr output;
     SF_INFO inputInfo;
     SF_INFO outputInfo;
-    if (openSlicePair(inputPath, input, inputInfo, outputPath, output, outputInfo, {lead, start, end, total},
-                      force16) != 0)
+    if (openSlicePair(
+            inputPath, input, inputInfo, outputPath, output, outputInfo, {lead, start, end, total}, force16) != 0)
         return ZUK_E_OPEN;
     const int rate = inputInfo.samplerate;
 
@@ -93,15 +93,15 @@ int32_t slice(const zuk_char* inputPath, double lead, const zuk_char* outputPath
 
 } // namespace zuk
 
-extern "C" ZUK_API int32_t sliceAudioWithPadding(const zuk_char* input, double lead, const zuk_char* output,
-                                                 double start, double end, double total, int32_t force16)
+extern "C" ZUK_API int32_t sliceAudioWithPadding(
+    const zuk_char* input, double lead, const zuk_char* output, double start, double end, double total, int32_t force16)
 {
     return zuk::guardExport("sliceAudioWithPadding", int32_t{ZUK_E_OPEN},
-                            [&] { return zuk::slice(input, lead, output, start, end, total, force16); });
+        [&] { return zuk::slice(input, lead, output, start, end, total, force16); });
 }
 
-extern "C" ZUK_API int32_t sliceAudio(const zuk_char* input, const zuk_char* output, double start, double end,
-                                      int32_t force16)
+extern "C" ZUK_API int32_t sliceAudio(
+    const zuk_char* input, const zuk_char* output, double start, double end, int32_t force16)
 {
     return sliceAudioWithPadding(input, 0.0, output, start, end, end - start, force16);
 }

@@ -24,10 +24,10 @@ HRESULT detectAc3(const zuk_char* file, int32_t managed, uint8_t* found)
     if (FAILED(call.setUpResult()))
         return call.setUpResult();
 
-    static constexpr FileGraphLines kLines{
-        "AC3:Calling CoCreateInstance for filter graph\n", "AC3: CoCreateInstance Failed hr= ", "AC3:Succeeded\n",
-        "AC3:Creating File source", "AC3: Failed hr= ", "RAA:Succeeded\n", "RAA: Failed hr= ", "AC3:Succeeded\n",
-        "AC3: Setting Filename\n", "Ac3: Failed hr= "};
+    static constexpr FileGraphLines kLines{"AC3:Calling CoCreateInstance for filter graph\n",
+        "AC3: CoCreateInstance Failed hr= ", "AC3:Succeeded\n", "AC3:Creating File source",
+        "AC3: Failed hr= ", "RAA:Succeeded\n", "RAA: Failed hr= ", "AC3:Succeeded\n", "AC3: Setting Filename\n",
+        "Ac3: Failed hr= "};
     IGraphBuilder* graph = nullptr;
     IBaseFilter* source = nullptr;
     if (const HRESULT hr = makeFileGraph(call, kLines, file, &graph, &source); FAILED(hr))

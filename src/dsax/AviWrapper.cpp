@@ -38,10 +38,9 @@ HRESULT wrapInAvi(const zuk_char* input, const zuk_char* output, int32_t managed
     if (FAILED(call.setUpResult()))
         return call.setUpResult();
 
-    static constexpr FileGraphLines kLines{
-        "ACM:Calling CoCreateInstance for filter graph\n", "ACM: CoCreateInstance Failed hr= ", "ACM:Succeeded\n",
-        nullptr, "ACM: Failed hr= ", "ACM:Succeeded\n", "ACM: Failed hr= ", "ACM:Succeeded\n",
-        "ACM: Setting Filename\n", "Ac3: Failed hr= "};
+    static constexpr FileGraphLines kLines{"ACM:Calling CoCreateInstance for filter graph\n",
+        "ACM: CoCreateInstance Failed hr= ", "ACM:Succeeded\n", nullptr, "ACM: Failed hr= ", "ACM:Succeeded\n",
+        "ACM: Failed hr= ", "ACM:Succeeded\n", "ACM: Setting Filename\n", "Ac3: Failed hr= "};
     IGraphBuilder* graph = nullptr;
     IBaseFilter* source = nullptr;
     if (const HRESULT hr = makeFileGraph(call, kLines, input, &graph, &source); FAILED(hr))
@@ -68,8 +67,8 @@ HRESULT wrapInAvi(const zuk_char* input, const zuk_char* output, int32_t managed
     sink->SetFileName(output, nullptr);
 
     for (const Step& step : {Step{source, wrapper, "Could not connect InputFilter with ACM wrapper"},
-                             Step{wrapper, mux, "Could not connect ACM Wrapper with avi mux"},
-                             Step{mux, writer, "Could not connect avi mux with file sink"}}) {
+             Step{wrapper, mux, "Could not connect ACM Wrapper with avi mux"},
+             Step{mux, writer, "Could not connect avi mux with file sink"}}) {
         if (const HRESULT hr = connectFilters(graph, step.upstream, step.downstream); FAILED(hr)) {
             LogString(step.failure);
             return hr;
@@ -93,6 +92,5 @@ HRESULT wrapInAvi(const zuk_char* input, const zuk_char* output, int32_t managed
 
 extern "C" ZUK_API int32_t DecodeToAVIWrapper(const zuk_char* input, const zuk_char* output, int32_t managed)
 {
-    return zuk::guardExport("DecodeToAVIWrapper", E_UNEXPECTED,
-                            [&] { return zuk::wrapInAvi(input, output, managed); });
+    return zuk::guardExport("DecodeToAVIWrapper", E_UNEXPECTED, [&] { return zuk::wrapInAvi(input, output, managed); });
 }

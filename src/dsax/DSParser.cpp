@@ -319,7 +319,7 @@ HRESULT CDSParser::Open(const zuk_char* path, DSAX_MEDIA_INFO& info)
     // A stream that claims no channels, more than any layout has, or no rate
     // cannot be mixed or timed.
     const bool usable = audio.nChannels >= 1 && audio.nChannels <= kMostChannels && audio.nSamplesPerSec > 0 &&
-                        audio.nSamplesPerSec <= static_cast<DWORD>(std::numeric_limits<int>::max());
+        audio.nSamplesPerSec <= static_cast<DWORD>(std::numeric_limits<int>::max());
     if (usable) {
         m_channels = audio.nChannels;
         m_sourceRate = static_cast<int>(audio.nSamplesPerSec);

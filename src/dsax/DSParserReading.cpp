@@ -76,8 +76,8 @@ HRESULT CDSParser::BufferCB(double sampleTime, BYTE* buffer, long length)
         m_progress = endTime <= 0 ? 0 : static_cast<uint32_t>(static_cast<__int128>(endTime) * 100 / m_duration);
 
     // Whole frames only: a trailing part frame would read past the buffer.
-    const size_t values = static_cast<size_t>(length) / 2 / static_cast<size_t>(m_channels) *
-                          static_cast<size_t>(m_channels);
+    const size_t values =
+        static_cast<size_t>(length) / 2 / static_cast<size_t>(m_channels) * static_cast<size_t>(m_channels);
     const auto* samples = reinterpret_cast<const int16_t*>(buffer);
     m_frames.insert(m_frames.end(), samples, samples + values);
 
@@ -252,8 +252,8 @@ HRESULT CDSParser::ReadDouble(double* buffer, int64_t count, uint32_t* progress,
                 return hr;
             break;
         }
-        std::transform(scratch.begin(), scratch.begin() + got, buffer + total,
-                       [scale](int16_t value) { return value * scale; });
+        std::transform(
+            scratch.begin(), scratch.begin() + got, buffer + total, [scale](int16_t value) { return value * scale; });
         total += got;
         if (got < wanted)
             break;
@@ -309,7 +309,8 @@ HRESULT CDSParser::SeekSamples(int64_t offset, int whence, int64_t* position)
         return S_OK;
     }
     // Positions are frames at the source's rate here.
-    const int64_t sourceOffset = truncateToInt64(m_sourceRate / static_cast<double>(kOutputRate) * static_cast<double>(offset));
+    const int64_t sourceOffset =
+        truncateToInt64(m_sourceRate / static_cast<double>(kOutputRate) * static_cast<double>(offset));
     LONGLONG current = 0, stop = 0, reached = 0;
     HRESULT hr = m_pSeeking->GetPositions(&current, &stop);
     if (SUCCEEDED(hr))

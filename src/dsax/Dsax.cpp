@@ -140,7 +140,7 @@ DSAX_MEDIA_INFO* dsax_open_no_coinit(const zuk_char* path)
 
 // The table's lock is ready from load; initialising it again while handles are
 // in use would break it, so this has nothing left to do.
-ZUK_API void dsax::dsax_init() {}
+ZUK_API void dsax::dsax_init() { }
 
 ZUK_API dsax::DSAX_MEDIA_INFO* dsax::dsax_open(const zuk_char* path)
 {

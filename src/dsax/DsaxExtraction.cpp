@@ -114,7 +114,10 @@ dsax::DSAX_MEDIA_INFO* openMedia(const zuk_char* input, bool managed)
 class BlockCopy {
 public:
     BlockCopy(const ChannelLayout& channelLayout, uint32_t reader, SNDFILE* file, const SF_INFO& fileFormat)
-        : layout(channelLayout), handle(reader), output(file), format(fileFormat),
+        : layout(channelLayout),
+          handle(reader),
+          output(file),
+          format(fileFormat),
           block(static_cast<size_t>(kBlockFrames * channelLayout.channels))
     {
     }
@@ -139,8 +142,7 @@ public:
         LogString("ZUK_dsax: Writing remainder\n");
         // The reader may still hold frames of the last buffer, and a stream
         // may deliver more than its duration says: all of it goes out.
-        while (lengths.hasSound && !writeFailed && copy(kBlockFrames) > 0) {
-        }
+        while (lengths.hasSound && !writeFailed && copy(kBlockFrames) > 0) { }
         // A stream that delivers less still fills its duration.
         if (!writeFailed)
             silenceTo(lengths.totalFrames);
@@ -208,8 +210,8 @@ private:
     bool writeFailed = false;
 };
 
-int32_t extract(const ChannelLayout& layout, const zuk_char* input, const zuk_char* output, bool managed,
-                ProgressCallback progress)
+int32_t extract(
+    const ChannelLayout& layout, const zuk_char* input, const zuk_char* output, bool managed, ProgressCallback progress)
 {
     if (refusesFiles({wideView(output)}, {wideView(input)}, LogString))
         return ZUK_E_OPEN;
@@ -269,16 +271,16 @@ int32_t extract(const ChannelLayout& layout, const zuk_char* input, const zuk_ch
 
 } // namespace zuk
 
-extern "C" ZUK_API int32_t Dsax_Extraction(const zuk_char* input, const zuk_char* output, uint8_t managed,
-                                           ProgressCallback progress)
+extern "C" ZUK_API int32_t Dsax_Extraction(
+    const zuk_char* input, const zuk_char* output, uint8_t managed, ProgressCallback progress)
 {
     return zuk::guardExport("Dsax_Extraction", int32_t{ZUK_E_UNSUPPORTED},
-                            [&] { return zuk::extract(zuk::kMono, input, output, managed != 0, progress); });
+        [&] { return zuk::extract(zuk::kMono, input, output, managed != 0, progress); });
 }
 
-extern "C" ZUK_API int32_t Dsax_ExtractionStereo(const zuk_char* input, const zuk_char* output, uint8_t managed,
-                                                 ProgressCallback progress)
+extern "C" ZUK_API int32_t Dsax_ExtractionStereo(
+    const zuk_char* input, const zuk_char* output, uint8_t managed, ProgressCallback progress)
 {
     return zuk::guardExport("Dsax_ExtractionStereo", int32_t{ZUK_E_UNSUPPORTED},
-                            [&] { return zuk::extract(zuk::kStereo, input, output, managed != 0, progress); });
+        [&] { return zuk::extract(zuk::kStereo, input, output, managed != 0, progress); });
 }

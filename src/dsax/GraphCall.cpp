@@ -57,8 +57,8 @@ GraphCall::~GraphCall()
         CoUninitialize();
 }
 
-HRESULT makeFileGraph(GraphCall& call, const FileGraphLines& lines, const char16_t* file, IGraphBuilder** graph,
-                      IBaseFilter** source)
+HRESULT makeFileGraph(
+    GraphCall& call, const FileGraphLines& lines, const char16_t* file, IGraphBuilder** graph, IBaseFilter** source)
 {
     LogString(lines.creatingGraph);
     if (const HRESULT hr = createKept(call, CLSID_FilterGraph, graph); FAILED(hr))

@@ -50,7 +50,8 @@ private:
 template <class T>
 HRESULT createKept(GraphCall& call, REFCLSID clsid, T** object)
 {
-    const HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iidOf<T>(), reinterpret_cast<void**>(object));
+    const HRESULT hr =
+        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iidOf<T>(), reinterpret_cast<void**>(object));
     if (FAILED(hr))
         return hr;
     const HRESULT kept = call.keep(*object);
@@ -84,8 +85,8 @@ struct FileGraphLines {
 
 // A graph with a File Source named "File input" that has loaded `file`;
 // every object is kept by `call`. The failing step's code otherwise, logged.
-HRESULT makeFileGraph(GraphCall& call, const FileGraphLines& lines, const char16_t* file, IGraphBuilder** graph,
-                      IBaseFilter** source);
+HRESULT makeFileGraph(
+    GraphCall& call, const FileGraphLines& lines, const char16_t* file, IGraphBuilder** graph, IBaseFilter** source);
 
 // The first pin of `filter` in `direction` that is not connected; E_FAIL when
 // there is none. The caller releases the pin.

@@ -80,19 +80,16 @@ HRESULT replaceAudio(const zuk_char* input, const zuk_char* audio, const zuk_cha
     IBaseFilter* mux = nullptr;
     IBaseFilter* writer = nullptr;
     if (const HRESULT hr = addFilter(call, graph, CLSID_AviSplitter,
-                                     {"RAA: Creating AVI splitter\n", "RAA:Succeeded\n", "RAA: adding filter to graph\n",
-                                      u"Avi Splitter"},
-                                     &splitter);
+            {"RAA: Creating AVI splitter\n", "RAA:Succeeded\n", "RAA: adding filter to graph\n", u"Avi Splitter"},
+            &splitter);
         FAILED(hr))
         return hr;
     if (const HRESULT hr = addFilter(call, graph, CLSID_AviDest,
-                                     {"Creating demux\n", nullptr, "RAA: adding demux to graph\n", u"Avi Mux"}, &mux);
+            {"Creating demux\n", nullptr, "RAA: adding demux to graph\n", u"Avi Mux"}, &mux);
         FAILED(hr))
         return hr;
     if (const HRESULT hr = addFilter(call, graph, CLSID_FileWriter,
-                                     {"RAA: Creating File Sync\n", nullptr, "RAA: Adding fileSync to graph\n",
-                                      u"File Sink"},
-                                     &writer);
+            {"RAA: Creating File Sync\n", nullptr, "RAA: Adding fileSync to graph\n", u"File Sink"}, &writer);
         FAILED(hr))
         return hr;
     LogString("RAA:Gettng File Interface for file Sync\n");
@@ -111,9 +108,9 @@ HRESULT replaceAudio(const zuk_char* input, const zuk_char* audio, const zuk_cha
     // The splitter's first free output is the AVI's first stream; its other
     // streams, the old audio among them, stay unconnected and are not written.
     for (const Connection& connection : {Connection{"Connecting AVi file to splitter\n", aviSource, splitter},
-                                         Connection{"Connecting Avi splitter to Avi mux\n", splitter, mux},
-                                         Connection{"Connection audio to avi mux\n", soundSource, mux},
-                                         Connection{"RAA:Connecting Demux to output file\n", mux, writer}}) {
+             Connection{"Connecting Avi splitter to Avi mux\n", splitter, mux},
+             Connection{"Connection audio to avi mux\n", soundSource, mux},
+             Connection{"RAA:Connecting Demux to output file\n", mux, writer}}) {
         LogString(connection.line);
         if (const HRESULT hr = connectFilters(graph, connection.upstream, connection.downstream); FAILED(hr))
             return logFailure(kFailed, hr);
@@ -134,9 +131,9 @@ HRESULT replaceAudio(const zuk_char* input, const zuk_char* audio, const zuk_cha
 
 } // namespace zuk
 
-extern "C" ZUK_API int32_t ReplaceAudioAvi(const zuk_char* input, const zuk_char* audio, const zuk_char* output,
-                                           int32_t managed)
+extern "C" ZUK_API int32_t ReplaceAudioAvi(
+    const zuk_char* input, const zuk_char* audio, const zuk_char* output, int32_t managed)
 {
-    return zuk::guardExport("ReplaceAudioAvi", E_UNEXPECTED,
-                            [&] { return zuk::replaceAudio(input, audio, output, managed); });
+    return zuk::guardExport(
+        "ReplaceAudioAvi", E_UNEXPECTED, [&] { return zuk::replaceAudio(input, audio, output, managed); });
 }

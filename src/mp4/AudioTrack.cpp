@@ -20,14 +20,9 @@ const MP4Box::trakBox* findAudioTrack(const MP4Box::Children& movie, AudioTrackB
         if (minf == nullptr || findChildBox(*minf, "smhd") == nullptr)
             continue;
         if (const auto* stbl = child<MP4Box::stblBox>(minf, "stbl")) {
-            boxes = AudioTrackBoxes{trak,
-                                    minf,
-                                    stbl,
-                                    child<MP4Box::sttsBox>(stbl, "stts"),
-                                    child<MP4Box::stscBox>(stbl, "stsc"),
-                                    child<MP4Box::stcoBox>(stbl, "stco"),
-                                    child<MP4Box::stszBox>(stbl, "stsz"),
-                                    child<MP4Box::stsdBox>(stbl, "stsd")};
+            boxes = AudioTrackBoxes{trak, minf, stbl, child<MP4Box::sttsBox>(stbl, "stts"),
+                child<MP4Box::stscBox>(stbl, "stsc"), child<MP4Box::stcoBox>(stbl, "stco"),
+                child<MP4Box::stszBox>(stbl, "stsz"), child<MP4Box::stsdBox>(stbl, "stsd")};
         }
         return trak;
     }

@@ -4,9 +4,9 @@
 #include "mp4/ContainerBoxes.h"
 #include "mp4/stcoBox.h"
 #include "mp4/stscBox.h"
+#include "mp4/stsdBox.h"
 #include "mp4/stszBox.h"
 #include "mp4/sttsBox.h"
-#include "mp4/stsdBox.h"
 
 namespace zuk {
 

@@ -60,8 +60,7 @@ FourCC BoxReader::fourCC()
 {
     std::array<uint8_t, 4> raw{};
     bytes(raw);
-    return {static_cast<char>(raw[0]), static_cast<char>(raw[1]), static_cast<char>(raw[2]),
-            static_cast<char>(raw[3])};
+    return {static_cast<char>(raw[0]), static_cast<char>(raw[1]), static_cast<char>(raw[2]), static_cast<char>(raw[3])};
 }
 
 std::vector<uint8_t> BoxReader::rest(uint64_t atMost)

@@ -6,8 +6,8 @@
 
 namespace zuk {
 
-std::optional<std::vector<ChunkEntry>> buildChunkTable(const std::vector<MP4Box::stscBox::Row>& runs,
-                                                       const std::vector<uint32_t>& chunkOffsets, uint64_t base)
+std::optional<std::vector<ChunkEntry>> buildChunkTable(
+    const std::vector<MP4Box::stscBox::Row>& runs, const std::vector<uint32_t>& chunkOffsets, uint64_t base)
 {
     const uint64_t chunks = chunkOffsets.size();
     if (chunks == 0)

@@ -20,7 +20,7 @@ struct ChunkEntry {
 // and chunks that no offset names are left out. Nothing when some chunk
 // belongs to no run (no runs, a first run after chunk 1) or when runs go
 // backwards: no sample count could be trusted then.
-std::optional<std::vector<ChunkEntry>> buildChunkTable(const std::vector<MP4Box::stscBox::Row>& runs,
-                                                       const std::vector<uint32_t>& chunkOffsets, uint64_t base);
+std::optional<std::vector<ChunkEntry>> buildChunkTable(
+    const std::vector<MP4Box::stscBox::Row>& runs, const std::vector<uint32_t>& chunkOffsets, uint64_t base);
 
 } // namespace zuk

@@ -22,7 +22,7 @@ public:
     };
 
 protected:
-    explicit ContainerBox(const Texts& classTexts) : texts(classTexts) {}
+    explicit ContainerBox(const Texts& classTexts) : texts(classTexts) { }
 
 private:
     const Texts& texts;

@@ -26,8 +26,8 @@ inline std::string upToNul(std::vector<uint8_t>::const_iterator from, std::vecto
     return std::string(from, std::find(from, to, uint8_t{0}));
 }
 
-inline void printOptional(std::ostream& out, const char* label, const std::optional<std::string>& text,
-                          const char* absent)
+inline void printOptional(
+    std::ostream& out, const char* label, const std::optional<std::string>& text, const char* absent)
 {
     if (text)
         out << label << *text << "\n";

@@ -12,7 +12,7 @@ namespace MP4Box {
 class FileBuffer : public std::streambuf {
 public:
     FileBuffer() = default;
-    explicit FileBuffer(std::FILE* stream) : file(stream) {}
+    explicit FileBuffer(std::FILE* stream) : file(stream) { }
 
     void point(std::FILE* stream) { file.store(stream, std::memory_order_release); }
 

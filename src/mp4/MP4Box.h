@@ -48,8 +48,8 @@ public:
 
     MP4Box* parent = nullptr;
     FourCC code{};
-    uint32_t size = 0;      // the 32-bit size field
-    uint64_t largeSize = 0; // the whole box in bytes as the file states it
+    uint32_t size = 0;                                     // the 32-bit size field
+    uint64_t largeSize = 0;                                // the whole box in bytes as the file states it
     std::unique_ptr<std::array<uint8_t, 16>> extendedType; // "uuid" boxes only
     uint64_t startPosition = 0;
 

@@ -19,9 +19,12 @@ constexpr uint64_t kBlockBytes = 1 << 20;
 class ChunkCopier {
 public:
     ChunkCopier(std::istream& input, SNDFILE* output, const WavStreamInfo& stream)
-        : in(input), out(output), format(stream.format),
+        : in(input),
+          out(output),
+          format(stream.format),
           frameBytes(uint64_t{stream.format.bytesPerSample} * static_cast<uint64_t>(stream.channels)),
-          bytes(std::max<uint64_t>(1, kBlockBytes / frameBytes) * frameBytes), shorts(bytes.size())
+          bytes(std::max<uint64_t>(1, kBlockBytes / frameBytes) * frameBytes),
+          shorts(bytes.size())
     {
     }
 

@@ -17,10 +17,9 @@ constexpr std::string_view kPcmCodes[] = {"twos", "sowt", "raw ", "in24", "in32"
 // Compressed or floating-point sound, never copied whatever its tables say.
 // "lpcm" is here too: the flags that say whether its samples are float,
 // signed or little-endian are not read.
-constexpr std::string_view kOtherCodes[] = {
-    "mp4a", "ac-3", "ec-3", "ac-4", "alac", "samr", "sawb", "sawp", "Opus", "fLaC", ".mp3", "ima4", "ulaw",
-    "alaw", "fl32", "fl64", "lpcm", "MAC3", "MAC6", "QDMC", "QDM2", "Qclp", "sqcp", "agsm", "dtsc", "dtsh",
-    "dtsl", "dtse", "dtsx", "mlpa", "enca", "drms", "mha1", "mhm1", "spex", "vdva", "dvca"};
+constexpr std::string_view kOtherCodes[] = {"mp4a", "ac-3", "ec-3", "ac-4", "alac", "samr", "sawb", "sawp", "Opus",
+    "fLaC", ".mp3", "ima4", "ulaw", "alaw", "fl32", "fl64", "lpcm", "MAC3", "MAC6", "QDMC", "QDM2", "Qclp", "sqcp",
+    "agsm", "dtsc", "dtsh", "dtsl", "dtse", "dtsx", "mlpa", "enca", "drms", "mha1", "mhm1", "spex", "vdva", "dvca"};
 
 std::string_view text(const MP4Box::FourCC& code)
 {
@@ -98,14 +97,23 @@ size_t toShorts(std::span<const uint8_t> bytes, const PcmFormat& format, std::sp
     if (format.isUnsigned)
         return convert<1, false, true>(bytes, out);
     switch (format.bytesPerSample * 2 + (format.littleEndian ? 1 : 0)) {
-    case 2: case 3: return convert<1, false, false>(bytes, out);
-    case 4: return convert<2, false, false>(bytes, out);
-    case 5: return convert<2, true, false>(bytes, out);
-    case 6: return convert<3, false, false>(bytes, out);
-    case 7: return convert<3, true, false>(bytes, out);
-    case 8: return convert<4, false, false>(bytes, out);
-    case 9: return convert<4, true, false>(bytes, out);
-    default: return 0;
+    case 2:
+    case 3:
+        return convert<1, false, false>(bytes, out);
+    case 4:
+        return convert<2, false, false>(bytes, out);
+    case 5:
+        return convert<2, true, false>(bytes, out);
+    case 6:
+        return convert<3, false, false>(bytes, out);
+    case 7:
+        return convert<3, true, false>(bytes, out);
+    case 8:
+        return convert<4, false, false>(bytes, out);
+    case 9:
+        return convert<4, true, false>(bytes, out);
+    default:
+        return 0;
     }
 }
 

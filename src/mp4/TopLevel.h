@@ -12,7 +12,7 @@
 namespace zuk {
 
 struct TopLevel {
-    int32_t result = 0;                    // 0, or -3 when the movie box cannot be gone back to
+    int32_t result = 0;                     // 0, or -3 when the movie box cannot be gone back to
     std::unique_ptr<MP4Box::moovBox> movie; // the first movie box; null when there is none
 };
 

@@ -17,8 +17,8 @@ bool oneFramePerSample(const AudioTrackBoxes& track, uint64_t frameBytes)
         track.stts->rows.size() != track.stts->entry_count)
         return false;
     return track.stsz->sample_size == frameBytes &&
-           std::all_of(track.stts->rows.begin(), track.stts->rows.end(),
-                       [](const MP4Box::sttsBox::Row& run) { return run.sample_delta == 1; });
+        std::all_of(track.stts->rows.begin(), track.stts->rows.end(),
+            [](const MP4Box::sttsBox::Row& run) { return run.sample_delta == 1; });
 }
 
 } // namespace
@@ -40,8 +40,8 @@ int32_t getWavStreamInfo(const AudioTrackBoxes& track, WavStreamInfo& info)
         return -1;
     }
     const auto* entry = description.children.empty()
-                            ? nullptr
-                            : dynamic_cast<const MP4Box::audioSampleEntryBox*>(description.children.front().get());
+        ? nullptr
+        : dynamic_cast<const MP4Box::audioSampleEntryBox*>(description.children.front().get());
     if (entry == nullptr) {
         mp4Log("Sample description is not an audio sample entry\n");
         return -1;

@@ -3,8 +3,8 @@
 #include "mp4/BoxList.h"
 #include "mp4/Diagnostics.h"
 #include "mp4/audioSampleEntryBox.h"
-#include "mp4/videoSampleEntryBox.h"
 #include "mp4/hdlrBox.h"
+#include "mp4/videoSampleEntryBox.h"
 
 namespace MP4Box {
 

@@ -35,8 +35,8 @@ void videoSampleEntryBox::dump() const
     out << "frame cout:" << frame_count << "\n";
     // The name is a Pascal string: a length byte, then the characters.
     const size_t length = std::min<size_t>(compressorname[0], compressorname.size() - 1);
-    out << "compressor name:"
-        << std::string_view(reinterpret_cast<const char*>(compressorname.data()) + 1, length) << "\n";
+    out << "compressor name:" << std::string_view(reinterpret_cast<const char*>(compressorname.data()) + 1, length)
+        << "\n";
     out << "depth:" << depth << "\n";
 }
 

@@ -99,8 +99,8 @@ int32_t findAudioStream(const std::filesystem::path& input, bool bdav)
     while (units.next()) {
         if (parsePacket(units.packet(), packet) != 0)
             continue;
-        const bool found = bdav ? packet.PID == kBdavAudioPid && packet.payload_unit_start_indicator
-                                : startsAudioPes(packet);
+        const bool found =
+            bdav ? packet.PID == kBdavAudioPid && packet.payload_unit_start_indicator : startsAudioPes(packet);
         if (found) {
             mtsLog("Packet Found preparing return values");
             return packet.PID;

@@ -4,7 +4,7 @@
 
 namespace zuk {
 
-ByteCursor::ByteCursor(std::span<const uint8_t> all) : bytes(all) {}
+ByteCursor::ByteCursor(std::span<const uint8_t> all) : bytes(all) { }
 
 uint64_t ByteCursor::bits(unsigned count)
 {

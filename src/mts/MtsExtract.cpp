@@ -81,8 +81,8 @@ bool mayTryQuickTime(bool bdav)
     return !bdav;
 }
 
-int32_t extractMts(const zuk_char* input, const zuk_char* output, ProgressCallback progress, int32_t managed,
-                   int32_t avchd)
+int32_t extractMts(
+    const zuk_char* input, const zuk_char* output, ProgressCallback progress, int32_t managed, int32_t avchd)
 {
     const MtsFiles files(output);
     if (refusesTheFiles(input, {files.output, files.mp2, files.pes, files.avi}))
@@ -101,8 +101,7 @@ int32_t extractMts(const zuk_char* input, const zuk_char* output, ProgressCallba
     }
     LogString("ZUK: Attempting to use dsax. \n");
     const auto dsaxManaged = static_cast<uint8_t>(managed);
-    int32_t result =
-        fromNoOutput(files, [&] { return Dsax_Extraction(mp2.c_str(), output, dsaxManaged, progress); });
+    int32_t result = fromNoOutput(files, [&] { return Dsax_Extraction(mp2.c_str(), output, dsaxManaged, progress); });
     if (result >= 0)
         return extractionSucceeded(result);
 
@@ -119,8 +118,8 @@ int32_t extractMts(const zuk_char* input, const zuk_char* output, ProgressCallba
     return result;
 }
 
-int32_t extractMts2(const zuk_char* input, const zuk_char* output, ProgressCallback progress, int32_t managed,
-                    int32_t avchd)
+int32_t extractMts2(
+    const zuk_char* input, const zuk_char* output, ProgressCallback progress, int32_t managed, int32_t avchd)
 {
     const MtsFiles files(output);
     if (refusesTheFiles(input, {files.output, files.mp2, files.pes}))
@@ -139,9 +138,8 @@ int32_t extractMts2(const zuk_char* input, const zuk_char* output, ProgressCallb
         fromNoOutput(files, [&] { return Qtax_Extraction(mp2.c_str(), output, progress); }) >= 0)
         return extractionSucceeded(ZUK_OK);
     LogString("ZUK: Attempting to use dsax. \n");
-    if (fromNoOutput(files, [&] {
-            return Dsax_Extraction(mp2.c_str(), output, static_cast<uint8_t>(managed), progress);
-        }) >= 0)
+    if (fromNoOutput(
+            files, [&] { return Dsax_Extraction(mp2.c_str(), output, static_cast<uint8_t>(managed), progress); }) >= 0)
         return extractionSucceeded(ZUK_OK);
     LogString("ZUK: Attempting to use mfax. \n");
     if (fromNoOutput(files, [&] { return mfax_extract_wrapper(mp2.c_str(), output, progress); }) >= 0)
@@ -154,16 +152,16 @@ int32_t extractMts2(const zuk_char* input, const zuk_char* output, ProgressCallb
 
 } // namespace zuk
 
-extern "C" ZUK_API int32_t MTSExtract(const zuk_char* input, const zuk_char* output, ProgressCallback progress,
-                                      int32_t managed, int32_t avchd)
+extern "C" ZUK_API int32_t MTSExtract(
+    const zuk_char* input, const zuk_char* output, ProgressCallback progress, int32_t managed, int32_t avchd)
 {
-    return zuk::guardExport("MTSExtract", int32_t{ZUK_E_EXTRACT},
-                            [&] { return zuk::extractMts(input, output, progress, managed, avchd); });
+    return zuk::guardExport(
+        "MTSExtract", int32_t{ZUK_E_EXTRACT}, [&] { return zuk::extractMts(input, output, progress, managed, avchd); });
 }
 
-extern "C" ZUK_API int32_t MTSExtract2(const zuk_char* input, const zuk_char* output, ProgressCallback progress,
-                                       int32_t managed, int32_t avchd)
+extern "C" ZUK_API int32_t MTSExtract2(
+    const zuk_char* input, const zuk_char* output, ProgressCallback progress, int32_t managed, int32_t avchd)
 {
     return zuk::guardExport("MTSExtract2", int32_t{ZUK_E_EXTRACT},
-                            [&] { return zuk::extractMts2(input, output, progress, managed, avchd); });
+        [&] { return zuk::extractMts2(input, output, progress, managed, avchd); });
 }

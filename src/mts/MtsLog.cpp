@@ -41,8 +41,8 @@ void mtsLogSkipped(uint64_t bytes)
     if (bytes == 0)
         return;
     char text[64];
-    std::snprintf(text, sizeof text, "Skipped %llu bytes to find the next packet",
-                  static_cast<unsigned long long>(bytes));
+    std::snprintf(
+        text, sizeof text, "Skipped %llu bytes to find the next packet", static_cast<unsigned long long>(bytes));
     mtsLog(text);
 }
 

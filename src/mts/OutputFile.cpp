@@ -28,10 +28,12 @@ bool writeAll(int fd, std::span<const uint8_t> bytes)
 
 } // namespace
 
-OutputFile::OutputFile(int opened) : fd(opened), buffer(std::make_unique_for_overwrite<uint8_t[]>(kBufferBytes)) {}
+OutputFile::OutputFile(int opened) : fd(opened), buffer(std::make_unique_for_overwrite<uint8_t[]>(kBufferBytes)) { }
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
-    : fd(std::exchange(other.fd, -1)), buffer(std::move(other.buffer)), buffered(std::exchange(other.buffered, 0)),
+    : fd(std::exchange(other.fd, -1)),
+      buffer(std::move(other.buffer)),
+      buffered(std::exchange(other.buffered, 0)),
       failed(other.failed)
 {
 }

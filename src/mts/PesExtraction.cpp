@@ -60,7 +60,7 @@ std::optional<size_t> packetSize(std::span<const uint8_t> bytes, size_t length)
     const size_t announced = kPesStartBytes + length;
     const auto startsAt = [&](size_t at) {
         return at + kStartCode.size() <= bytes.size() &&
-               std::equal(kStartCode.begin(), kStartCode.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+            std::equal(kStartCode.begin(), kStartCode.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
     };
     if (length > 0 && (bytes.size() == announced || startsAt(announced)))
         return announced;

@@ -160,7 +160,7 @@ bool parsePmt(std::span<const uint8_t> payload, PmtTable& table)
         table.streams.push_back(stream);
         streams.skip(stream.ES_info_length);
     } while (sectionLength - static_cast<int64_t>(streams.position()) >= 5 &&
-             static_cast<int64_t>(table.streams.size()) < room);
+        static_cast<int64_t>(table.streams.size()) < room);
     table.streamCount = static_cast<int32_t>(table.streams.size());
     return true;
 }

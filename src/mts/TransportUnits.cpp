@@ -52,7 +52,8 @@ std::optional<bool> bdavFramingOfFile(const std::filesystem::path& path)
 }
 
 UnitReader::UnitReader(std::istream& in, bool bdav)
-    : window(in, 2 * kBdavUnitSize), unitSize(bdav ? kBdavUnitSize : kPacketSize),
+    : window(in, 2 * kBdavUnitSize),
+      unitSize(bdav ? kBdavUnitSize : kPacketSize),
       packetOffset(bdav ? kBdavPrefixSize : 0)
 {
 }

@@ -12,10 +12,10 @@ namespace {
 // True when both paths name existing files that are one file (one inode).
 bool sameFile(const std::string& first, const std::string& second)
 {
-    struct stat a {};
-    struct stat b {};
+    struct stat a { };
+    struct stat b { };
     return stat(first.c_str(), &a) == 0 && stat(second.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
-           a.st_ino == b.st_ino;
+        a.st_ino == b.st_ino;
 }
 
 const char* kindOf(mode_t mode)
@@ -32,7 +32,7 @@ const char* kindOf(mode_t mode)
 bool readsWhatIsNoFile(const std::vector<std::string>& read, void (*log)(const char*))
 {
     for (const std::string& input : read) {
-        struct stat found {};
+        struct stat found { };
         if (::stat(input.c_str(), &found) != 0 || S_ISREG(found.st_mode))
             continue;
         log(("ZUK: Error. " + input + " is not a regular file but " + kindOf(found.st_mode) + "; nothing read\n")
@@ -42,8 +42,8 @@ bool readsWhatIsNoFile(const std::vector<std::string>& read, void (*log)(const c
     return false;
 }
 
-bool writesOverAnInput(const std::vector<std::string>& written, const std::vector<std::string>& read,
-                       void (*log)(const char*))
+bool writesOverAnInput(
+    const std::vector<std::string>& written, const std::vector<std::string>& read, void (*log)(const char*))
 {
     for (const std::string& output : written) {
         for (const std::string& input : read) {
@@ -68,14 +68,14 @@ std::vector<std::string> pathsOf(const std::vector<std::u16string_view>& names)
 
 } // namespace
 
-bool refusesPaths(const std::vector<std::string>& written, const std::vector<std::string>& read,
-                  void (*log)(const char*))
+bool refusesPaths(
+    const std::vector<std::string>& written, const std::vector<std::string>& read, void (*log)(const char*))
 {
     return readsWhatIsNoFile(read, log) || writesOverAnInput(written, read, log);
 }
 
 bool refusesFiles(const std::vector<std::u16string_view>& written, const std::vector<std::u16string_view>& read,
-                  void (*log)(const char*))
+    void (*log)(const char*))
 {
     return refusesPaths(pathsOf(written), pathsOf(read), log);
 }
@@ -83,14 +83,14 @@ bool refusesFiles(const std::vector<std::u16string_view>& written, const std::ve
 bool clearForWriting(const std::u16string& path)
 {
     const auto name = pathFromWide(path.c_str());
-    struct stat found {};
+    struct stat found { };
     if (!name || ::lstat(name->c_str(), &found) != 0)
         return true; // nothing there (or nothing this call could read back)
     if (S_ISREG(found.st_mode))
         return ::unlink(name->c_str()) == 0;
     // A link stays where the user pointed it; what it leads to is emptied.
     // Devices and pipes hold nothing to read back and are never removed.
-    struct stat target {};
+    struct stat target { };
     if (S_ISLNK(found.st_mode) && ::stat(name->c_str(), &target) == 0 && S_ISREG(target.st_mode))
         return ::truncate(name->c_str(), 0) == 0;
     return true;

@@ -21,11 +21,11 @@ namespace zuk {
 // the log sink) then receives one line giving the cause. Text that names no
 // file, or no file yet, is left to the call.
 bool refusesFiles(const std::vector<std::u16string_view>& written, const std::vector<std::u16string_view>& read,
-                  void (*log)(const char*));
+    void (*log)(const char*));
 
 // The same for native paths.
-bool refusesPaths(const std::vector<std::string>& written, const std::vector<std::string>& read,
-                  void (*log)(const char*));
+bool refusesPaths(
+    const std::vector<std::string>& written, const std::vector<std::string>& read, void (*log)(const char*));
 
 // Clears what an earlier run may have left at `path`, so that a step that
 // fails or writes nothing leaves nothing there to be read back: a regular

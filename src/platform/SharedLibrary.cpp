@@ -36,7 +36,8 @@ void* openFile(const std::string& file)
 std::string sharedLibraryFileName(std::string_view dllName)
 {
     constexpr std::string_view windowsSuffix = ".dll";
-    if (dllName.size() >= windowsSuffix.size() && dllName.substr(dllName.size() - windowsSuffix.size()) == windowsSuffix)
+    if (dllName.size() >= windowsSuffix.size() &&
+        dllName.substr(dllName.size() - windowsSuffix.size()) == windowsSuffix)
         dllName.remove_suffix(windowsSuffix.size());
     std::string file = "lib";
     file.append(dllName).append(".so");
@@ -65,8 +66,8 @@ std::optional<SharedLibrary> SharedLibrary::load(std::string_view dllName)
     return std::nullopt;
 }
 
-std::optional<SharedLibrary> SharedLibrary::loadFromFolders(std::string_view dllName,
-                                                            const std::vector<std::string>& folders)
+std::optional<SharedLibrary> SharedLibrary::loadFromFolders(
+    std::string_view dllName, const std::vector<std::string>& folders)
 {
     const std::string file = sharedLibraryFileName(dllName);
     for (const std::string& folder : folders)

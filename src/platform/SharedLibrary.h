@@ -28,8 +28,8 @@ public:
     static std::optional<SharedLibrary> load(std::string_view dllName);
     // Loads it from the first of `folders` that holds it, and from nowhere
     // else: for libraries found where they are installed, not by a search.
-    static std::optional<SharedLibrary> loadFromFolders(std::string_view dllName,
-                                                        const std::vector<std::string>& folders);
+    static std::optional<SharedLibrary> loadFromFolders(
+        std::string_view dllName, const std::vector<std::string>& folders);
 
     // The entry point `name` as a function of type `Function`, or null.
     template <class Function>
@@ -42,7 +42,7 @@ private:
     struct Closer {
         void operator()(void* handle) const;
     };
-    explicit SharedLibrary(void* opened) : handle(opened) {}
+    explicit SharedLibrary(void* opened) : handle(opened) { }
     void* lookUp(const char* name) const;
 
     std::unique_ptr<void, Closer> handle;

@@ -7,8 +7,14 @@ namespace zuk {
 
 namespace {
 
-bool isHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool isLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool isHighSurrogate(char16_t unit)
+{
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool isLowSurrogate(char16_t unit)
+{
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
 
 void appendUtf8(std::string& out, char32_t code)
 {
@@ -95,7 +101,10 @@ std::pair<size_t, char32_t> utf8Sequence(std::string_view text)
 
 constexpr char16_t kEscapedByte = 0xDC00;
 
-bool isEscapedByte(char16_t unit) { return unit >= kEscapedByte + 0x80 && unit <= kEscapedByte + 0xFF; }
+bool isEscapedByte(char16_t unit)
+{
+    return unit >= kEscapedByte + 0x80 && unit <= kEscapedByte + 0xFF;
+}
 
 } // namespace
 

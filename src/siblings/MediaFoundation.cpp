@@ -103,8 +103,8 @@ int32_t extractThroughMediaFoundation(const zuk_char* input, const zuk_char* out
         return ZUK_E_OPEN;
 
     report(progress, 0.0f);
-    if (const int32_t result = writtenAfresh(decoded, ZUK_E_OPEN,
-                                             [&] { return mfax->extractAudio(input, decoded.c_str(), progress); });
+    if (const int32_t result =
+            writtenAfresh(decoded, ZUK_E_OPEN, [&] { return mfax->extractAudio(input, decoded.c_str(), progress); });
         result != 0)
         return failureOfExtraction(result);
     if (const int32_t result = writtenAfresh(
@@ -133,9 +133,9 @@ int32_t extractThroughMediaFoundation(const zuk_char* input, const zuk_char* out
 
 } // namespace zuk
 
-extern "C" ZUK_API int32_t mfax_extract_wrapper(const zuk_char* input, const zuk_char* output,
-                                                ProgressCallback progress)
+extern "C" ZUK_API int32_t mfax_extract_wrapper(
+    const zuk_char* input, const zuk_char* output, ProgressCallback progress)
 {
     return zuk::guardExport("mfax_extract_wrapper", int32_t{ZUK_E_EXTRACT},
-                            [&] { return zuk::extractThroughMediaFoundation(input, output, progress); });
+        [&] { return zuk::extractThroughMediaFoundation(input, output, progress); });
 }

@@ -66,7 +66,7 @@ std::optional<Binding<QtaxReplaceFunction>> loadQtaxReplace()
 extern "C" ZUK_API int32_t QuickTime_Installed()
 {
     return zuk::guardExport("QuickTime_Installed", int32_t{ZUK_E_OPEN},
-                            [] { return zuk::quickTimeInstalled() ? int32_t{ZUK_OK} : int32_t{ZUK_E_OPEN}; });
+        [] { return zuk::quickTimeInstalled() ? int32_t{ZUK_OK} : int32_t{ZUK_E_OPEN}; });
 }
 
 extern "C" ZUK_API int32_t Qtax_Extraction(const zuk_char* input, const zuk_char* output, ProgressCallback progress)

@@ -71,6 +71,6 @@ int32_t resampleR3d(const zuk_char* input, const zuk_char* output, ProgressCallb
 
 extern "C" ZUK_API int32_t R3DResample(const zuk_char* input, const zuk_char* output, ProgressCallback progress)
 {
-    return zuk::guardExport("R3DResample", int32_t{ZUK_E_EXTRACT},
-                            [&] { return zuk::resampleR3d(input, output, progress); });
+    return zuk::guardExport(
+        "R3DResample", int32_t{ZUK_E_EXTRACT}, [&] { return zuk::resampleR3d(input, output, progress); });
 }

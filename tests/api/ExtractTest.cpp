@@ -37,7 +37,7 @@ Lines driverLines(const CapturingSink& log)
 {
     const auto fromDecoder = [](const std::string& piece) {
         return piece.starts_with("ZUK: Filter") || piece.starts_with("ZUK: Failed to create dsax") ||
-               piece.starts_with("ZUK:Skipping");
+            piece.starts_with("ZUK:Skipping");
     };
     Lines lines;
     for (const std::string& piece : log.pieces())
@@ -121,8 +121,9 @@ TEST_F(ExtractTest, RoutesByExtensionThroughTheChainOfBackEnds)
         {all, {}, dir.file("clip.wav"), noFolder, -1, start, Lines{}},
         // Any other sound file is found by its bytes, wherever it lies.
         {qt, {}, dir.file("clip.wave"), out, 0,
-         {kEnter, "ZUK:  \n", kEnterCore, kProbe, "ZUK: Is sound file.  Beginning Resampling. \n",
-          "ZUK: Resample success. \n"}, Lines{}},
+            {kEnter, "ZUK:  \n", kEnterCore, kProbe, "ZUK: Is sound file.  Beginning Resampling. \n",
+                "ZUK: Resample success. \n"},
+            Lines{}},
         {qt, {}, dir.file("clip.flac.wave"), noFolder, -1, {"ZUK: Resample failed. \n"}, Lines{}},
         {{}, {}, dir.file("a.b/clip"), out, 0, {"ZUK: Resample success. \n"}, {}},
         // .mp3 and .aif(f) go to QuickTime alone, and its result is the answer.
@@ -136,10 +137,10 @@ TEST_F(ExtractTest, RoutesByExtensionThroughTheChainOfBackEnds)
         {{}, {}, r3d, out, -4, {}, {}},
         // Other media: QuickTime, the decoder, Media Foundation, in that order.
         {all, {{"DORNALT_RESULT", "-1"}, {"VOSTRIN_WAV", decoded}, {"VOSTRIN_RATE", "25/1"}}, mov, out, 0,
-         {kEnter, "ZUK:  \n", kEnterCore, kProbe, kQtax, kDsax, kMfax, kProbe, kSuccess},
-         Lines{qtax + mov + "\t" + out, mfax, "vostrin\tmfax_GetFrameRate\t" + mov}},
+            {kEnter, "ZUK:  \n", kEnterCore, kProbe, kQtax, kDsax, kMfax, kProbe, kSuccess},
+            Lines{qtax + mov + "\t" + out, mfax, "vostrin\tmfax_GetFrameRate\t" + mov}},
         {all, {{"DORNALT_WAV", made}, {"DORNALT_RESULT", "2"}}, mov, out, 2, {kSuccess},
-         Lines{qtax + mov + "\t" + out}},
+            Lines{qtax + mov + "\t" + out}},
         {all, {{"DORNALT_RESULT", "-7"}}, mov, out, -7, {kQtax}, Lines{qtax + mov + "\t" + out}},
         {all, {{"DORNALT_RESULT", "-3"}, {"VOSTRIN_RESULT", "-7"}}, mov, out, -4, {kGiveUp}, {}},
         {all, {{"DORNALT_RESULT", "-3"}, {"VOSTRIN_RESULT", "-1"}}, mov, out, -4, {kGiveUp}, {}},
@@ -200,8 +201,8 @@ TEST_F(ExtractTest, NothingAnEarlierRunLeftIsTakenForThisCallsSound)
         {"take.mpg", "no program stream", "out.wav.avi", {}, -4},
         {"clip.mp4", "no movie", "out.wav2.wav", {}, -1},
         {"noise.m2t", bytes(zuktest::mts::undecodableAudio()), "out.wav.avi", {}, -2},
-        {"video.m2t", bytes(zuktest::mts::payloadPacket(0x100, true, {0, 0, 1, 0xE0, 0, 0, 0x80, 0, 0})),
-         "out.wav.mp2", {}, -1},
+        {"video.m2t", bytes(zuktest::mts::payloadPacket(0x100, true, {0, 0, 1, 0xE0, 0, 0, 0x80, 0, 0})), "out.wav.mp2",
+            {}, -1},
     };
     const std::string earlier = fileBytes(soundFile("earlier.wav", 4800, 48000, 1));
     for (const Case& c : cases) {
@@ -269,9 +270,9 @@ TEST_F(ExtractTest, LocationsThatNameNoFile)
 // threads of their own.
 TEST_F(ExtractTest, ManyCallsAtOnceGiveWhatOneAfterAnotherGives)
 {
-    const std::vector<std::string> inputs{soundFile("in.wav", 20000),         soundFile("in.sound", 21000),
-                                          mediaFixture("mov-aac.mov"),        mediaFixture("mkv-vorbis.mkv"),
-                                          mediaFixture("avi-pcm.avi"),        mediaFixture("mpeg-ps.mpg")};
+    const std::vector<std::string> inputs{soundFile("in.wav", 20000), soundFile("in.sound", 21000),
+        mediaFixture("mov-aac.mov"), mediaFixture("mkv-vorbis.mkv"), mediaFixture("avi-pcm.avi"),
+        mediaFixture("mpeg-ps.mpg")};
     const auto outputOf = [&](const char* kind, size_t i) { return dir.file(kind + std::to_string(i) + ".wav"); };
     std::vector<int32_t> aloneResults, results(inputs.size(), 99);
     for (size_t i = 0; i < inputs.size(); ++i) {

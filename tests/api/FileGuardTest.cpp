@@ -46,14 +46,16 @@ std::vector<EntryPoint> entryPoints(const std::u16string& other)
         {"take.mov", "out.wav", -1, [](auto in, auto out) { return Dsax_Extraction(in, out, 0, nullptr); }},
         {"take.mov", "out.wav", -1, [](auto in, auto out) { return Dsax_ExtractionStereo(in, out, 0, nullptr); }},
         {"take.mov", "out.wav", kRefusedHr, [](auto in, auto out) { return DecodeToAVIWrapper(in, out, 0); }},
-        {"take.avi", "out.wav", kRefusedHr, [=](auto in, auto out) { return ReplaceAudioAvi(in, other.c_str(), out, 0); }},
-        {"sound.wav", "out.wav", kRefusedHr, [=](auto in, auto out) { return ReplaceAudioAvi(other.c_str(), in, out, 0); }},
+        {"take.avi", "out.wav", kRefusedHr,
+            [=](auto in, auto out) { return ReplaceAudioAvi(in, other.c_str(), out, 0); }},
+        {"sound.wav", "out.wav", kRefusedHr,
+            [=](auto in, auto out) { return ReplaceAudioAvi(other.c_str(), in, out, 0); }},
         {"take.m2t", "out.wav.avi", -1, [](auto in, auto out) { return MTSExtract(in, out, nullptr, 0, 0); }},
         {"take.m2t", "out.wav.mp2.m2v", -1, [](auto in, auto out) { return MTSExtract2(in, out, nullptr, 0, 0); }},
         {"take.m2t", "out.wav", -1,
-         [](auto in, auto out) {
-             return zuk::EXTRACT_TS_TO_MP2(*zuk::pathFromWide(in), *zuk::pathFromWide(out), false);
-         }},
+            [](auto in, auto out) {
+                return zuk::EXTRACT_TS_TO_MP2(*zuk::pathFromWide(in), *zuk::pathFromWide(out), false);
+            }},
         {"song.mp3", "out.wav", -1, [](auto in, auto out) { return Qtax_Extraction(in, out, nullptr); }},
         {"take.mov", "take.movtemp1", -1, [](auto in, auto out) { return mfax_extract_wrapper(in, out, nullptr); }},
         {"take.r3d", "out.wav", -1, [](auto in, auto out) { return R3DResample(in, out, nullptr); }},
@@ -61,7 +63,7 @@ std::vector<EntryPoint> entryPoints(const std::u16string& other)
         {"clip.wav", "out.wav", -1, [](auto in, auto out) { return ConvertToWav(in, out, 44100); }},
         {"clip.wav", "out.wav", -1, [](auto in, auto out) { return sliceAudio(in, out, 0, 0.5, 1); }},
         {"clip.wav", "out.wav", -1,
-         [](auto in, auto out) { return sliceAudioWithPadding(in, 0.1, out, 0, 0.5, 1, 0); }},
+            [](auto in, auto out) { return sliceAudioWithPadding(in, 0.1, out, 0, 0.5, 1, 0); }},
     };
 }
 
@@ -102,7 +104,7 @@ TEST_F(FileGuardTest, AFileWrittenThatIsTheInputUnderAnyNameFailsTheCallFirst)
             EXPECT_EQ(fileBytes(input), bytes) << what;
             const std::string named = name == Name::Same ? input : written;
             EXPECT_NE(log.joined().find("ZUK: Error. " + named + " is the input " + input + "; nothing written\n"),
-                      std::string::npos)
+                std::string::npos)
                 << what;
         }
     }
@@ -140,7 +142,8 @@ TEST_F(FileGuardTest, AnInputThatIsNoRegularFileIsRefused)
         for (const EntryPoint& entry : readers) {
             log.captured.pieces.clear();
             EXPECT_EQ(entry.call(wide(input).c_str(), wide(output).c_str()), entry.refused) << input;
-            EXPECT_NE(log.joined().find("ZUK: Error. " + input + " is not a regular file but " + kind), std::string::npos)
+            EXPECT_NE(
+                log.joined().find("ZUK: Error. " + input + " is not a regular file but " + kind), std::string::npos)
                 << input;
         }
     }

@@ -27,12 +27,29 @@ std::string shown(std::u16string_view text)
 
 // Plain paths, and URLs other than file URLs, stay as given.
 const std::u16string_view kKept[] = {
-    u"", u"/tmp/clip.mov", u"clips/clip.mov", u"./a/../b.wav", u"/tmp/My Clips/a b.wav", u"/tmp/été/中文 🎬.mov",
-    u"/tmp/a.b/clip", u"C:\\clips\\a.mov", u"\\\\server\\share\\a.mov", u"/tmp/a\\b.wav",
+    u"",
+    u"/tmp/clip.mov",
+    u"clips/clip.mov",
+    u"./a/../b.wav",
+    u"/tmp/My Clips/a b.wav",
+    u"/tmp/été/中文 🎬.mov",
+    u"/tmp/a.b/clip",
+    u"C:\\clips\\a.mov",
+    u"\\\\server\\share\\a.mov",
+    u"/tmp/a\\b.wav",
     u"/tmp/a%20b.wav", // escapes mean nothing outside a URL
-    u"file:/tmp/a%20b.wav", u"/tmp/file:///x", u"/tmp/a\xD800.wav", u"\xDC00",
-    u"http://a/b", u"https://host/a%20b.mov", u"FILE:///x", u"File:///x%41", u"C://dir", u"file://host",
-    u"file://C:", u"file://host%2Fshare",
+    u"file:/tmp/a%20b.wav",
+    u"/tmp/file:///x",
+    u"/tmp/a\xD800.wav",
+    u"\xDC00",
+    u"http://a/b",
+    u"https://host/a%20b.mov",
+    u"FILE:///x",
+    u"File:///x%41",
+    u"C://dir",
+    u"file://host",
+    u"file://C:",
+    u"file://host%2Fshare",
 };
 
 } // namespace
@@ -64,8 +81,9 @@ TEST(LocationNormalise, TurnsFileUrlsIntoPaths)
         {u"file:////./x", u"/x"},
         {u"file:////./dev/x", u"/dev/x"},
         {u"file:///%2Ftmp", u"//tmp"},
-        {u"file:///tmp/\xDC00%41", u"/tmp/\xDC00"
-                                   u"A"}, // lone surrogates survive
+        {u"file:///tmp/\xDC00%41",
+            u"/tmp/\xDC00"
+            u"A"}, // lone surrogates survive
         {u"file://\xD800/x%20y", u"/x y"},
         {u"file:///%C3%A9\xDBFF", u"/é\xDBFF"},
     };
@@ -114,19 +132,32 @@ TEST(LocationPercentEscapes, DecodesEscapes)
         {u"%f0%9f%8e%ac", u"🎬"},
         {u"x%C3%A9y%E2%82%ACz", u"xéy€z"},
         {u"%2541", u"%41"},
-        {u"%", u"%"}, {u"a%4", u"a%4"}, {u"%2G", u"%2G"}, {u"%G2", u"%G2"}, {u"100% sure", u"100% sure"},
-        {u"%-1", u"%-1"}, {u"% 41", u"% 41"}, {u"%\xD800" u"41", u"%\xD800" u"41"},
-        {u"%%41", u"%A"}, {u"%4%41", u"%4A"},
-        {u"%00", u""}, {u"a%00%41", u"a"}, {u"%C3%A9%00%41", u"é"}, {u"%C3%00%A9", u"\u00C3"},
+        {u"%", u"%"},
+        {u"a%4", u"a%4"},
+        {u"%2G", u"%2G"},
+        {u"%G2", u"%G2"},
+        {u"100% sure", u"100% sure"},
+        {u"%-1", u"%-1"},
+        {u"% 41", u"% 41"},
+        {u"%\xD800"
+         u"41",
+            u"%\xD800"
+            u"41"},
+        {u"%%41", u"%A"},
+        {u"%4%41", u"%4A"},
+        {u"%00", u""},
+        {u"a%00%41", u"a"},
+        {u"%C3%A9%00%41", u"é"},
+        {u"%C3%00%A9", u"\u00C3"},
         {u"%FF", u"\u00FF"},
         {u"%80", u"\u0080"},
         {u"%C3%28", u"\u00C3("},
         {u"%C3x%A9", u"\u00C3x\u00A9"}, // not adjacent
         {u"%C3%C3%A9", u"\u00C3é"},
         {u"%80%C3%A9", u"\u0080é"},
-        {u"%C0%AF", u"\u00C0\u00AF"},           // overlong '/'
-        {u"%E0%80%AF", u"\u00E0\u0080\u00AF"},  // overlong '/'
-        {u"%ED%A0%80", u"\u00ED\u00A0\u0080"},  // an encoded surrogate
+        {u"%C0%AF", u"\u00C0\u00AF"},                   // overlong '/'
+        {u"%E0%80%AF", u"\u00E0\u0080\u00AF"},          // overlong '/'
+        {u"%ED%A0%80", u"\u00ED\u00A0\u0080"},          // an encoded surrogate
         {u"%F4%90%80%80", u"\u00F4\u0090\u0080\u0080"}, // past U+10FFFF
         {u"%F8%88%80%80%80", u"\u00F8\u0088\u0080\u0080\u0080"},
         {u"%E2%82x", u"\u00E2\u0082x"}, // cut short

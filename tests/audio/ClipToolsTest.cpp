@@ -109,10 +109,10 @@ TEST_F(TenSeconds, SlicesHoldTheRangeAndSilenceAroundIt)
     };
     for (const auto& cut : cuts) {
         const std::string what = std::to_string(cut.lead) + " " + std::to_string(cut.start) + " " +
-                                 std::to_string(cut.end) + " " + std::to_string(cut.total);
+            std::to_string(cut.end) + " " + std::to_string(cut.total);
         std::filesystem::remove(output);
-        EXPECT_EQ(cut.lead < 0 ? slice(cut.start, cut.end) : slicePadded(cut.lead, cut.start, cut.end, cut.total),
-                  cut.result)
+        EXPECT_EQ(
+            cut.lead < 0 ? slice(cut.start, cut.end) : slicePadded(cut.lead, cut.start, cut.end, cut.total), cut.result)
             << what;
         if (cut.pieces.empty())
             continue;

@@ -23,8 +23,7 @@ struct ReaderOn {
     ForwardAudioFileReader reader;
     std::vector<int16_t> a, b;
 
-    ReaderOn(int64_t frames, int channels)
-        : samples(testSignal(frames, channels, 48000)), a(channels), b(channels)
+    ReaderOn(int64_t frames, int channels) : samples(testSignal(frames, channels, 48000)), a(channels), b(channels)
     {
         writeShorts(dir.file("in.wav"), 48000, channels, samples);
         if (reader.openFile(wide(dir.file("in.wav")).c_str()) != 0)
@@ -40,8 +39,8 @@ TEST(ForwardAudioFileReader, HandsOutEveryPairAcrossBlocks)
     ReaderOn on(3 * kBlock + 100, 3);
     EXPECT_EQ(on.reader.frameCount(), 3 * kBlock + 100);
     // Steps of 1 (the pair moves on), 0 (the pair is reused) and jumps, across block edges.
-    for (int64_t index : {0L, 1L, 1L, 2L, 500L, kBlock - 1, kBlock, kBlock, kBlock + 1, 2 * kBlock + 7,
-                          3 * kBlock, 3 * kBlock + 99}) {
+    for (int64_t index :
+        {0L, 1L, 1L, 2L, 500L, kBlock - 1, kBlock, kBlock, kBlock + 1, 2 * kBlock + 7, 3 * kBlock, 3 * kBlock + 99}) {
         ASSERT_EQ(on.pair(index), 0) << index;
         EXPECT_EQ(on.a, frameOf(on.samples, 3, index)) << index;
         EXPECT_EQ(on.b, frameOf(on.samples, 3, index - 1)) << index;
@@ -52,7 +51,7 @@ TEST(ForwardAudioFileReader, MonoPairsInRunsMatchPairsOneByOne)
 {
     // Repeats, steps of one and jumps, across block edges, up to the last frame.
     std::vector<double> positions = {0, 0, 1, 2, 2, 3, 100, kBlock - 2, kBlock - 1, kBlock, kBlock, kBlock + 1,
-                                     kBlock + 3, 2 * kBlock - 1, 2 * kBlock + 1, 2 * kBlock + 1};
+        kBlock + 3, 2 * kBlock - 1, 2 * kBlock + 1, 2 * kBlock + 1};
     for (int64_t p = 3 * kBlock - 20; p < 3 * kBlock + 50; ++p)
         positions.push_back(static_cast<double>(p));
     ReaderOn runs(3 * kBlock + 50, 3);

@@ -78,7 +78,7 @@ void expectMonoWav(const Sound& output, int rate)
 
 } // namespace
 
-class ResamplerMatchesReference : public ::testing::TestWithParam<std::tuple<int, int, int>> {};
+class ResamplerMatchesReference : public ::testing::TestWithParam<std::tuple<int, int, int>> { };
 
 TEST_P(ResamplerMatchesReference, SampleForSampleAndCallForCall)
 {
@@ -99,13 +99,12 @@ TEST_P(ResamplerMatchesReference, SampleForSampleAndCallForCall)
 }
 
 INSTANTIATE_TEST_SUITE_P(RatesAndChannels, ResamplerMatchesReference,
-                         ::testing::Combine(::testing::Values(48000, 44100, 8000, 96000),
-                                            ::testing::Values(48000, 44100), ::testing::Values(1, 2, 6)),
-                         [](const auto& p) {
-                             return std::to_string(std::get<0>(p.param)) + "to" +
-                                    std::to_string(std::get<1>(p.param)) + "_" +
-                                    std::to_string(std::get<2>(p.param)) + "ch";
-                         });
+    ::testing::Combine(
+        ::testing::Values(48000, 44100, 8000, 96000), ::testing::Values(48000, 44100), ::testing::Values(1, 2, 6)),
+    [](const auto& p) {
+        return std::to_string(std::get<0>(p.param)) + "to" + std::to_string(std::get<1>(p.param)) + "_" +
+            std::to_string(std::get<2>(p.param)) + "ch";
+    });
 
 TEST(Resampler, FoldsChannelsToTheirMean)
 {

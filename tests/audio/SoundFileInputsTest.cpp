@@ -24,9 +24,8 @@ TEST(SoundFileInputs, EncodingsLibsndfileReadsKeepTheirLevel)
     TempDir dir;
     const auto signal = testSignal(20000, 2, 44100);
     for (const int format : {SF_FORMAT_WAV | SF_FORMAT_PCM_24, SF_FORMAT_WAV | SF_FORMAT_PCM_32,
-                             SF_FORMAT_WAV | SF_FORMAT_PCM_U8, SF_FORMAT_AIFF | SF_FORMAT_PCM_16,
-                             SF_FORMAT_FLAC | SF_FORMAT_PCM_16, SF_FORMAT_OGG | SF_FORMAT_VORBIS,
-                             SF_FORMAT_AU | SF_FORMAT_ULAW}) {
+             SF_FORMAT_WAV | SF_FORMAT_PCM_U8, SF_FORMAT_AIFF | SF_FORMAT_PCM_16, SF_FORMAT_FLAC | SF_FORMAT_PCM_16,
+             SF_FORMAT_OGG | SF_FORMAT_VORBIS, SF_FORMAT_AU | SF_FORMAT_ULAW}) {
         const std::string in = dir.file("in " + std::to_string(format) + " é");
         writeShorts(in, 44100, 2, signal, format);
         ASSERT_EQ(resampleFiles(in, in + ".wav"), 0) << std::hex << format;
@@ -58,7 +57,7 @@ TEST(SoundFileInputs, WhatCannotBeResampledGivesMinusOneAndNoOutput)
     std::u16string loneSurrogate = out;
     loneSurrogate.insert(loneSurrogate.size() - 4, 1, u'\xD800');
     const std::u16string notThere[] = {u"", loneSurrogate, wide("/proc/zuk-out.wav"), wide(dir.file("missing/out.wav")),
-                                       wide(dir.file("in.wav/out.wav"))};
+        wide(dir.file("in.wav/out.wav"))};
     const int before = openDescriptorCount();
     for (const char* name : {"text.wav", "noise.wav", "empty.wav", "folder.wav", "missing.wav"})
         EXPECT_EQ(resampleFiles(dir.file(name), dir.file("out.wav")), -1) << name;

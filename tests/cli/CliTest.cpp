@@ -27,7 +27,7 @@ struct Outcome {
 // Runs zuk with `arguments`, stdout and stderr going to files (not a terminal),
 // stdin from `input`, with `environment` (NAME=VALUE ...) set for it.
 Outcome zuk(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {},
-            const std::string& input = "/dev/null")
+    const std::string& input = "/dev/null")
 {
     TempDir dir;
     std::string command = "env ";
@@ -80,7 +80,9 @@ TEST(Cli, EachCommandAnswersWithItsStatusAndText)
     std::filesystem::copy_file(at("in.wav"), at("Bänd clips/tëst tone.wav"));
     std::filesystem::copy_file(at("in.wav"), at("lat\xE9.wav")); // not UTF-8, as old archives name files
     std::ofstream(at("text.mp3")) << "not sound";
-    std::ofstream(at("nothing.mp4")) << std::string("\0\0\0\x10" "ftypqt  \0\0\0\0", 16);
+    std::ofstream(at("nothing.mp4")) << std::string("\0\0\0\x10"
+                                                    "ftypqt  \0\0\0\0",
+        16);
     std::filesystem::create_symlink("loop", at("loop"));
     const std::string folder = dir.path().string();
     const std::string movie = mediaFixture("mov-aac.mov");
@@ -105,44 +107,46 @@ TEST(Cli, EachCommandAnswersWithItsStatusAndText)
         {{"-V"}, 0, "zuk ", ""},
         // Sound-file commands. Not a terminal: progress one line per percent.
         {{"resample", at("in.wav"), at("out.wav")}, 0, "",
-         "100%\n" + at("out.wav") +
-             ": WAV (Microsoft), Signed 16 bit PCM, 48000 Hz, 1 channel, 108843 frames (2.268 s)"},
+            "100%\n" + at("out.wav") +
+                ": WAV (Microsoft), Signed 16 bit PCM, 48000 Hz, 1 channel, 108843 frames (2.268 s)"},
         {{"resample", "-q", at("in.wav"), at("q.wav"), "--rate=16000"}, 0, "", ""},
         {{"resample", "--quiet", at("missing.wav"), at("out.wav")}, 1, "",
-         "zuk: resample failed: -1 (a file cannot be opened or positioned, an argument is invalid, or a needed "
-         "library is missing); " + missingFile(at("missing.wav"))},
+            "zuk: resample failed: -1 (a file cannot be opened or positioned, an argument is invalid, or a needed "
+            "library is missing); " +
+                missingFile(at("missing.wav"))},
         {{"resample", "--quiet", at("in.wav"), at("no/out.wav")}, 1, {}, "cannot write in " + at("no")},
         {{"slice", at("in.wav"), at("a.wav"), "--start", "0.5", "--end", "1.5"}, 0, "", {}},
         {{"slice", at("in.wav"), at("b.wav"), "--start", "0", "--end", "0.5", "--lead", "0.25", "--pcm16"}, 0, "", {}},
         {{"slice", at("in.wav"), at("c.wav"), "--start=0", "--end=0.5", "--total=2"}, 0, "", {}},
         {{"slice", mediaFixture("flac.flac"), at("e.wav"), "--start=0", "--end=1"}, 2, {},
-         "zuk slice: " + at("e.wav") + " ends in .wav, but this command writes the input's format, FLAC (Free "
-         "Lossless Audio Codec), unless --pcm16; name it .flac"},
+            "zuk slice: " + at("e.wav") +
+                " ends in .wav, but this command writes the input's format, FLAC (Free "
+                "Lossless Audio Codec), unless --pcm16; name it .flac"},
         {{"convert", "file://" + at("in.wav"), "file://" + at("d.wav"), "--rate", "44100.9"}, 0, "", {}},
         {{"fix-frame-rate", "29.97"}, 0, "29.97002997003\n", ""},
         // Extraction: paths, file URLs, names that are not UTF-8.
         {{"extract", "--quiet", at("Bänd clips/tëst tone.wav"), at("plain.wav")}, 0, "", ""},
         {{"extract", "--dotnet", "file://" + at("Bänd%20clips/tëst%20tone.wav"), "file://" + at("from%20url.wav")}, 0,
-         "", "\n" + at("from url.wav") + ": WAV"},
+            "", "\n" + at("from url.wav") + ": WAV"},
         {{"extract", "-q", at("lat\xE9.wav"), at("out\xE9.wav")}, 0, "", ""},
         {{"extract", "--quiet", "--stereo", movie, at("m.wav")}, 0, "", ""},
         {{"extract", "--stereo", mediaFixture("flac.flac"), at("f.wav")}, 0, "",
-         "\nresult 2: success, but no video frame rate was found"},
+            "\nresult 2: success, but no video frame rate was found"},
         {{"extract", "--quiet", "file://" + at("missing.mov"), at("out.wav")}, 1, "",
-         noBackEnd + missingFile(at("missing.mov"))},
+            noBackEnd + missingFile(at("missing.mov"))},
         {{"extract", "--quiet", "--verbose", at("missing.mov"), at("out.wav")}, 1, "",
-         "ZUK: Could not extract audio. \n"},
+            "ZUK: Could not extract audio. \n"},
         {{"extract", "-q", videoOnly, at("v.wav")}, 1, "", {}},
         {{"extract", "-q", "-v", videoOnly, at("v.wav")}, 1, "", "moovBox"}, // the MP4 route's commentary
         {{"extract", "--quiet", at("song.mp3"), at("song.wav")}, 0, "", "",
-         {fakes, "ZUK_FAKE_DORNALT_WAV=" + at("new.wav")}},
+            {fakes, "ZUK_FAKE_DORNALT_WAV=" + at("new.wav")}},
         // Failures name their cause, not what libsndfile thinks of a movie.
         {{"extract", videoOnly, at("o.wav")}, 1, {}, "; no audio stream in "},
         {{"extract", videoTs, at("o.wav")}, 1, {}, "; no audio PID in the transport stream "},
         {{"ts-audio", videoTs, at("o.mp2")}, 1, {}, "; no audio PID in the transport stream "},
         {{"mp4-unwrap", mp4, at("o.wav")}, 1, {}, "; the sound track of "},
         {{"extract", at("text.mp3"), at("o.wav")}, 1, {},
-         "; .mp3 files go to the QuickTime back end alone, and it (libQTMLClient.so) is not installed\n"},
+            "; .mp3 files go to the QuickTime back end alone, and it (libQTMLClient.so) is not installed\n"},
         {{"extract", garbage, at("o.wav")}, 1, {}, "; cannot open "},
         {{"extract", folder, at("o.wav")}, 1, {}, "; " + folder + " is not a regular file but a folder"},
         {{"extract", mp4, folder}, 1, {}, " is a folder; name a file to write\n"},
@@ -155,10 +159,10 @@ TEST(Cli, EachCommandAnswersWithItsStatusAndText)
         {{"info", movie}, 0, "stream 1:      audio, aac, 44100 Hz, stereo\n", {}},
         {{"info", garbage}, 1, "", "zuk info: cannot open " + garbage + ": "},
         {{"read", mp4, at("t.wav"), "--frames", "60000", "--seek-time", "0.75"}, 0, "",
-         "read 60000 frames from frame 36000 (0.750 s); position reached: frame 96000 (2.000 s)"},
+            "read 60000 frames from frame 36000 (0.750 s); position reached: frame 96000 (2.000 s)"},
         {{"read", mp4, at("s.wav"), "--frames=1000", "--seek-sample=36000", "--stereo"}, 0, "", {}},
         {{"read", avi, at("tail.wav"), "--frames", "48000", "--seek-time", "-0.25", "--from", "end"}, 0, "",
-         "read 12000 frames from frame 98400 (2.050 s); position reached: frame 110400 (2.300 s)"},
+            "read 12000 frames from frame 98400 (2.050 s); position reached: frame 110400 (2.300 s)"},
         {{"read", videoOnly, at("none.wav"), "--frames", "10"}, 1, {}, "has no audio stream"},
         {{"read", avi, at("x.wav"), "--frames", "9", "--seek-time", "2.5"}, 2, {}, "the seek goes"},
         {{"read", avi, at("x.wav"), "--frames", "9", "--seek-time", "-2.5", "--from", "end"}, 2, {}, "the seek goes"},
@@ -169,16 +173,16 @@ TEST(Cli, EachCommandAnswersWithItsStatusAndText)
         {{"wrap-avi", mediaFixture("mpeg-ps.mpg"), at("sound.avi")}, 0, {}, {}},
         {{"replace-audio", avi, at("new.wav"), at("replaced.avi")}, 0, {}, {}},
         {{"wrap-avi", at("missing.mpg"), at("x.avi")}, 1, {},
-         "zuk: wrap-avi failed: 0x80070002 (-2147024894): The system cannot find the file specified.; " +
-             missingFile(at("missing.mpg"))},
+            "zuk: wrap-avi failed: 0x80070002 (-2147024894): The system cannot find the file specified.; " +
+                missingFile(at("missing.mpg"))},
         // Transport streams.
         {{"ts-audio", mediaFixture("bdav-ac3.m2ts"), at("sound.mp2"), "--bdav"}, 0, {},
-         at("sound.mp2") + ": elementary stream, 48384 bytes\n" + at("sound.mp2") +
-             ".m2v: PES packets of the audio PID, 48741 bytes\n"},
+            at("sound.mp2") + ": elementary stream, 48384 bytes\n" + at("sound.mp2") +
+                ".m2v: PES packets of the audio PID, 48741 bytes\n"},
         {{"mts-extract", "--quiet", mediaFixture("ts-mp2.m2t"), at("ts.wav")}, 0, "", ""},
         {{"ts-audio", at("missing.m2t"), at("sound.mp2")}, 1, {},
-         "zuk: ts-audio failed: -4 (extraction failed: no back end could extract the audio); " +
-             missingFile(at("missing.m2t"))},
+            "zuk: ts-audio failed: -4 (extraction failed: no back end could extract the audio); " +
+                missingFile(at("missing.m2t"))},
         // MP4 boxes: the dump on stdout, the parse commentary only for --verbose.
         {{"mp4-dump", pcmMov}, 0, "Boxes contained in moovBox:\n", {}},
         {{"mp4-unwrap", pcmMov, at("unwrapped.wav")}, 0, {}, {}},
@@ -200,12 +204,11 @@ TEST(Cli, EachCommandAnswersWithItsStatusAndText)
 
 TEST(Cli, WrongCommandLinesExitWithTwo)
 {
-    const std::vector<std::vector<std::string>> wrong{
-        {"frobnicate"}, {"resample", "a.wav"}, {"resample", "a.wav", "b.wav", "--rate"},
-        {"resample", "a.wav", "b.wav", "--rate", "fast"}, {"resample", "a.wav", "b.wav", "--speed", "2"},
-        {"resample", "a.wav", "b.wav", "--rate", "0"}, {"convert", "a.wav", "b.wav"},
-        {"convert", "a.wav", "b.wav", "--rate", "0.5"}, {"slice", "a.wav", "b.wav", "--start", "1"},
-        {"slice", "a.wav", "b.wav", "--start", "1", "--end", "0.5"},
+    const std::vector<std::vector<std::string>> wrong{{"frobnicate"}, {"resample", "a.wav"},
+        {"resample", "a.wav", "b.wav", "--rate"}, {"resample", "a.wav", "b.wav", "--rate", "fast"},
+        {"resample", "a.wav", "b.wav", "--speed", "2"}, {"resample", "a.wav", "b.wav", "--rate", "0"},
+        {"convert", "a.wav", "b.wav"}, {"convert", "a.wav", "b.wav", "--rate", "0.5"},
+        {"slice", "a.wav", "b.wav", "--start", "1"}, {"slice", "a.wav", "b.wav", "--start", "1", "--end", "0.5"},
         {"slice", "a.wav", "b.wav", "--start", "0", "--end", "1", "--lead", "-1"},
         {"slice", "a.wav", "b.wav", "--start", "0", "--end", "1", "--total", "-2"}, {"extract", "a.mov", "b.mp3"},
         {"wrap-avi", "a.mov", "b.wav"}, {"wrap-avi", "a.mov", "-"}, {"fix-frame-rate", "thirty"}, {"info"},
@@ -238,7 +241,7 @@ TEST(Cli, InfoAsJsonHasNullForWhatIsMissingAndForFailures)
     const Outcome missing = zuk({"info", "--json", movie + ".missing"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(json::parse(missing.out)["error"],
-              "cannot open " + movie + ".missing: The system cannot find the file specified.");
+        "cannot open " + movie + ".missing: The system cannot find the file specified.");
 }
 
 TEST(Cli, DashIsStdinAndStdout)
@@ -252,7 +255,7 @@ TEST(Cli, DashIsStdinAndStdout)
 
     // A reader that stops early makes a clean failure, not a death by SIGPIPE.
     const std::string early = shellQuoted(ZUK_CLI) + " extract -q " + shellQuoted(movie) + " - 2>" +
-                              shellQuoted(dir.file("err")) + "; echo $? >" + shellQuoted(dir.file("status"));
+        shellQuoted(dir.file("err")) + "; echo $? >" + shellQuoted(dir.file("status"));
     ASSERT_EQ(std::system(("(" + early + ") | head -c 100 >/dev/null").c_str()), 0);
     EXPECT_EQ(fileBytes(dir.file("status")), "1\n");
     EXPECT_EQ(fileBytes(dir.file("err")).rfind("zuk: the WAV could not be written to stdout in full", 0), 0u);

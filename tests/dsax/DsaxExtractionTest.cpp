@@ -54,7 +54,7 @@ void PrintTo(const Extraction& extraction, std::ostream* out)
     *out << extraction.name;
 }
 
-class WholeStream : public DsaxExtraction, public ::testing::WithParamInterface<Extraction> {};
+class WholeStream : public DsaxExtraction, public ::testing::WithParamInterface<Extraction> { };
 
 TEST_P(WholeStream, ReachesTheWavThenSilenceToTheDurationAndTheVideoFrameEnd)
 {
@@ -86,8 +86,8 @@ TEST_P(WholeStream, ReachesTheWavThenSilenceToTheDurationAndTheVideoFrameEnd)
     // thousand frames' it does.
     const auto tail = static_cast<ptrdiff_t>(std::min<size_t>(reference.size(), 1000 * expected.channels));
     EXPECT_GT(correlation(std::vector<int16_t>(sound.end() - tail, sound.end()),
-                          std::vector<int16_t>(reference.end() - tail, reference.end())),
-              0.99);
+                  std::vector<int16_t>(reference.end() - tail, reference.end())),
+        0.99);
     EXPECT_TRUE(allZero(written.samples.begin() + static_cast<ptrdiff_t>(reference.size()), written.samples.end()));
 }
 
@@ -97,8 +97,7 @@ constexpr uint64_t wavBytes(int channels, int64_t frames)
     return 44 + static_cast<uint64_t>(2 * channels * frames);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lengths, WholeStream,
+INSTANTIATE_TEST_SUITE_P(Lengths, WholeStream,
     ::testing::Values(
         // Decoded sound (AAC and Vorbis a little longer than the stream's
         // duration) padded to the video frame: 144893 frames at 25 fps make
@@ -127,7 +126,8 @@ INSTANTIATE_TEST_SUITE_P(
         Extraction{"short_write_in_a_block", "avi-24fps.avi", 1, ZUK_E_WRITE, 0, 100 * 1024},
         Extraction{"short_write_in_a_block_no_video", "flac.flac", 1, ZUK_E_WRITE, 0, 100 * 1024},
         Extraction{"short_write_at_the_tail", "tail-mp2-25fps.avi", 1, ZUK_E_WRITE, 0, wavBytes(1, 204800) + 100},
-        Extraction{"short_write_in_the_padding_stereo", "tail-mp2-25fps.avi", 2, ZUK_E_WRITE, 0, wavBytes(2, 205056) + 100}),
+        Extraction{
+            "short_write_in_the_padding_stereo", "tail-mp2-25fps.avi", 2, ZUK_E_WRITE, 0, wavBytes(2, 205056) + 100}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST_F(DsaxExtraction, ResultCodesForWhatCannotBeDone)
@@ -149,8 +149,8 @@ TEST_F(DsaxExtraction, ResultCodesForWhatCannotBeDone)
     // A sound stream without a single packet: nothing to write.
     log.captured.pieces.clear();
     EXPECT_EQ(extract(mediaFixture("mkv-empty-audio.mkv"), dir.file("d.wav")), ZUK_E_NO_SAMPLES);
-    EXPECT_NE(log.joined().find("ZUK_dsax: No samples written. Implicit fail, possibly due to AC3.\n"),
-              std::string::npos);
+    EXPECT_NE(
+        log.joined().find("ZUK_dsax: No samples written. Implicit fail, possibly due to AC3.\n"), std::string::npos);
 
     EXPECT_EQ(comInitializationCount(), comBefore);
     EXPECT_EQ(openDescriptorCount(), descriptorsBefore);
@@ -173,11 +173,11 @@ TEST_F(DsaxExtraction, ProgressRisesOncePerBlockTo100)
     static std::vector<float> seen;
     seen.clear();
     EXPECT_EQ(Dsax_Extraction(wide(mediaFixture("avi-24fps.avi")).c_str(), wide(dir.file("out.wav")).c_str(), 0,
-                              [](float percent) {
-                                  seen.push_back(percent);
-                                  return 0;
-                              }),
-              ZUK_OK);
+                  [](float percent) {
+                      seen.push_back(percent);
+                      return 0;
+                  }),
+        ZUK_OK);
     // 483000 frames: four whole blocks of 102400, then the remainder, which
     // ends at 100.
     ASSERT_EQ(seen.size(), 5u);

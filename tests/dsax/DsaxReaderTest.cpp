@@ -15,8 +15,8 @@
 #include <malloc.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <stdexcept>
 
@@ -30,7 +30,7 @@ const char* const kInvalid = "An invalid parameter was passed to the returning f
 // Closes on the way out of a test, even a failing one.
 struct Opened {
     DSAX_MEDIA_INFO* info;
-    explicit Opened(const std::string& path) : info(dsax::dsax_open(wide(path).c_str())) {}
+    explicit Opened(const std::string& path) : info(dsax::dsax_open(wide(path).c_str())) { }
     ~Opened() { dsax::dsax_close(&info); }
     uint32_t handle() const { return info->handle; }
 };
@@ -82,7 +82,7 @@ TEST_F(DsaxReader, HandlesCountUpAndOnlyAnOpenReaderHoldsCom)
     const int before = comInitializationCount();
     const std::u16string loneSurrogate = wide(dir.file("clip")) + u"\xD800.mov";
     for (const std::u16string& path : {wide(mediaFixture("garbage.bin")), wide(mediaFixture("empty.mp4")),
-                                       wide(dir.file("missing.mov")), loneSurrogate, std::u16string()}) {
+             wide(dir.file("missing.mov")), loneSurrogate, std::u16string()}) {
         EXPECT_NE(thrownText([&] { dsax::dsax_open(path.c_str()); }), "(nothing thrown)")
             << std::string(path.begin(), path.end());
         EXPECT_EQ(comInitializationCount(), before) << "a failed open leaves COM as it was";
@@ -132,8 +132,8 @@ TEST_F(DsaxReader, BadReadArgumentsThrowAndLeaveTheStreamWhereItWas)
     EXPECT_EQ(thrownText([&] { dsax::dsax_read_double(clip.handle(), nullptr, 4, nullptr); }), kInvalid);
     // Counts whose 16-bit size passes 32 bits are beyond the double read.
     for (const int64_t count : {int64_t{1} << 31, std::numeric_limits<int64_t>::max()})
-        EXPECT_EQ(thrownText([&] { dsax::dsax_read_double(clip.handle(), doubles, count, nullptr); }),
-                  "Ran out of memory");
+        EXPECT_EQ(
+            thrownText([&] { dsax::dsax_read_double(clip.handle(), doubles, count, nullptr); }), "Ran out of memory");
 
     EXPECT_EQ(readMono(clip.handle(), 100), std::vector<int16_t>(samples.begin(), samples.begin() + 100));
 }
@@ -295,7 +295,7 @@ TEST_F(DsaxReader, DescribesTheFileItOpens)
     } files[] = {
         {mediaFixture("mov-aac.mov"), 2, 44100, 25.0, 30'000'000, 132300},
         {mediaFixture("mp4-aac.mp4"), 1, 48000, 30000.0 / 1001, 30'000'000, 144000},
-        {mediaFixture("two-audio.mov"), 1, 48000, 0.0, 20'000'000, 96000}, // of two, the first
+        {mediaFixture("two-audio.mov"), 1, 48000, 0.0, 20'000'000, 96000},             // of two, the first
         {mediaFixture("truncated.mp4"), 1, 48000, 30000.0 / 1001, 30'000'000, 144000}, // as its index claims
         {mediaFixture("video-only.mp4"), 0, 0, 25.0, 0, 0},
         {dir.file("24k.wav"), 1, 24000, 0.0, 10'000'000, 24000},
@@ -361,9 +361,13 @@ TEST_F(DsaxReader, AFileWithoutSoundOpensButCannotBeRead)
 TEST_F(DsaxReader, LogsTheRegisteredFiltersOnceAndNoBuildFailureForUnplayableFiles)
 {
     const std::string clip = wav48k("a.wav", 1, testSignal(480, 1, 48000));
-    { Opened first(clip); }
+    {
+        Opened first(clip);
+    }
     CapturingSink log;
-    { Opened again(clip); }
+    {
+        Opened again(clip);
+    }
     EXPECT_NE(log.joined().find("ZUK: Filters has been logged already.\n"), std::string::npos);
     EXPECT_EQ(log.joined().find("ZUK: Filter Dump Begin\n"), std::string::npos);
 

@@ -44,7 +44,7 @@ Ac3Answer detectAc3(const std::string& file, int32_t managed = 0)
 
 // Notes each Release it is given, by its number.
 struct Noted : ComObject<IUnknown> {
-    Noted(std::vector<int>& releases, int number) : releasedInto(releases), id(number) {}
+    Noted(std::vector<int>& releases, int number) : releasedInto(releases), id(number) { }
     ULONG Release() override
     {
         releasedInto.push_back(id);
@@ -96,9 +96,10 @@ TEST(GraphHelpers, ConnectFiltersWantsAFreePinOnBothSides)
 {
     ComPtr<IGraphBuilder> graph;
     ComPtr<IBaseFilter> renderer;
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.putVoid()), S_OK);
-    ASSERT_EQ(CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, renderer.putVoid()),
-              S_OK);
+    ASSERT_EQ(
+        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.putVoid()), S_OK);
+    ASSERT_EQ(
+        CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, renderer.putVoid()), S_OK);
     EXPECT_EQ(zuk::connectFilters(nullptr, renderer.get(), renderer.get()), E_POINTER);
     EXPECT_EQ(zuk::connectFilters(graph.get(), renderer.get(), nullptr), E_POINTER);
     ComPtr<IPin> pin;
@@ -175,7 +176,8 @@ TEST_F(AviWrapper, AnMpegProgramStreamBecomesAnAviOfItsDecodedSound)
     const std::string avi = dir.file("sound.avi");
     ASSERT_EQ(wrap(input, avi), S_OK);
     const std::vector<std::string> tail(log.pieces().end() - 3, log.pieces().end());
-    EXPECT_EQ(tail, (std::vector<std::string>{"ACM: Running\n", "ACM: waiting for completion\n", "ACM: Calling stop\n"}));
+    EXPECT_EQ(
+        tail, (std::vector<std::string>{"ACM: Running\n", "ACM: waiting for completion\n", "ACM: Calling stop\n"}));
     EXPECT_EQ(ffprobeStreams(avi), (std::vector<std::string>{"audio:pcm_s16le"}));
     const std::vector<int16_t> decoded = ffmpegDecode(input);
     EXPECT_EQ(ffmpegDecode(avi), decoded);
@@ -242,7 +244,7 @@ TEST_F(GraphOperations, ExtractReadsMpegThroughAnAviLeftBesideTheOutput)
     EXPECT_TRUE(logged(log, "Avi file created, changing input name to avi file\n"));
     EXPECT_TRUE(logged(log, "Falling through to regular extraction\n"));
     EXPECT_NEAR(static_cast<double>(readShorts(output).frames()),
-                static_cast<double>(ffmpegDecodeAt(input, 48000, 1).size()), 48.0);
+        static_cast<double>(ffmpegDecodeAt(input, 48000, 1).size()), 48.0);
 }
 
 TEST_F(GraphOperations, ExtractOfAnMpegWithoutSoundStopsAtTheAviStep)
@@ -287,7 +289,8 @@ TEST_F(ReplaceAudio, KeepsTheVideoAndTakesTheNewSoundInsteadOfTheOld)
     EXPECT_EQ(ffmpegPacketHash(output, "0:v"), ffmpegPacketHash(input, "0:v"));
     EXPECT_EQ(ffmpegDecode(output), readShorts(audio).samples);
     const std::vector<std::string> tail(log.pieces().end() - 3, log.pieces().end());
-    EXPECT_EQ(tail, (std::vector<std::string>{"RAA: Running\n", "RAA: waiting for completion\n", "RAA: Calling stop\n"}));
+    EXPECT_EQ(
+        tail, (std::vector<std::string>{"RAA: Running\n", "RAA: waiting for completion\n", "RAA: Calling stop\n"}));
 }
 
 TEST_F(ReplaceAudio, AnAviThatBeginsWithSoundKeepsThatSoundBesideTheNew)
@@ -316,12 +319,12 @@ TEST_F(ReplaceAudio, EachBadInputFailsAtItsStepWithItsCode)
     const std::string notSound = dir.file("notes.txt");
     std::ofstream(notSound) << "not a sound file\n";
     for (const Case& bad : {Case{dir.file("missing.avi"), audio, output, "RAA: Adding Avi source filter\n"},
-                            Case{avi, notSound, output, "RAA: Setting Filename\n"},
-                            Case{avi, dir.file("missing.wav"), output, "RAA: Setting Filename\n"},
-                            Case{mediaFixture("mp4-aac.mp4"), audio, output, "Connecting AVi file to splitter\n"},
-                            Case{avi, audio, dir.file("no/such/folder.avi"), "RAA: Running\n"},
-                            // Without the sound-file module its class is not registered.
-                            Case{avi, audio, output, "RAA: Adding LibSndFileWrapper\n"}}) {
+             Case{avi, notSound, output, "RAA: Setting Filename\n"},
+             Case{avi, dir.file("missing.wav"), output, "RAA: Setting Filename\n"},
+             Case{mediaFixture("mp4-aac.mp4"), audio, output, "Connecting AVi file to splitter\n"},
+             Case{avi, audio, dir.file("no/such/folder.avi"), "RAA: Running\n"},
+             // Without the sound-file module its class is not registered.
+             Case{avi, audio, output, "RAA: Adding LibSndFileWrapper\n"}}) {
         const TempDir nothingThere;
         if (std::string(bad.lastStep) == "RAA: Adding LibSndFileWrapper\n")
             setComModuleFolderForTesting(nothingThere.path().string());

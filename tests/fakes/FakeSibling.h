@@ -42,21 +42,25 @@ typedef int (*ProgressCallback)(float percent);
 
 namespace zuk_fake {
 
-inline void complain(const std::string& message) {
+inline void complain(const std::string& message)
+{
     std::string line = "zuk fake sibling: " + message + "\n";
     (void)!::write(STDERR_FILENO, line.data(), line.size());
 }
 
-inline const char* env(const char* name) {
+inline const char* env(const char* name)
+{
     const char* value = std::getenv(name);
     return value != nullptr && value[0] != '\0' ? value : nullptr;
 }
 
 // The configured result, 0 when unset; a typo must not silently look like
 // success, so it is reported.
-inline int32_t result(const char* variable) {
+inline int32_t result(const char* variable)
+{
     const char* text = env(variable);
-    if (text == nullptr) return 0;
+    if (text == nullptr)
+        return 0;
     errno = 0;
     char* end = nullptr;
     long value = std::strtol(text, &end, 10);
@@ -67,7 +71,8 @@ inline int32_t result(const char* variable) {
     return static_cast<int32_t>(value);
 }
 
-inline void appendCodePoint(std::string& out, char32_t c) {
+inline void appendCodePoint(std::string& out, char32_t c)
+{
     if (c < 0x80) {
         out += static_cast<char>(c);
     } else if (c < 0x800) {
@@ -85,8 +90,10 @@ inline void appendCodePoint(std::string& out, char32_t c) {
     }
 }
 
-inline std::string utf8(const zuk_char* text) {
-    if (text == nullptr) return "(null)";
+inline std::string utf8(const zuk_char* text)
+{
+    if (text == nullptr)
+        return "(null)";
     std::string out;
     for (const zuk_char* p = text; *p != 0; ++p) {
         char32_t c = *p;
@@ -101,13 +108,19 @@ inline std::string utf8(const zuk_char* text) {
     return out;
 }
 
-inline std::string bytes(const char* text) { return text != nullptr ? text : "(null)"; }
+inline std::string bytes(const char* text)
+{
+    return text != nullptr ? text : "(null)";
+}
 
-inline bool writeAll(int fd, const char* data, size_t size) {
+inline bool writeAll(int fd, const char* data, size_t size)
+{
     while (size > 0) {
         ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
         data += n;
         size -= static_cast<size_t>(n);
     }
@@ -116,12 +129,15 @@ inline bool writeAll(int fd, const char* data, size_t size) {
 
 // One line, one write(): O_APPEND makes each write land whole at the end,
 // whichever thread or process wrote before.
-inline void logCall(std::initializer_list<std::string_view> fields) {
+inline void logCall(std::initializer_list<std::string_view> fields)
+{
     const char* path = env("ZUK_FAKE_CALLS");
-    if (path == nullptr) return;
+    if (path == nullptr)
+        return;
     std::string line;
     for (std::string_view field : fields) {
-        if (!line.empty()) line += '\t';
+        if (!line.empty())
+            line += '\t';
         line += field;
     }
     line += '\n';
@@ -134,14 +150,17 @@ inline void logCall(std::initializer_list<std::string_view> fields) {
     do {
         n = ::write(fd, line.data(), line.size());
     } while (n < 0 && errno == EINTR);
-    if (n != static_cast<ssize_t>(line.size())) complain(std::string("short write to ") + path);
+    if (n != static_cast<ssize_t>(line.size()))
+        complain(std::string("short write to ") + path);
     ::close(fd);
 }
 
 // What the library under test reads back as the extracted sound.
-inline void copyWav(const char* variable, const zuk_char* output) {
+inline void copyWav(const char* variable, const zuk_char* output)
+{
     const char* source = env(variable);
-    if (source == nullptr || output == nullptr) return;
+    if (source == nullptr || output == nullptr)
+        return;
     std::string target = utf8(output);
     int in = ::open(source, O_RDONLY | O_CLOEXEC);
     if (in < 0) {
@@ -157,12 +176,14 @@ inline void copyWav(const char* variable, const zuk_char* output) {
     char buffer[65536];
     for (;;) {
         ssize_t n = ::read(in, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n < 0) {
             complain(std::string("cannot read ") + source);
             break;
         }
-        if (n == 0) break;
+        if (n == 0)
+            break;
         if (!writeAll(out, buffer, static_cast<size_t>(n))) {
             complain("cannot write " + target);
             break;
@@ -172,14 +193,18 @@ inline void copyWav(const char* variable, const zuk_char* output) {
     ::close(in);
 }
 
-inline void reportProgress(ProgressCallback progress) {
-    if (progress != nullptr) progress(50.0f);
+inline void reportProgress(ProgressCallback progress)
+{
+    if (progress != nullptr)
+        progress(50.0f);
 }
 
 // Parses "N/D" into two unsigned 32-bit numbers.
-inline bool frameRate(uint32_t& numerator, uint32_t& denominator) {
+inline bool frameRate(uint32_t& numerator, uint32_t& denominator)
+{
     const char* text = env("ZUK_FAKE_VOSTRIN_RATE");
-    if (text == nullptr) return false;
+    if (text == nullptr)
+        return false;
     unsigned long long n = 0, d = 0;
     char rest = 0;
     if (text[0] < '0' || text[0] > '9' || std::sscanf(text, "%llu/%llu%c", &n, &d, &rest) != 2 || n > UINT32_MAX ||
@@ -194,18 +219,25 @@ inline bool frameRate(uint32_t& numerator, uint32_t& denominator) {
 
 // snprintf rather than std::to_string: the latter pulls in a GNU "unique"
 // symbol, which makes the library impossible to unload.
-inline std::string number(int32_t value) {
+inline std::string number(int32_t value)
+{
     char text[16];
     std::snprintf(text, sizeof text, "%" PRId32, value);
     return text;
 }
 
-}  // namespace zuk_fake
+} // namespace zuk_fake
 
 // Logs "<name>\tloaded" when the library is mapped and "<name>\tunloaded"
 // when dlclose (or process exit) unmaps it.
-#define ZUK_FAKE_LOAD_LOG(name)                                                          \
-    __attribute__((constructor)) static void zukFakeLoaded() { zuk_fake::logCall({name, "loaded"}); } \
-    __attribute__((destructor)) static void zukFakeUnloaded() { zuk_fake::logCall({name, "unloaded"}); }
+#define ZUK_FAKE_LOAD_LOG(name)                                                                                        \
+    __attribute__((constructor)) static void zukFakeLoaded()                                                           \
+    {                                                                                                                  \
+        zuk_fake::logCall({name, "loaded"});                                                                           \
+    }                                                                                                                  \
+    __attribute__((destructor)) static void zukFakeUnloaded()                                                          \
+    {                                                                                                                  \
+        zuk_fake::logCall({name, "unloaded"});                                                                         \
+    }
 
 #endif

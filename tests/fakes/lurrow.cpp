@@ -6,7 +6,8 @@
 ZUK_FAKE_LOAD_LOG("lurrow")
 
 #ifndef ZUK_FAKE_BARE
-ZUK_FAKE_EXPORT int32_t resampleR3DAudio(const char* inputMultibyte, const zuk_char* output, ProgressCallback progress) {
+ZUK_FAKE_EXPORT int32_t resampleR3DAudio(const char* inputMultibyte, const zuk_char* output, ProgressCallback progress)
+{
     zuk_fake::logCall({"lurrow", "resampleR3DAudio", zuk_fake::bytes(inputMultibyte), zuk_fake::utf8(output)});
     zuk_fake::copyWav("ZUK_FAKE_LURROW_WAV", output);
     zuk_fake::reportProgress(progress);

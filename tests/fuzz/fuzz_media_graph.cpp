@@ -152,8 +152,8 @@ void remux(const std::u16string& file, const std::u16string& output)
         return;
     const auto splitter = create<IBaseFilter>(CLSID_AviSplitter);
     graph->AddFilter(splitter.get(), u"AVI Splitter");
-    if (FAILED(graph->ConnectDirect(pin(source.get(), u"Output").get(), pin(splitter.get(), u"input pin").get(),
-                                    nullptr)))
+    if (FAILED(
+            graph->ConnectDirect(pin(source.get(), u"Output").get(), pin(splitter.get(), u"input pin").get(), nullptr)))
         return;
     const auto mux = create<IBaseFilter>(CLSID_AviDest);
     graph->AddFilter(mux.get(), u"AVI Mux");

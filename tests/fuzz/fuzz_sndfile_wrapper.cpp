@@ -26,8 +26,8 @@ ComPtr<IPin> pinNamed(IBaseFilter* filter, const char16_t* id)
 void deliverAll(IBaseFilter* source)
 {
     ComPtr<IBaseFilter> renderer;
-    if (FAILED(CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                renderer.putVoid())))
+    if (FAILED(
+            CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, renderer.putVoid())))
         fuzzFail("zuk fuzz: no Null Renderer");
     const ComPtr<IPin> output = pinNamed(source, u"Output");
     const ComPtr<IPin> input = pinNamed(renderer.get(), u"In");
@@ -35,8 +35,7 @@ void deliverAll(IBaseFilter* source)
         fuzzFail("zuk fuzz: a loaded file must connect");
     ComPtr<IStreamSource> stream;
     source->QueryInterface(IID_IStreamSource, stream.putVoid());
-    for (int buffers = 0; buffers < kMaxBuffers && stream->DeliverNext() == S_OK; ++buffers) {
-    }
+    for (int buffers = 0; buffers < kMaxBuffers && stream->DeliverNext() == S_OK; ++buffers) { }
     output->Disconnect();
     input->Disconnect();
 }

@@ -48,7 +48,10 @@ private:
     uint64_t state = 0xcbf29ce484222325ULL;
 };
 
-int ignoreProgress(float) { return 0; }
+int ignoreProgress(float)
+{
+    return 0;
+}
 
 // Walks the file forwards as the resampler does, with strides from the hash,
 // and with whole frame pairs in between, no further than the frame count or
@@ -85,15 +88,15 @@ int64_t walk(ForwardAudioFileReader& reader, Params& params)
             return static_cast<int64_t>(positions[got]); // the file ends before this position
         // Whole frames just past the run, then the pair moved on by one frame.
         const auto last = static_cast<int64_t>(positions.back());
-        if (last + 2 < limit && (reader.readFramePair(last + 1, last, frameA, frameB) != 0 ||
-                                 reader.readFramePair(last + 2, last + 1, frameA, frameB) != 0))
+        if (last + 2 < limit &&
+            (reader.readFramePair(last + 1, last, frameA, frameB) != 0 ||
+                reader.readFramePair(last + 2, last + 1, frameA, frameB) != 0))
             return last + 2;
     }
     return frames <= kMaxWalkFrames ? frames : -1;
 }
 
-void resample(const FuzzScratch& scratch, const std::u16string& input, int64_t readable, int inRate,
-              Params& params)
+void resample(const FuzzScratch& scratch, const std::u16string& input, int64_t readable, int inRate, Params& params)
 {
     static constexpr std::array<int32_t, 4> kRates{8000, 44100, 48000, 96000};
     const int32_t outRate = kRates[params.take(2)];
@@ -104,11 +107,11 @@ void resample(const FuzzScratch& scratch, const std::u16string& input, int64_t r
         static_cast<double>(readable) * outRate / inRate > static_cast<double>(kMaxResampleOutput))
         return;
     resampleAudioWithRate(input.c_str(), fuzzWide(scratch.path("resampled.wav")).c_str(),
-                          withProgress ? ignoreProgress : nullptr, outRate);
+        withProgress ? ignoreProgress : nullptr, outRate);
 }
 
-void slice(const FuzzScratch& scratch, const std::u16string& input, int rate, int channels, int64_t frames,
-           Params& params)
+void slice(
+    const FuzzScratch& scratch, const std::u16string& input, int rate, int channels, int64_t frames, Params& params)
 {
     if (rate <= 0 || channels <= 0)
         return;

@@ -25,8 +25,9 @@ TEST(LogSink, KeepsPiecesAndNumbersInOrderWhileASinkIsSet)
     LogString("\n Extracting and Resampling \n");
     tolvane_set_sink(nullptr, &captured);
     LogString("lost after\n");
-    EXPECT_EQ(captured.pieces, (std::vector<std::string>{"RAA: Failed hr= ", "-2147467259", "0", "42", "-2147483648",
-                                                         "2147483647", "\n Extracting and Resampling \n"}));
+    EXPECT_EQ(captured.pieces,
+        (std::vector<std::string>{"RAA: Failed hr= ", "-2147467259", "0", "42", "-2147483648", "2147483647",
+            "\n Extracting and Resampling \n"}));
 }
 
 TEST(LogSink, PiecesFromManyThreadsArriveWhole)

@@ -61,21 +61,20 @@ TEST_F(BoxTreeTest, AMovieDumpsEveryBoxOfItsSoundTrack)
     track.offsets = {36};
     const auto moov = parse<MP4Box::moovBox>(movie(soundTrak(track)));
     const std::string dump = dumped(*moov);
-    for (const char* line :
-         {"=========Box Dump=========\nCode :moov\n", "Boxes contained in moovBox:\nmoov:\n", "Code :mvhd\n",
-          "trakBox:\n", "mdiaBox:\n", "handler_type :soun\nReserved :0 0 0\nName:Sound\n", "minf\n",
-          "dinfBox\n", "Entries:1\ndref:\n", "Code :url \nBox Size :12\nVersion :0\nflags :0 0 1\nNo Location:\n",
-          "stbl:\n", "Box Count:1\nstsd:\ntrak type: 2\n", "Code :twos\n",
-          "Channel Count:2\nsample size :16\nsample rate :3145728000 , 48000:0\n",
-          "Entry_count:1\nEntry: 0\nFirstChunk:1\nsamples per chunk:1024\nsample description index:1\n",
-          "sample_size:1\nsample_count:0\n", "Entry Count1\nChunk1:36\n"})
+    for (const char* line : {"=========Box Dump=========\nCode :moov\n", "Boxes contained in moovBox:\nmoov:\n",
+             "Code :mvhd\n", "trakBox:\n", "mdiaBox:\n", "handler_type :soun\nReserved :0 0 0\nName:Sound\n", "minf\n",
+             "dinfBox\n", "Entries:1\ndref:\n", "Code :url \nBox Size :12\nVersion :0\nflags :0 0 1\nNo Location:\n",
+             "stbl:\n", "Box Count:1\nstsd:\ntrak type: 2\n", "Code :twos\n",
+             "Channel Count:2\nsample size :16\nsample rate :3145728000 , 48000:0\n",
+             "Entry_count:1\nEntry: 0\nFirstChunk:1\nsamples per chunk:1024\nsample description index:1\n",
+             "sample_size:1\nsample_count:0\n", "Entry Count1\nChunk1:36\n"})
         EXPECT_TRUE(contains(dump, line)) << line << "\nnot in:\n" << dump;
 }
 
 TEST_F(BoxTreeTest, VersionOneHeadersLineUpWithVersionZero)
 {
-    const std::string rest = be32(0x00010000) + be16(0x0100) + std::string(10, '\0') +
-                             std::string(36, '\0') + std::string(24, '\0') + be32(7);
+    const std::string rest = be32(0x00010000) + be16(0x0100) + std::string(10, '\0') + std::string(36, '\0') +
+        std::string(24, '\0') + be32(7);
     const auto zero = parse<MP4Box::mvhdBox>(fullBox("mvhd", be32(11) + be32(12) + be32(1000) + be32(5000) + rest));
     const auto one = parse<MP4Box::mvhdBox>(
         fullBox("mvhd", be64(11) + be64(12) + be32(1000) + be64(uint64_t{5000} << 32) + rest, 1));
@@ -87,7 +86,8 @@ TEST_F(BoxTreeTest, VersionOneHeadersLineUpWithVersionZero)
         EXPECT_EQ(box->volume, 0x0100);
         EXPECT_EQ(box->next_track_ID, 7u);
     }
-    const auto mdhd = parse<MP4Box::mdhdBox>(fullBox("mdhd", be64(1) + be64(2) + be32(48000) + be64(9) + "\x15\xc7" + be16(0), 1));
+    const auto mdhd =
+        parse<MP4Box::mdhdBox>(fullBox("mdhd", be64(1) + be64(2) + be32(48000) + be64(9) + "\x15\xc7" + be16(0), 1));
     EXPECT_EQ(mdhd->timescale, 48000u);
     EXPECT_EQ(mdhd->duration, 9u);
     EXPECT_TRUE(contains(dumped(*mdhd), "language:5575\n"));
@@ -112,9 +112,9 @@ TEST_F(BoxTreeTest, NamesAndLocationsAreBoundedByTheirBox)
     EXPECT_EQ(named->name, "Track");
     // A box too short even for its fields: no name, and nothing read past it.
     const std::string shortHdlr = withSize(fullBox("hdlr", be32(0) + "soun" + std::string(12, '\0')), 14);
-    const auto dref = parse<MP4Box::drefBox>(
-        fullBox("dref", be32(3) + be32(10) + "url " + std::string(2, '\0') + fullBox("urn ", std::string("name\0loc", 8)) +
-                            fullBox("urn ", "only")));
+    const auto dref = parse<MP4Box::drefBox>(fullBox("dref",
+        be32(3) + be32(10) + "url " + std::string(2, '\0') + fullBox("urn ", std::string("name\0loc", 8)) +
+            fullBox("urn ", "only")));
     ASSERT_EQ(dref->children.size(), 3u);
     const auto* url = dynamic_cast<MP4Box::urlBox*>(dref->children[0].get());
     const auto* both = dynamic_cast<MP4Box::urnBox*>(dref->children[1].get());
@@ -136,12 +136,15 @@ TEST_F(BoxTreeTest, NamesAndLocationsAreBoundedByTheirBox)
 
 TEST_F(BoxTreeTest, SampleDescriptionsHoldTheEntriesPresentTypedByTheirTrack)
 {
-    const std::string video = box("avc1", std::string(6, '\0') + be16(1) + std::string(16, '\0') + be16(320) +
-                                              be16(240) + be32(72u << 16) + be32(72u << 16) + be32(0) + be16(1) +
-                                              "\x05" "codec" + std::string(26, '\0') + be16(24) + be16(0xFFFF));
+    const std::string video = box("avc1",
+        std::string(6, '\0') + be16(1) + std::string(16, '\0') + be16(320) + be16(240) + be32(72u << 16) +
+            be32(72u << 16) + be32(0) + be16(1) +
+            "\x05"
+            "codec" +
+            std::string(26, '\0') + be16(24) + be16(0xFFFF));
     const std::string stsd = fullBox("stsd", be32(2) + video); // states two, holds one
-    const std::string bytes = box("mdia", fullBox("hdlr", be32(0) + "vide" + std::string(13, '\0')) +
-                                              box("minf", box("stbl", stsd)));
+    const std::string bytes =
+        box("mdia", fullBox("hdlr", be32(0) + "vide" + std::string(13, '\0')) + box("minf", box("stbl", stsd)));
     const auto mdia = parse<MP4Box::mdiaBox>(bytes);
     const auto* stbl = MP4Box::findChildBox(*MP4Box::findChildBox(*mdia, "minf"), "stbl");
     const auto* description = dynamic_cast<const MP4Box::stsdBox*>(MP4Box::findChildBox(*stbl, "stsd"));

@@ -17,17 +17,25 @@ inline std::string bigEndian(uint64_t value, int bytes)
         text += static_cast<char>(value >> (8 * i) & 0xFF);
     return text;
 }
-inline std::string be16(uint16_t value) { return bigEndian(value, 2); }
-inline std::string be32(uint32_t value) { return bigEndian(value, 4); }
-inline std::string be64(uint64_t value) { return bigEndian(value, 8); }
+inline std::string be16(uint16_t value)
+{
+    return bigEndian(value, 2);
+}
+inline std::string be32(uint32_t value)
+{
+    return bigEndian(value, 4);
+}
+inline std::string be64(uint64_t value)
+{
+    return bigEndian(value, 8);
+}
 
 inline std::string box(std::string_view code, const std::string& payload)
 {
     return be32(static_cast<uint32_t>(8 + payload.size())) + std::string(code) + payload;
 }
 
-inline std::string fullBox(std::string_view code, const std::string& payload, uint8_t version = 0,
-                           uint32_t flags = 0)
+inline std::string fullBox(std::string_view code, const std::string& payload, uint8_t version = 0, uint32_t flags = 0)
 {
     return box(code, std::string(1, static_cast<char>(version)) + bigEndian(flags, 3) + payload);
 }
@@ -48,21 +56,22 @@ struct SoundTrack {
     uint16_t channels = 2;
     uint16_t bits = 16;
     uint32_t rate = 48000;
-    std::vector<Run> runs;         // empty: runs fitting the chunks, unless deriveRuns is false
+    std::vector<Run> runs; // empty: runs fitting the chunks, unless deriveRuns is false
     bool deriveRuns = true;
     std::vector<uint32_t> offsets; // empty: where pcmFile puts the chunks
     uint32_t descriptions = 1;     // sample entries, stated and present
     std::string handler = "soun";
-    bool chunkOffsets = true;      // false: no stco (extraStbl may hold a co64)
-    std::string extraStbl;         // more boxes inside stbl
+    bool chunkOffsets = true; // false: no stco (extraStbl may hold a co64)
+    std::string extraStbl;    // more boxes inside stbl
     std::string stts = fullBox("stts", be32(0));
     std::string stsz = fullBox("stsz", be32(1) + be32(0));
 };
 
 inline std::string soundEntry(const SoundTrack& track)
 {
-    return box(track.format, std::string(6, '\0') + be16(1) + std::string(8, '\0') + be16(track.channels) +
-                                 be16(track.bits) + std::string(4, '\0') + be32(track.rate << 16));
+    return box(track.format,
+        std::string(6, '\0') + be16(1) + std::string(8, '\0') + be16(track.channels) + be16(track.bits) +
+            std::string(4, '\0') + be32(track.rate << 16));
 }
 
 inline std::string stsc(const std::vector<Run>& runs)
@@ -86,11 +95,11 @@ inline std::string soundTrak(const SoundTrack& track)
     std::string entries;
     for (uint32_t i = 0; i < track.descriptions; ++i)
         entries += soundEntry(track);
-    const std::string stbl =
-        box("stbl", fullBox("stsd", be32(track.descriptions) + entries) + track.stts + stsc(track.runs) + track.stsz +
-                        (track.chunkOffsets ? stco(track.offsets) : std::string()) + track.extraStbl);
-    const std::string minf = box("minf", fullBox("smhd", be32(0)) +
-                                             box("dinf", fullBox("dref", be32(1) + fullBox("url ", "", 0, 1))) + stbl);
+    const std::string stbl = box("stbl",
+        fullBox("stsd", be32(track.descriptions) + entries) + track.stts + stsc(track.runs) + track.stsz +
+            (track.chunkOffsets ? stco(track.offsets) : std::string()) + track.extraStbl);
+    const std::string minf = box(
+        "minf", fullBox("smhd", be32(0)) + box("dinf", fullBox("dref", be32(1) + fullBox("url ", "", 0, 1))) + stbl);
     const std::string hdlr = fullBox("hdlr", be32(0) + track.handler + std::string(12, '\0') + "Sound");
     const std::string mdhd = fullBox("mdhd", std::string(16, '\0') + be32(0));
     return box("trak", fullBox("tkhd", std::string(80, '\0')) + box("mdia", mdhd + hdlr + minf));

@@ -47,8 +47,8 @@ std::string withSoundCode(std::string original, const std::string& from, const s
 // exactly; ffmpeg's own 16-bit output would truncate wider ones.
 std::vector<int16_t> ffmpegDecodeRounded(const std::string& path)
 {
-    const std::string bytes = commandOutput({"ffmpeg", "-nostdin", "-v", "error", "-i", path, "-map", "0:a:0", "-f",
-                                             "s32le", "-acodec", "pcm_s32le", "-"});
+    const std::string bytes = commandOutput(
+        {"ffmpeg", "-nostdin", "-v", "error", "-i", path, "-map", "0:a:0", "-f", "s32le", "-acodec", "pcm_s32le", "-"});
     std::vector<int16_t> samples(bytes.size() / 4);
     for (size_t i = 0; i < samples.size(); ++i) {
         uint32_t value = 0;
@@ -72,13 +72,19 @@ TEST_F(Mp4FilesTest, UncompressedSoundIsCopiedAsFfmpegDecodesIt)
         std::string code = {}; // not empty: the file with its sound's format code changed to this
         std::string from = {};
     } files[] = {
-        {"mov-s16be-mono.mov", 48000, 1}, {"mov-s16be-stereo-front.mov", 44100, 2},
-        {"mov-s16be-video.mov", 48000, 2}, {"mov-s16le.mov", 32000, 2},
-        {"mov-s24be.mov", 32000, 2},       {"mov-s24le.mov", 32000, 2},
-        {"mov-s32be.mov", 32000, 2},       {"mov-s32le.mov", 32000, 2},
-        {"mov-s8.mov", 32000, 2},          {"mov-u8.mov", 32000, 2},
+        {"mov-s16be-mono.mov", 48000, 1},
+        {"mov-s16be-stereo-front.mov", 44100, 2},
+        {"mov-s16be-video.mov", 48000, 2},
+        {"mov-s16le.mov", 32000, 2},
+        {"mov-s24be.mov", 32000, 2},
+        {"mov-s24le.mov", 32000, 2},
+        {"mov-s32be.mov", 32000, 2},
+        {"mov-s32le.mov", 32000, 2},
+        {"mov-s8.mov", 32000, 2},
+        {"mov-u8.mov", 32000, 2},
         // QuickTime's unspecified formats: 8-bit offset binary, else big-endian.
-        {"mov-u8.mov", 32000, 2, "NONE", "raw "}, {"mov-u8.mov", 32000, 2, zero, "raw "},
+        {"mov-u8.mov", 32000, 2, "NONE", "raw "},
+        {"mov-u8.mov", 32000, 2, zero, "raw "},
         {"mov-s16be-stereo-front.mov", 44100, 2, zero, "twos"},
         // An unknown code, in tables of one uncompressed frame per sample.
         {"mov-s16be-mono.mov", 48000, 1, kUnknownCode, "twos"},

@@ -70,10 +70,9 @@ TEST_F(UnwrapTest, StereoChunksOfOneRunComeOutAsTheirBigEndianValues)
         EXPECT_EQ(sound.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
         EXPECT_EQ(sound.samples, joined({first, second})) << "movie first: " << movieFirst;
     }
-    EXPECT_EQ(log.pieces(), (std::vector<std::string>{"Error parsing box\n", "In Makewavfile\n",
-                                                      "Examining sample description box\n",
-                                                      "Constructing Offset Table\n", "Writing Audio File\n",
-                                                      "Finished\n"}));
+    EXPECT_EQ(log.pieces(),
+        (std::vector<std::string>{"Error parsing box\n", "In Makewavfile\n", "Examining sample description box\n",
+            "Constructing Offset Table\n", "Writing Audio File\n", "Finished\n"}));
 }
 
 TEST_F(UnwrapTest, EachChunkTakesTheSampleCountOfItsRun)
@@ -269,7 +268,7 @@ TEST_F(UnwrapTest, HeadersOfEveryFormAreSkippedByTheirSize)
     track.offsets = {static_cast<uint32_t>(kFtyp.size() + before.size() + movieSize + 8)};
     // A size of 0 runs to the end of the file.
     const std::string bytes = kFtyp + before + movie(soundTrak(track)) + box("mdat", samples16(chunk)) + be32(0) +
-                              "free" + std::string(100, 'z');
+        "free" + std::string(100, 'z');
     ASSERT_EQ(unwrap(bytes), 0);
     EXPECT_EQ(readShorts(wav).samples, chunk);
 }

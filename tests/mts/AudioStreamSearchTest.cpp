@@ -1,7 +1,7 @@
 // The two searches for an audio PID over transport-stream files, with the
 // log lines they leave.
-#include "TsBuilder.h"
 #include "mts/AudioStreamSearch.h"
+#include "TsBuilder.h"
 #include "mts/MtsLog.h"
 #include "support/LogCapture.h"
 #include "support/TestFiles.h"
@@ -38,7 +38,7 @@ struct AudioStreamSearchTest : ::testing::Test {
 Bytes plainStream(const std::vector<PatEntry>& programs, const std::vector<PmtEntry>& streams)
 {
     return joined({payloadPacket(0x1011, true, {0, 0, 1, 0xE0}), payloadPacket(0, true, patPayload(programs)),
-                   payloadPacket(0x100, true, pmtPayload(streams))});
+        payloadPacket(0x100, true, pmtPayload(streams))});
 }
 
 const Bytes audioStart{0, 0, 1, 0xC0, 0, 0x0B, 0x80, 0x80, 0};
@@ -48,8 +48,8 @@ const Bytes videoStart{0, 0, 1, 0xE0, 0, 0, 0x80, 0x80, 0};
 
 TEST_F(AudioStreamSearchTest, TheTableRouteTakesTheFirstAudioStreamOfTheFirstProgram)
 {
-    EXPECT_EQ(findAudioStream2(file(plainStream({{1, 0x100}}, {{0x1B, 0x1011, {}}, {0x81, 0x1100, {}}})), false),
-              0x1100);
+    EXPECT_EQ(
+        findAudioStream2(file(plainStream({{1, 0x100}}, {{0x1B, 0x1011, {}}, {0x81, 0x1100, {}}})), false), 0x1100);
     const std::string expected = "MTSPACKET: In Fine Audio Stream 2\nMTSPACKET: file Opened\n"
                                  "MTSPACKET: Copying TS stream to buffer\nMTSPACKET: Looking for PID: \n"
                                  "MTSPACKET: MTSPACKET Number:0\nMTSPACKET: Looking for Program map\n"
@@ -64,7 +64,7 @@ TEST_F(AudioStreamSearchTest, TheTableRouteTakesTheFirstAudioStreamOfTheFirstPro
     EXPECT_EQ(log.joined(), expected);
 
     const Bytes bdav = joined({bdavUnit(payloadPacket(0, true, patPayload({{1, 0x100}}))),
-                               bdavUnit(payloadPacket(0x100, true, pmtPayload({{0x8A, 0x1101, {1, 2}}})))});
+        bdavUnit(payloadPacket(0x100, true, pmtPayload({{0x8A, 0x1101, {1, 2}}})))});
     EXPECT_EQ(findAudioStream2(file(bdav), true), 0x1101);
 }
 
@@ -72,8 +72,8 @@ TEST_F(AudioStreamSearchTest, TheTableRouteFailsWithTheReasonLogged)
 {
     // Program 0 leads to the network PID, whose section is no program map.
     const Bytes network = joined({payloadPacket(0, true, patPayload({{0, 0x10}, {1, 0x100}})),
-                                  payloadPacket(0x10, true, patPayload({{1, 0x100}})),
-                                  payloadPacket(0x100, true, pmtPayload({{0x03, 0x44, {}}}))});
+        payloadPacket(0x10, true, patPayload({{1, 0x100}})),
+        payloadPacket(0x100, true, pmtPayload({{0x03, 0x44, {}}}))});
     const struct {
         const char* what;
         std::string path;
@@ -81,10 +81,10 @@ TEST_F(AudioStreamSearchTest, TheTableRouteFailsWithTheReasonLogged)
     } cases[] = {
         {"no file", dir.file("missing.m2t"), {}},
         {"no PAT", file(payloadPacket(0x100, true, pmtPayload({{0x03, 0x44, {}}}))),
-         {"No programs found", "No, audio Stream Found"}},
+            {"No programs found", "No, audio Stream Found"}},
         {"program 0 first", file(network), {"Parse, no transport packet"}},
         {"no audio type", file(plainStream({{1, 0x100}}, {{0x1B, 0x1011, {}}, {0x06, 0x1012, {}}})),
-         {"No, audio Stream Found"}},
+            {"No, audio Stream Found"}},
     };
     for (const auto& c : cases) {
         log.captured.pieces.clear();
@@ -108,26 +108,26 @@ TEST_F(AudioStreamSearchTest, ThePacketRouteTakesTheFirstMpegAudioStartOrInBdavU
         int32_t pid;
     } cases[] = {
         {"after a continuation, a low PID, video and no payload",
-         joined({payloadPacket(0x31, false, audioStart), payloadPacket(0x0F, true, audioStart),
-                 payloadPacket(0x30, true, videoStart), packet(0x33, true, 0x30, {182, 0}),
-                 payloadPacket(0x31, true, audioStart)}),
-         false, 0x31},
+            joined({payloadPacket(0x31, false, audioStart), payloadPacket(0x0F, true, audioStart),
+                payloadPacket(0x30, true, videoStart), packet(0x33, true, 0x30, {182, 0}),
+                payloadPacket(0x31, true, audioStart)}),
+            false, 0x31},
         {"the last elementary PID, stream id 0xDF", payloadPacket(0x1FFE, true, streamIdDF), false, 0x1FFE},
         {"the null PID", payloadPacket(0x1FFF, true, audioStart), false, 0},
         {"no bytes", {}, false, 0},
         {"a packet cut short", cut, false, 0},
         {"video only", payloadPacket(0x30, true, videoStart), false, 0},
         {"BDAV",
-         joined({bdavUnit(payloadPacket(0x0, true, patPayload({{1, 0x100}}))),
-                 bdavUnit(payloadPacket(0x1101, true, audioStart)), bdavUnit(payloadPacket(0x1100, false, audioStart)),
-                 bdavUnit(payloadPacket(0x1100, true, videoStart))}),
-         true, 0x1100},
+            joined({bdavUnit(payloadPacket(0x0, true, patPayload({{1, 0x100}}))),
+                bdavUnit(payloadPacket(0x1101, true, audioStart)), bdavUnit(payloadPacket(0x1100, false, audioStart)),
+                bdavUnit(payloadPacket(0x1100, true, videoStart))}),
+            true, 0x1100},
     };
     EXPECT_EQ(findAudioStream(dir.file("missing.m2t"), false), -1);
     for (const auto& c : cases) {
         if (c.bdav) {
             for (const char* line :
-                 {"M2T file", "Unit start indicator found", "Wrong Packet #", "Packet Found preparing return values"})
+                {"M2T file", "Unit start indicator found", "Wrong Packet #", "Packet Found preparing return values"})
                 EXPECT_TRUE(logged(line)) << line;
             log.captured.pieces.clear();
         }

@@ -1,7 +1,7 @@
 // The bounded cursor under the transport-stream parsers: fields across byte
 // boundaries, and reads past the end that give zeros and stay failed.
-#include "TsBuilder.h"
 #include "mts/ByteCursor.h"
+#include "TsBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -34,23 +34,35 @@ TEST(ByteCursorTest, ReadsPastTheEndFailCleanly)
         bool good;
     } cases[] = {
         {"bits past the end", [](ByteCursor& c) { return c.bits(33); }, 0, false},
-        {"a failed read fails every later one", [](ByteCursor& c) { c.bits(40); return c.u8(); }, 0, false},
+        {"a failed read fails every later one",
+            [](ByteCursor& c) {
+                c.bits(40);
+                return c.u8();
+            },
+            0, false},
         {"a skip to the end", [](ByteCursor& c) { return c.skip(4); }, 1, true},
         {"a skip past the end", [](ByteCursor& c) { return c.skip(5) || c.u8(); }, 0, false},
         {"bytes up to more than are left", [](ByteCursor& c) { return c.upTo(10).size(); }, 4, true},
-        {"a byte read between bit fields", [](ByteCursor& c) { c.bits(4); return c.upTo(1).size(); }, 0, false},
-        {"a whole sub-range", [](ByteCursor& c) {
-             c.skip(1);
-             const uint64_t two = c.take(2).u16();
-             return two + c.u8();
-         },
-         0x0207, true},
+        {"a byte read between bit fields",
+            [](ByteCursor& c) {
+                c.bits(4);
+                return c.upTo(1).size();
+            },
+            0, false},
+        {"a whole sub-range",
+            [](ByteCursor& c) {
+                c.skip(1);
+                const uint64_t two = c.take(2).u16();
+                return two + c.u8();
+            },
+            0x0207, true},
         {"a sub-range past the end fails both", [](ByteCursor& c) { return c.take(5).remaining(); }, 0, false},
-        {"a clamped sub-range", [](ByteCursor& c) {
-             const uint64_t two = c.takeUpTo(10).u16();
-             return two + c.remaining();
-         },
-         0x0102, true},
+        {"a clamped sub-range",
+            [](ByteCursor& c) {
+                const uint64_t two = c.takeUpTo(10).u16();
+                return two + c.remaining();
+            },
+            0x0102, true},
     };
     for (const auto& c : cases) {
         ByteCursor cursor(bytes);

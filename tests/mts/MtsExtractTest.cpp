@@ -23,8 +23,7 @@ namespace {
 using Lines = std::vector<std::string>;
 
 const std::string kQtax = "ZUK: Attempting to use qtax. \n";
-const std::string kNoQtax =
-    "ZUK: Ignoring qtax for AVCHD streams, because AC3 causes silent audio to be extracted\n";
+const std::string kNoQtax = "ZUK: Ignoring qtax for AVCHD streams, because AC3 causes silent audio to be extracted\n";
 const std::string kDsax = "ZUK: Attempting to use dsax. \n";
 const std::string kAviRoute = "ZUK: Attempting to send to ACM/AVI wrapper first. \n";
 const std::string kAviFailed = "ZUK: ACM/AVI wrapper failed. \n";
@@ -86,7 +85,7 @@ struct Stream {
     int64_t frames;
 };
 
-class CamcorderStreams : public MtsExtractTest, public ::testing::WithParamInterface<Stream> {};
+class CamcorderStreams : public MtsExtractTest, public ::testing::WithParamInterface<Stream> { };
 
 } // namespace
 
@@ -100,19 +99,19 @@ TEST_P(CamcorderStreams, ExtractDecodesTheElementaryStreamAndLeavesTheIntermedia
     EXPECT_EQ(readShorts(output).frames(), GetParam().frames);
     EXPECT_TRUE(std::filesystem::exists(output + ".mp2"));
     EXPECT_TRUE(std::filesystem::exists(output + ".mp2.m2v"));
-    EXPECT_EQ(chainLines(log), GetParam().bdav ? (Lines{kQtax, kNoQtax, kDsax, kSuccess}) : (Lines{kQtax, kDsax, kSuccess}));
+    EXPECT_EQ(
+        chainLines(log), GetParam().bdav ? (Lines{kQtax, kNoQtax, kDsax, kSuccess}) : (Lines{kQtax, kDsax, kSuccess}));
 }
 
 // The framing follows the bytes, whatever the file is called.
 INSTANTIATE_TEST_SUITE_P(Routes, CamcorderStreams,
-                         ::testing::Values(Stream{"bdav-ac3.m2ts", "take.M2TS", true, 96768},
-                                           Stream{"ts-mp2.m2t", "plain.mts", false, 144000},
-                                           Stream{"bdav-ac3.m2ts", "bdav.m2t", true, 96768}),
-                         [](const auto& test) {
-                             std::string name = test.param.name;
-                             std::replace(name.begin(), name.end(), '.', '_');
-                             return name;
-                         });
+    ::testing::Values(Stream{"bdav-ac3.m2ts", "take.M2TS", true, 96768},
+        Stream{"ts-mp2.m2t", "plain.mts", false, 144000}, Stream{"bdav-ac3.m2ts", "bdav.m2t", true, 96768}),
+    [](const auto& test) {
+        std::string name = test.param.name;
+        std::replace(name.begin(), name.end(), '.', '_');
+        return name;
+    });
 
 TEST_F(MtsExtractTest, QuickTimeIsAskedForPlainStreamsOnlyAndItsSuccessStands)
 {
@@ -148,8 +147,8 @@ TEST_F(MtsExtractTest, WhenNoBackEndDecodesTheStreamTheLastResultStands)
     EXPECT_EQ(MTSExtract2(wide(input).c_str(), wide(output).c_str(), nullptr, 0, 0), ZUK_E_EXTRACT);
     EXPECT_EQ(chainLines(log), (Lines{kQtax, kDsax, kMfax, kGiveUp}));
     ASSERT_FALSE(callsOf(fakes, "vostrin").empty());
-    EXPECT_EQ(callsOf(fakes, "vostrin").front(),
-              "vostrin\tmfax_ExtractAudio\t" + output + ".mp2\t" + output + ".mp2temp1");
+    EXPECT_EQ(
+        callsOf(fakes, "vostrin").front(), "vostrin\tmfax_ExtractAudio\t" + output + ".mp2\t" + output + ".mp2temp1");
 }
 
 TEST_F(MtsExtractTest, SecondEntryAnswersZeroForAnySuccess)

@@ -36,8 +36,7 @@ TEST(MtsLogTest, LinesGoThroughTheHookOnceItIsSet)
     mtsLogNumber(-1);
     setMtsLogger(nullptr);
     const std::vector<std::string> expected{"MTSPACKET: ", "Number of Programs", "\n",
-                                            "MTSPACKET: ", "MTSPACKET Number:2", "\n",
-                                            "MTSPACKET: ", "MTSPACKET Number:-1", "\n"};
+        "MTSPACKET: ", "MTSPACKET Number:2", "\n", "MTSPACKET: ", "MTSPACKET Number:-1", "\n"};
     EXPECT_EQ(log.pieces(), expected);
 }
 

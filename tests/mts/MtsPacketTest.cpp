@@ -1,7 +1,7 @@
 // Transport packets: header fields, adaptation fields of every length, and
 // the framing of the units that carry them.
-#include "TsBuilder.h"
 #include "mts/MtsPacket.h"
+#include "TsBuilder.h"
 #include "mts/TransportUnits.h"
 
 #include <gtest/gtest.h>
@@ -41,7 +41,8 @@ TEST(MtsPacketTest, TheHeaderTheAdaptationFieldAndThePayloadEachHaveTheirBytes)
     } cases[] = {
         {"payload only", joined({{0x47, 0x41, 0x00, 0x1A}, counting(184, 1)}), 0, 0x100, true, 0xA, 0, 184},
         {"other flags set", withByte(payloadPacket(0x1FFF, false, {}), 1, 0xBF), 0, 0x1FFF, false, 0, 0, 184},
-        {"adaptation and payload", packet(0x44, true, 0x3F, joined({field, counting(33)})), 0, 0x44, true, 0xF, 151, 33},
+        {"adaptation and payload", packet(0x44, true, 0x3F, joined({field, counting(33)})), 0, 0x44, true, 0xF, 151,
+            33},
         {"adaptation leaving one byte", packet(0x44, false, 0xF0, {182}), 0, 0x44, false, 0, 183, 1},
         {"adaptation only, of any length", packet(0x44, false, 0x20, {255, 0xFF}), 0, 0x44, false, 0, 256, 0},
         {"adaptation filling the packet", packet(0x44, false, 0x30, {183}), -1, 0x44, false, 0, 184, 0},
@@ -83,15 +84,13 @@ TEST(MtsAdaptationFieldTest, ClockReferencesPrivateDataAndExtensionAreDecoded)
     // PCR base 0x1'2345'6789 (33 bits), reserved 0x3F, extension 0x155.
     const Bytes pcr{0x91, 0xA2, 0xB3, 0xC4, 0xFF, 0x55};
     const Bytes opcr{0x00, 0x00, 0x00, 0x00, 0x80, 0x01};
-    Bytes field = joined({{0, 0xDF}, // length, every flag but the priority
-                          pcr,
-                          opcr,
-                          {0x05},                           // splice countdown
-                          {3, 0xAA, 0xBB, 0xCC},            // private data
-                          {11, 0xFF},                       // extension: length, all three flags
-                          {0xFF, 0xFE},                     // ltw valid, offset 0x7FFE
-                          {0xC1, 0x23, 0x45},               // piecewise rate 0x12345
-                          {0x23, 0x00, 0x03, 0x00, 0x05}}); // type 2, DTS 1 << 30 | 1 << 15 | 2
+    Bytes field = joined({{0, 0xDF},      // length, every flag but the priority
+        pcr, opcr, {0x05},                // splice countdown
+        {3, 0xAA, 0xBB, 0xCC},            // private data
+        {11, 0xFF},                       // extension: length, all three flags
+        {0xFF, 0xFE},                     // ltw valid, offset 0x7FFE
+        {0xC1, 0x23, 0x45},               // piecewise rate 0x12345
+        {0x23, 0x00, 0x03, 0x00, 0x05}}); // type 2, DTS 1 << 30 | 1 << 15 | 2
     field[0] = static_cast<uint8_t>(field.size() - 1);
 
     MtsAdaptationField decoded;

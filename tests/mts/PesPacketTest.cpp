@@ -1,7 +1,7 @@
 // PES packets: the start code and length, the streams with and without the
 // optional header, and lengths that disagree with the bytes read.
-#include "TsBuilder.h"
 #include "mts/PesPacket.h"
+#include "TsBuilder.h"
 
 #include <gtest/gtest.h>
 

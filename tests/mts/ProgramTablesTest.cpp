@@ -1,7 +1,7 @@
 // PAT and PMT sections read from one packet's payload, and the copy of that
 // payload out of a stream.
-#include "TsBuilder.h"
 #include "mts/ProgramTables.h"
+#include "TsBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -70,15 +70,12 @@ TEST(PmtTest, StreamsAreReadInOrderPastTheirDescriptorsWhileTheSectionAndThePayl
     } cases[] = {
         {"two streams", twoStreams, true, 3, {0x1011, 0x1100}},
         {"program descriptors past 255 bytes", pmtPayload({{0x04, 0x44, {}}}, Bytes(300, 0xAB)), true, 300, {0x44}},
-        {"a section longer than the payload",
-         pmtPayload({{0x1B, 0x1011, {}}, {0x81, 0x1100, {}}}, {}, 4095),
-         true,
-         0,
-         {0x1011, 0x1100}},
+        {"a section longer than the payload", pmtPayload({{0x1B, 0x1011, {}}, {0x81, 0x1100, {}}}, {}, 4095), true, 0,
+            {0x1011, 0x1100}},
         {"program descriptors past the payload", withProgramInfoLength(pmtPayload({{4, 0x44, {}}}, {}, 4095), 4000),
-         true, 4000, {}},
+            true, 4000, {}},
         {"program descriptors past the section", withProgramInfoLength(pmtPayload({{4, 0x44, {}}}, {}, 4095), 4095),
-         false, 4095, {}},
+            false, 4095, {}},
         {"no stream", pmtPayload({}), false, 0, {}},
         {"not a program map", notAMap, false, 0, {}},
         {"a PAT", patPayload({{1, 0x100}}), false, 0, {}},
@@ -117,9 +114,9 @@ TEST(CopyPidPayloadTest, TheFirstWholePacketOnThePidIsCopiedWhateverItsUnitStart
         uint8_t first;
     } cases[] = {
         {"after other PIDs and a broken packet",
-         joined({payloadPacket(0x0, true, {1}), broken, payloadPacket(0x100, false, {9, 8, 7}),
-                 payloadPacket(0x100, true, {2})}),
-         false, 184, 9},
+            joined({payloadPacket(0x0, true, {1}), broken, payloadPacket(0x100, false, {9, 8, 7}),
+                payloadPacket(0x100, true, {2})}),
+            false, 184, 9},
         {"in BDAV units", bdavUnit(payloadPacket(0x100, true, {5, 6})), true, 184, 5},
         {"no bytes", {}, false, 0, 0},
         {"a packet cut short", resized(payloadPacket(0x100, true, {1}), 100), false, 0, 0},

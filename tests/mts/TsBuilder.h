@@ -23,8 +23,8 @@ inline void append(Bytes& bytes, const Bytes& more)
 // 0xFF to the end of the packet.
 inline Bytes packet(uint16_t pid, bool unitStart, uint8_t control, const Bytes& body)
 {
-    Bytes bytes{0x47, static_cast<uint8_t>((unitStart ? 0x40 : 0) | (pid >> 8)), static_cast<uint8_t>(pid & 0xFF),
-                control};
+    Bytes bytes{
+        0x47, static_cast<uint8_t>((unitStart ? 0x40 : 0) | (pid >> 8)), static_cast<uint8_t>(pid & 0xFF), control};
     append(bytes, body);
     bytes.resize(188, 0xFF);
     return bytes;
@@ -94,11 +94,12 @@ struct PatEntry {
 inline Bytes patPayload(const std::vector<PatEntry>& entries, uint16_t sectionLength = 0)
 {
     const uint16_t length = sectionLength ? sectionLength : static_cast<uint16_t>(9 + 4 * entries.size());
-    Bytes bytes{0x00, 0x00, static_cast<uint8_t>(0xB0 | (length >> 8)), static_cast<uint8_t>(length & 0xFF),
-                0x00, 0x01, 0xC1, 0x00, 0x00};
+    Bytes bytes{0x00, 0x00, static_cast<uint8_t>(0xB0 | (length >> 8)), static_cast<uint8_t>(length & 0xFF), 0x00, 0x01,
+        0xC1, 0x00, 0x00};
     for (const PatEntry& entry : entries)
-        append(bytes, Bytes{static_cast<uint8_t>(entry.program >> 8), static_cast<uint8_t>(entry.program),
-                                   static_cast<uint8_t>(0xE0 | (entry.pid >> 8)), static_cast<uint8_t>(entry.pid)});
+        append(bytes,
+            Bytes{static_cast<uint8_t>(entry.program >> 8), static_cast<uint8_t>(entry.program),
+                static_cast<uint8_t>(0xE0 | (entry.pid >> 8)), static_cast<uint8_t>(entry.pid)});
     append(bytes, Bytes{0xDE, 0xAD, 0xBE, 0xEF});
     return bytes;
 }
@@ -111,23 +112,21 @@ struct PmtEntry {
 
 // A PMT payload for program 1 with PCR PID 0x1001, `programInfo` descriptor
 // bytes and the streams, then a CRC. `sectionLength` 0 means the real one.
-inline Bytes pmtPayload(const std::vector<PmtEntry>& streams, const Bytes& programInfo = {},
-                        uint16_t sectionLength = 0)
+inline Bytes pmtPayload(const std::vector<PmtEntry>& streams, const Bytes& programInfo = {}, uint16_t sectionLength = 0)
 {
     Bytes body;
     for (const PmtEntry& stream : streams) {
         const auto infoLength = static_cast<uint16_t>(stream.descriptors.size());
-        append(body, Bytes{stream.type, static_cast<uint8_t>(0xE0 | (stream.pid >> 8)),
-                                 static_cast<uint8_t>(stream.pid), static_cast<uint8_t>(0xF0 | (infoLength >> 8)),
-                                 static_cast<uint8_t>(infoLength)});
+        append(body,
+            Bytes{stream.type, static_cast<uint8_t>(0xE0 | (stream.pid >> 8)), static_cast<uint8_t>(stream.pid),
+                static_cast<uint8_t>(0xF0 | (infoLength >> 8)), static_cast<uint8_t>(infoLength)});
         append(body, stream.descriptors);
     }
     const auto infoLength = static_cast<uint16_t>(programInfo.size());
     const uint16_t length =
         sectionLength ? sectionLength : static_cast<uint16_t>(13 + programInfo.size() + body.size());
-    Bytes bytes{0x00, 0x02, static_cast<uint8_t>(0xB0 | (length >> 8)), static_cast<uint8_t>(length & 0xFF),
-                0x00, 0x01, 0xC1, 0x00, 0x00, 0xF0, 0x01,
-                static_cast<uint8_t>(0xF0 | (infoLength >> 8)), static_cast<uint8_t>(infoLength)};
+    Bytes bytes{0x00, 0x02, static_cast<uint8_t>(0xB0 | (length >> 8)), static_cast<uint8_t>(length & 0xFF), 0x00, 0x01,
+        0xC1, 0x00, 0x00, 0xF0, 0x01, static_cast<uint8_t>(0xF0 | (infoLength >> 8)), static_cast<uint8_t>(infoLength)};
     append(bytes, programInfo);
     append(bytes, body);
     append(bytes, Bytes{0xDE, 0xAD, 0xBE, 0xEF});

@@ -1,10 +1,10 @@
 // The demultiplexing stage: the PES file and the elementary stream it leaves,
 // against ffmpeg and the plainest reading of the packets, and each way it fails.
+#include "mts/TsToMp2.h"
 #include "mts/MtsLog.h"
 #include "mts/PesExtraction.h"
 #include "mts/PidExtraction.h"
 #include "mts/TsBuilder.h"
-#include "mts/TsToMp2.h"
 #include "support/LogCapture.h"
 #include "support/MediaFixtures.h"
 #include "support/TestFiles.h"
@@ -38,7 +38,7 @@ Bytes payloadsOfPid(const Bytes& stream, uint16_t pid, bool bdav = false)
             continue;
         const size_t start = at + 4 + ((stream[at + 3] & 0x20) != 0 ? 1 + stream[at + 4] : 0);
         all.insert(all.end(), stream.begin() + static_cast<ptrdiff_t>(start),
-                   stream.begin() + static_cast<ptrdiff_t>(at + 188));
+            stream.begin() + static_cast<ptrdiff_t>(at + 188));
     }
     return all;
 }
@@ -48,8 +48,8 @@ Bytes payloadsOfPid(const Bytes& stream, uint16_t pid, bool bdav = false)
 Bytes pesPacket(const Bytes& payload, uint8_t streamId = 0xC0)
 {
     const size_t length = 3 + payload.size();
-    return joined({{0, 0, 1, streamId, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length), 0x80, 0, 0},
-                   payload});
+    return joined(
+        {{0, 0, 1, streamId, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length), 0x80, 0, 0}, payload});
 }
 
 // The packets that carry `pes` on `pid`, the last one filled up by an
@@ -59,7 +59,7 @@ std::vector<Bytes> carried(uint16_t pid, const Bytes& pes)
     std::vector<Bytes> packets;
     for (size_t at = 0; at < pes.size(); at += 184) {
         const Bytes chunk(pes.begin() + static_cast<ptrdiff_t>(at),
-                          pes.begin() + static_cast<ptrdiff_t>(std::min(pes.size(), at + 184)));
+            pes.begin() + static_cast<ptrdiff_t>(std::min(pes.size(), at + 184)));
         const auto stuffing = static_cast<uint8_t>(183 - std::min<size_t>(chunk.size(), 183));
         Bytes field(size_t{1} + stuffing, 0xFF);
         field[0] = stuffing;
@@ -75,8 +75,8 @@ std::vector<Bytes> carried(uint16_t pid, const Bytes& pes)
 // video packet and a piece of a PES packet whose start came before the file's.
 Bytes twoPacketStream(const Bytes& first, const Bytes& second, uint16_t pid = 0x44)
 {
-    std::vector<Bytes> packets{payloadPacket(0x100, true, pesPacket(counting(50), 0xE0)),
-                               payloadPacket(pid, false, Bytes(184, 0xAA))};
+    std::vector<Bytes> packets{
+        payloadPacket(0x100, true, pesPacket(counting(50), 0xE0)), payloadPacket(pid, false, Bytes(184, 0xAA))};
     for (const Bytes& pes : {pesPacket(first), pesPacket(second)})
         for (Bytes& one : carried(pid, pes))
             packets.push_back(std::move(one));
@@ -87,8 +87,9 @@ Bytes asBdavUnits(const Bytes& packets)
 {
     Bytes units;
     for (size_t at = 0; at < packets.size(); at += 188)
-        append(units, bdavUnit(Bytes(packets.begin() + static_cast<ptrdiff_t>(at),
-                                     packets.begin() + static_cast<ptrdiff_t>(at + 188))));
+        append(units,
+            bdavUnit(Bytes(
+                packets.begin() + static_cast<ptrdiff_t>(at), packets.begin() + static_cast<ptrdiff_t>(at + 188))));
     return units;
 }
 
@@ -111,7 +112,7 @@ struct Fixture {
     const char* ffmpegFormat;
 };
 
-class FixtureStreams : public TsToMp2Test, public ::testing::WithParamInterface<Fixture> {};
+class FixtureStreams : public TsToMp2Test, public ::testing::WithParamInterface<Fixture> { };
 
 } // namespace
 
@@ -123,13 +124,12 @@ TEST_P(FixtureStreams, LeaveThePayloadsOfTheAudioPidAndTheStreamFfmpegCopiesOut)
     EXPECT_EQ(bytesOf(mp2 + ".m2v"), payloadsOfPid(bytesOf(path), fixture.pid, fixture.bdav));
     ASSERT_GT(fileBytes(mp2).size(), 10000u);
     EXPECT_TRUE(commandOutput({"ffmpeg", "-v", "error", "-i", path, "-map", "0:a:0", "-c", "copy", "-f",
-                               fixture.ffmpegFormat, "-"}) == fileBytes(mp2));
+                    fixture.ffmpegFormat, "-"}) == fileBytes(mp2));
 }
 
 INSTANTIATE_TEST_SUITE_P(Camcorder, FixtureStreams,
-                         ::testing::Values(Fixture{"ts-mp2.m2t", 0x44, false, "mp2"},
-                                           Fixture{"bdav-ac3.m2ts", 0x1100, true, "ac3"}),
-                         [](const auto& test) { return test.param.bdav ? "Bdav" : "Plain"; });
+    ::testing::Values(Fixture{"ts-mp2.m2t", 0x44, false, "mp2"}, Fixture{"bdav-ac3.m2ts", 0x1100, true, "ac3"}),
+    [](const auto& test) { return test.param.bdav ? "Bdav" : "Plain"; });
 
 TEST_F(TsToMp2Test, StreamsWithoutTablesLeaveEveryPayloadOfTheirAudioPidAndEveryWholePesPacket)
 {
@@ -157,7 +157,7 @@ TEST_F(TsToMp2Test, StreamsWithoutTablesLeaveEveryPayloadOfTheirAudioPidAndEvery
         {"plain", stream, false, 0, both, payloadsOfPid(stream, 0x44), "Trying secondary audio stream lookup function"},
         {"cut at the end", cut, false, 0, first, payloadsOfPid(cut, 0x44), "-----In EXTRACT_TS_TO_MP2-----"},
         {"bytes between units", junk, false, 0, both, payloadsOfPid(stream, 0x44),
-         "Skipped 3 bytes to find the next packet"},
+            "Skipped 3 bytes to find the next packet"},
         {"BDAV, on 0x1100", bdav, true, 0, both, payloadsOfPid(bdav, 0x1100, true), "BDav File"},
         {"BDAV, no start on 0x1100", asBdavUnits(stream), true, ZUK_E_OPEN, {}, {}, "No, audio Stream Found"},
     };
@@ -195,7 +195,7 @@ TEST_F(TsToMp2Test, APesPacketWhoseLengthMissesTheNextStartCodeEndsThereAndTheWa
         {"open length, as video has", withLength(pesPacket(second), 0), second, "Error Parsing PES Header\n"},
         {"too long", withLength(pesPacket(second), 0xFFFF), second, "Error Parsing PES Header\n"},
         {"too short", withLength(pesPacket(second), 3 + 20), Bytes(second.begin(), second.begin() + 20),
-         "Skipped 10 bytes to find the next packet\n"},
+            "Skipped 10 bytes to find the next packet\n"},
         {"bytes after it", joined({pesPacket(second), junk}), second, "Skipped 6 bytes to find the next packet\n"},
     };
     const std::string pes = dir.file("take.pes");

@@ -14,8 +14,8 @@ inline constexpr IID IID_IProbe{0x5A1E0001, 0x7C3D, 0x4E10, {0x9A, 0x61, 0x2B, 0
 inline constexpr IID IID_INotOffered{0x5A1E0002, 0x7C3D, 0x4E10, {0x9A, 0x61, 0x2B, 0x8F, 0x10, 0x44, 0xC7, 0x02}};
 inline constexpr CLSID CLSID_TestProbe{0x5A1E1001, 0x7C3D, 0x4E10, {0x9A, 0x61, 0x2B, 0x8F, 0x10, 0x44, 0xC7, 0x11}};
 inline constexpr CLSID CLSID_TestReplaced{0x5A1E1002, 0x7C3D, 0x4E10, {0x9A, 0x61, 0x2B, 0x8F, 0x10, 0x44, 0xC7, 0x12}};
-inline constexpr CLSID CLSID_TestNeverRegistered{0x5A1E1003, 0x7C3D, 0x4E10,
-                                                 {0x9A, 0x61, 0x2B, 0x8F, 0x10, 0x44, 0xC7, 0x13}};
+inline constexpr CLSID CLSID_TestNeverRegistered{
+    0x5A1E1003, 0x7C3D, 0x4E10, {0x9A, 0x61, 0x2B, 0x8F, 0x10, 0x44, 0xC7, 0x13}};
 
 struct IProbe : IUnknown {
     static constexpr const IID& iid = IID_IProbe;
@@ -95,8 +95,8 @@ TEST(ComClassTable, CreatesWhatWasRegisteredLastWithOneReference)
 
     registerComClass(CLSID_TestReplaced, nullptr);
     void* object = nullptr;
-    EXPECT_EQ(CoCreateInstance(CLSID_TestReplaced, nullptr, CLSCTX_INPROC_SERVER, IID_IProbe, &object),
-              REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(
+        CoCreateInstance(CLSID_TestReplaced, nullptr, CLSCTX_INPROC_SERVER, IID_IProbe, &object), REGDB_E_CLASSNOTREG);
     EXPECT_EQ(liveProbes, 0);
 }
 

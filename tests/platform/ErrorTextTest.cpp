@@ -12,14 +12,13 @@ TEST(ErrorText, GivesThePublishedDescriptionOrNotAvailable)
         HRESULT code;
         const char* text;
     } cases[] = {
-        {S_OK, "The function completed successfully"},
-        {E_FAIL, "An undetermined error occurred"},
+        {S_OK, "The function completed successfully"}, {E_FAIL, "An undetermined error occurred"},
         {HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), "The system cannot find the file specified."},
         {VFW_S_ESTIMATED, "The value returned had to be estimated.  Its accuracy cannot be guaranteed."},
-        {VFW_E_INVALIDMEDIATYPE, "Unable to IDirectInputJoyConfig_Acquire because the user does not have sufficient "
-                                 "privileges to change the joystick configuration. & An invalid media type was specified"},
-        {VFW_E_BAD_KEY, "A registry entry is corrupt."},
-        {RPC_E_CHANGED_MODE, "n/a"},
+        {VFW_E_INVALIDMEDIATYPE,
+            "Unable to IDirectInputJoyConfig_Acquire because the user does not have sufficient "
+            "privileges to change the joystick configuration. & An invalid media type was specified"},
+        {VFW_E_BAD_KEY, "A registry entry is corrupt."}, {RPC_E_CHANGED_MODE, "n/a"},
         {hresult(0x8004023C), "n/a"}, // in a gap between described codes
         {hresult(2), "n/a"},          // between S_FALSE and the first VFW_S_ code
         {hresult(0x80000000), "n/a"}, // below every described code

@@ -25,7 +25,7 @@ TEST(GuidText, PrintsRegistryForm)
         {"TIME_FORMAT_MEDIA_TIME", TIME_FORMAT_MEDIA_TIME, "{7B785574-8C82-11CF-BC0C-00AA00AC74F6}"},
         {"TIME_FORMAT_NONE", TIME_FORMAT_NONE, "{00000000-0000-0000-0000-000000000000}"},
         {"all bits set", GUID{0xFFFFFFFF, 0xFFFF, 0xFFFF, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
-         "{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}"},
+            "{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(guidToString(c.guid), c.text) << c.name;

@@ -6,8 +6,8 @@
 #include "platform/com/ClassFactory.h"
 #include "platform/com/Com.h"
 #include "platform/com/ComModules.h"
-#include "platform/media/MediaType.h"
 #include "platform/media/GraphRig.h"
+#include "platform/media/MediaType.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -213,12 +213,12 @@ TEST_F(SndFileWrapperModule, IsNotRegisteredWhileAbsentOrWithoutFactoryAndCreate
     void* object = &object;
     setComModuleFolderForTesting(nothingThere.path().string());
     EXPECT_EQ(CoCreateInstance(CLSID_LibSndFileWrapper, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, &object),
-              REGDB_E_CLASSNOTREG);
+        REGDB_E_CLASSNOTREG);
     EXPECT_EQ(object, nullptr);
 
     setComModuleFolderForTesting(kModuleWithoutFactoryDir);
     EXPECT_EQ(CoCreateInstance(CLSID_LibSndFileWrapper, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, &object),
-              REGDB_E_CLASSNOTREG);
+        REGDB_E_CLASSNOTREG);
 
     // Once there, it is loaded at first use, from any thread.
     setComModuleFolderForTesting(kModuleDir);
@@ -229,7 +229,7 @@ TEST_F(SndFileWrapperModule, IsNotRegisteredWhileAbsentOrWithoutFactoryAndCreate
             for (int i = 0; i < 25; ++i) {
                 ComPtr<IBaseFilter> filter;
                 if (CoCreateInstance(CLSID_LibSndFileWrapper, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                     filter.putVoid()) == S_OK)
+                        filter.putVoid()) == S_OK)
                     ++created;
             }
         });
@@ -239,7 +239,7 @@ TEST_F(SndFileWrapperModule, IsNotRegisteredWhileAbsentOrWithoutFactoryAndCreate
     const auto filter = create<IBaseFilter>(CLSID_LibSndFileWrapper);
     EXPECT_TRUE(filter.as<IFileSourceFilter>());
     EXPECT_EQ(CoCreateInstance(CLSID_LibSndFileWrapper, filter.get(), CLSCTX_INPROC_SERVER, IID_IBaseFilter, &object),
-              CLASS_E_NOAGGREGATION);
+        CLASS_E_NOAGGREGATION);
 }
 
 TEST_F(SndFileWrapperModule, ExportsAFactoryForItsOwnClassOnly)
@@ -269,7 +269,7 @@ TEST_F(SndFileWrapperModule, ExportsAFactoryForItsOwnClassOnly)
         HRESULT expected;
     };
     for (const Case& c : {Case{[] { throw std::bad_alloc(); }, E_OUTOFMEMORY},
-                          Case{[] { throw std::runtime_error("injected"); }, E_UNEXPECTED}}) {
+             Case{[] { throw std::runtime_error("injected"); }, E_UNEXPECTED}}) {
         HRESULT results[3];
         failNextAllocation = c.fail;
         results[0] = entry(CLSID_LibSndFileWrapper, IID_IClassFactory, &object);

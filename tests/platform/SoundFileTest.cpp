@@ -69,7 +69,7 @@ TEST(SoundFile, AWavPast4GiBIsRf64ThatReadsBackWhole)
     EXPECT_EQ(info.format, SF_FORMAT_RF64 | SF_FORMAT_PCM_16);
     EXPECT_EQ(info.frames, kPast4GiB);
     EXPECT_EQ(commandOutput({"ffprobe", "-v", "error", "-show_entries", "stream=duration_ts", "-of", "csv=p=0", big}),
-              "2200000000\n");
+        "2200000000\n");
 
     // A writer that writes more than it created the file for is told so.
     EXPECT_FALSE(writeSparse(dir.file("overrun.wav"), 48000, kPast4GiB));

@@ -14,14 +14,13 @@ TEST(WideText, RoundTripsEveryPlaneAndRefusesMalformedText)
     EXPECT_EQ(utf8ToUtf16(*utf16ToUtf8(text)), text);
     EXPECT_EQ(utf8ToUtf16(""), u"");
 
-    const std::u16string loneSurrogates[] = {
-        u"a\xD800", {u'a', u'\xDC00', u'b'}, u"lat\xDCE9" /* an escaped byte is no character */,
-        {u'\xD800', u'\xD800', u'\xDC00'}};
+    const std::u16string loneSurrogates[] = {u"a\xD800", {u'a', u'\xDC00', u'b'},
+        u"lat\xDCE9" /* an escaped byte is no character */, {u'\xD800', u'\xD800', u'\xDC00'}};
     for (const auto& broken : loneSurrogates)
         EXPECT_FALSE(utf16ToUtf8(broken));
     for (const char* broken : {"\xC0\xAF" /* overlong '/' */, "\xED\xA0\x80" /* an encoded surrogate */,
-                               "\xF4\x90\x80\x80" /* past U+10FFFF */, "abc\xE2\x82" /* cut short */,
-                               "\x80" /* a lone continuation byte */})
+             "\xF4\x90\x80\x80" /* past U+10FFFF */, "abc\xE2\x82" /* cut short */,
+             "\x80" /* a lone continuation byte */})
         EXPECT_FALSE(utf8ToUtf16(broken)) << broken;
 }
 
@@ -33,12 +32,11 @@ TEST(WideText, FileNamesRoundTripWhateverTheirBytes)
         std::string bytes;
         std::u16string wide;
     } rows[] = {
-        {"x", u"x"},
-        {"lat\xE9.wav", u"lat\xDCE9.wav"},                      // Latin-1
-        {"\xC3\xA9\xE9", u"\xE9\xDCE9"},                         // UTF-8, then a stray byte
-        {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},                 // an encoded surrogate
-        {"cut\xE2\x82", u"cut\xDCE2\xDC82"},                     // a sequence cut short
-        {"/a/\xF0\x9F\x8E\xAC", u"/a/\xD83C\xDFAC"},             // valid UTF-8 stays itself
+        {"x", u"x"}, {"lat\xE9.wav", u"lat\xDCE9.wav"}, // Latin-1
+        {"\xC3\xA9\xE9", u"\xE9\xDCE9"},                // UTF-8, then a stray byte
+        {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},        // an encoded surrogate
+        {"cut\xE2\x82", u"cut\xDCE2\xDC82"},            // a sequence cut short
+        {"/a/\xF0\x9F\x8E\xAC", u"/a/\xD83C\xDFAC"},    // valid UTF-8 stays itself
     };
     for (const auto& row : rows) {
         EXPECT_EQ(zuk::wideFromPath(row.bytes), row.wide) << row.bytes;

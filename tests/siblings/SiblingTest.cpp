@@ -90,8 +90,8 @@ TEST_F(SiblingTest, MissingPiecesAndNullPathsNeverReachABackEnd)
     const std::u16string in = wide(dir.file("clip.mp3"));
     const std::u16string out = wide(dir.file("out.wav"));
     const std::vector<std::string> all{"quicktime", "dornalt", "vostrin", "lurrow"};
-    for (const auto& offered : std::vector<std::vector<std::string>>{
-             {}, {"dornalt"}, {"quicktime"}, {"quicktime", "dornalt-bare"}, all}) {
+    for (const auto& offered :
+        std::vector<std::vector<std::string>>{{}, {"dornalt"}, {"quicktime"}, {"quicktime", "dornalt-bare"}, all}) {
         FakeSiblings fakes(offered);
         if (offered != all) {
             EXPECT_EQ(Qtax_Extraction(in.c_str(), out.c_str(), recordProgress), -1);
@@ -127,7 +127,7 @@ TEST_F(SiblingTest, QtaxHandsOverItsArgumentsAndReturnsTheResultUnchanged)
     EXPECT_EQ(progressSeen, std::vector<float>(5, 50.0f)) << "the caller's progress callback reaches the back end";
     // QuickTime is checked and let go before the back end is loaded.
     const Lines once{"QTMLClient\tloaded", "QTMLClient\tunloaded", "dornalt\tloaded",
-                     "dornalt\tQtax_Extraction\t" + input + "\t" + output, "dornalt\tunloaded"};
+        "dornalt\tQtax_Extraction\t" + input + "\t" + output, "dornalt\tunloaded"};
     const Lines calls = fakes.calls();
     ASSERT_EQ(calls.size(), 5 * once.size());
     EXPECT_EQ(Lines(calls.begin(), calls.begin() + 5), once);
@@ -171,7 +171,7 @@ TEST_F(SiblingTest, MfaxFailuresReturnTheirCodeAndWriteNothing)
         // Success claimed, nothing written; an output that cannot be written.
         {"vostrin", {}, {{"VOSTRIN_RATE", "25/1"}}, mov, out, -1, true},
         {"vostrin", {}, {{"VOSTRIN_WAV", decoded}, {"VOSTRIN_RATE", "25/1"}}, mov, dir.file("missing/out.wav"), -1,
-         true},
+            true},
     };
     for (const auto& failure : failures) {
         const std::string what = failure.variant + " " + std::to_string(failure.result);
@@ -181,11 +181,11 @@ TEST_F(SiblingTest, MfaxFailuresReturnTheirCodeAndWriteNothing)
         zuk::setSystemVersionForTesting(failure.system);
         progressSeen.clear();
         EXPECT_EQ(mfax_extract_wrapper(wide(failure.input).c_str(), wide(failure.output).c_str(), recordProgress),
-                  failure.result)
+            failure.result)
             << what;
         const Lines calls = fakes.callsOf("vostrin");
-        EXPECT_EQ(calls.size() > 1 && calls[1] == "vostrin\tmfax_ExtractAudio\t" + mov + "\t" + mov + "temp1",
-                  failure.called)
+        EXPECT_EQ(
+            calls.size() > 1 && calls[1] == "vostrin\tmfax_ExtractAudio\t" + mov + "\t" + mov + "temp1", failure.called)
             << what;
         if (failure.system) {
             EXPECT_TRUE(calls.empty()) << what;
@@ -232,8 +232,8 @@ TEST_F(SiblingTest, MfaxPadsTheAudioToWholeVideoFrames)
         ASSERT_EQ(written.frames(), c.expectedFrames) << c.rate << " with " << c.decodedFrames << " frames";
         const Sound original = readShorts(decoded);
         EXPECT_TRUE(std::equal(original.samples.begin(), original.samples.end(), written.samples.begin()));
-        EXPECT_TRUE(std::all_of(written.samples.begin() + c.decodedFrames, written.samples.end(),
-                                [](int16_t s) { return s == 0; }));
+        EXPECT_TRUE(std::all_of(
+            written.samples.begin() + c.decodedFrames, written.samples.end(), [](int16_t s) { return s == 0; }));
     }
     EXPECT_TRUE(std::filesystem::exists(input + "temp1")) << "the intermediate files stay beside the input";
     EXPECT_TRUE(std::filesystem::exists(input + "temp2"));
@@ -265,16 +265,18 @@ TEST_F(SiblingTest, R3dWithoutItsLibraryOrEntryPoint)
     {
         FakeSiblings fakes{};
         EXPECT_EQ(R3DResample(in.c_str(), out.c_str(), recordProgress), -1);
-        EXPECT_EQ(log.pieces(), (Lines{"----R3DResample Function -----\n", "Aquiring handles to DLL, and function\n ",
-                                       "------Get pointers for R3D related functions-------",
-                                       "lurrow pointer is null", "Could not get pointer"}));
+        EXPECT_EQ(log.pieces(),
+            (Lines{"----R3DResample Function -----\n", "Aquiring handles to DLL, and function\n ",
+                "------Get pointers for R3D related functions-------", "lurrow pointer is null",
+                "Could not get pointer"}));
     }
     log.captured.pieces.clear();
     FakeSiblings fakes{"lurrow-bare"};
     EXPECT_EQ(R3DResample(in.c_str(), out.c_str(), recordProgress), -1);
-    EXPECT_EQ(log.pieces(), (Lines{"----R3DResample Function -----\n", "Aquiring handles to DLL, and function\n ",
-                                   "------Get pointers for R3D related functions-------",
-                                   "Could not get function pointer", "Could not get pointer"}));
+    EXPECT_EQ(log.pieces(),
+        (Lines{"----R3DResample Function -----\n", "Aquiring handles to DLL, and function\n ",
+            "------Get pointers for R3D related functions-------", "Could not get function pointer",
+            "Could not get pointer"}));
     EXPECT_EQ(fakes.calls(), (Lines{"lurrow\tloaded", "lurrow\tunloaded"}));
 }
 
@@ -292,11 +294,11 @@ TEST_F(SiblingTest, R3dHandsTheInputOverAsMultibyteTextAndReturnsTheResult)
     EXPECT_EQ(fileBytes(output), fileBytes(wav));
     EXPECT_EQ(fakes.callsOf("lurrow")[1], "lurrow\tresampleR3DAudio\t" + input + "\t" + output);
     const Lines pieces(log.pieces().begin(), log.pieces().begin() + 10);
-    EXPECT_EQ(pieces, (Lines{"----R3DResample Function -----\n", "Aquiring handles to DLL, and function\n ",
-                             "------Get pointers for R3D related functions-------", "Successfully acquired handles",
-                             input, "\n Extracting and Resampling \n", "Freeing String buffer\n",
-                             "Freeing Library Handle\n", "----R3DResample Function -----\n",
-                             "Aquiring handles to DLL, and function\n "}));
+    EXPECT_EQ(pieces,
+        (Lines{"----R3DResample Function -----\n", "Aquiring handles to DLL, and function\n ",
+            "------Get pointers for R3D related functions-------", "Successfully acquired handles", input,
+            "\n Extracting and Resampling \n", "Freeing String buffer\n", "Freeing Library Handle\n",
+            "----R3DResample Function -----\n", "Aquiring handles to DLL, and function\n "}));
     EXPECT_EQ(progressSeen, std::vector<float>(3, 50.0f));
     expectEveryLoadUnloaded(fakes);
 }
@@ -310,8 +312,8 @@ TEST_F(SiblingTest, R3dNamesFollowTheCallersLocale)
 
     ASSERT_STREQ(std::setlocale(LC_CTYPE, nullptr), "C");
     EXPECT_EQ(R3DResample(in.c_str(), out.c_str(), recordProgress), -4);
-    EXPECT_NE(log.joined().find("Could not convert from univode to multibyte filename representation\n"),
-              std::string::npos);
+    EXPECT_NE(
+        log.joined().find("Could not convert from univode to multibyte filename representation\n"), std::string::npos);
     EXPECT_EQ(fakes.calls(), (Lines{"lurrow\tloaded", "lurrow\tunloaded"}));
 
     const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);

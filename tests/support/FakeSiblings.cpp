@@ -38,7 +38,7 @@ std::string uniqueCallsFile()
 {
     static int serial = 0;
     return (std::filesystem::temp_directory_path() /
-            ("zuk-fake-calls-" + std::to_string(getpid()) + "-" + std::to_string(++serial)))
+        ("zuk-fake-calls-" + std::to_string(getpid()) + "-" + std::to_string(++serial)))
         .string();
 }
 
@@ -59,8 +59,7 @@ FakeSiblings::FakeSiblings(const std::vector<std::string>& variants) : callsFile
     zuk::setLibrarySearchFoldersForTesting(folders);
     settings.push_back(std::make_unique<ScopedEnv>("ZUK_FAKE_CALLS", callsFile));
     for (const char* name : {"ZUK_FAKE_DORNALT_RESULT", "ZUK_FAKE_DORNALT_WAV", "ZUK_FAKE_VOSTRIN_RESULT",
-                             "ZUK_FAKE_VOSTRIN_WAV", "ZUK_FAKE_VOSTRIN_RATE", "ZUK_FAKE_LURROW_RESULT",
-                             "ZUK_FAKE_LURROW_WAV"})
+             "ZUK_FAKE_VOSTRIN_WAV", "ZUK_FAKE_VOSTRIN_RATE", "ZUK_FAKE_LURROW_RESULT", "ZUK_FAKE_LURROW_WAV"})
         settings.push_back(std::make_unique<ScopedEnv>(name, std::nullopt));
 }
 

@@ -34,7 +34,7 @@ private:
 // to a file of this object's. On destruction the library finds nothing again.
 class FakeSiblings {
 public:
-    FakeSiblings(std::initializer_list<std::string> variants) : FakeSiblings(std::vector<std::string>(variants)) {}
+    FakeSiblings(std::initializer_list<std::string> variants) : FakeSiblings(std::vector<std::string>(variants)) { }
     explicit FakeSiblings(const std::vector<std::string>& variants);
     ~FakeSiblings();
     FakeSiblings(const FakeSiblings&) = delete;

@@ -13,7 +13,7 @@ std::string mediaFixture(const std::string& name)
     const std::filesystem::path path = std::filesystem::path(ZUK_MEDIA_DIR) / name;
     if (!std::filesystem::is_regular_file(path))
         throw std::runtime_error("media fixture " + path.string() +
-                                 " is missing: run ctest, or tests/fixtures/make-fixtures.sh " ZUK_MEDIA_DIR);
+            " is missing: run ctest, or tests/fixtures/make-fixtures.sh " ZUK_MEDIA_DIR);
     return path.string();
 }
 
@@ -46,15 +46,15 @@ namespace {
 
 std::vector<int16_t> ffmpegDecodeWith(const std::string& path, int audioStream, const std::vector<std::string>& format)
 {
-    std::vector<std::string> command{"ffmpeg", "-nostdin", "-v", "error", "-i", path,
-                                     "-map", "0:a:" + std::to_string(audioStream)};
+    std::vector<std::string> command{
+        "ffmpeg", "-nostdin", "-v", "error", "-i", path, "-map", "0:a:" + std::to_string(audioStream)};
     command.insert(command.end(), format.begin(), format.end());
     command.insert(command.end(), {"-f", "s16le", "-acodec", "pcm_s16le", "-"});
     const std::string bytes = commandOutput(command);
     std::vector<int16_t> samples(bytes.size() / 2);
     for (size_t i = 0; i < samples.size(); ++i)
-        samples[i] = static_cast<int16_t>(static_cast<uint8_t>(bytes[2 * i]) |
-                                          static_cast<uint16_t>(static_cast<uint8_t>(bytes[2 * i + 1])) << 8);
+        samples[i] = static_cast<int16_t>(
+            static_cast<uint8_t>(bytes[2 * i]) | static_cast<uint16_t>(static_cast<uint8_t>(bytes[2 * i + 1])) << 8);
     return samples;
 }
 
@@ -72,8 +72,8 @@ std::vector<int16_t> ffmpegDecodeAt(const std::string& path, int rate, int chann
 
 std::vector<std::string> ffprobeStreams(const std::string& path)
 {
-    const std::string bytes = commandOutput({"ffprobe", "-v", "error", "-show_entries",
-                                                  "stream=codec_type,codec_name", "-of", "csv=p=0", path});
+    const std::string bytes = commandOutput(
+        {"ffprobe", "-v", "error", "-show_entries", "stream=codec_type,codec_name", "-of", "csv=p=0", path});
     std::vector<std::string> streams;
     std::string line;
     for (const char c : bytes) {
@@ -93,7 +93,7 @@ std::vector<std::string> ffprobeStreams(const std::string& path)
 std::string ffmpegPacketHash(const std::string& path, const std::string& map)
 {
     return commandOutput({"ffmpeg", "-nostdin", "-v", "error", "-i", path, "-map", map, "-c", "copy", "-f", "hash",
-                          "-hash", "md5", "-"});
+        "-hash", "md5", "-"});
 }
 
 double correlation(const std::vector<int16_t>& a, const std::vector<int16_t>& b)

@@ -37,7 +37,7 @@ struct Sound {
 
 // Writes interleaved 16-bit samples with the given rate, channels and format.
 void writeShorts(const std::string& path, int rate, int channels, const std::vector<int16_t>& samples,
-                 int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16);
 // Writes interleaved doubles (-1..1) in the given format.
 void writeDoubles(const std::string& path, int rate, int channels, const std::vector<double>& samples, int format);
 

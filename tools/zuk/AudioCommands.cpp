@@ -91,8 +91,8 @@ int sliceCommand(const Invocation& call)
         if (!lead && !total)
             return sliceAudio(in.c_str(), out.c_str(), start, end, force16);
         const double leadSeconds = lead.value_or(0.0);
-        return sliceAudioWithPadding(in.c_str(), leadSeconds, out.c_str(), start, end,
-                                     total.value_or(leadSeconds + (end - start)), force16);
+        return sliceAudioWithPadding(
+            in.c_str(), leadSeconds, out.c_str(), start, end, total.value_or(leadSeconds + (end - start)), force16);
     });
 }
 
@@ -103,24 +103,21 @@ int fixFrameRateCommand(const Invocation& call)
     return 0;
 }
 
-const Command resampleInfo{
-    "resample", "convert a sound file to a mono 16-bit WAV (48000 Hz unless --rate)",
+const Command resampleInfo{"resample", "convert a sound file to a mono 16-bit WAV (48000 Hz unless --rate)",
     "usage: zuk resample IN OUT [--rate HZ]\n"
     "\n"
     "Converts any sound file libsndfile reads to a mono 16-bit PCM WAV by linear\n"
     "interpolation, at HZ (default 48000).\n",
     2, {"rate"}, {}, resampleCommand};
 
-const Command convertInfo{
-    "convert", "convert a sound file to a mono 16-bit WAV at a given rate",
+const Command convertInfo{"convert", "convert a sound file to a mono 16-bit WAV at a given rate",
     "usage: zuk convert IN OUT --rate HZ\n"
     "\n"
     "As resample, with the rate truncated to whole Hz (44100.9 gives 44100) and\n"
     "no progress.\n",
     2, {"rate"}, {}, convertCommand};
 
-const Command sliceInfo{
-    "slice", "cut a time range out of a sound file, with silence around it",
+const Command sliceInfo{"slice", "cut a time range out of a sound file, with silence around it",
     "usage: zuk slice IN OUT --start S --end E [--lead S] [--total S] [--pcm16]\n"
     "\n"
     "Writes the range from --start to --end seconds of IN to OUT, with --lead\n"
@@ -130,8 +127,7 @@ const Command sliceInfo{
     "--pcm16.\n",
     2, {"start", "end", "lead", "total"}, {"pcm16"}, sliceCommand};
 
-const Command fixFrameRateInfo{
-    "fix-frame-rate", "snap a measured video frame rate to its nominal value",
+const Command fixFrameRateInfo{"fix-frame-rate", "snap a measured video frame rate to its nominal value",
     "usage: zuk fix-frame-rate FPS\n"
     "\n"
     "Prints the nominal rate nearest FPS: a whole rate, or one of the 1000/1001\n"

@@ -80,8 +80,7 @@ Invocation parseArguments(const Command& command, const std::vector<std::string>
     }
     if (!call.has("help") && call.positional.size() != command.positionalCount)
         throw UsageError{"expected " + std::to_string(command.positionalCount) + " argument" +
-                         (command.positionalCount == 1 ? "" : "s") + ", got " +
-                         std::to_string(call.positional.size())};
+            (command.positionalCount == 1 ? "" : "s") + ", got " + std::to_string(call.positional.size())};
     return call;
 }
 

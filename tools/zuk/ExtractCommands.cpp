@@ -34,8 +34,7 @@ int quickTimeInstalledCommand(const Invocation&)
     return kExitFailure;
 }
 
-const Command extractInfo{
-    "extract", "write the sound of a media file as a mono 16-bit 48000 Hz WAV",
+const Command extractInfo{"extract", "write the sound of a media file as a mono 16-bit 48000 Hz WAV",
     "usage: zuk extract IN OUT [--dotnet] [--stereo]\n"
     "\n"
     "Writes the sound of IN to OUT as a mono 16-bit PCM WAV at 48000 Hz. IN and\n"
@@ -59,8 +58,7 @@ const Command extractInfo{
     "          WAV, always through the library's own decoder\n",
     2, {}, {"dotnet", "stereo"}, extractCommand};
 
-const Command quickTimeInstalledInfo{
-    "quicktime-installed", "tell whether QuickTime is installed (exit 0 if so)",
+const Command quickTimeInstalledInfo{"quicktime-installed", "tell whether QuickTime is installed (exit 0 if so)",
     "usage: zuk quicktime-installed\n"
     "\n"
     "Says whether libQTMLClient.so can be loaded; the exit status is 0 when it\n"

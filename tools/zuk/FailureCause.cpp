@@ -31,30 +31,39 @@ std::string folderOf(const std::string& path)
 
 bool isFolder(const std::string& path)
 {
-    struct stat status {};
+    struct stat status { };
     return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 bool hasNoSpaceLeft(const std::string& folder)
 {
-    struct statvfs space {};
+    struct statvfs space { };
     return statvfs(folder.c_str(), &space) == 0 && space.f_bavail == 0;
 }
-
 
 // The errno of the Win32 errors the library reports, for their system text.
 int errnoOfWin32(uint32_t error)
 {
     switch (error) {
-    case 2: case 3: return ENOENT;
-    case 4: return EMFILE;
-    case 5: return EACCES;
-    case 8: return ENOMEM;
-    case 29: return EIO;
-    case 32: return EBUSY;
-    case 112: return ENOSPC;
-    case 123: return EINVAL;
-    default: return 0;
+    case 2:
+    case 3:
+        return ENOENT;
+    case 4:
+        return EMFILE;
+    case 5:
+        return EACCES;
+    case 8:
+        return ENOMEM;
+    case 29:
+        return EIO;
+    case 32:
+        return EBUSY;
+    case 112:
+        return ENOSPC;
+    case 123:
+        return EINVAL;
+    default:
+        return 0;
     }
 }
 
@@ -79,8 +88,8 @@ std::string refusalCause(const std::string& input, const std::string& output)
     const std::u16string wideOutput = widePath(output);
     // Room for the line, which names both files.
     std::string cause(input.size() + output.size() + 256, '\0');
-    if (zuk_check_files(wideInput.c_str(), output.empty() ? nullptr : wideOutput.c_str(), cause.data(),
-                        cause.size()) == ZUK_OK)
+    if (zuk_check_files(wideInput.c_str(), output.empty() ? nullptr : wideOutput.c_str(), cause.data(), cause.size()) ==
+        ZUK_OK)
         return {};
     cause.resize(cause.find('\0'));
     return cause;
@@ -112,7 +121,7 @@ bool namesTransportStream(const std::string& command, const std::string& input)
 {
     const std::string extension = lowerExtensionOf(input);
     return command == "ts-audio" || command == "mts-extract" || extension == "m2t" || extension == "mts" ||
-           extension == "m2ts";
+        extension == "m2ts";
 }
 
 // The commands that take only what libsndfile reads.
@@ -171,22 +180,22 @@ std::string openFailureCause(const std::string& command, const std::string& inpu
     const std::string extension = lowerExtensionOf(input);
     if (command == "extract" && (extension == "mp3" || extension == "aif" || extension == "aiff") &&
         QuickTime_Installed() != ZUK_OK)
-        return "." + extension + " files go to the QuickTime back end alone, and it (libQTMLClient.so) is not installed";
+        return "." + extension +
+            " files go to the QuickTime back end alone, and it (libQTMLClient.so) is not installed";
     return mediaCause(command, input);
 }
 
 } // namespace
 
-
-std::string causeOfFailure(const std::string& command, int64_t code, const std::string& input,
-                           const std::string& output)
+std::string causeOfFailure(
+    const std::string& command, int64_t code, const std::string& input, const std::string& output)
 {
     // "Cannot open", "cannot write" and a failed extraction share their
     // file-system causes.
     const bool mayBeAccess = code == -2 || code == -4 || code == -7 || code == -40;
-    std::string cause = code == -1    ? openFailureCause(command, input, output)
-                        : mayBeAccess ? fileSystemCause(input, output)
-                                      : std::string();
+    std::string cause = code == -1 ? openFailureCause(command, input, output)
+        : mayBeAccess              ? fileSystemCause(input, output)
+                                   : std::string();
     // Media that cannot be decoded: what the reader sees in it.
     const bool mayBeMedia = code == -2 || code == -4 || code == -5;
     if (cause.empty() && mayBeMedia && !input.empty() && !takesSoundFiles(command))

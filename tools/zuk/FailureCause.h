@@ -23,7 +23,7 @@ std::string fileSystemCause(const std::string& input, const std::string& output)
 // The likeliest cause of result `code` of `command` on `input` and `output`,
 // or nothing: from the file system, from what the streaming reader sees in a
 // media input, from libsndfile for the sound-file commands.
-std::string causeOfFailure(const std::string& command, int64_t code, const std::string& input,
-                           const std::string& output);
+std::string causeOfFailure(
+    const std::string& command, int64_t code, const std::string& input, const std::string& output);
 
 } // namespace zukcli

@@ -29,13 +29,13 @@ int reportHresult(const Invocation& call, int32_t hr)
     for (size_t i = 0; cause.empty() && i + 1 < call.positional.size(); ++i)
         cause = fileSystemCause(call.positional[i], output);
     std::fprintf(stderr, "zuk: %s failed: 0x%08X (%d): %s%s\n", call.command.c_str(), static_cast<uint32_t>(hr), hr,
-                 hresultMeaning(hr).c_str(), cause.empty() ? "" : ("; " + cause).c_str());
+        hresultMeaning(hr).c_str(), cause.empty() ? "" : ("; " + cause).c_str());
     return kExitFailure;
 }
 
 void describeWrittenAvi(const std::string& path)
 {
-    struct stat status {};
+    struct stat status { };
     if (stat(path.c_str(), &status) == 0)
         note("%s: AVI, %lld bytes\n", path.c_str(), static_cast<long long>(status.st_size));
 }
@@ -64,7 +64,7 @@ int isAc3Command(const Invocation& call)
         return 0;
     }
     std::printf("%s: not an AC-3 stream (0x%08X: %s)\n", call.positional[0].c_str(), static_cast<uint32_t>(hr),
-                hresultMeaning(hr).c_str());
+        hresultMeaning(hr).c_str());
     return kExitFailure;
 }
 
@@ -72,8 +72,8 @@ int wrapAviCommand(const Invocation& call)
 {
     const std::string& output = call.positional.at(1);
     checkOutputNames(output, "an AVI file", {"avi"});
-    const int32_t hr = DecodeToAVIWrapper(widePath(call.positional.at(0)).c_str(), widePath(output).c_str(),
-                                          call.has("dotnet") ? 1 : 0);
+    const int32_t hr = DecodeToAVIWrapper(
+        widePath(call.positional.at(0)).c_str(), widePath(output).c_str(), call.has("dotnet") ? 1 : 0);
     if (hr < 0)
         return reportHresult(call, hr);
     describeWrittenAvi(output);
@@ -85,15 +85,14 @@ int replaceAudioCommand(const Invocation& call)
     const std::string& output = call.positional.at(2);
     checkOutputNames(output, "an AVI file", {"avi"});
     const int32_t hr = ReplaceAudioAvi(widePath(call.positional.at(0)).c_str(), widePath(call.positional.at(1)).c_str(),
-                                       widePath(output).c_str(), call.has("dotnet") ? 1 : 0);
+        widePath(output).c_str(), call.has("dotnet") ? 1 : 0);
     if (hr < 0)
         return reportHresult(call, hr);
     describeWrittenAvi(output);
     return 0;
 }
 
-const Command isAc3Info{
-    "is-ac3", "tell whether a file is an AC-3 stream",
+const Command isAc3Info{"is-ac3", "tell whether a file is an AC-3 stream",
     "usage: zuk is-ac3 FILE [--dotnet]\n"
     "\n"
     "Says whether FILE is an AC-3 elementary stream (as the audio a camcorder's\n"
@@ -102,8 +101,7 @@ const Command isAc3Info{
     "--dotnet  leave COM set-up to the host, as managed hosts do\n",
     1, {}, {"dotnet"}, isAc3Command};
 
-const Command wrapAviInfo{
-    "wrap-avi", "write the decoded sound of a media file as an AVI",
+const Command wrapAviInfo{"wrap-avi", "write the decoded sound of a media file as an AVI",
     "usage: zuk wrap-avi IN OUT.avi [--dotnet]\n"
     "\n"
     "Decodes the first audio stream of IN to PCM at its own rate and channels\n"
@@ -111,8 +109,7 @@ const Command wrapAviInfo{
     "--dotnet  leave COM set-up to the host, as managed hosts do\n",
     2, {}, {"dotnet"}, wrapAviCommand};
 
-const Command replaceAudioInfo{
-    "replace-audio", "give an AVI's first stream the sound of another file",
+const Command replaceAudioInfo{"replace-audio", "give an AVI's first stream the sound of another file",
     "usage: zuk replace-audio IN.avi AUDIO OUT.avi [--dotnet]\n"
     "\n"
     "Writes OUT.avi with the first stream of IN.avi (normally its video, copied\n"

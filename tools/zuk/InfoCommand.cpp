@@ -54,25 +54,44 @@ static_assert(sizeof(WaveFormat) == 18 && offsetof(VideoFormat, bmiHeader.biWidt
 const char* formatTagName(uint16_t tag)
 {
     switch (tag) {
-    case 0x0001: return "PCM";
-    case 0x0002: return "MS ADPCM";
-    case 0x0003: return "IEEE float";
-    case 0x0006: return "A-law";
-    case 0x0007: return "mu-law";
-    case 0x0011: return "IMA ADPCM";
-    case 0x0031: return "GSM 6.10";
-    case 0x0050: return "MPEG audio";
-    case 0x0055: return "MP3";
-    case 0x00FF: return "AAC";
-    case 0x0160: return "WMA v1";
-    case 0x0161: return "WMA v2";
-    case 0x0162: return "WMA Pro";
-    case 0x2000: return "AC-3";
-    case 0x2001: return "DTS";
-    case 0x674F: return "Vorbis";
-    case 0x704F: return "Opus";
-    case 0xF1AC: return "FLAC";
-    default: return nullptr;
+    case 0x0001:
+        return "PCM";
+    case 0x0002:
+        return "MS ADPCM";
+    case 0x0003:
+        return "IEEE float";
+    case 0x0006:
+        return "A-law";
+    case 0x0007:
+        return "mu-law";
+    case 0x0011:
+        return "IMA ADPCM";
+    case 0x0031:
+        return "GSM 6.10";
+    case 0x0050:
+        return "MPEG audio";
+    case 0x0055:
+        return "MP3";
+    case 0x00FF:
+        return "AAC";
+    case 0x0160:
+        return "WMA v1";
+    case 0x0161:
+        return "WMA v2";
+    case 0x0162:
+        return "WMA Pro";
+    case 0x2000:
+        return "AC-3";
+    case 0x2001:
+        return "DTS";
+    case 0x674F:
+        return "Vorbis";
+    case 0x704F:
+        return "Opus";
+    case 0xF1AC:
+        return "FLAC";
+    default:
+        return nullptr;
     }
 }
 
@@ -100,9 +119,8 @@ void printInfoText(const std::string& file, const dsax::DSAX_MEDIA_INFO& info)
     if (const auto audio = formatIn<WaveFormat>(info.audio_format)) {
         const char* name = formatTagName(audio->wFormatTag);
         std::printf("audio:         format tag 0x%04X (%s), %u channel%s, %u Hz, %u bits, block align %u\n",
-                    audio->wFormatTag, name != nullptr ? name : "unknown", audio->nChannels,
-                    audio->nChannels == 1 ? "" : "s", audio->nSamplesPerSec, audio->wBitsPerSample,
-                    audio->nBlockAlign);
+            audio->wFormatTag, name != nullptr ? name : "unknown", audio->nChannels, audio->nChannels == 1 ? "" : "s",
+            audio->nSamplesPerSec, audio->wBitsPerSample, audio->nBlockAlign);
     } else {
         std::printf("audio:         none\n");
     }
@@ -111,8 +129,8 @@ void printInfoText(const std::string& file, const dsax::DSAX_MEDIA_INFO& info)
     else
         std::printf("video:         none\n");
     std::printf("frame rate:    %.15g fps\n", info.frame_rate);
-    std::printf("duration:      %.7f s (%lld x 100 ns)\n", secondsOf(info.duration),
-                static_cast<long long>(info.duration));
+    std::printf(
+        "duration:      %.7f s (%lld x 100 ns)\n", secondsOf(info.duration), static_cast<long long>(info.duration));
     std::printf("sample length: %lld frames at the source rate\n", static_cast<long long>(info.sample_length));
 }
 
@@ -150,19 +168,12 @@ json streamsOf(const std::string& file)
     for (const zuk_stream& stream : probedStreams(file)) {
         json entry;
         if (stream.type == ZUK_STREAM_AUDIO)
-            entry = {{"index", stream.index},
-                     {"type", "audio"},
-                     {"codec_name", std::string(stream.codec_name)},
-                     {"sample_rate", stream.sample_rate},
-                     {"channels", stream.channels},
-                     {"channel_layout", std::string(stream.channel_layout)}};
+            entry = {{"index", stream.index}, {"type", "audio"}, {"codec_name", std::string(stream.codec_name)},
+                {"sample_rate", stream.sample_rate}, {"channels", stream.channels},
+                {"channel_layout", std::string(stream.channel_layout)}};
         else
-            entry = {{"index", stream.index},
-                     {"type", "video"},
-                     {"codec_name", std::string(stream.codec_name)},
-                     {"width", stream.width},
-                     {"height", stream.height},
-                     {"frame_rate", numberOrNull(stream.frame_rate)}};
+            entry = {{"index", stream.index}, {"type", "video"}, {"codec_name", std::string(stream.codec_name)},
+                {"width", stream.width}, {"height", stream.height}, {"frame_rate", numberOrNull(stream.frame_rate)}};
         entry["duration_seconds"] = secondsOrNull(stream.duration_us);
         streams.push_back(std::move(entry));
     }
@@ -173,11 +184,9 @@ json recordOf(const std::string& file, const dsax::DSAX_MEDIA_INFO& info)
 {
     json record = {{"file", file}, {"handle", info.handle}, {"audio", nullptr}, {"video", nullptr}};
     if (const auto audio = formatIn<WaveFormat>(info.audio_format))
-        record["audio"] = {{"format_tag", audio->wFormatTag},
-                           {"channels", audio->nChannels},
-                           {"sample_rate", audio->nSamplesPerSec},
-                           {"bits_per_sample", audio->wBitsPerSample},
-                           {"block_align", audio->nBlockAlign}};
+        record["audio"] = {{"format_tag", audio->wFormatTag}, {"channels", audio->nChannels},
+            {"sample_rate", audio->nSamplesPerSec}, {"bits_per_sample", audio->wBitsPerSample},
+            {"block_align", audio->nBlockAlign}};
     if (const auto video = formatIn<VideoFormat>(info.video_format))
         record["video"] = {{"width", video->bmiHeader.biWidth}, {"height", std::abs(video->bmiHeader.biHeight)}};
     record["frame_rate"] = numberOrNull(info.frame_rate);
@@ -193,10 +202,10 @@ void printText(const std::string& file, const dsax::DSAX_MEDIA_INFO& info)
     printInfoText(file, info);
     for (const json& stream : streamsOf(file)) {
         std::printf("stream %d:      %s, %s", stream["index"].get<int>(), stream["type"].get<std::string>().c_str(),
-                    stream["codec_name"].get<std::string>().c_str());
+            stream["codec_name"].get<std::string>().c_str());
         if (stream["type"] == "audio")
-            std::printf(", %d Hz, %s", stream["sample_rate"].get<int>(),
-                        stream["channel_layout"].get<std::string>().c_str());
+            std::printf(
+                ", %d Hz, %s", stream["sample_rate"].get<int>(), stream["channel_layout"].get<std::string>().c_str());
         else
             std::printf(", %d x %d", stream["width"].get<int>(), stream["height"].get<int>());
         std::printf("\n");
@@ -229,8 +238,7 @@ int infoCommand(const Invocation& call)
     return call.has("json") ? withMedia(call, describe, failAsJson) : withMedia(call, describe);
 }
 
-const Command infoInfo{
-    "info", "describe a media file as the streaming reader opens it",
+const Command infoInfo{"info", "describe a media file as the streaming reader opens it",
     "usage: zuk info FILE [--json]\n"
     "\n"
     "Opens FILE with the library's streaming reader (dsax) and prints what it\n"

@@ -45,8 +45,7 @@ int mp4UnwrapCommand(const Invocation& call)
     return 0;
 }
 
-const Command mp4DumpInfo{
-    "mp4-dump", "print the box tree of an MP4 or QuickTime file",
+const Command mp4DumpInfo{"mp4-dump", "print the box tree of an MP4 or QuickTime file",
     "usage: zuk mp4-dump FILE\n"
     "\n"
     "Prints every top-level box of FILE, and the movie box with all the boxes\n"
@@ -54,8 +53,7 @@ const Command mp4DumpInfo{
     "parser's commentary on stderr. Exit status 1 when FILE holds no movie box.\n",
     1, {}, {}, mp4DumpCommand};
 
-const Command mp4UnwrapInfo{
-    "mp4-unwrap", "copy the uncompressed sound of an MP4/QuickTime file to a WAV",
+const Command mp4UnwrapInfo{"mp4-unwrap", "copy the uncompressed sound of an MP4/QuickTime file to a WAV",
     "usage: zuk mp4-unwrap FILE OUT\n"
     "\n"
     "Copies the samples of the first sound track of FILE to OUT, a 16-bit PCM\n"

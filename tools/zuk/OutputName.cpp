@@ -13,9 +13,9 @@ namespace zukcli {
 namespace {
 
 // Extensions that name a sound or media format.
-constexpr std::array kMediaExtensions = {
-    "wav", "wave", "rf64", "w64", "flac", "ogg", "oga", "opus", "mp3", "mp2", "m4a", "aac", "ac3", "aif", "aiff",
-    "aifc", "au", "snd", "caf", "wma", "avi", "mov", "mp4", "m4v", "mkv", "webm", "mpg", "mpeg", "m2t", "mts", "m2ts"};
+constexpr std::array kMediaExtensions = {"wav", "wave", "rf64", "w64", "flac", "ogg", "oga", "opus", "mp3", "mp2",
+    "m4a", "aac", "ac3", "aif", "aiff", "aifc", "au", "snd", "caf", "wma", "avi", "mov", "mp4", "m4v", "mkv", "webm",
+    "mpg", "mpeg", "m2t", "mts", "m2ts"};
 
 } // namespace
 
@@ -27,19 +27,19 @@ std::string lowerExtensionOf(const std::string& path)
         return {};
     std::string extension = path.substr(dot + 1);
     std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return extension;
 }
 
-void checkOutputNames(const std::string& output, std::string_view format,
-                      const std::vector<std::string_view>& extensions)
+void checkOutputNames(
+    const std::string& output, std::string_view format, const std::vector<std::string_view>& extensions)
 {
     const std::string extension = lowerExtensionOf(output);
     const bool media = std::find(kMediaExtensions.begin(), kMediaExtensions.end(), extension) != kMediaExtensions.end();
     if (!media || std::find(extensions.begin(), extensions.end(), extension) != extensions.end())
         return;
     throw UsageError{output + " ends in ." + extension + ", but this command writes " + std::string(format) +
-                     (extensions.empty() ? std::string() : "; name it ." + std::string(extensions.front()))};
+        (extensions.empty() ? std::string() : "; name it ." + std::string(extensions.front()))};
 }
 
 void checkOutputNamesWav(const std::string& output)

@@ -16,8 +16,8 @@ std::string lowerExtensionOf(const std::string& path);
 // Throws UsageError when `output` ends in the extension of a known sound or
 // media format that is not among `extensions` (lower case, without the dot),
 // naming `format`, what the command writes. Other names are left alone.
-void checkOutputNames(const std::string& output, std::string_view format,
-                      const std::vector<std::string_view>& extensions);
+void checkOutputNames(
+    const std::string& output, std::string_view format, const std::vector<std::string_view>& extensions);
 
 // As checkOutputNames, for the standard WAV most commands write.
 void checkOutputNamesWav(const std::string& output);

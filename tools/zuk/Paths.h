@@ -30,17 +30,16 @@ std::optional<std::basic_string<Char>> converted(size_t longest, Convert&& conve
 inline std::u16string widePath(const std::string& argument)
 {
     return converted<char16_t>(argument.size(), [&](zuk_char* buffer, size_t capacity) {
-               return zuk_wide_from_path(argument.c_str(), buffer, capacity);
-           }).value_or(u"");
+        return zuk_wide_from_path(argument.c_str(), buffer, capacity);
+    }).value_or(u"");
 }
 
 // The file name a wide path names (at most three bytes per unit), or nothing
 // when it names none.
 inline std::optional<std::string> pathNamedBy(const std::u16string& wide)
 {
-    return converted<char>(3 * wide.size(), [&](char* buffer, size_t capacity) {
-        return zuk_path_from_wide(wide.c_str(), buffer, capacity);
-    });
+    return converted<char>(3 * wide.size(),
+        [&](char* buffer, size_t capacity) { return zuk_path_from_wide(wide.c_str(), buffer, capacity); });
 }
 
 // The file a location names once the library has decoded it (a file:// URL
@@ -48,9 +47,8 @@ inline std::optional<std::string> pathNamedBy(const std::u16string& wide)
 inline std::string fileNamedBy(const std::string& location)
 {
     const std::u16string wide = widePath(location);
-    const auto local = converted<char16_t>(wide.size(), [&](zuk_char* buffer, size_t capacity) {
-        return zuk_normalise_location(wide.c_str(), buffer, capacity);
-    });
+    const auto local = converted<char16_t>(wide.size(),
+        [&](zuk_char* buffer, size_t capacity) { return zuk_normalise_location(wide.c_str(), buffer, capacity); });
     return local ? pathNamedBy(*local).value_or(location) : location;
 }
 

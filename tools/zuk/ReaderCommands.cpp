@@ -189,8 +189,8 @@ int readInto(const Invocation& call, const ReadRequest& request, const std::stri
 
     const int64_t reached = start + *written;
     note("read %lld frame%s from frame %lld (%.3f s); position reached: frame %lld (%.3f s)\n",
-                static_cast<long long>(*written), *written == 1 ? "" : "s", static_cast<long long>(start),
-                secondsAt(start), static_cast<long long>(reached), secondsAt(reached));
+        static_cast<long long>(*written), *written == 1 ? "" : "s", static_cast<long long>(start), secondsAt(start),
+        static_cast<long long>(reached), secondsAt(reached));
     describeWrittenFile(request.output);
     return 0;
 }
@@ -198,13 +198,11 @@ int readInto(const Invocation& call, const ReadRequest& request, const std::stri
 int readCommand(const Invocation& call)
 {
     const ReadRequest request = readRequestOf(call);
-    return withMedia(call, [&](const std::string& file, const OpenMedia& media) {
-        return readInto(call, request, file, media);
-    });
+    return withMedia(
+        call, [&](const std::string& file, const OpenMedia& media) { return readInto(call, request, file, media); });
 }
 
-const Command readInfo{
-    "read", "read frames of a media file's sound through the streaming reader",
+const Command readInfo{"read", "read frames of a media file's sound through the streaming reader",
     "usage: zuk read FILE OUT --frames N [--seek-time S | --seek-sample N48K]\n"
     "                [--from start|current|end] [--stereo]\n"
     "\n"

@@ -49,7 +49,6 @@ int reportFailure(const std::string& command, int64_t code, const std::string& i
     return kExitFailure;
 }
 
-
 void setQuiet(bool quiet)
 {
     quietNotes = quiet;
@@ -86,8 +85,8 @@ void describeWrittenFile(const std::string& path)
     sf_command(nullptr, SFC_GET_FORMAT_INFO, &encoding, sizeof encoding);
     const double seconds = info.samplerate > 0 ? static_cast<double>(info.frames) / info.samplerate : 0.0;
     note("%s: %s, %s, %d Hz, %d channel%s, %lld frames (%.3f s)\n", shown(path).c_str(),
-         format.name ? format.name : "?", encoding.name ? encoding.name : "?", info.samplerate, info.channels,
-         info.channels == 1 ? "" : "s", static_cast<long long>(info.frames), seconds);
+        format.name ? format.name : "?", encoding.name ? encoding.name : "?", info.samplerate, info.channels,
+        info.channels == 1 ? "" : "s", static_cast<long long>(info.frames), seconds);
     sf_close(file);
 }
 

@@ -11,8 +11,7 @@ const char* resultMeaning(int64_t code);
 
 // Prints "zuk: COMMAND failed: CODE (MEANING)" and a likely cause when one
 // can be seen, on one line of stderr, and returns the failure exit status.
-int reportFailure(const std::string& command, int64_t code, const std::string& input,
-                  const std::string& output);
+int reportFailure(const std::string& command, int64_t code, const std::string& input, const std::string& output);
 
 // Notes on what a command did ("OUT: WAV, ...") go to stderr, and nowhere
 // once quiet: stdout carries only what the user asked for.

@@ -16,8 +16,8 @@ namespace zukcli {
 namespace {
 
 // The commands whose output is one WAV file, which stdout can take.
-const std::set<std::string, std::less<>> kWavWriters = {"extract", "resample", "convert", "slice", "read",
-                                                        "mp4-unwrap"};
+const std::set<std::string, std::less<>> kWavWriters = {
+    "extract", "resample", "convert", "slice", "read", "mp4-unwrap"};
 
 // The commands whose arguments name no files.
 const std::set<std::string, std::less<>> kNoFiles = {"fix-frame-rate"};

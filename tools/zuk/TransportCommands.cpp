@@ -25,7 +25,7 @@ int mtsExtractCommand(const Invocation& call)
 
 void describeBytesOf(const std::string& path, const char* what)
 {
-    struct stat status {};
+    struct stat status { };
     if (stat(path.c_str(), &status) == 0)
         note("%s: %s, %lld bytes\n", path.c_str(), what, static_cast<long long>(status.st_size));
 }
@@ -43,8 +43,7 @@ int tsAudioCommand(const Invocation& call)
     return 0;
 }
 
-const Command mtsExtractInfo{
-    "mts-extract", "write the sound of a camcorder transport stream as the standard WAV",
+const Command mtsExtractInfo{"mts-extract", "write the sound of a camcorder transport stream as the standard WAV",
     "usage: zuk mts-extract IN OUT [--avchd]\n"
     "\n"
     "Lifts the audio of the transport stream IN into OUT.mp2 (by way of the PES\n"
@@ -55,8 +54,7 @@ const Command mtsExtractInfo{
     "         packets (.m2t); the QuickTime back end is then not tried\n",
     2, {}, {"avchd"}, mtsExtractCommand};
 
-const Command tsAudioInfo{
-    "ts-audio", "lift the audio stream of a transport stream out, undecoded",
+const Command tsAudioInfo{"ts-audio", "lift the audio stream of a transport stream out, undecoded",
     "usage: zuk ts-audio IN OUT.mp2 [--bdav]\n"
     "\n"
     "Finds the audio stream of the transport stream IN, through its program\n"

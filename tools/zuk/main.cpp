@@ -30,7 +30,8 @@ const std::vector<Command>& commands()
 {
     static const std::vector<Command> all = withMp4Commands([] {
         std::vector<Command> list = extractCommands();
-        for (std::vector<Command> group : {infoCommands(), readerCommands(), audioCommands(), graphCommands(), transportCommands()})
+        for (std::vector<Command> group :
+            {infoCommands(), readerCommands(), audioCommands(), graphCommands(), transportCommands()})
             for (Command& command : group)
                 list.push_back(std::move(command));
         return list;
@@ -42,17 +43,19 @@ namespace {
 
 void printGeneralHelp(FILE* to)
 {
-    std::fprintf(to, "usage: zuk COMMAND [ARGS] [-q|--quiet] [-v|--verbose]\n"
-                     "       zuk help COMMAND\n"
-                     "       zuk --version\n\n"
-                     "Turns the sound of media files into WAV files.\n\ncommands:\n");
+    std::fprintf(to,
+        "usage: zuk COMMAND [ARGS] [-q|--quiet] [-v|--verbose]\n"
+        "       zuk help COMMAND\n"
+        "       zuk --version\n\n"
+        "Turns the sound of media files into WAV files.\n\ncommands:\n");
     for (const Command& command : commands())
         std::fprintf(to, "  %-20s %.*s\n", std::string(command.name).c_str(), static_cast<int>(command.summary.size()),
-                     command.summary.data());
-    std::fprintf(to, "\nzuk help COMMAND (or zuk COMMAND --help) tells more. Progress goes to\n"
-                     "stderr (-q, --quiet: none); -v, --verbose prints the library's log there\n"
-                     "too. Exit status: 0 success, 1 the operation failed, 2 the command line\n"
-                     "is wrong.\n");
+            command.summary.data());
+    std::fprintf(to,
+        "\nzuk help COMMAND (or zuk COMMAND --help) tells more. Progress goes to\n"
+        "stderr (-q, --quiet: none); -v, --verbose prints the library's log there\n"
+        "too. Exit status: 0 success, 1 the operation failed, 2 the command line\n"
+        "is wrong.\n");
 }
 
 void printLogPiece(void*, const char* piece)

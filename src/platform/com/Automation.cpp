@@ -107,7 +107,7 @@ BstrString::BstrString(std::u16string_view text)
         throw std::bad_alloc();
 }
 
-BstrString::BstrString(BstrString&& other) noexcept : owned(std::exchange(other.owned, nullptr)) {}
+BstrString::BstrString(BstrString&& other) noexcept : owned(std::exchange(other.owned, nullptr)) { }
 
 BstrString& BstrString::operator=(BstrString&& other) noexcept
 {

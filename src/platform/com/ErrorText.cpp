@@ -7,6 +7,7 @@ namespace {
 
 // Texts are byte-exact, odd spacing and missing full stops included:
 // callers compare them with what the platform prints.
+// clang-format off
 constexpr std::array descriptions = std::to_array<ErrorDescription>({
     {E_PENDING, "The data necessary to complete this operation is not yet available."},
     {E_NOTIMPL, "The function called is not supported at this time"},
@@ -170,6 +171,7 @@ constexpr std::array descriptions = std::to_array<ErrorDescription>({
     {VFW_S_DVD_CHANNEL_CONTENTS_NOT_AVAILABLE, "The audio stream did not contain sufficient information to determine the contents of each channel."},
     {VFW_S_DVD_NOT_ACCURATE, "The seek into the movie was not frame accurate."},
 });
+// clang-format on
 
 } // namespace
 
@@ -181,7 +183,7 @@ std::span<const ErrorDescription> describedErrors()
 const char* DXGetErrorDescriptionA(HRESULT hr)
 {
     const auto found = std::lower_bound(descriptions.begin(), descriptions.end(), hr,
-                                        [](const ErrorDescription& entry, HRESULT code) { return entry.code < code; });
+        [](const ErrorDescription& entry, HRESULT code) { return entry.code < code; });
     if (found == descriptions.end() || found->code != hr)
         return "n/a";
     return found->text;

@@ -6,8 +6,14 @@
 
 using HRESULT = int32_t;
 
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr bool SUCCEEDED(HRESULT hr)
+{
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr)
+{
+    return hr < 0;
+}
 
 // A Win32 error code as an HRESULT (facility 7), as the platform's macro makes it.
 constexpr HRESULT HRESULT_FROM_WIN32(uint32_t error)
@@ -16,7 +22,10 @@ constexpr HRESULT HRESULT_FROM_WIN32(uint32_t error)
                                             : static_cast<HRESULT>((error & 0x0000FFFFu) | (7u << 16) | 0x80000000u);
 }
 
-constexpr HRESULT hresult(uint32_t bits) { return static_cast<HRESULT>(bits); }
+constexpr HRESULT hresult(uint32_t bits)
+{
+    return static_cast<HRESULT>(bits);
+}
 
 // Win32 errors the layer reports through HRESULT_FROM_WIN32.
 inline constexpr uint32_t ERROR_FILE_NOT_FOUND = 2;

@@ -40,15 +40,15 @@ template <class T>
 class ComPtr {
 public:
     ComPtr() = default;
-    ComPtr(std::nullptr_t) {}
+    ComPtr(std::nullptr_t) { }
     // Takes a new reference to `object`.
     explicit ComPtr(T* object) : pointer(object)
     {
         if (pointer)
             pointer->AddRef();
     }
-    ComPtr(const ComPtr& other) : ComPtr(other.pointer) {}
-    ComPtr(ComPtr&& other) noexcept : pointer(std::exchange(other.pointer, nullptr)) {}
+    ComPtr(const ComPtr& other) : ComPtr(other.pointer) { }
+    ComPtr(ComPtr&& other) noexcept : pointer(std::exchange(other.pointer, nullptr)) { }
     ~ComPtr() { reset(); }
 
     ComPtr& operator=(ComPtr other) noexcept

@@ -13,9 +13,10 @@ class Ac3Parser : public Filter<> {
 public:
     Ac3Parser() : Filter(CLSID_AC3ParserFilter)
     {
-        input = &addPin(std::make_unique<SimplePin<Ac3Parser>>(*this, u"Input", PINDIR_INPUT, &Ac3Parser::acceptsStream));
-        addPin(std::make_unique<SimplePin<Ac3Parser>>(*this, u"Output", PINDIR_OUTPUT, &Ac3Parser::acceptsNothing,
-                                                      &Ac3Parser::offersAc3));
+        input =
+            &addPin(std::make_unique<SimplePin<Ac3Parser>>(*this, u"Input", PINDIR_INPUT, &Ac3Parser::acceptsStream));
+        addPin(std::make_unique<SimplePin<Ac3Parser>>(
+            *this, u"Output", PINDIR_OUTPUT, &Ac3Parser::acceptsNothing, &Ac3Parser::offersAc3));
     }
 
     bool acceptsStream(const BasePin&, const AM_MEDIA_TYPE& type) const

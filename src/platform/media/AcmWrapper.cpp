@@ -11,9 +11,10 @@ class AcmWrapper : public Filter<> {
 public:
     AcmWrapper() : Filter(CLSID_ACMWrapper)
     {
-        input = &addPin(std::make_unique<SimplePin<AcmWrapper>>(*this, u"Input", PINDIR_INPUT, &AcmWrapper::acceptsPcm));
-        output = &addPin(std::make_unique<SimplePin<AcmWrapper>>(*this, u"Output", PINDIR_OUTPUT,
-                                                                 &AcmWrapper::acceptsNothing, &AcmWrapper::offersInput));
+        input =
+            &addPin(std::make_unique<SimplePin<AcmWrapper>>(*this, u"Input", PINDIR_INPUT, &AcmWrapper::acceptsPcm));
+        output = &addPin(std::make_unique<SimplePin<AcmWrapper>>(
+            *this, u"Output", PINDIR_OUTPUT, &AcmWrapper::acceptsNothing, &AcmWrapper::offersInput));
     }
 
     bool acceptsPcm(const BasePin&, const AM_MEDIA_TYPE& type) const
@@ -21,7 +22,7 @@ public:
         const MediaType offered(type);
         const WAVEFORMATEX* format = offered.waveFormat();
         return IsEqualGUID(type.majortype, MEDIATYPE_Audio) && IsEqualGUID(type.subtype, MEDIASUBTYPE_PCM) &&
-               format != nullptr && format->nChannels > 0 && format->nSamplesPerSec > 0;
+            format != nullptr && format->nChannels > 0 && format->nSamplesPerSec > 0;
     }
     bool acceptsNothing(const BasePin&, const AM_MEDIA_TYPE&) const { return false; }
 

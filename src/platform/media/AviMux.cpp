@@ -25,12 +25,12 @@ std::optional<AviStreamFormat> streamFormatOf(const AM_MEDIA_TYPE& type)
             return std::nullopt;
         const BITMAPINFOHEADER& bitmap = block->format.bmiHeader;
         return AviVideoFormat{.compression = bitmap.biCompression,
-                              .width = bitmap.biWidth,
-                              .height = bitmap.biHeight,
-                              .bitsPerPixel = bitmap.biBitCount,
-                              .bitRate = block->format.dwBitRate,
-                              .timePerFrame = block->format.AvgTimePerFrame,
-                              .codecData = block->codecData};
+            .width = bitmap.biWidth,
+            .height = bitmap.biHeight,
+            .bitsPerPixel = bitmap.biBitCount,
+            .bitRate = block->format.dwBitRate,
+            .timePerFrame = block->format.AvgTimePerFrame,
+            .codecData = block->codecData};
     }
     if (IsEqualGUID(type.majortype, MEDIATYPE_Audio)) {
         const auto block = readWaveFormat(type);
@@ -38,12 +38,12 @@ std::optional<AviStreamFormat> streamFormatOf(const AM_MEDIA_TYPE& type)
             return std::nullopt;
         const WAVEFORMATEX& wave = block->format;
         return AviAudioFormat{.formatTag = wave.wFormatTag,
-                              .channels = wave.nChannels,
-                              .samplesPerSecond = wave.nSamplesPerSec,
-                              .bytesPerSecond = wave.nAvgBytesPerSec,
-                              .blockAlign = wave.nBlockAlign,
-                              .bitsPerSample = wave.wBitsPerSample,
-                              .codecData = block->codecData};
+            .channels = wave.nChannels,
+            .samplesPerSecond = wave.nSamplesPerSec,
+            .bytesPerSecond = wave.nAvgBytesPerSec,
+            .blockAlign = wave.nBlockAlign,
+            .bitsPerSample = wave.wBitsPerSample,
+            .codecData = block->codecData};
     }
     return std::nullopt;
 }
@@ -53,14 +53,14 @@ std::optional<AviStreamFormat> streamFormatOf(const AM_MEDIA_TYPE& type)
 // in the file.
 class MuxedFile {
 public:
-    explicit MuxedFile(BasePin& outputPin) : output(outputPin) {}
+    explicit MuxedFile(BasePin& outputPin) : output(outputPin) { }
     MuxedFile(const MuxedFile&) = delete;
     MuxedFile& operator=(const MuxedFile&) = delete;
 
     HRESULT open()
     {
-        writer = AviWriter::open(
-            [this](std::span<const uint8_t> bytes, int64_t offset) { return take(bytes, offset); });
+        writer =
+            AviWriter::open([this](std::span<const uint8_t> bytes, int64_t offset) { return take(bytes, offset); });
         return writer ? S_OK : E_OUTOFMEMORY;
     }
 
@@ -119,8 +119,8 @@ class AviMux : public Filter<> {
 public:
     AviMux() : Filter(CLSID_AviDest)
     {
-        output = &addPin(std::make_unique<SimplePin<AviMux>>(*this, u"AVI Out", PINDIR_OUTPUT, &AviMux::acceptsNothing,
-                                                             &AviMux::offersAvi));
+        output = &addPin(std::make_unique<SimplePin<AviMux>>(
+            *this, u"AVI Out", PINDIR_OUTPUT, &AviMux::acceptsNothing, &AviMux::offersAvi));
         addInput();
     }
 
@@ -207,14 +207,14 @@ private:
 
     bool anyInputFree() const
     {
-        return std::any_of(inputs.begin(), inputs.end(),
-                           [](const MuxInput& input) { return !input.pin->isConnected(); });
+        return std::any_of(
+            inputs.begin(), inputs.end(), [](const MuxInput& input) { return !input.pin->isConnected(); });
     }
 
     bool allInputsEnded() const
     {
         return std::all_of(inputs.begin(), inputs.end(),
-                           [](const MuxInput& input) { return input.ended || !input.pin->isConnected(); });
+            [](const MuxInput& input) { return input.ended || !input.pin->isConnected(); });
     }
 
     MuxInput& inputFor(const BasePin& pin)
@@ -282,7 +282,7 @@ private:
     BasePin* output = nullptr;
     std::vector<MuxInput> inputs;
     std::unique_ptr<MuxedFile> writer; // while a file is being written
-    HRESULT failure = S_OK;                  // why the file of this run cannot go on
+    HRESULT failure = S_OK;            // why the file of this run cannot go on
 };
 
 } // namespace

@@ -19,8 +19,7 @@ namespace {
 // Missing and unreadable files say so; anything else is no AVI this splitter reads.
 HRESULT aviOpenFailure(OpenError why)
 {
-    return why == OpenError::NotFound || why == OpenError::AccessDenied ? openFailure(why)
-                                                                        : VFW_E_INVALID_FILE_FORMAT;
+    return why == OpenError::NotFound || why == OpenError::AccessDenied ? openFailure(why) : VFW_E_INVALID_FILE_FORMAT;
 }
 
 // The media type of a stream as stored, or nothing when a format block
@@ -58,8 +57,8 @@ class AviSplitter : public Filter<IStreamSource> {
 public:
     AviSplitter() : Filter(CLSID_AviSplitter)
     {
-        input = &addPin(std::make_unique<SimplePin<AviSplitter>>(*this, u"input pin", PINDIR_INPUT,
-                                                                 &AviSplitter::acceptsStream));
+        input = &addPin(
+            std::make_unique<SimplePin<AviSplitter>>(*this, u"input pin", PINDIR_INPUT, &AviSplitter::acceptsStream));
     }
 
     bool acceptsStream(const BasePin&, const AM_MEDIA_TYPE& type) const

@@ -265,7 +265,6 @@ void BasePin::deliverEndFlush()
 
 // ---- FilterCore -----------------------------------------------------------------
 
-
 BasePin* FilterCore::findPin(std::u16string_view id) const
 {
     for (const auto& pin : pinList)

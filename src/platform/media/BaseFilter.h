@@ -80,7 +80,7 @@ private:
 // The state and pins of a filter, and what its pins call.
 class FilterCore {
 public:
-    explicit FilterCore(const CLSID& clsid) : classId(clsid) {}
+    explicit FilterCore(const CLSID& clsid) : classId(clsid) { }
     virtual ~FilterCore() = default;
     FilterCore(const FilterCore&) = delete;
     FilterCore& operator=(const FilterCore&) = delete;
@@ -101,7 +101,7 @@ public:
     virtual void endFlush(BasePin& input);
     // A connection `input` is about to take: a failure refuses it with that code.
     virtual HRESULT checkConnect(BasePin&, const AM_MEDIA_TYPE&, IPin* /*connector*/) { return S_OK; }
-    virtual void connectionChanged(BasePin&) {}
+    virtual void connectionChanged(BasePin&) { }
     // Before the filter takes `next`: a failure keeps the state it has
     // (a file writer whose file cannot be created does not run).
     virtual HRESULT stateChanging(FILTER_STATE /*next*/) { return S_OK; }
@@ -127,7 +127,7 @@ private:
 
     std::vector<std::unique_ptr<BasePin>> pinList;
     FILTER_STATE currentState = State_Stopped;
-    IFilterGraph* graph = nullptr; // not referenced: the graph holds the filter
+    IFilterGraph* graph = nullptr;        // not referenced: the graph holds the filter
     IMediaEventSink* eventSink = nullptr; // the graph's, not referenced either
     std::u16string filterName;
 };
@@ -136,7 +136,7 @@ private:
 template <class... Extra>
 class Filter : public ComObject<IBaseFilter, Extra...>, public FilterCore {
 public:
-    explicit Filter(const CLSID& clsid) : FilterCore(clsid) {}
+    explicit Filter(const CLSID& clsid) : FilterCore(clsid) { }
 
     IBaseFilter* baseFilter() override { return this; }
 
@@ -150,7 +150,6 @@ protected:
     }
 
 public:
-
     HRESULT Stop() override { return stop(); }
     HRESULT Pause() override { return pause(); }
     HRESULT Run(REFERENCE_TIME start) override { return run(start); }
@@ -176,9 +175,11 @@ public:
     using Accepts = bool (Owner::*)(const BasePin&, const AM_MEDIA_TYPE&) const;
     using Offers = std::vector<MediaType> (Owner::*)(const BasePin&) const;
 
-    SimplePin(Owner& ownerFilter, std::u16string id, PIN_DIRECTION direction, Accepts acceptance,
-              Offers offers = nullptr)
-        : BasePin(ownerFilter, std::move(id), direction), filter(ownerFilter), acceptsFunction(acceptance),
+    SimplePin(
+        Owner& ownerFilter, std::u16string id, PIN_DIRECTION direction, Accepts acceptance, Offers offers = nullptr)
+        : BasePin(ownerFilter, std::move(id), direction),
+          filter(ownerFilter),
+          acceptsFunction(acceptance),
           offersFunction(offers)
     {
     }

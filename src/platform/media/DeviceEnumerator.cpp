@@ -49,7 +49,7 @@ HRESULT putString(std::u16string_view text, VARIANT* value)
 // What the registry holds under a filter's key, read only.
 class FilterPropertyBag final : public ComObject<IPropertyBag> {
 public:
-    explicit FilterPropertyBag(const FilterClass& named) : filter(named) {}
+    explicit FilterPropertyBag(const FilterClass& named) : filter(named) { }
 
     HRESULT Read(LPCOLESTR name, VARIANT* value, IErrorLog* /*log*/) override
     {
@@ -76,7 +76,7 @@ private:
 
 class FilterMoniker final : public ComObject<IMoniker> {
 public:
-    explicit FilterMoniker(const FilterClass& named) : filter(named) {}
+    explicit FilterMoniker(const FilterClass& named) : filter(named) { }
 
     HRESULT BindToObject(IBindCtx* /*context*/, IMoniker* /*left*/, REFIID interfaceId, void** object) override
     {

@@ -1,8 +1,8 @@
 #include "platform/media/FileSource.h"
 
+#include "platform/WideText.h"
 #include "platform/media/BaseFilter.h"
 #include "platform/media/ReadableFile.h"
-#include "platform/WideText.h"
 
 #include <string>
 
@@ -14,8 +14,8 @@ class FileSource : public Filter<IFileSourceFilter> {
 public:
     FileSource() : Filter(CLSID_AsyncReader)
     {
-        addPin(std::make_unique<SimplePin<FileSource>>(*this, u"Output", PINDIR_OUTPUT, &FileSource::acceptsNothing,
-                                                       &FileSource::offersStream));
+        addPin(std::make_unique<SimplePin<FileSource>>(
+            *this, u"Output", PINDIR_OUTPUT, &FileSource::acceptsNothing, &FileSource::offersStream));
     }
 
     bool acceptsNothing(const BasePin&, const AM_MEDIA_TYPE&) const { return false; }

@@ -44,9 +44,9 @@ HRESULT writeFailure(int error)
 class Descriptor {
 public:
     Descriptor() = default;
-    explicit Descriptor(int descriptor) : fd(descriptor) {}
+    explicit Descriptor(int descriptor) : fd(descriptor) { }
     ~Descriptor() { close(); }
-    Descriptor(Descriptor&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
+    Descriptor(Descriptor&& other) noexcept : fd(std::exchange(other.fd, -1)) { }
     Descriptor& operator=(Descriptor&& other) noexcept
     {
         if (this != &other) {

@@ -69,8 +69,8 @@ HRESULT FilterGraph::RemoveFilter(IBaseFilter* filter)
 {
     if (filter == nullptr)
         return E_POINTER;
-    const auto found = std::find_if(filters.begin(), filters.end(),
-                                    [&](const GraphEntry& entry) { return entry.filter.get() == filter; });
+    const auto found = std::find_if(
+        filters.begin(), filters.end(), [&](const GraphEntry& entry) { return entry.filter.get() == filter; });
     if (found == filters.end())
         return VFW_E_NOT_FOUND;
     for (const auto& pin : pinsOf(filter)) {

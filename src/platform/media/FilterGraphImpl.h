@@ -142,7 +142,7 @@ private:
     FILTER_STATE requested = State_Stopped;
     FILTER_STATE filterState = State_Stopped; // what the filters were last set to
     bool delivering = false;                  // the streaming thread is inside a DeliverNext
-    int idleWaiters = 0; // threads waiting for the streaming thread to be between buffers
+    int idleWaiters = 0;                      // threads waiting for the streaming thread to be between buffers
     bool finished = false;
     bool seeking = false;
     bool shuttingDown = false;
@@ -157,8 +157,8 @@ private:
     // Started by Run (under `lock`); joined by the destructor, or detached by
     // the thread itself when it deletes the graph.
     std::thread streamer;
-    std::atomic<std::thread::id> streamerId; // set once, by the Run that starts the thread
-    bool releasedOnStreamingThread = false;  // touched by the streaming thread only
+    std::atomic<std::thread::id> streamerId;  // set once, by the Run that starts the thread
+    bool releasedOnStreamingThread = false;   // touched by the streaming thread only
     GUID timeFormat = TIME_FORMAT_MEDIA_TIME; // the caller's thread only
 };
 

@@ -90,7 +90,7 @@ bool rendersAsDecoded(IPin* output)
 {
     const GUID major = offeredMajorType(output);
     return IsEqualGUID(major, MEDIATYPE_Video) ||
-           (IsEqualGUID(major, MEDIATYPE_Audio) && IsEqualGUID(offeredSubtype(output), MEDIASUBTYPE_PCM));
+        (IsEqualGUID(major, MEDIATYPE_Audio) && IsEqualGUID(offeredSubtype(output), MEDIASUBTYPE_PCM));
 }
 
 } // namespace
@@ -167,8 +167,8 @@ HRESULT FilterGraph::AddSourceFilter(LPCWSTR file, LPCWSTR filterName, IBaseFilt
         return E_POINTER;
     *filter = nullptr;
     ComPtr<IBaseFilter> source;
-    if (const HRESULT hr = CoCreateInstance(CLSID_AsyncReader, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                            source.putVoid());
+    if (const HRESULT hr =
+            CoCreateInstance(CLSID_AsyncReader, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, source.putVoid());
         FAILED(hr))
         return hr;
     if (const HRESULT hr = source.as<IFileSourceFilter>()->Load(file, nullptr); FAILED(hr))
@@ -212,8 +212,8 @@ HRESULT FilterGraph::connectThroughSplitter(IPin* streamOutput, IPin* input)
 HRESULT FilterGraph::connectThroughConverter(IPin* output, IPin* input)
 {
     ComPtr<IBaseFilter> converter;
-    if (FAILED(CoCreateInstance(CLSID_PcmConverter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                converter.putVoid())))
+    if (FAILED(
+            CoCreateInstance(CLSID_PcmConverter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, converter.putVoid())))
         return VFW_E_CANNOT_CONNECT;
     AddFilter(converter.get(), u"PCM");
     const ComPtr<IPin> converterIn = pinNamed(converter.get(), u"In");

@@ -12,8 +12,7 @@ namespace {
 constexpr LONGLONG kUnitsPerSecond = 10'000'000;
 
 constexpr DWORD kSeekingCapabilities = AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanSeekForwards |
-                                       AM_SEEKING_CanSeekBackwards | AM_SEEKING_CanGetCurrentPos |
-                                       AM_SEEKING_CanGetStopPos | AM_SEEKING_CanGetDuration;
+    AM_SEEKING_CanSeekBackwards | AM_SEEKING_CanGetCurrentPos | AM_SEEKING_CanGetStopPos | AM_SEEKING_CanGetDuration;
 
 bool isKnownFormat(const GUID& format)
 {

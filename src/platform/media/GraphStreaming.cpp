@@ -37,8 +37,7 @@ private:
 };
 
 template <class Predicate>
-bool waitFor(std::condition_variable& changed, std::unique_lock<std::mutex>& guard, DWORD timeoutMs,
-             Predicate ready)
+bool waitFor(std::condition_variable& changed, std::unique_lock<std::mutex>& guard, DWORD timeoutMs, Predicate ready)
 {
     if (timeoutMs == INFINITE) {
         changed.wait(guard, ready);
@@ -161,7 +160,7 @@ HRESULT FilterGraph::WaitForCompletion(long timeoutMs, long* code)
     if (requested != State_Running && ending() == events.end())
         return VFW_E_WRONG_STATE;
     if (!waitFor(changed, guard, static_cast<DWORD>(timeoutMs),
-                 [&] { return ending() != events.end() || requested != State_Running; }))
+            [&] { return ending() != events.end() || requested != State_Running; }))
         return E_ABORT;
     const auto found = ending();
     if (found == events.end())
@@ -228,8 +227,8 @@ void FilterGraph::prepareRun()
         auto source = entry.filter.as<IStreamSource>();
         if (!source || !source->IsConnected())
             continue;
-        const auto known = std::find_if(sources.begin(), sources.end(),
-                                        [&](const Source& each) { return each.source.get() == source.get(); });
+        const auto known = std::find_if(
+            sources.begin(), sources.end(), [&](const Source& each) { return each.source.get() == source.get(); });
         current.push_back(Source{source, known != sources.end() && known->ended});
     }
     sources = std::move(current);
@@ -252,9 +251,9 @@ HRESULT FilterGraph::setFilterStates(FILTER_STATE state)
 {
     HRESULT first = S_OK;
     for (const GraphEntry& entry : filters) {
-        const HRESULT hr = state == State_Running  ? entry.filter->Run(0)
-                           : state == State_Paused ? entry.filter->Pause()
-                                                   : entry.filter->Stop();
+        const HRESULT hr = state == State_Running ? entry.filter->Run(0)
+            : state == State_Paused               ? entry.filter->Pause()
+                                                  : entry.filter->Stop();
         if (FAILED(hr) && SUCCEEDED(first))
             first = hr;
     }
@@ -310,7 +309,7 @@ HRESULT FilterGraph::settledState(DWORD timeoutMs, FILTER_STATE& state)
     std::unique_lock guard(lock);
     const IdleWait counted(idleWaiters);
     const bool settled = requested == State_Running || onStreamingThread() ||
-                         waitFor(changed, guard, timeoutMs, [&] { return !delivering || requested == State_Running; });
+        waitFor(changed, guard, timeoutMs, [&] { return !delivering || requested == State_Running; });
     if (!settled) {
         state = State_Running;
         return VFW_S_STATE_INTERMEDIATE;

@@ -40,10 +40,10 @@ std::vector<MediaDetector::Stream> MediaDetector::outputStreams(const MediaProbe
     for (const StreamInfo& stream : probe.streams) {
         if (stream.kind == StreamInfo::Kind::Audio)
             streams.push_back({MEDIATYPE_Audio, audioStreamType(stream.audio),
-                               audioLength(stream.audio, probe.containerDurationUs), std::nullopt});
+                audioLength(stream.audio, probe.containerDurationUs), std::nullopt});
         else if (stream.kind == StreamInfo::Kind::Video)
             streams.push_back({MEDIATYPE_Video, videoStreamType(stream.video), seconds(probe.containerDurationUs),
-                               knownRate(stream.video.framesPerSecond())});
+                knownRate(stream.video.framesPerSecond())});
     }
     return streams;
 }

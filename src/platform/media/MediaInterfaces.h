@@ -122,7 +122,7 @@ struct IPin : IUnknown {
     virtual HRESULT Connect(IPin* receivePin, const AM_MEDIA_TYPE* type) = 0;
     // On an input pin: accepts or refuses a connection an output pin offers.
     virtual HRESULT ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) = 0;
-    virtual HRESULT Disconnect() = 0; // S_FALSE when it was not connected
+    virtual HRESULT Disconnect() = 0;            // S_FALSE when it was not connected
     virtual HRESULT ConnectedTo(IPin** pin) = 0; // VFW_E_NOT_CONNECTED when free
     virtual HRESULT ConnectionMediaType(AM_MEDIA_TYPE* type) = 0;
     virtual HRESULT QueryPinInfo(PIN_INFO* info) = 0;

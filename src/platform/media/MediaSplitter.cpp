@@ -3,8 +3,8 @@
 #include "platform/WideText.h"
 #include "platform/media/BaseFilter.h"
 #include "platform/media/FileBehind.h"
-#include "platform/media/ffmpeg/AudioDecoder.h"
 #include "platform/media/OpenFailure.h"
+#include "platform/media/ffmpeg/AudioDecoder.h"
 #include "platform/media/ffmpeg/MediaProbe.h"
 
 #include <algorithm>
@@ -35,8 +35,8 @@ class MediaSplitter : public Filter<IStreamSource, IAudioPosition> {
 public:
     MediaSplitter() : Filter(CLSID_MediaSplitter)
     {
-        input = &addPin(std::make_unique<SimplePin<MediaSplitter>>(*this, u"Input", PINDIR_INPUT,
-                                                                   &MediaSplitter::acceptsStream));
+        input = &addPin(
+            std::make_unique<SimplePin<MediaSplitter>>(*this, u"Input", PINDIR_INPUT, &MediaSplitter::acceptsStream));
     }
 
     bool acceptsStream(const BasePin&, const AM_MEDIA_TYPE& type) const
@@ -200,8 +200,8 @@ private:
         if (&output == positionedAudio())
             position = first + count;
         const REFERENCE_TIME start = referenceTimeAfter(0, first, output.decoder->sampleRate());
-        return output.pin->deliver(reinterpret_cast<const BYTE*>(decoded.data()),
-                                   static_cast<long>(decoded.size() * sizeof(int16_t)), start);
+        return output.pin->deliver(
+            reinterpret_cast<const BYTE*>(decoded.data()), static_cast<long>(decoded.size() * sizeof(int16_t)), start);
     }
 
     StreamOutput* positionedAudio()
@@ -219,10 +219,7 @@ private:
                 return output;
         throw std::logic_error("not an output of this splitter");
     }
-    const StreamOutput& outputFor(const BasePin& pin) const
-    {
-        return const_cast<MediaSplitter*>(this)->outputFor(pin);
-    }
+    const StreamOutput& outputFor(const BasePin& pin) const { return const_cast<MediaSplitter*>(this)->outputFor(pin); }
 
     void* queryExtra(REFIID iid) override { return Filter::queryExtra(iid); }
 

@@ -73,8 +73,7 @@ AM_MEDIA_TYPE describing(REFGUID major, REFGUID subtype, REFGUID formatType, std
 // The structure at the start of a format block of `formatType`, and the
 // bytes behind it; nothing when the block is of another type or too short.
 template <class Format>
-std::optional<std::pair<Format, std::span<const BYTE>>> readFormatBlock(const AM_MEDIA_TYPE& type,
-                                                                       REFGUID formatType)
+std::optional<std::pair<Format, std::span<const BYTE>>> readFormatBlock(const AM_MEDIA_TYPE& type, REFGUID formatType)
 {
     if (type.formattype != formatType || type.pbFormat == nullptr || type.cbFormat < sizeof(Format))
         return std::nullopt;
@@ -138,7 +137,7 @@ HRESULT CopyMediaType(AM_MEDIA_TYPE* target, const AM_MEDIA_TYPE* source)
 
 namespace zuk::media {
 
-MediaType::MediaType() : type(emptyType()) {}
+MediaType::MediaType() : type(emptyType()) { }
 
 MediaType::MediaType(const AM_MEDIA_TYPE& source) : type(emptyType())
 {
@@ -146,9 +145,9 @@ MediaType::MediaType(const AM_MEDIA_TYPE& source) : type(emptyType())
         throw std::bad_alloc();
 }
 
-MediaType::MediaType(const MediaType& other) : MediaType(other.type) {}
+MediaType::MediaType(const MediaType& other) : MediaType(other.type) { }
 
-MediaType::MediaType(MediaType&& other) noexcept : type(std::exchange(other.type, emptyType())) {}
+MediaType::MediaType(MediaType&& other) noexcept : type(std::exchange(other.type, emptyType())) { }
 
 MediaType& MediaType::operator=(const MediaType& other)
 {
@@ -206,7 +205,7 @@ const WAVEFORMATEX* MediaType::waveFormat() const
 bool MediaType::matches(const AM_MEDIA_TYPE& wanted) const
 {
     return equalOrAny(type.majortype, wanted.majortype) && equalOrAny(type.subtype, wanted.subtype) &&
-           equalOrAny(type.formattype, wanted.formattype);
+        equalOrAny(type.formattype, wanted.formattype);
 }
 
 GUID subtypeForWaveTag(uint16_t tag)
@@ -223,8 +222,8 @@ REFERENCE_TIME referenceTimeAfter(REFERENCE_TIME origin, int64_t frames, int64_t
 {
     constexpr __int128 kUnitsPerSecond = 10'000'000;
     const __int128 time = origin + frames * kUnitsPerSecond / rate;
-    return static_cast<REFERENCE_TIME>(std::clamp<__int128>(time, std::numeric_limits<REFERENCE_TIME>::min(),
-                                                            std::numeric_limits<REFERENCE_TIME>::max()));
+    return static_cast<REFERENCE_TIME>(std::clamp<__int128>(
+        time, std::numeric_limits<REFERENCE_TIME>::min(), std::numeric_limits<REFERENCE_TIME>::max()));
 }
 
 MediaType pcmAudioType(int rate, int channels)
@@ -256,8 +255,8 @@ MediaType audioStreamType(const AudioStreamInfo& stream, std::span<const uint8_t
     format.nBlockAlign = static_cast<WORD>(std::max(stream.blockAlign, 1));
     format.wBitsPerSample = static_cast<WORD>(stream.bitsPerSample);
     // Uncompressed streams have an exact byte rate; the bit rate may be rounded.
-    format.nAvgBytesPerSec = uncompressed ? clampToDword(int64_t{stream.sampleRate} * stream.blockAlign)
-                                          : clampToDword(stream.bitRate / 8);
+    format.nAvgBytesPerSec =
+        uncompressed ? clampToDword(int64_t{stream.sampleRate} * stream.blockAlign) : clampToDword(stream.bitRate / 8);
     format.cbSize = static_cast<WORD>(codecData.size());
     std::vector<BYTE> block = formatBlock(format, codecData);
     AM_MEDIA_TYPE type =

@@ -17,7 +17,7 @@ namespace zuk::media {
 // std::bad_alloc when memory runs out.
 class MediaType {
 public:
-    MediaType(); // all zero: no major type, no format
+    MediaType();                                     // all zero: no major type, no format
     explicit MediaType(const AM_MEDIA_TYPE& source); // a deep copy of `source`
     MediaType(const MediaType& other);
     MediaType(MediaType&& other) noexcept;

@@ -34,7 +34,10 @@ class ConverterOutput : public BasePin, public IAMStreamConfig {
 public:
     ConverterOutput(PcmConverter& filter);
 
-    HRESULT QueryInterface(REFIID requested, void** object) override { return BasePin::QueryInterface(requested, object); }
+    HRESULT QueryInterface(REFIID requested, void** object) override
+    {
+        return BasePin::QueryInterface(requested, object);
+    }
     ULONG AddRef() override { return BasePin::AddRef(); }
     ULONG Release() override { return BasePin::Release(); }
 
@@ -71,7 +74,8 @@ class PcmConverter : public Filter<> {
 public:
     PcmConverter() : Filter(CLSID_PcmConverter)
     {
-        input = &addPin(std::make_unique<SimplePin<PcmConverter>>(*this, u"In", PINDIR_INPUT, &PcmConverter::acceptsPcm));
+        input =
+            &addPin(std::make_unique<SimplePin<PcmConverter>>(*this, u"In", PINDIR_INPUT, &PcmConverter::acceptsPcm));
         output = &addPin(std::make_unique<ConverterOutput>(*this));
     }
 
@@ -106,8 +110,8 @@ public:
         const auto out = outputFormat();
         if (!in || !out)
             return VFW_E_NOT_CONNECTED;
-        const std::span<const int16_t> samples(reinterpret_cast<const int16_t*>(data),
-                                               static_cast<size_t>(length) / sizeof(int16_t));
+        const std::span<const int16_t> samples(
+            reinterpret_cast<const int16_t*>(data), static_cast<size_t>(length) / sizeof(int16_t));
         if (in->rate == out->rate && in->channels == out->channels)
             return output->deliver(data, length, start);
         if (!converter) {
@@ -154,7 +158,7 @@ private:
         const REFERENCE_TIME start = referenceTimeAfter(firstStart, framesOut, out.rate);
         framesOut += static_cast<int64_t>(converted.size()) / out.channels;
         return output->deliver(reinterpret_cast<const BYTE*>(converted.data()),
-                               static_cast<long>(converted.size() * sizeof(int16_t)), start);
+            static_cast<long>(converted.size() * sizeof(int16_t)), start);
     }
 
     BasePin* input = nullptr;
@@ -167,7 +171,7 @@ private:
     std::vector<int16_t> converted;
 };
 
-ConverterOutput::ConverterOutput(PcmConverter& filter) : BasePin(filter, u"Out", PINDIR_OUTPUT), converter(filter) {}
+ConverterOutput::ConverterOutput(PcmConverter& filter) : BasePin(filter, u"Out", PINDIR_OUTPUT), converter(filter) { }
 
 std::vector<MediaType> ConverterOutput::offeredTypes() const
 {

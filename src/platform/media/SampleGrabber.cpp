@@ -12,10 +12,10 @@ class SampleGrabber : public Filter<ISampleGrabber> {
 public:
     SampleGrabber() : Filter(CLSID_SampleGrabber)
     {
-        input = &addPin(std::make_unique<SimplePin<SampleGrabber>>(*this, u"In", PINDIR_INPUT, &SampleGrabber::acceptsInput));
-        output = &addPin(std::make_unique<SimplePin<SampleGrabber>>(*this, u"Out", PINDIR_OUTPUT,
-                                                                     &SampleGrabber::acceptsNothing,
-                                                                     &SampleGrabber::offersInputType));
+        input = &addPin(
+            std::make_unique<SimplePin<SampleGrabber>>(*this, u"In", PINDIR_INPUT, &SampleGrabber::acceptsInput));
+        output = &addPin(std::make_unique<SimplePin<SampleGrabber>>(
+            *this, u"Out", PINDIR_OUTPUT, &SampleGrabber::acceptsNothing, &SampleGrabber::offersInputType));
     }
 
     bool acceptsInput(const BasePin&, const AM_MEDIA_TYPE& candidate) const

@@ -25,8 +25,7 @@ std::vector<int16_t> convertAll(AudioConverter& converter, const std::vector<int
 {
     std::vector<int16_t> out;
     converter.convert(in, out);
-    while (converter.flush(out)) {
-    }
+    while (converter.flush(out)) { }
     return out;
 }
 
@@ -82,8 +81,7 @@ TEST(AudioConverter, PiecesGiveWhatOneCallGivesAndResetForgetsThem)
         pieces.convert(std::span(in).subspan(at, frames * 2), out);
         at += frames * 2;
     }
-    while (pieces.flush(out)) {
-    }
+    while (pieces.flush(out)) { }
     EXPECT_TRUE(out == expected);
 }
 
@@ -108,8 +106,8 @@ TEST(AudioConverter, RefusesWhatItCannotDo)
         int inRate, inChannels, outRate, outChannels;
     } impossible[] = {{0, 1, 48000, 1}, {48000, 0, 48000, 1}, {48000, 1, -1, 1}, {48000, 1, 48000, 0}};
     for (const auto& setup : impossible)
-        EXPECT_THROW(AudioConverter(setup.inRate, setup.inChannels, setup.outRate, setup.outChannels),
-                     std::runtime_error);
+        EXPECT_THROW(
+            AudioConverter(setup.inRate, setup.inChannels, setup.outRate, setup.outChannels), std::runtime_error);
     AudioConverter stereo(48000, 2, 48000, 1);
     std::vector<int16_t> out;
     const std::vector<int16_t> oddSamples(3, 0);

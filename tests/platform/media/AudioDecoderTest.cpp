@@ -84,10 +84,20 @@ struct Source {
 std::vector<Source> everySource()
 {
     std::vector<Source> sources = {
-        {"mov-aac.mov", 0, false},  {"mp4-aac.mp4", 0, false}, {"mkv-vorbis.mkv"},  {"webm-opus.webm"},
-        {"avi-pcm.avi"},            {"mpeg-ps.mpg", 0, false}, {"mp3.mp3"},         {"flac.flac"},
-        {"ogg-vorbis.ogg"},         {"wav-float.wav"},         {"wav-s24.wav"},     {"two-audio.mkv", 0},
-        {"two-audio.mkv", 1},       {"truncated.mp4", 0, false},
+        {"mov-aac.mov", 0, false},
+        {"mp4-aac.mp4", 0, false},
+        {"mkv-vorbis.mkv"},
+        {"webm-opus.webm"},
+        {"avi-pcm.avi"},
+        {"mpeg-ps.mpg", 0, false},
+        {"mp3.mp3"},
+        {"flac.flac"},
+        {"ogg-vorbis.ogg"},
+        {"wav-float.wav"},
+        {"wav-s24.wav"},
+        {"two-audio.mkv", 0},
+        {"two-audio.mkv", 1},
+        {"truncated.mp4", 0, false},
     };
     for (int n = 1; n <= 8; ++n)
         sources.push_back({"channels-" + std::to_string(n) + ".wav"});
@@ -215,7 +225,7 @@ TEST(AudioDecoder, DamagedFilesEndWithoutHarm)
 {
     TempDir dir;
     for (const std::string name : {"mov-aac.mov", "mkv-vorbis.mkv", "webm-opus.webm", "avi-pcm.avi", "mpeg-ps.mpg",
-                                   "mp3.mp3", "flac.flac", "ogg-vorbis.ogg", "wav-s24.wav"}) {
+             "mp3.mp3", "flac.flac", "ogg-vorbis.ogg", "wav-s24.wav"}) {
         SCOPED_TRACE(name);
         const std::string original = mediaFixture(name);
         const uintmax_t size = std::filesystem::file_size(original);
@@ -257,7 +267,7 @@ TEST(AudioDecoder, LongBlocksComeInPiecesOfTheSizeAsked)
     TempDir dir;
     const std::string path = dir.file("long-blocks.mkv");
     commandOutput({"ffmpeg", "-v", "error", "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000:duration=5",
-                   "-af", "asetnsamples=n=100000", "-c:a", "pcm_s16le", "-y", path});
+        "-af", "asetnsamples=n=100000", "-c:a", "pcm_s16le", "-y", path});
     auto decoder = openPath(path);
     std::vector<int16_t> samples;
     for (int64_t first = 0, expected = 0; decoder->next(samples, first, 4800) == AudioDecoder::Status::Frames;) {

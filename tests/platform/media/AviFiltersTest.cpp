@@ -213,11 +213,11 @@ TEST(AviMux, StoresEveryBufferWhateverTimesItCarries)
     EXPECT_EQ(avi.run(), EC_COMPLETE);
 
     EXPECT_EQ(commandOutput({"ffprobe", "-v", "error", "-select_streams", "v", "-show_entries", "packet=dts,size",
-                             "-of", "csv=p=0", output}),
-              "0,48\n1,48\n2,48\n3,48\n5,48\n");
+                  "-of", "csv=p=0", output}),
+        "0,48\n1,48\n2,48\n3,48\n5,48\n");
     EXPECT_EQ(commandOutput({"ffmpeg", "-nostdin", "-v", "error", "-i", output, "-map", "0:v", "-c", "copy", "-f",
-                             "rawvideo", "-"}),
-              pictures);
+                  "rawvideo", "-"}),
+        pictures);
     EXPECT_EQ(ffmpegDecode(output), expectedSamples);
 }
 
@@ -241,14 +241,14 @@ TEST(AviMux, TakesOnlyWhatAnAviFileCanHold)
         {"a tag no codec has", pcmAudioType(48000, 2), [](AM_MEDIA_TYPE& t) { wave(t)->wFormatTag = 0x7A7A; }, false},
         {"12-bit PCM", pcmAudioType(48000, 2), [](AM_MEDIA_TYPE& t) { wave(t)->wBitsPerSample = 12; }, false},
         {"frames not as wide as their samples", pcmAudioType(48000, 2),
-         [](AM_MEDIA_TYPE& t) { wave(t)->nBlockAlign = 3; }, false},
+            [](AM_MEDIA_TYPE& t) { wave(t)->nBlockAlign = 3; }, false},
         {"codec data the block does not hold", pcmAudioType(48000, 2), [](AM_MEDIA_TYPE& t) { wave(t)->cbSize = 4; },
-         false},
+            false},
         {"no channels", pcmAudioType(48000, 2), [](AM_MEDIA_TYPE& t) { wave(t)->nChannels = 0; }, false},
         {"a wave block cut short", pcmAudioType(48000, 2), [](AM_MEDIA_TYPE& t) { t.cbFormat = 16; }, false},
         {"a video block cut short", tinyRgbVideo(), [](AM_MEDIA_TYPE& t) { t.cbFormat = 80; }, false},
         {"a coding no codec has", tinyRgbVideo(),
-         [](AM_MEDIA_TYPE& t) { video(t)->bmiHeader.biCompression = 0x5A5A5A5A; }, false},
+            [](AM_MEDIA_TYPE& t) { video(t)->bmiHeader.biCompression = 0x5A5A5A5A; }, false},
         {"a byte stream", pcmAudioType(48000, 2), [](AM_MEDIA_TYPE& t) { t.majortype = MEDIATYPE_Stream; }, false},
     };
     for (const auto& c : cases) {
@@ -315,7 +315,7 @@ TEST(FileWriter, ChecksItsNameAndCreatesTheFileOnlyWhenTheGraphRuns)
         std::string path;
         HRESULT result;
     } uncreatable[] = {{dir.path().string(), HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)},
-                       {dir.file("no/such/folder/out.avi"), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)}};
+        {dir.file("no/such/folder/out.avi"), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)}};
     for (const auto& c : uncreatable) {
         EXPECT_EQ(sink->SetFileName(wide(c.path).c_str(), nullptr), S_OK);
         EXPECT_EQ(control->Run(), c.result) << c.path;
@@ -348,24 +348,24 @@ TEST(AviSplitter, RefusesWhatItCannotReadAndEndsAtATruncatedFile)
     const std::string vanished = dir.file("vanished.avi");
     std::filesystem::copy_file(mediaFixture("avi-pcm.avi"), vanished);
     for (const Refusal& refusal : {Refusal{mediaFixture("garbage.bin"), VFW_E_INVALID_FILE_FORMAT},
-                                   Refusal{mediaFixture("mp4-aac.mp4"), VFW_E_INVALID_FILE_FORMAT},
-                                   Refusal{vanished, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)}}) {
+             Refusal{mediaFixture("mp4-aac.mp4"), VFW_E_INVALID_FILE_FORMAT},
+             Refusal{vanished, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)}}) {
         AviGraph avi;
         const auto reader = avi.source(refusal.file);
         const auto splitter = avi.add(CLSID_AviSplitter, u"AVI Splitter");
         if (refusal.file == vanished)
             std::filesystem::remove(vanished);
-        EXPECT_EQ(avi.graph->ConnectDirect(pin(reader.get(), u"Output").get(), pin(splitter.get(), u"input pin").get(),
-                                           nullptr),
-                  refusal.code)
+        EXPECT_EQ(avi.graph->ConnectDirect(
+                      pin(reader.get(), u"Output").get(), pin(splitter.get(), u"input pin").get(), nullptr),
+            refusal.code)
             << refusal.file;
     }
     {
         AviGraph avi; // a byte stream that names no file
         const auto splitter = avi.add(CLSID_AviSplitter, u"AVI Splitter");
-        EXPECT_EQ(avi.graph->ConnectDirect(pin(avi.mux.get(), u"AVI Out").get(),
-                                           pin(splitter.get(), u"input pin").get(), nullptr),
-                  VFW_E_NO_TRANSPORT);
+        EXPECT_EQ(avi.graph->ConnectDirect(
+                      pin(avi.mux.get(), u"AVI Out").get(), pin(splitter.get(), u"input pin").get(), nullptr),
+            VFW_E_NO_TRANSPORT);
     }
 
     // The first half of a file: what it holds comes through, then the run ends.

@@ -1,9 +1,9 @@
 // Graph code finds filters as it does on the platform: it asks the system
 // device enumerator for a category, reads each moniker's friendly name from
 // its property bag and binds the one it wants to a filter.
+#include "platform/media/DeviceEnumerator.h"
 #include "platform/WideText.h"
 #include "platform/com/Com.h"
-#include "platform/media/DeviceEnumerator.h"
 #include "platform/media/FilterRegistry.h"
 #include "platform/media/MediaInterfaces.h"
 #include "support/GraphParts.h"
@@ -159,16 +159,15 @@ TEST(DeviceEnumerator, MonikerCreatesWhatTheClassTableHoldsNow)
     ComPtr<IEnumMoniker> monikers;
     ASSERT_EQ(systemDeviceEnum()->CreateClassEnumerator(CLSID_AudioCompressorCategory, monikers.put(), 0), S_OK);
     ComPtr<IMoniker> moniker;
-    while (monikers->Next(1, moniker.put(), nullptr) == S_OK && readString(moniker.get(), u"FriendlyName").text != u"PCM") {
-    }
+    while (monikers->Next(1, moniker.put(), nullptr) == S_OK &&
+        readString(moniker.get(), u"FriendlyName").text != u"PCM") { }
     ASSERT_TRUE(moniker) << "no PCM converter among the audio compressors";
     ComPtr<IBaseFilter> filter;
     EXPECT_EQ(moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.putVoid()), S_OK);
     EXPECT_TRUE(filter);
 
-    const auto pcm = std::ranges::find_if(filterClasses(), [](const FilterClass& named) {
-        return std::u16string_view(named.friendlyName) == u"PCM";
-    });
+    const auto pcm = std::ranges::find_if(
+        filterClasses(), [](const FilterClass& named) { return std::u16string_view(named.friendlyName) == u"PCM"; });
     ASSERT_NE(pcm, filterClasses().end());
     factoryCalls = 0;
     registerComClass(pcm->clsid, countingFactory);

@@ -118,7 +118,7 @@ namespace {
 // it from the first buffer, on the streaming thread.
 class GraphDropper : public ComObject<ISampleGrabberCB> {
 public:
-    explicit GraphDropper(std::future<void> ownerGone) : testLetGo(std::move(ownerGone)) {}
+    explicit GraphDropper(std::future<void> ownerGone) : testLetGo(std::move(ownerGone)) { }
     ~GraphDropper() override { destroyed.set_value(); }
 
     HRESULT SampleCB(double, IMediaSample*) override { return E_NOTIMPL; }
@@ -195,8 +195,7 @@ TEST(FilterGraph, KeepsFiltersByNameAndConnectionsByTheRules)
     const auto source = makeComObject<ScriptedSource>(pcmAudioType(48000, 1), failsAsABrokenFileDoes);
     graph->AddFilter(source.get(), u"source");
     ASSERT_EQ(graph->Connect(pin(source.get(), u"Out").get(), rendererIn.get()), S_OK);
-    EXPECT_EQ(graph->Connect(pin(source.get(), u"Out").get(), pin(second.get(), u"In").get()),
-              VFW_E_ALREADY_CONNECTED);
+    EXPECT_EQ(graph->Connect(pin(source.get(), u"Out").get(), pin(second.get(), u"In").get()), VFW_E_ALREADY_CONNECTED);
     EXPECT_EQ(graph->RemoveFilter(source.get()), S_OK);
     EXPECT_EQ(rendererIn->ConnectedTo(peer.put()), VFW_E_NOT_CONNECTED);
     EXPECT_EQ(graph->RemoveFilter(source.get()), VFW_E_NOT_FOUND);

@@ -72,8 +72,8 @@ private:
 };
 
 struct RunEnd {
-    long code = 0;                // EC_COMPLETE or EC_ERRORABORT
-    LONG_PTR abortReason = S_OK;  // of EC_ERRORABORT
+    long code = 0;               // EC_COMPLETE or EC_ERRORABORT
+    LONG_PTR abortReason = S_OK; // of EC_ERRORABORT
 };
 
 // Runs the graph until it ends (a run that does not end fails rather than
@@ -88,8 +88,7 @@ inline RunEnd runToEnd(IGraphBuilder* graph)
     long code = 0;
     LONG_PTR unused = 0;
     while (end.code == EC_ERRORABORT && events->GetEvent(&code, &end.abortReason, &unused, 0) == S_OK &&
-           code != EC_ERRORABORT) {
-    }
+        code != EC_ERRORABORT) { }
     EXPECT_EQ(control->Stop(), S_OK);
     return end;
 }

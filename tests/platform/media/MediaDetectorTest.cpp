@@ -1,8 +1,8 @@
 // The media detector lists a file's audio and video streams in container
 // order, each typed as the probe describes it, and says why a file cannot be
 // opened with the platform's codes.
-#include "platform/com/Com.h"
 #include "platform/media/MediaDetector.h"
+#include "platform/com/Com.h"
 #include "platform/media/MediaInterfaces.h"
 #include "platform/media/ffmpeg/MediaProbe.h"
 #include "support/MediaFixtures.h"
@@ -24,8 +24,7 @@ namespace {
 ComPtr<IMediaDet> newDetector()
 {
     ComPtr<IMediaDet> detector;
-    EXPECT_EQ(CoCreateInstance(CLSID_MediaDet, nullptr, CLSCTX_INPROC_SERVER, IID_IMediaDet, detector.putVoid()),
-              S_OK);
+    EXPECT_EQ(CoCreateInstance(CLSID_MediaDet, nullptr, CLSCTX_INPROC_SERVER, IID_IMediaDet, detector.putVoid()), S_OK);
     return detector;
 }
 
@@ -45,14 +44,14 @@ std::vector<BYTE> formatBytes(const AM_MEDIA_TYPE& type)
 TEST(MediaDetector, TypesEachStreamAsTheProbeDescribesItInContainerOrder)
 {
     for (const char* name : {"mov-aac.mov", "mp4-aac.mp4", "mkv-vorbis.mkv", "avi-pcm.avi", "mpeg-ps.mpg",
-                             "two-audio.mkv", "video-only.mp4", "mp3.mp3", "flac.flac"}) {
+             "two-audio.mkv", "video-only.mp4", "mp3.mp3", "flac.flac"}) {
         SCOPED_TRACE(name);
         zuk::media::OpenError why{};
         const auto probe = zuk::media::probeMedia(mediaFixture(name), why);
         ASSERT_TRUE(probe);
         std::vector<StreamInfo> streams;
         std::ranges::copy_if(probe->streams, std::back_inserter(streams),
-                             [](const StreamInfo& stream) { return stream.kind != StreamInfo::Kind::Other; });
+            [](const StreamInfo& stream) { return stream.kind != StreamInfo::Kind::Other; });
         const auto detector = newDetector();
         ASSERT_EQ(open(detector.get(), wide(mediaFixture(name))), S_OK);
         long count = -1;
@@ -67,8 +66,8 @@ TEST(MediaDetector, TypesEachStreamAsTheProbeDescribesItInContainerOrder)
             EXPECT_EQ(major, audio ? MEDIATYPE_Audio : MEDIATYPE_Video);
             MediaType type;
             EXPECT_EQ(detector->get_StreamMediaType(type.put()), S_OK);
-            const MediaType described = audio ? zuk::media::audioStreamType(stream.audio)
-                                              : zuk::media::videoStreamType(stream.video);
+            const MediaType described =
+                audio ? zuk::media::audioStreamType(stream.audio) : zuk::media::videoStreamType(stream.video);
             EXPECT_EQ(type.get().majortype, major);
             EXPECT_EQ(type.get().subtype, described.get().subtype);
             EXPECT_EQ(formatBytes(type.get()), formatBytes(described.get()));
@@ -78,9 +77,9 @@ TEST(MediaDetector, TypesEachStreamAsTheProbeDescribesItInContainerOrder)
             // Sound lasts its own frames; video, and sound of unknown length, the container's duration.
             double seconds = -1;
             EXPECT_EQ(detector->get_StreamLength(&seconds), S_OK);
-            EXPECT_DOUBLE_EQ(seconds, audio && stream.audio.frames > 0
-                                          ? static_cast<double>(stream.audio.frames) / stream.audio.sampleRate
-                                          : static_cast<double>(probe->containerDurationUs) / 1e6);
+            EXPECT_DOUBLE_EQ(seconds,
+                audio && stream.audio.frames > 0 ? static_cast<double>(stream.audio.frames) / stream.audio.sampleRate
+                                                 : static_cast<double>(probe->containerDurationUs) / 1e6);
             long current = -1;
             EXPECT_EQ(detector->get_CurrentStream(&current), S_OK);
             EXPECT_EQ(current, i);

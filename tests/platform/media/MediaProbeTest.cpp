@@ -25,9 +25,9 @@ namespace {
 constexpr uint32_t fourcc(const char (&text)[5])
 {
     return static_cast<uint32_t>(static_cast<unsigned char>(text[0])) |
-           static_cast<uint32_t>(static_cast<unsigned char>(text[1])) << 8 |
-           static_cast<uint32_t>(static_cast<unsigned char>(text[2])) << 16 |
-           static_cast<uint32_t>(static_cast<unsigned char>(text[3])) << 24;
+        static_cast<uint32_t>(static_cast<unsigned char>(text[1])) << 8 |
+        static_cast<uint32_t>(static_cast<unsigned char>(text[2])) << 16 |
+        static_cast<uint32_t>(static_cast<unsigned char>(text[3])) << 24;
 }
 
 MediaProbe probeFixture(const std::string& name)
@@ -104,7 +104,7 @@ std::string wavWithUnknownCodec()
 {
     const std::string data(1000, '\0');
     const std::string format = littleEndian(0x1234, 2) + littleEndian(1, 2) + littleEndian(8000, 4) +
-                               littleEndian(16000, 4) + littleEndian(2, 2) + littleEndian(16, 2);
+        littleEndian(16000, 4) + littleEndian(2, 2) + littleEndian(16, 2);
     const std::string body = "WAVEfmt " + littleEndian(16, 4) + format + "data" + littleEndian(1000, 4) + data;
     return "RIFF" + littleEndian(static_cast<uint32_t>(body.size()), 4) + body;
 }
@@ -114,18 +114,19 @@ std::string wavWithUnknownCodec()
 TEST(MediaProbe, DescribesTheStreamsOfEachContainer)
 {
     const Container containers[] = {
-        {"mov-aac.mov", "VA", ExpectedVideo{"mpeg4", fourcc("mp4v"), 25, 1}, ExpectedAudio{"aac", 44100, 2, 0xFF, 132300}},
+        {"mov-aac.mov", "VA", ExpectedVideo{"mpeg4", fourcc("mp4v"), 25, 1},
+            ExpectedAudio{"aac", 44100, 2, 0xFF, 132300}},
         {"mp4-aac.mp4", "VA", ExpectedVideo{"h264", fourcc("avc1"), 30000, 1001},
-         ExpectedAudio{"aac", 48000, 1, 0xFF, 144000}},
+            ExpectedAudio{"aac", 48000, 1, 0xFF, 144000}},
         // Matroska states lengths to the millisecond.
         {"mkv-vorbis.mkv", "VA", ExpectedVideo{"h264", fourcc("H264"), 24000, 1001},
-         ExpectedAudio{"vorbis", 44100, 2, 0x674F, 132300, 441}},
+            ExpectedAudio{"vorbis", 44100, 2, 0x674F, 132300, 441}},
         {"webm-opus.webm", "VA", ExpectedVideo{"vp8", fourcc("VP80"), 25, 1},
-         ExpectedAudio{"opus", 48000, 2, 0x704F, 144000, 480}},
+            ExpectedAudio{"opus", 48000, 2, 0x704F, 144000, 480}},
         {"avi-pcm.avi", "VA", ExpectedVideo{"mjpeg", fourcc("MJPG"), 25, 1},
-         ExpectedAudio{"pcm_s16le", 48000, 2, 0x1, 110400, 0, 16, 4}},
+            ExpectedAudio{"pcm_s16le", 48000, 2, 0x1, 110400, 0, 16, 4}},
         {"mpeg-ps.mpg", "VA", ExpectedVideo{"mpeg2video", fourcc("MPG2"), 25, 1},
-         ExpectedAudio{"mp2", 48000, 2, 0x50, 144000}},
+            ExpectedAudio{"mp2", 48000, 2, 0x50, 144000}},
         // The MP3 header libavformat reads gives the encoder's delay but not
         // the padding at the end: up to a frame too long.
         {"mp3.mp3", "A", std::nullopt, ExpectedAudio{"mp3", 44100, 2, 0x55, 132300 + 576, 576}},
@@ -134,7 +135,7 @@ TEST(MediaProbe, DescribesTheStreamsOfEachContainer)
         {"wav-float.wav", "A", std::nullopt, ExpectedAudio{"pcm_f32le", 48000, 2, 0x3, 48000, 0, 32, 8}},
         {"wav-s24.wav", "A", std::nullopt, ExpectedAudio{"pcm_s24le", 48000, 2, 0x1, 48000, 0, 24, 6}},
         {"two-audio.mkv", "VAA", ExpectedVideo{"h264", fourcc("H264"), 25, 1},
-         ExpectedAudio{"flac", 44100, 1, 0xF1AC, 88200, 0, 16}},
+            ExpectedAudio{"flac", 44100, 1, 0xF1AC, 88200, 0, 16}},
         {"video-only.mp4", "V", ExpectedVideo{"mpeg4", fourcc("mp4v"), 25, 1}, std::nullopt},
     };
     for (const Container& container : containers) {
@@ -143,8 +144,8 @@ TEST(MediaProbe, DescribesTheStreamsOfEachContainer)
         EXPECT_EQ(kindsOf(probe), container.kinds);
         for (size_t i = 0; i < probe.streams.size(); ++i) {
             const StreamInfo& stream = probe.streams[i];
-            EXPECT_EQ(stream.kind == StreamInfo::Kind::Audio ? stream.audio.index : stream.video.index,
-                      static_cast<int>(i));
+            EXPECT_EQ(
+                stream.kind == StreamInfo::Kind::Audio ? stream.audio.index : stream.video.index, static_cast<int>(i));
         }
         if (container.video) {
             const StreamInfo* stream = firstOfKind(probe, StreamInfo::Kind::Video);
@@ -155,7 +156,7 @@ TEST(MediaProbe, DescribesTheStreamsOfEachContainer)
             EXPECT_EQ(video.frameRateNumerator, container.video->rateNumerator);
             EXPECT_EQ(video.frameRateDenominator, container.video->rateDenominator);
             EXPECT_DOUBLE_EQ(video.framesPerSecond(),
-                             static_cast<double>(container.video->rateNumerator) / container.video->rateDenominator);
+                static_cast<double>(container.video->rateNumerator) / container.video->rateDenominator);
             EXPECT_EQ(video.width, 160);
             EXPECT_EQ(video.height, 120);
             EXPECT_EQ(video.bitsPerPixel, 24);
@@ -169,7 +170,7 @@ TEST(MediaProbe, DescribesTheStreamsOfEachContainer)
             EXPECT_EQ(audio.channels, container.audio->channels);
             EXPECT_EQ(audio.waveFormatTag, container.audio->tag);
             EXPECT_NEAR(static_cast<double>(audio.frames), static_cast<double>(container.audio->frames),
-                        static_cast<double>(container.audio->framesTolerance));
+                static_cast<double>(container.audio->framesTolerance));
             EXPECT_EQ(audio.bitsPerSample, container.audio->bits);
             if (container.audio->blockAlign) {
                 EXPECT_EQ(audio.blockAlign, container.audio->blockAlign);
@@ -185,7 +186,7 @@ TEST(MediaProbe, EveryChannelCountAndRateAndTheContainersOwnDuration)
     for (int channels = 1; channels <= 8; ++channels) {
         const auto audio = probeFixture("channels-" + std::to_string(channels) + ".wav").streams.at(0).audio;
         EXPECT_EQ(std::tuple(audio.channels, audio.sampleRate, audio.frames, audio.waveFormatTag, audio.blockAlign),
-                  std::tuple(channels, 48000, 24000, 0x1, 2 * channels));
+            std::tuple(channels, 48000, 24000, 0x1, 2 * channels));
     }
     for (int rate : {8000, 11025, 22050, 32000, 44100, 88200, 96000, 192000}) {
         const auto audio = probeFixture("rate-" + std::to_string(rate) + ".wav").streams.at(0).audio;
@@ -250,8 +251,8 @@ TEST(MediaProbe, APlaylistCannotReachOtherFiles)
 {
     TempDir dir;
     const std::string list = dir.file("list.m3u8");
-    writeBytes(list, "#EXTM3U\n#EXT-X-TARGETDURATION:3\n#EXTINF:3,\n" + mediaFixture("flac.flac") +
-                         "\n#EXT-X-ENDLIST\n");
+    writeBytes(
+        list, "#EXTM3U\n#EXT-X-TARGETDURATION:3\n#EXTINF:3,\n" + mediaFixture("flac.flac") + "\n#EXT-X-ENDLIST\n");
     OpenError why = OpenError::None;
     const auto probe = probeMedia(list, why);
     if (probe) {

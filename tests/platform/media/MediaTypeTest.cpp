@@ -1,8 +1,8 @@
 // Media types own their format blocks and pUnk references: copies are deep,
 // every block is freed once (ASan finds double frees and leaks), and the
 // builders lay out WAVEFORMATEX and VIDEOINFOHEADER as the platform does.
-#include "platform/com/Com.h"
 #include "platform/media/MediaType.h"
+#include "platform/com/Com.h"
 
 #include <gtest/gtest.h>
 
@@ -192,7 +192,7 @@ TEST(MediaTypeBuilders, SubtypesFollowThePlatformsConvention)
         {"MPEG payload tag", zuk::media::subtypeForWaveTag(0x0050), MEDIASUBTYPE_MPEG1AudioPayload},
         {"AC-3 S/PDIF tag", zuk::media::subtypeForWaveTag(0x0092), MEDIASUBTYPE_DOLBY_AC3_SPDIF},
         {"FOURCC H264", zuk::media::subtypeForFourcc(0x34363248),
-         GUID{0x34363248, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}}},
+            GUID{0x34363248, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(guidToString(c.built), guidToString(c.expected)) << c.name;
@@ -246,7 +246,12 @@ TEST(MediaTypeBuilders, TimePerFrameRoundsToTheNearestHundredNanoseconds)
         int numerator, denominator;
         REFERENCE_TIME expected;
     } cases[] = {
-        {25, 1, 400000}, {30000, 1001, 333667}, {24000, 1001, 417083}, {60, 1, 166667}, {0, 0, 0}, {0, 1, 0},
+        {25, 1, 400000},
+        {30000, 1001, 333667},
+        {24000, 1001, 417083},
+        {60, 1, 166667},
+        {0, 0, 0},
+        {0, 1, 0},
     };
     for (const auto& c : cases) {
         zuk::media::VideoStreamInfo stream{};

@@ -32,8 +32,8 @@ AudioConverter::AudioConverter(int inRateHz, int inChannelCount, int outRateHz, 
     const ChannelLayout in = ChannelLayout::defaultFor(inChannels);
     const ChannelLayout out = ChannelLayout::defaultFor(outChannels);
     SwrContext* raw = nullptr;
-    const int allocated = swr_alloc_set_opts2(&raw, out.forSwr(), AV_SAMPLE_FMT_S16, outRate, in.forSwr(),
-                                              AV_SAMPLE_FMT_S16, inRate, 0, nullptr);
+    const int allocated = swr_alloc_set_opts2(
+        &raw, out.forSwr(), AV_SAMPLE_FMT_S16, outRate, in.forSwr(), AV_SAMPLE_FMT_S16, inRate, 0, nullptr);
     swr.reset(raw);
     // Resampling works in planar float, which the library vectorises; its
     // 16-bit path costs about half as much again. 16-bit values are exact in float.
@@ -41,8 +41,8 @@ AudioConverter::AudioConverter(int inRateHz, int inChannelCount, int outRateHz, 
         av_opt_set_sample_fmt(raw, "internal_sample_fmt", AV_SAMPLE_FMT_FLTP, 0);
     if (allocated < 0 || swr_init(swr.get()) < 0)
         throw std::runtime_error("libswresample cannot convert " + std::to_string(inChannels) + " channels at " +
-                                 std::to_string(inRate) + " Hz to " + std::to_string(outChannels) + " at " +
-                                 std::to_string(outRate) + " Hz");
+            std::to_string(inRate) + " Hz to " + std::to_string(outChannels) + " at " + std::to_string(outRate) +
+            " Hz");
 }
 
 AudioConverter::~AudioConverter() = default;
@@ -59,8 +59,8 @@ void AudioConverter::convert(std::span<const int16_t> in, std::vector<int16_t>& 
     const size_t frames = in.size() / static_cast<size_t>(inChannels);
     for (size_t done = 0; done < frames;) {
         const int piece = static_cast<int>(std::min<size_t>(frames - done, kChunkFrames));
-        convertChunk(in.data() + done * static_cast<size_t>(inChannels), piece, outputRoomFor(piece, inRate, outRate),
-                     out);
+        convertChunk(
+            in.data() + done * static_cast<size_t>(inChannels), piece, outputRoomFor(piece, inRate, outRate), out);
         done += static_cast<size_t>(piece);
     }
 }

@@ -5,11 +5,11 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <limits>
-#include <type_traits>
-#include <cmath>
 #include <optional>
+#include <type_traits>
 
 namespace zuk::media {
 
@@ -67,8 +67,8 @@ template <class Sample, class Bits>
 bool hasNonFinite(const Sample* samples, size_t count)
 {
     static_assert(std::numeric_limits<Sample>::is_iec559);
-    constexpr Bits kExponent = sizeof(Sample) == 4 ? static_cast<Bits>(0x7F800000u)
-                                                   : static_cast<Bits>(0x7FF0000000000000u);
+    constexpr Bits kExponent =
+        sizeof(Sample) == 4 ? static_cast<Bits>(0x7F800000u) : static_cast<Bits>(0x7FF0000000000000u);
     Bits found = 0;
     for (size_t i = 0; i < count; ++i)
         found |= static_cast<Bits>((std::bit_cast<Bits>(samples[i]) & kExponent) == kExponent);
@@ -88,7 +88,8 @@ bool zeroNonFiniteSamples(AVFrame& decoded, int planes, size_t perPlane)
         return false;
     for (int plane = 0; plane < planes; ++plane) {
         auto* samples = reinterpret_cast<Sample*>(decoded.extended_data[plane]);
-        std::replace_if(samples, samples + perPlane, [](Sample sample) { return !std::isfinite(sample); }, Sample{0});
+        std::replace_if(
+            samples, samples + perPlane, [](Sample sample) { return !std::isfinite(sample); }, Sample{0});
     }
     return true;
 }
@@ -235,7 +236,7 @@ void AudioDecoder::State::resetTimeline()
     pendingStatus.reset();
 }
 
-AudioDecoder::AudioDecoder(std::unique_ptr<State> decoderState) : state(std::move(decoderState)) {}
+AudioDecoder::AudioDecoder(std::unique_ptr<State> decoderState) : state(std::move(decoderState)) { }
 
 AudioDecoder::~AudioDecoder() = default;
 
@@ -474,7 +475,7 @@ bool AudioDecoder::State::convertPiece(std::vector<int16_t>& out)
     const int channels = decoded.ch_layout.nb_channels;
     const bool planar = av_sample_fmt_is_planar(sampleFormat) != 0;
     const size_t offset = static_cast<size_t>(heldFrom) * static_cast<size_t>(av_get_bytes_per_sample(sampleFormat)) *
-                          static_cast<size_t>(planar ? 1 : channels);
+        static_cast<size_t>(planar ? 1 : channels);
     pieceStart.resize(static_cast<size_t>(planar ? channels : 1));
     for (size_t plane = 0; plane < pieceStart.size(); ++plane)
         pieceStart[plane] = decoded.extended_data[plane] + offset;
@@ -495,9 +496,8 @@ bool AudioDecoder::State::setUpConverter(const FrameShape& shape)
         return false;
     const ChannelLayout& target = shape.layout.channels() == layout.channels() ? shape.layout : layout;
     SwrContext* raw = nullptr;
-    const int allocated =
-        swr_alloc_set_opts2(&raw, target.forSwr(), AV_SAMPLE_FMT_S16, rate, shape.layout.forSwr(),
-                            static_cast<AVSampleFormat>(shape.format), shape.rate, 0, nullptr);
+    const int allocated = swr_alloc_set_opts2(&raw, target.forSwr(), AV_SAMPLE_FMT_S16, rate, shape.layout.forSwr(),
+        static_cast<AVSampleFormat>(shape.format), shape.rate, 0, nullptr);
     ResamplerPtr converter(raw);
     if (allocated < 0 || swr_init(converter.get()) < 0)
         return false;

@@ -95,8 +95,8 @@ public:
         packet.stream = current->stream_index;
         packet.data = {current->data, static_cast<size_t>(std::max(current->size, 0))};
         packet.start = current->stream_index >= 0 && static_cast<unsigned>(current->stream_index) < file->nb_streams
-                           ? startOf(*current, *file->streams[current->stream_index])
-                           : std::nullopt;
+            ? startOf(*current, *file->streams[current->stream_index])
+            : std::nullopt;
         packet.keyFrame = (current->flags & AV_PKT_FLAG_KEY) != 0;
         return Status::Packet;
     }

@@ -165,7 +165,7 @@ using WrittenBytes = uint8_t*;
 
 class LibAvAviWriter final : public AviWriter {
 public:
-    explicit LibAvAviWriter(Sink into) : sink(std::move(into)) {}
+    explicit LibAvAviWriter(Sink into) : sink(std::move(into)) { }
     LibAvAviWriter(const LibAvAviWriter&) = delete;
     LibAvAviWriter& operator=(const LibAvAviWriter&) = delete;
 
@@ -178,8 +178,8 @@ public:
         auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
         if (buffer == nullptr)
             return false;
-        io.reset(avio_alloc_context(buffer, kIoBufferSize, 1, this, nullptr, &LibAvAviWriter::write,
-                                    &LibAvAviWriter::seek));
+        io.reset(
+            avio_alloc_context(buffer, kIoBufferSize, 1, this, nullptr, &LibAvAviWriter::write, &LibAvAviWriter::seek));
         if (!io) {
             av_free(buffer);
             return false;
@@ -261,7 +261,7 @@ private:
         }
         constexpr int64_t bound = int64_t{1} << 60; // far beyond any stream, and +1 cannot overflow
         int64_t time = av_rescale_q_rnd(start, kReferenceTimeBase, stream.time_base,
-                                        static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+            static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
         time = std::clamp(time, -bound, bound);
         if (clock.started && time <= clock.lastTime)
             time = clock.lastTime + 1;

@@ -14,7 +14,7 @@ namespace zuk::media {
 struct AviVideoFormat {
     uint32_t compression = 0; // FOURCC
     int32_t width = 0;
-    int32_t height = 0;       // negative: rows top-down
+    int32_t height = 0; // negative: rows top-down
     uint16_t bitsPerPixel = 0;
     uint32_t bitRate = 0;
     int64_t timePerFrame = 0; // 100-ns units, rounded; 0 unknown

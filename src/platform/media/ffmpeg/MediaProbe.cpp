@@ -19,9 +19,9 @@ namespace {
 constexpr uint32_t fourcc(char a, char b, char c, char d)
 {
     return static_cast<uint32_t>(static_cast<unsigned char>(a)) |
-           static_cast<uint32_t>(static_cast<unsigned char>(b)) << 8 |
-           static_cast<uint32_t>(static_cast<unsigned char>(c)) << 16 |
-           static_cast<uint32_t>(static_cast<unsigned char>(d)) << 24;
+        static_cast<uint32_t>(static_cast<unsigned char>(b)) << 8 |
+        static_cast<uint32_t>(static_cast<unsigned char>(c)) << 16 |
+        static_cast<uint32_t>(static_cast<unsigned char>(d)) << 24;
 }
 
 uint16_t waveFormatTagOf(AVCodecID codec)

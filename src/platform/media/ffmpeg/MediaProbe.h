@@ -12,8 +12,8 @@ namespace zuk::media {
 enum class OpenError { None, NotFound, AccessDenied, UnknownFormat, NoDecodableStream, Unreadable };
 
 struct AudioStreamInfo {
-    int index = -1;             // stream index in the container
-    int sampleRate = 0;         // Hz
+    int index = -1;     // stream index in the container
+    int sampleRate = 0; // Hz
     int channels = 0;
     int64_t frames = 0;         // the stream's own length in frames at sampleRate; 0 unknown (rule: StreamLength.h)
     uint16_t waveFormatTag = 0; // WAVE_FORMAT tag of the codec, 0 when none fits
@@ -22,7 +22,7 @@ struct AudioStreamInfo {
     int64_t bitRate = 0;        // bits per second, 0 unknown
     bool decodable = false;     // a decoder exists and opens
     std::string codecName;
-    std::string channelLayout;  // as FFmpeg names it ("stereo", "5.1(side)"), empty when unknown
+    std::string channelLayout; // as FFmpeg names it ("stereo", "5.1(side)"), empty when unknown
 };
 
 struct VideoStreamInfo {
@@ -30,16 +30,16 @@ struct VideoStreamInfo {
     int width = 0, height = 0;
     int frameRateNumerator = 0, frameRateDenominator = 0; // average frame rate; 0/0 when the container gives none
     double framesPerSecond() const;                       // 0 when unknown
-    uint32_t fourcc = 0;    // compression FOURCC as a BITMAPINFOHEADER carries it, 0 when none fits
-    int bitsPerPixel = 24;  // 24 when unknown
-    int64_t bitRate = 0;    // bits per second, 0 unknown
+    uint32_t fourcc = 0;   // compression FOURCC as a BITMAPINFOHEADER carries it, 0 when none fits
+    int bitsPerPixel = 24; // 24 when unknown
+    int64_t bitRate = 0;   // bits per second, 0 unknown
     std::string codecName;
 };
 
 struct StreamInfo {
     enum class Kind { Audio, Video, Other } kind = Kind::Other;
-    AudioStreamInfo audio; // meaningful for Kind::Audio
-    VideoStreamInfo video; // meaningful for Kind::Video
+    AudioStreamInfo audio;  // meaningful for Kind::Audio
+    VideoStreamInfo video;  // meaningful for Kind::Video
     int64_t durationUs = 0; // as the container gives it for this stream; 0 unknown
 };
 
