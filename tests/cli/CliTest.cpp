@@ -242,6 +242,8 @@ TEST(Cli, InfoAsJsonHasNullForWhatIsMissingAndForFailures)
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(json::parse(missing.out)["error"],
         "cannot open " + movie + ".missing: The system cannot find the file specified.");
+    // JSON is UTF-8: a name in another encoding shows U+FFFD, and the tool does not abort.
+    EXPECT_EQ(json::parse(zuk({"info", "--json", movie + "\xff"}).out)["file"], movie + "\xef\xbf\xbd");
 }
 
 TEST(Cli, DashIsStdinAndStdout)
