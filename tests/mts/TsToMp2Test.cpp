@@ -139,7 +139,7 @@ TEST_F(TsToMp2Test, StreamsWithoutTablesLeaveEveryPayloadOfTheirAudioPidAndEvery
     const Bytes stream = twoPacketStream(first, second);
     // The second PES packet loses its last packet, and a cut unit follows.
     Bytes cut = twoPacketStream(first, counting(300, 9));
-    cut.resize(cut.size() - 188);
+    cut.erase(cut.end() - 188, cut.end());
     append(cut, Bytes{0x47, 0x00, 0x44, 0x10, 0, 0, 1});
     // A sync byte that no unit follows, before the first unit and after the second.
     Bytes junk = stream;
