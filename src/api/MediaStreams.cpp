@@ -1,12 +1,12 @@
 // zuk_media_streams: a media file's streams as FFmpeg sees them, for hosts
 // that show what a file holds before extracting it.
+#include "api/HostText.h"
 #include "platform/ExportGuard.h"
 #include "platform/WideText.h"
 #include "platform/media/ffmpeg/MediaProbe.h"
 
 #include <zuk/zuk.h>
 
-#include <algorithm>
 #include <string_view>
 
 namespace {
@@ -14,9 +14,7 @@ namespace {
 template <size_t N>
 void copyText(std::string_view text, char (&field)[N])
 {
-    const size_t kept = std::min(text.size(), N - 1);
-    std::copy_n(text.begin(), kept, field);
-    field[kept] = '\0';
+    zuk::copyCutToFit(text, field, N);
 }
 
 // The entry of `stream`, or nothing for a stream neither audio nor video.

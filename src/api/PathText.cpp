@@ -1,6 +1,7 @@
 // The library's handling of host paths, for hosts that build or show them:
 // byte names as wide text and back, file:// locations, and the refusal of
 // files no call may use.
+#include "api/HostText.h"
 #include "api/Location.h"
 #include "platform/ExportGuard.h"
 #include "platform/FileIdentity.h"
@@ -46,16 +47,6 @@ std::string_view causeIn(std::string_view line)
     return line;
 }
 
-// As much of `text` as fits `buffer` with its NUL.
-void copiedCut(std::string_view text, char* buffer, size_t capacity)
-{
-    if (buffer == nullptr || capacity == 0)
-        return;
-    const size_t kept = std::min(text.size(), capacity - 1);
-    std::copy_n(text.begin(), kept, buffer);
-    buffer[kept] = '\0';
-}
-
 } // namespace
 
 extern "C" ZUK_API int64_t zuk_wide_from_path(const char* path, zuk_char* wide, size_t capacity)
@@ -89,7 +80,7 @@ extern "C" ZUK_API int64_t zuk_normalise_location(const zuk_char* location, zuk_
 extern "C" ZUK_API int32_t zuk_check_files(const zuk_char* input, const zuk_char* output, char* cause, size_t capacity)
 {
     return zuk::guardExport("zuk_check_files", int32_t{ZUK_E_OPEN}, [&]() -> int32_t {
-        copiedCut("", cause, capacity);
+        zuk::copyCutToFit("", cause, capacity);
         if (input == nullptr)
             return ZUK_E_OPEN;
         refusal.clear();
@@ -98,7 +89,7 @@ extern "C" ZUK_API int32_t zuk_check_files(const zuk_char* input, const zuk_char
             written.push_back(zuk::wideView(output));
         if (!zuk::refusesFiles(written, {zuk::wideView(input)}, keepRefusal))
             return ZUK_OK;
-        copiedCut(causeIn(refusal), cause, capacity);
+        zuk::copyCutToFit(causeIn(refusal), cause, capacity);
         return ZUK_E_OPEN;
     });
 }
