@@ -4,6 +4,7 @@ extern "C" {
 #include <libavutil/parseutils.h>
 }
 
+#include <algorithm>
 #include <cstring>
 
 namespace zuk::media {
@@ -25,11 +26,33 @@ namespace zuk::media {
 //     track (to the millisecond).
 //  4. The container's duration, less the part before the stream starts.
 // Any of them may hold a few frames of codec padding that decoding keeps.
+// A length the file's size cannot hold, even at a quarter of the stream's own
+// bit rate, is a lying header's or timestamp's (a transport stream whose
+// timestamps jump by hours) and is passed over: it would only fill the output
+// with hours of silence.
 
 namespace {
 
 // Past this (about 8 months at 48 kHz) a length is a corrupt header's.
 constexpr int64_t kMostFrames = int64_t{1} << 40;
+
+// The bit rate below which no audio stream is coded (the slowest speech
+// codecs run at about 450 bit/s; a quarter of the size is allowed below).
+constexpr int64_t kLeastBitRate = 800;
+// Seconds any file may hold beyond what its size accounts for.
+constexpr int64_t kSlackSeconds = 10;
+
+// The most frames the file could hold of this stream; no bound when its size
+// is unknown (a pipe).
+int64_t mostFramesHeld(const AVFormatContext& format, const AVStream& stream, int rate)
+{
+    const int64_t bytes = format.pb != nullptr ? avio_size(format.pb) : -1;
+    if (bytes <= 0)
+        return kMostFrames;
+    const int64_t bitRate = std::max<int64_t>(stream.codecpar->bit_rate, kLeastBitRate);
+    const __int128 frames = (static_cast<__int128>(bytes) * 8 * 4 / bitRate + kSlackSeconds) * rate;
+    return static_cast<int64_t>(std::min<__int128>(frames, kMostFrames));
+}
 
 int64_t plausible(int64_t frames)
 {
@@ -99,16 +122,18 @@ int64_t audioStreamFrames(const AVFormatContext& format, const AVStream& stream)
     const int rate = stream.codecpar->sample_rate;
     if (rate <= 0 || stream.time_base.num <= 0 || stream.time_base.den <= 0)
         return 0;
+    const int64_t most = mostFramesHeld(format, stream, rate);
+    const auto held = [most](int64_t frames) { return frames <= most ? frames : 0; };
     if (isFormat(format, "avi"))
-        if (const int64_t frames = fromPcmFrameCount(stream))
+        if (const int64_t frames = held(fromPcmFrameCount(stream)))
             return frames;
-    if (const int64_t frames = fromStreamDuration(format, stream, rate))
+    if (const int64_t frames = held(fromStreamDuration(format, stream, rate)))
         return frames;
-    if (const int64_t frames = fromPcmFrameCount(stream))
+    if (const int64_t frames = held(fromPcmFrameCount(stream)))
         return frames;
-    if (const int64_t frames = fromDurationTag(stream, rate))
+    if (const int64_t frames = held(fromDurationTag(stream, rate)))
         return frames;
-    return fromContainer(format, stream, rate);
+    return held(fromContainer(format, stream, rate));
 }
 
 } // namespace zuk::media
