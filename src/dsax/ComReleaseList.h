@@ -19,7 +19,7 @@ public:
     ComReleaseList& operator=(const ComReleaseList&) = delete;
 
     // -1 when the list is already set up.
-    int32_t setUp(int32_t capacity);
+    int32_t setUp(int32_t wanted);
     // Takes over one reference of `item`; -1 for null or a full list, and the
     // caller keeps its reference then.
     int32_t add(IUnknown* item);

@@ -20,7 +20,7 @@ inline constexpr uint64_t kMaxTextBytes = 65536;
 class BoxReader {
 public:
     // Reads from the stream's current position up to `end`.
-    BoxReader(std::istream& in, uint64_t end);
+    BoxReader(std::istream& stream, uint64_t end);
 
     explicit operator bool() const { return good; }
     uint64_t position() const { return at; }

@@ -12,7 +12,7 @@ namespace zuk {
 
 class ByteCursor {
 public:
-    explicit ByteCursor(std::span<const uint8_t> bytes);
+    explicit ByteCursor(std::span<const uint8_t> all);
 
     explicit operator bool() const { return good; }
     // Whole bytes read so far.

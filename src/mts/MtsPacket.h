@@ -75,6 +75,6 @@ uint16_t packetPid(std::span<const uint8_t> bytes);
 // Decodes an adaptation field from its length byte on into a fresh record.
 // Reads no further than the field's own length nor than `bytes`; parts that
 // do not fit stay 0. The private data is a view of `bytes`.
-void parseAdaptationField(std::span<const uint8_t> bytes, MtsAdaptationField& field);
+void parseAdaptationField(std::span<const uint8_t> bytes, MtsAdaptationField& decoded);
 
 } // namespace zuk

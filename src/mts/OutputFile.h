@@ -30,7 +30,7 @@ public:
     ~OutputFile();
 
 private:
-    explicit OutputFile(int fd);
+    explicit OutputFile(int opened);
     bool flush();
 
     int fd;

@@ -49,7 +49,9 @@ bool writesOverAnInput(
         for (const std::string& input : read) {
             if (!sameFile(output, input))
                 continue;
-            log(("ZUK: Error. " + output + " is the input " + input + "; nothing written\n").c_str());
+            std::string message = "ZUK: Error. ";
+            message.append(output).append(" is the input ").append(input).append("; nothing written\n");
+            log(message.c_str());
             return true;
         }
     }

@@ -72,7 +72,7 @@ std::optional<SharedLibrary> SharedLibrary::loadFromFolders(
     const std::string file = sharedLibraryFileName(dllName);
     for (const std::string& folder : folders)
         if (!folder.empty())
-            if (void* handle = openFile(folder + "/" + file))
+            if (void* handle = openFile(std::string(folder).append("/").append(file)))
                 return SharedLibrary(handle);
     return std::nullopt;
 }

@@ -40,7 +40,7 @@ public:
 
 private:
     struct Closer {
-        void operator()(void* handle) const;
+        void operator()(void* library) const;
     };
     explicit SharedLibrary(void* opened) : handle(opened) { }
     void* lookUp(const char* name) const;

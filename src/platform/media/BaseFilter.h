@@ -21,7 +21,7 @@ class FilterCore;
 // breaks them before it lets its filters go.
 class BasePin : public IPin, public IBufferInput {
 public:
-    BasePin(FilterCore& owner, std::u16string id, PIN_DIRECTION direction);
+    BasePin(FilterCore& filter, std::u16string id, PIN_DIRECTION direction);
     virtual ~BasePin() = default;
     BasePin(const BasePin&) = delete;
     BasePin& operator=(const BasePin&) = delete;
@@ -30,15 +30,15 @@ public:
     ULONG AddRef() override;
     ULONG Release() override;
 
-    HRESULT Connect(IPin* receivePin, const AM_MEDIA_TYPE* type) override;
-    HRESULT ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) override;
+    HRESULT Connect(IPin* receivePin, const AM_MEDIA_TYPE* wanted) override;
+    HRESULT ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* offered) override;
     HRESULT Disconnect() override;
     HRESULT ConnectedTo(IPin** pin) override;
-    HRESULT ConnectionMediaType(AM_MEDIA_TYPE* type) override;
+    HRESULT ConnectionMediaType(AM_MEDIA_TYPE* out) override;
     HRESULT QueryPinInfo(PIN_INFO* info) override;
     HRESULT QueryDirection(PIN_DIRECTION* direction) override;
     HRESULT QueryId(LPWSTR* id) override;
-    HRESULT QueryAccept(const AM_MEDIA_TYPE* type) override;
+    HRESULT QueryAccept(const AM_MEDIA_TYPE* candidate) override;
     HRESULT EndOfStream() override;
     HRESULT BeginFlush() override;
     HRESULT EndFlush() override;

@@ -8,6 +8,6 @@
 
 namespace zuk::media {
 
-HRESULT createFilterGraph(REFIID iid, void** object);
+HRESULT createFilterGraph(REFIID requested, void** object);
 
 } // namespace zuk::media

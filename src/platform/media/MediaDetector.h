@@ -26,7 +26,7 @@ public:
     // MEDIATYPE_Audio or MEDIATYPE_Video.
     HRESULT get_StreamType(GUID* majorType) override;
     // Audio: the stream's frames over its rate; video: the file's duration.
-    HRESULT get_StreamLength(double* seconds) override;
+    HRESULT get_StreamLength(double* length) override;
     // A new BSTR the caller frees.
     HRESULT get_Filename(BSTR* fileName) override;
     // Opens the file and makes stream 0 current. E_INVALIDARG for a null or

@@ -90,16 +90,14 @@ public:
     // connected streams in turn.
     HRESULT DeliverNext() override
     {
-        bool anyLeft = false;
         for (size_t step = 0; step < outputs.size(); ++step) {
             StreamOutput& output = outputs[(nextOutput + step) % outputs.size()];
             if (!output.pin->isConnected() || output.ended)
                 continue;
-            anyLeft = true;
             nextOutput = (nextOutput + step + 1) % outputs.size();
             return deliverFrom(output);
         }
-        return anyLeft ? S_OK : S_FALSE;
+        return S_FALSE;
     }
 
     bool IsConnected() override

@@ -17,7 +17,7 @@ namespace zuk::media {
 class AudioConverter {
 public:
     // Throws std::runtime_error when libswresample cannot convert between these.
-    AudioConverter(int inRate, int inChannels, int outRate, int outChannels);
+    AudioConverter(int inRate, int inChannelCount, int outRate, int outChannelCount);
     ~AudioConverter();
     AudioConverter(const AudioConverter&) = delete;
     AudioConverter& operator=(const AudioConverter&) = delete;

@@ -99,8 +99,8 @@ void silenceLibAv();
 
 // Opens `path` as a local file only (no protocols; a playlist inside cannot
 // make libavformat open other files) and reads its stream information.
-// `format`: the demuxer to read it with; null lets libavformat guess.
-FormatContextPtr openMediaFile(const std::string& path, OpenError& why, const AVInputFormat* format = nullptr);
+// `demuxer`: the demuxer to read it with; null lets libavformat guess.
+FormatContextPtr openMediaFile(const std::string& path, OpenError& why, const AVInputFormat* demuxer = nullptr);
 
 // The stream's average frame rate, else its base rate; 0/0 when it has neither.
 AVRational frameRateOf(const AVStream& stream);
