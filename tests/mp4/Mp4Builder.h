@@ -1,9 +1,23 @@
 // MP4 files built in memory, box by box, for tests of the unwrapper: a sound
-// track whose tables, sample entry and layout each test can bend.
+// track whose tables, sample entry and layout each test can bend; and what
+// the MP4 tests share: a private folder, the unwrapper's log captured, the box
+// parser's commentary kept out of the test output.
 #pragma once
+
+#include "mp4/Diagnostics.h"
+#include "mp4/Mp4Log.h"
+#include "mp4/UnwrapMP4.h"
+#include "support/LogCapture.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,30 +88,20 @@ inline std::string soundEntry(const SoundTrack& track)
             std::string(4, '\0') + be32(track.rate << 16));
 }
 
-inline std::string stsc(const std::vector<Run>& runs)
-{
-    std::string rows;
-    for (const Run& run : runs)
-        rows += be32(run.firstChunk) + be32(run.samplesPerChunk) + be32(1);
-    return fullBox("stsc", be32(static_cast<uint32_t>(runs.size())) + rows);
-}
-
-inline std::string stco(const std::vector<uint32_t>& offsets)
-{
-    std::string rows;
-    for (const uint32_t offset : offsets)
-        rows += be32(offset);
-    return fullBox("stco", be32(static_cast<uint32_t>(offsets.size())) + rows);
-}
-
 inline std::string soundTrak(const SoundTrack& track)
 {
-    std::string entries;
+    std::string entries, runs, offsets;
     for (uint32_t i = 0; i < track.descriptions; ++i)
         entries += soundEntry(track);
+    for (const Run& run : track.runs)
+        runs += be32(run.firstChunk) + be32(run.samplesPerChunk) + be32(1);
+    for (const uint32_t offset : track.offsets)
+        offsets += be32(offset);
+    const std::string stco = fullBox("stco", be32(static_cast<uint32_t>(track.offsets.size())) + offsets);
     const std::string stbl = box("stbl",
-        fullBox("stsd", be32(track.descriptions) + entries) + track.stts + stsc(track.runs) + track.stsz +
-            (track.chunkOffsets ? stco(track.offsets) : std::string()) + track.extraStbl);
+        fullBox("stsd", be32(track.descriptions) + entries) + track.stts +
+            fullBox("stsc", be32(static_cast<uint32_t>(track.runs.size())) + runs) + track.stsz +
+            (track.chunkOffsets ? stco : std::string()) + track.extraStbl);
     const std::string minf = box(
         "minf", fullBox("smhd", be32(0)) + box("dinf", fullBox("dref", be32(1) + fullBox("url ", "", 0, 1))) + stbl);
     const std::string hdlr = fullBox("hdlr", be32(0) + track.handler + std::string(12, '\0') + "Sound");
@@ -151,5 +155,53 @@ inline std::string samples16(const std::vector<int16_t>& values)
         bytes += be16(static_cast<uint16_t>(value));
     return bytes;
 }
+
+// `bytes` parsed as a box of class Box, standing alone.
+template <class Box>
+std::unique_ptr<Box> parsed(const std::string& bytes)
+{
+    std::istringstream in(bytes);
+    auto box = std::make_unique<Box>();
+    EXPECT_EQ(box->readBox(in, bytes.size()), 0);
+    return box;
+}
+
+struct Mp4Test : ::testing::Test {
+    TempDir dir;
+    CapturingSink log;
+    std::string wav = dir.file("out.wav");
+
+    Mp4Test()
+    {
+        zuk::setMP4LogFunction(LogString);
+        MP4Box::setDiagnostics(nullptr);
+    }
+    ~Mp4Test() override
+    {
+        MP4Box::setDiagnostics(&std::cout);
+        zuk::setMP4LogFunction(nullptr);
+    }
+
+    std::string file(const std::string& bytes, const std::string& name = "in.mov")
+    {
+        const std::string path = dir.file(name);
+        std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+
+    int32_t unwrapFile(const std::string& path, const std::string& output)
+    {
+        std::ifstream stream(path, std::ios::binary);
+        return zuk::unwrapMP4(wide(output).c_str(), stream);
+    }
+
+    int32_t unwrap(const std::string& bytes) { return unwrapFile(file(bytes), wav); }
+
+    bool logged(const std::string& line) const
+    {
+        const auto& pieces = log.pieces();
+        return std::find(pieces.begin(), pieces.end(), line) != pieces.end();
+    }
+};
 
 } // namespace zuktest::mp4

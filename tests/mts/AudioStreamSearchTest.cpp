@@ -1,12 +1,10 @@
 // The two searches for an audio PID over transport-stream files, with the
-// log lines they leave.
+// log lines they leave; and the log hook: silent while empty, three pieces per
+// line, and safe to set while other threads log.
 #include "mts/AudioStreamSearch.h"
 #include "TsBuilder.h"
-#include "mts/MtsLog.h"
-#include "support/LogCapture.h"
-#include "support/TestFiles.h"
 
-#include <gtest/gtest.h>
+#include <thread>
 
 using namespace zuk;
 using namespace zuktest;
@@ -14,26 +12,7 @@ using namespace zuktest::mts;
 
 namespace {
 
-struct AudioStreamSearchTest : ::testing::Test {
-    TempDir dir;
-    CapturingSink log;
-    int files = 0;
-
-    AudioStreamSearchTest() { setMtsLogger(LogString); }
-    ~AudioStreamSearchTest() override { setMtsLogger(nullptr); }
-
-    // A new file each time: tables hold several.
-    std::string file(const Bytes& bytes)
-    {
-        const std::string path = dir.file("in" + std::to_string(files++) + ".m2t");
-        writeBytes(path, bytes);
-        return path;
-    }
-    bool logged(const std::string& line) const
-    {
-        return log.joined().find("MTSPACKET: " + line + "\n") != std::string::npos;
-    }
-};
+using AudioStreamSearchTest = MtsTest;
 
 Bytes plainStream(const std::vector<PatEntry>& programs, const std::vector<PmtEntry>& streams)
 {
@@ -46,6 +25,7 @@ const Bytes videoStart{0, 0, 1, 0xE0, 0, 0, 0x80, 0x80, 0};
 
 } // namespace
 
+// It fails with the reason logged.
 TEST_F(AudioStreamSearchTest, TheTableRouteTakesTheFirstAudioStreamOfTheFirstProgram)
 {
     EXPECT_EQ(
@@ -63,13 +43,6 @@ TEST_F(AudioStreamSearchTest, TheTableRouteTakesTheFirstAudioStreamOfTheFirstPro
                                  "MTSPACKET: Looking for Audio Streams in Program map table\n";
     EXPECT_EQ(log.joined(), expected);
 
-    const Bytes bdav = joined({bdavUnit(payloadPacket(0, true, patPayload({{1, 0x100}}))),
-        bdavUnit(payloadPacket(0x100, true, pmtPayload({{0x8A, 0x1101, {1, 2}}})))});
-    EXPECT_EQ(findAudioStream2(file(bdav), true), 0x1101);
-}
-
-TEST_F(AudioStreamSearchTest, TheTableRouteFailsWithTheReasonLogged)
-{
     // Program 0 leads to the network PID, whose section is no program map.
     const Bytes network = joined({payloadPacket(0, true, patPayload({{0, 0x10}, {1, 0x100}})),
         payloadPacket(0x10, true, patPayload({{1, 0x100}})),
@@ -77,18 +50,24 @@ TEST_F(AudioStreamSearchTest, TheTableRouteFailsWithTheReasonLogged)
     const struct {
         const char* what;
         std::string path;
+        bool bdav;
+        int32_t pid;
         std::vector<std::string> lines;
     } cases[] = {
-        {"no file", dir.file("missing.m2t"), {}},
-        {"no PAT", file(payloadPacket(0x100, true, pmtPayload({{0x03, 0x44, {}}}))),
+        {"BDAV",
+            file(joined({bdavUnit(payloadPacket(0, true, patPayload({{1, 0x100}}))),
+                bdavUnit(payloadPacket(0x100, true, pmtPayload({{0x8A, 0x1101, {1, 2}}})))})),
+            true, 0x1101, {}},
+        {"no file", dir.file("missing.m2t"), false, -1, {}},
+        {"no PAT", file(payloadPacket(0x100, true, pmtPayload({{0x03, 0x44, {}}}))), false, -1,
             {"No programs found", "No, audio Stream Found"}},
-        {"program 0 first", file(network), {"Parse, no transport packet"}},
-        {"no audio type", file(plainStream({{1, 0x100}}, {{0x1B, 0x1011, {}}, {0x06, 0x1012, {}}})),
+        {"program 0 first", file(network), false, -1, {"Parse, no transport packet"}},
+        {"no audio type", file(plainStream({{1, 0x100}}, {{0x1B, 0x1011, {}}, {0x06, 0x1012, {}}})), false, -1,
             {"No, audio Stream Found"}},
     };
     for (const auto& c : cases) {
         log.captured.pieces.clear();
-        EXPECT_EQ(findAudioStream2(c.path, false), -1) << c.what;
+        EXPECT_EQ(findAudioStream2(c.path, c.bdav), c.pid) << c.what;
         for (const std::string& line : c.lines)
             EXPECT_TRUE(logged(line)) << c.what << ": " << line;
         EXPECT_EQ(logged("Parse, no transport packet"), c.what == std::string("program 0 first")) << c.what;
@@ -135,4 +114,23 @@ TEST_F(AudioStreamSearchTest, ThePacketRouteTakesTheFirstMpegAudioStartOrInBdavU
     }
     EXPECT_TRUE(logged("BDav File"));
     EXPECT_FALSE(logged("Unit start indicator found")) << "BDAV units are told by their PID alone";
+}
+
+TEST(MtsLogTest, LinesGoThroughTheHookOnceItIsSetEvenWhileOtherThreadsLog)
+{
+    zuktest::CapturingSink log;
+    std::vector<std::thread> loggers;
+    for (int t = 0; t < 4; ++t)
+        loggers.emplace_back([] {
+            for (int i = 0; i < 2000; ++i)
+                mtsLog("before");
+        });
+    setMtsLogger(LogString);
+    for (auto& logger : loggers)
+        logger.join();
+    log.captured.pieces.clear();
+    mtsLogNumber(-1);
+    setMtsLogger(nullptr);
+    mtsLog("after");
+    EXPECT_EQ(log.pieces(), (std::vector<std::string>{"MTSPACKET: ", "MTSPACKET Number:-1", "\n"}));
 }
