@@ -76,8 +76,6 @@ TEST_F(AudioStreamSearchTest, TheTableRouteTakesTheFirstAudioStreamOfTheFirstPro
 
 TEST_F(AudioStreamSearchTest, ThePacketRouteTakesTheFirstMpegAudioStartOrInBdavUnitsTheFirstStartOn0x1100)
 {
-    Bytes cut = payloadPacket(0x31, true, audioStart);
-    cut.resize(187);
     Bytes streamIdDF = audioStart;
     streamIdDF[3] = 0xDF;
     const struct {
@@ -93,8 +91,6 @@ TEST_F(AudioStreamSearchTest, ThePacketRouteTakesTheFirstMpegAudioStartOrInBdavU
             false, 0x31},
         {"the last elementary PID, stream id 0xDF", payloadPacket(0x1FFE, true, streamIdDF), false, 0x1FFE},
         {"the null PID", payloadPacket(0x1FFF, true, audioStart), false, 0},
-        {"no bytes", {}, false, 0},
-        {"a packet cut short", cut, false, 0},
         {"video only", payloadPacket(0x30, true, videoStart), false, 0},
         {"BDAV",
             joined({bdavUnit(payloadPacket(0x0, true, patPayload({{1, 0x100}}))),
