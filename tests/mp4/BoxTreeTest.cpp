@@ -97,7 +97,7 @@ TEST_F(BoxTreeTest, AMovieDumpsEveryFieldOfEveryBoxItHolds)
 TEST_F(BoxTreeTest, OnlyTheFieldsAndEntriesPresentAreRead)
 {
     EXPECT_EQ(parsed<MP4Box::elstBox>(fullBox("elst", be32(0x7FFFFFFF) + std::string(12, '\0')))->entries.size(), 1u);
-    const std::string shortHdlr = withSize(fullBox("hdlr", be32(0) + "soun" + std::string(12, '\0')), 14);
+    const std::string shortHdlr = be32(14) + fullBox("hdlr", be32(0) + "soun" + std::string(12, '\0')).substr(4);
     std::istringstream in(shortHdlr + box("free", ""));
     MP4Box::hdlrBox cut;
     cut.readBox(in, shortHdlr.size() + 8);
@@ -109,24 +109,20 @@ TEST_F(BoxTreeTest, OnlyTheFieldsAndEntriesPresentAreRead)
     EXPECT_EQ(typeid(*alone->children[0]), typeid(MP4Box::MP4Box));
 }
 
-TEST_F(PcmFormat, WiderSamplesAreRoundedToSixteenBitsAndNarrowerOnesScaledUp)
+// Each width and byte order on real files is the ffmpeg comparison's; here the
+// edges of the rounding.
+TEST_F(PcmFormat, WiderSamplesAreRoundedToSixteenBits)
 {
     const struct {
         std::vector<uint8_t> bytes;
         zuk::PcmFormat format;
         std::vector<int16_t> expected;
     } cases[] = {
-        {{0x12, 0x34, 0xFF, 0xFE}, {2, false, false}, {0x1234, -2}},
-        {{0x34, 0x12, 0xFE, 0xFF}, {2, true, false}, {0x1234, -2}},
         // Less than half a step rounds down, half a step up; -1 becomes 0; full scale stays.
         {{0x12, 0x34, 0x7F, 0x12, 0x34, 0x80, 0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0xC0, 0x80, 0x00, 0x00}, {3, false, false},
             {0x1234, 0x1235, 0, 32767, -32768}},
-        {{0x7F, 0x34, 0x12, 0x80, 0x34, 0x12, 0x00, 0x00, 0x80}, {3, true, false}, {0x1234, 0x1235, -32768}},
         {{0x12, 0x34, 0x7F, 0xFF, 0x12, 0x34, 0x80, 0x00, 0xFF, 0xFF, 0x80, 0x00, 0x7F, 0xFF, 0xFF, 0xFF},
             {4, false, false}, {0x1234, 0x1235, 0, 32767}},
-        {{0xFF, 0x7F, 0x34, 0x12, 0x00, 0x80, 0x34, 0x12}, {4, true, false}, {0x1234, 0x1235}},
-        {{0x00, 0x80, 0xFF}, {1, false, true}, {-32768, 0, 0x7F00}},
-        {{0x80, 0x00, 0xFF}, {1, false, false}, {-32768, 0, -256}},
         // A partial sample at the end is not converted.
         {{0x12, 0x34, 0x56}, {2, false, false}, {0x1234}},
     };
@@ -148,9 +144,6 @@ TEST_F(PcmFormat, TheFormatCodeAndSizeNameTheLayout)
         unsigned bytes; // 0: not PCM that can be copied
         bool little, isUnsigned;
     } cases[] = {
-        {"twos", 16, 2, false, false},
-        {"sowt", 16, 2, true, false},
-        {"raw ", 8, 1, false, true},
         {"raw ", 16, 2, false, false},
         {"in24", 16, 3, false, false},
         {"in32", 16, 4, false, false},
@@ -177,22 +170,4 @@ TEST_F(PcmFormat, TheFormatCodeAndSizeNameTheLayout)
         EXPECT_EQ(got->littleEndian, c.little) << c.code << " " << c.bits;
         EXPECT_EQ(got->isUnsigned, c.isUnsigned) << c.code << " " << c.bits;
     }
-}
-
-TEST_F(PcmFormat, AnEndianFlagInTheWaveExtensionMakesWideSamplesLittleEndian)
-{
-    const std::string header = std::string(6, '\0') + be16(1) + be16(1) + std::string(6, '\0') + be16(2) + be16(16) +
-        std::string(4, '\0') + be32(48000u << 16);
-    const std::string versionOne = be32(1) + be32(3) + be32(6) + be32(2);
-    const std::string wave = box("wave", box("frma", "in24") + box("enda", be16(1)) + be32(0));
-    auto parsed = entry(box("in24", header + versionOne + wave));
-    EXPECT_TRUE(parsed->littleEndian);
-    EXPECT_EQ(parsed->versionOne.bytesPerFrame, 6u);
-    EXPECT_TRUE(zuk::pcmFormatOf(*parsed)->littleEndian);
-
-    parsed = entry(box("in24", header + versionOne + box("wave", box("enda", be16(0)))));
-    EXPECT_FALSE(zuk::pcmFormatOf(*parsed)->littleEndian);
-    // An extension whose size overruns the entry is not followed.
-    parsed = entry(box("in24", header + versionOne + withSize(box("enda", be16(1)), 4000)));
-    EXPECT_FALSE(parsed->littleEndian);
 }

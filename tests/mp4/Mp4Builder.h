@@ -54,12 +54,6 @@ inline std::string fullBox(std::string_view code, const std::string& payload, ui
     return box(code, std::string(1, static_cast<char>(version)) + bigEndian(flags, 3) + payload);
 }
 
-// The same box with its 32-bit size field replaced.
-inline std::string withSize(std::string bytes, uint32_t size)
-{
-    return be32(size) + bytes.substr(4);
-}
-
 struct Run {
     uint32_t firstChunk;
     uint32_t samplesPerChunk;
@@ -118,16 +112,12 @@ inline const std::string kFtyp = box("ftyp", "qt  " + be32(0) + "qt  ");
 
 // ftyp, then the movie and the media data in the order asked, the chunks
 // back to back in the media data. Offsets and runs not given by `track` are
-// made to fit: one run per distinct chunk length.
+// made to fit: one run of the first chunk's length.
 inline std::string pcmFile(SoundTrack track, const std::vector<std::string>& chunks, bool movieFirst = false)
 {
     const uint32_t frameBytes = std::max<uint32_t>(track.channels * (track.bits / 8), 1);
     if (track.runs.empty() && track.deriveRuns)
-        for (size_t i = 0; i < chunks.size(); ++i) {
-            const auto samples = static_cast<uint32_t>(chunks[i].size() / frameBytes);
-            if (track.runs.empty() || track.runs.back().samplesPerChunk != samples)
-                track.runs.push_back({static_cast<uint32_t>(i + 1), samples});
-        }
+        track.runs = {{1, static_cast<uint32_t>(chunks[0].size() / frameBytes)}};
     std::string data;
     for (const std::string& chunk : chunks)
         data += chunk;

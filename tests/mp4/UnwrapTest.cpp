@@ -76,11 +76,11 @@ TEST_F(UnwrapTest, EachKindOfFileHasItsResultLogLineAndSamples)
     // Chunks of 2, 2, 3, 3 and 3 mono frames.
     const std::vector<std::string> chunks{
         bytes.substr(0, 4), bytes.substr(4, 4), bytes.substr(8, 6), bytes.substr(14, 6), bytes.substr(20)};
-    const auto withRuns = [&](std::vector<mp4::Run> runs, bool derive = false) {
+    const auto withRuns = [&](std::vector<mp4::Run> runs) {
         return pcmFile(edited([&](SoundTrack& t) {
             t.channels = 1;
             t.runs = std::move(runs);
-            t.deriveRuns = derive;
+            t.deriveRuns = false;
         }),
             chunks);
     };
@@ -119,13 +119,6 @@ TEST_F(UnwrapTest, EachKindOfFileHasItsResultLogLineAndSamples)
     const std::string headers =
         kFtyp + before + movie(soundTrak(placed)) + box("mdat", samples16(stereo)) + be32(0) + "free" + "zzz";
 
-    // A 64-bit media data size far beyond the file, its chunk offset moved.
-    std::string huge = good;
-    const size_t mdat = good.rfind("mdat") - 4;
-    huge.replace(mdat, 8, be32(1) + "mdat");
-    huge.insert(mdat + 8, be64(uint64_t{1} << 40));
-    huge.replace(huge.rfind("stco") + 12, 4, be32(static_cast<uint32_t>(mdat + 16)));
-
     std::string cut = good;
     cut.resize(cut.size() - 3); // inside the last frame
     std::string beyond = withRuns({{1, 2}, {3, 3}});
@@ -152,10 +145,8 @@ TEST_F(UnwrapTest, EachKindOfFileHasItsResultLogLineAndSamples)
         {"movie first", good, 0, "Finished\n", stereo},
         {"runs of 2, then 3", withRuns({{1, 2}, {3, 3}}), 0, "Finished\n", mono},
         {"runs of no chunk", withRuns({{1, 2}, {3, 7}, {3, 3}, {6, 9}, {40, 5}}), 0, "Finished\n", mono},
-        {"unknown code in tables of frames", unknown(frames, frameSizes), 0, "Finished\n", stereo},
         {"headers of every form", headers, 0, "Finished\n", stereo},
         {"a box larger than its container", replaced("stco", 0, be32(0x7FFFFFF0)), 0, "Finished\n", stereo},
-        {"a top-level box larger than the file", huge, 0, "Finished\n", stereo},
         {"a chunk cut by the end", cut, -1, pastEnd, std::vector<int16_t>(stereo.begin(), stereo.end() - 2)},
         {"a chunk beyond the end", beyond, -1, pastEnd, std::vector<int16_t>(mono.begin(), mono.begin() + 2)},
         {"no runs", withRuns({}), -1, uncovered, {}},
@@ -204,8 +195,6 @@ TEST_F(UnwrapTest, EachKindOfFileHasItsResultLogLineAndSamples)
         {"unknown, a size table", unknown(frames, fullBox("stsz", be32(0) + be32(1) + be32(64))), -1, unproven, {}},
         {"unknown, no stsz", unknown(frames, ""), -1, unproven, {}},
         {"no movie", kFtyp + box("mdat", bytes), -1, "No Movie Found \n", {}},
-        {"a header smaller than itself", kFtyp + be32(4) + "free" + good.substr(kFtyp.size()), -1, "No Movie Found \n",
-            {}},
         {"video only", kFtyp + movie(box("trak", box("mdia", box("minf", fullBox("vmhd", std::string(8, '\0')))))), -1,
             "No Audio Track \n", {}},
         {"containers nested deep", kFtyp + movie(nested), -1, "No Audio Track \n", {}},

@@ -82,7 +82,6 @@ TEST_F(MtsExtractTest, EachEntryTriesItsBackEndsInTurnAndTheirResultStands)
         std::string firstCall = {}; // of the first sibling; empty: none
     } rows[] = {
         // The framing follows the bytes, whatever the file is called.
-        {"Extract, BDAV", extract, copied("bdav-ac3.m2ts", "take.M2TS"), {}, ZUK_OK_UNPADDED, bdavChain},
         {"Extract, plain", extract, copied("ts-mp2.m2t", "plain.mts"), {}, ZUK_OK_UNPADDED, {kQtax, kDsax, kSuccess}},
         {"Extract, BDAV named .m2t", extract, copied("bdav-ac3.m2ts", "bdav.m2t"), {}, ZUK_OK_UNPADDED, bdavChain},
         {"MTSExtract2 answers 0 for any success", mtsExtract(1, true), bdav, {}, ZUK_OK, bdavChain},

@@ -47,35 +47,26 @@ Bytes pesPacket(const Bytes& payload, uint8_t streamId = 0xC0)
         {{0, 0, 1, streamId, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length), 0x80, 0, 0}, payload});
 }
 
-// The packets that carry `pes` on `pid`, the last one filled up by an
-// adaptation field as muxers do.
-std::vector<Bytes> carried(uint16_t pid, const Bytes& pes)
-{
-    std::vector<Bytes> packets;
-    for (size_t at = 0; at < pes.size(); at += 184) {
-        const Bytes chunk(pes.begin() + static_cast<ptrdiff_t>(at),
-            pes.begin() + static_cast<ptrdiff_t>(std::min(pes.size(), at + 184)));
-        const auto stuffing = static_cast<uint8_t>(183 - std::min<size_t>(chunk.size(), 183));
-        Bytes field(size_t{1} + stuffing, 0xFF);
-        field[0] = stuffing;
-        if (stuffing > 0)
-            field[1] = 0x00; // no flags
-        packets.push_back(chunk.size() == 184 ? payloadPacket(pid, at == 0, chunk)
-                                              : packet(pid, at == 0, 0x30, joined({field, chunk})));
-    }
-    return packets;
-}
-
 // Two audio PES packets on `pid`, found by their packets (no tables), after a
 // video packet and a piece of a PES packet whose start came before the file's;
-// in BDAV units or plain packets.
+// in BDAV units or plain packets. The last packet of each is filled up by an
+// adaptation field, as muxers do.
 Bytes twoPacketStream(const Bytes& first, const Bytes& second, uint16_t pid = 0x44, bool bdav = false)
 {
     std::vector<Bytes> packets{
         payloadPacket(0x100, true, pesPacket(counting(50), 0xE0)), payloadPacket(pid, false, Bytes(184, 0xAA))};
     for (const Bytes& pes : {pesPacket(first), pesPacket(second)})
-        for (Bytes& one : carried(pid, pes))
-            packets.push_back(std::move(one));
+        for (size_t at = 0; at < pes.size(); at += 184) {
+            const Bytes chunk(pes.begin() + static_cast<ptrdiff_t>(at),
+                pes.begin() + static_cast<ptrdiff_t>(std::min(pes.size(), at + 184)));
+            const auto stuffing = static_cast<uint8_t>(183 - std::min<size_t>(chunk.size(), 183));
+            Bytes field(size_t{1} + stuffing, 0xFF);
+            field[0] = stuffing;
+            if (stuffing > 0)
+                field[1] = 0x00; // no flags
+            packets.push_back(chunk.size() == 184 ? payloadPacket(pid, at == 0, chunk)
+                                                  : packet(pid, at == 0, 0x30, joined({field, chunk})));
+        }
     for (Bytes& unit : packets)
         unit = bdav ? bdavUnit(unit) : unit;
     return joined(packets);
