@@ -281,26 +281,3 @@ TEST_F(Mp4FilesTest, ExtractUnwrapsAnMp4ThatNoBackEndReadsAndResamplesIt)
     EXPECT_NE(all.find("ZUK: Could not extract audio. \nZUK:  Trying MP4 unwrapper\n"), std::string::npos) << all;
     EXPECT_NE(all.find("Finished\nZUK:Resampling audio file\n"), std::string::npos) << all;
 }
-
-// Where the unwrapper cannot read an ".mp4" either, its failure is the result.
-TEST_F(Mp4FilesTest, ExtractTriesTheUnwrapperForMp4InputsOnly)
-{
-    const struct {
-        const char* name;
-        std::string bytes; // empty: no such file
-        int32_t result;
-        const char* logged;
-    } rows[] = {
-        {"take.mov", withUnknownCode("mov-s16be-mono.mov"), -4, "ZUK: Could not extract audio. \n"},
-        {"empty.mp4", kFtyp + box("mdat", samples16({1, 2, 3})), -1, "No Movie Found \nZUK:Error resampling\n"},
-        {"gone.mp4", "", -4, "ZUK:  Trying MP4 unwrapper\nZUK: Could not open MP4 file with ifstream\n"},
-    };
-    for (const auto& row : rows) {
-        log.captured.pieces.clear();
-        const std::string input = row.bytes.empty() ? dir.file(row.name) : file(row.bytes, row.name);
-        EXPECT_EQ(Extract(wide(input).c_str(), wide(wav).c_str(), nullptr), row.result) << row.name;
-        EXPECT_NE(log.joined().find(row.logged), std::string::npos) << row.name;
-        EXPECT_EQ(log.joined().find("Trying MP4 unwrapper") != std::string::npos, row.name != std::string("take.mov"));
-        EXPECT_FALSE(std::filesystem::exists(wav)) << row.name;
-    }
-}

@@ -3,11 +3,9 @@
 // against ffmpeg and the plainest reading of the packets, and each way it
 // fails; MTSExtract, MTSExtract2 and the transport-stream routes of Extract:
 // the results, the files left beside the output, which back ends are asked,
-// and how (the decoded lengths are the decoder's tests'). And the log hook:
-// silent while empty, three pieces per line, safe to set while others log.
+// and how (the decoded lengths are the decoder's tests').
 #include "mts/AudioStreamSearch.h"
 #include "mts/PesExtraction.h"
-#include "mts/PidExtraction.h"
 #include "mts/TsBuilder.h"
 #include "mts/TsToMp2.h"
 #include "support/FakeSiblings.h"
@@ -18,7 +16,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
-#include <thread>
 
 using namespace zuk;
 using namespace zuktest;
@@ -98,15 +95,6 @@ struct TsToMp2Test : MtsTest {
 
     int32_t run(bool bdav = false) { return EXTRACT_TS_TO_MP2(input, mp2, bdav); }
 };
-
-struct Fixture {
-    const char* name;
-    uint16_t pid;
-    bool bdav;
-    const char* ffmpegFormat;
-};
-
-class FixtureStreams : public TsToMp2Test, public ::testing::WithParamInterface<Fixture> { };
 
 using Lines = std::vector<std::string>;
 
@@ -222,39 +210,24 @@ TEST_F(AudioStreamSearchTest, ThePacketRouteTakesTheFirstMpegAudioStartOrInBdavU
     EXPECT_FALSE(logged("Unit start indicator found")) << "BDAV units are told by their PID alone";
 }
 
-TEST(MtsLogTest, LinesGoThroughTheHookOnceItIsSetEvenWhileOtherThreadsLog)
+TEST_F(TsToMp2Test, CamcorderStreamsLeaveThePayloadsOfTheAudioPidAndTheStreamFfmpegCopiesOut)
 {
-    zuktest::CapturingSink log;
-    std::vector<std::thread> loggers;
-    for (int t = 0; t < 4; ++t)
-        loggers.emplace_back([] {
-            for (int i = 0; i < 2000; ++i)
-                mtsLog("before");
-        });
-    setMtsLogger(LogString);
-    for (auto& logger : loggers)
-        logger.join();
-    log.captured.pieces.clear();
-    mtsLogNumber(-1);
-    setMtsLogger(nullptr);
-    mtsLog("after");
-    EXPECT_EQ(log.pieces(), (std::vector<std::string>{"MTSPACKET: ", "MTSPACKET Number:-1", "\n"}));
+    const struct {
+        const char* name;
+        uint16_t pid;
+        bool bdav;
+        const char* ffmpegFormat;
+    } fixtures[] = {{"ts-mp2.m2t", 0x44, false, "mp2"}, {"bdav-ac3.m2ts", 0x1100, true, "ac3"}};
+    for (const auto& fixture : fixtures) {
+        const std::string path = mediaFixture(fixture.name);
+        ASSERT_EQ(EXTRACT_TS_TO_MP2(path, mp2, fixture.bdav), 0) << fixture.name;
+        EXPECT_EQ(bytesOf(mp2 + ".m2v"), payloadsOfPid(bytesOf(path), fixture.pid, fixture.bdav)) << fixture.name;
+        ASSERT_GT(fileBytes(mp2).size(), 10000u) << fixture.name;
+        EXPECT_TRUE(commandOutput({"ffmpeg", "-v", "error", "-i", path, "-map", "0:a:0", "-c", "copy", "-f",
+                        fixture.ffmpegFormat, "-"}) == fileBytes(mp2))
+            << fixture.name;
+    }
 }
-
-TEST_P(FixtureStreams, LeaveThePayloadsOfTheAudioPidAndTheStreamFfmpegCopiesOut)
-{
-    const Fixture& fixture = GetParam();
-    const std::string path = mediaFixture(fixture.name);
-    ASSERT_EQ(EXTRACT_TS_TO_MP2(path, mp2, fixture.bdav), 0);
-    EXPECT_EQ(bytesOf(mp2 + ".m2v"), payloadsOfPid(bytesOf(path), fixture.pid, fixture.bdav));
-    ASSERT_GT(fileBytes(mp2).size(), 10000u);
-    EXPECT_TRUE(commandOutput({"ffmpeg", "-v", "error", "-i", path, "-map", "0:a:0", "-c", "copy", "-f",
-                    fixture.ffmpegFormat, "-"}) == fileBytes(mp2));
-}
-
-INSTANTIATE_TEST_SUITE_P(Camcorder, FixtureStreams,
-    ::testing::Values(Fixture{"ts-mp2.m2t", 0x44, false, "mp2"}, Fixture{"bdav-ac3.m2ts", 0x1100, true, "ac3"}),
-    [](const auto& test) { return test.param.bdav ? "Bdav" : "Plain"; });
 
 TEST_F(TsToMp2Test, StreamsWithoutTablesLeaveEveryPayloadOfTheirAudioPidAndEveryWholePesPacket)
 {
@@ -330,36 +303,16 @@ TEST_F(TsToMp2Test, APesPacketWhoseLengthMissesTheNextStartCodeEndsThereAndTheWa
     EXPECT_EQ(extractPesPayloads(pes, mp2), ZUK_E_OPEN) << "no start code";
 }
 
-// Serves its bytes, then fails as a disk does when a read goes wrong.
-struct FailingBuffer : std::streambuf {
-    explicit FailingBuffer(Bytes& bytes)
-    {
-        char* const begin = reinterpret_cast<char*>(bytes.data());
-        setg(begin, begin, begin + bytes.size());
-    }
-    int_type underflow() override { throw std::ios_base::failure("read error"); }
-    pos_type seekpos(pos_type at, std::ios_base::openmode) override
-    {
-        setg(eback(), eback() + at, egptr());
-        return at;
-    }
-};
-
 // A stream with no audio start fails before the PES stage, which would
 // otherwise walk the program association table on PID 0.
-TEST_F(TsToMp2Test, StreamsWithoutAudioAndFilesThatCannotBeReadOrWrittenFail)
+TEST_F(TsToMp2Test, StreamsWithoutAudioAndFilesThatCannotBeWrittenFail)
 {
     writeBytes(input, payloadPacket(0x100, true, Bytes{0, 0, 1, 0xE0, 0, 0, 0x80, 0, 0}));
     EXPECT_EQ(run(), ZUK_E_OPEN);
     EXPECT_TRUE(logged("No, audio Stream Found"));
     EXPECT_FALSE(logged("Error, parsing PES packets"));
 
-    Bytes stream = twoPacketStream(counting(2000, 1), counting(100, 7));
-    FailingBuffer failing(stream);
-    std::istream in(&failing);
-    EXPECT_EQ(extractPidToFile(mp2 + ".m2v", 0x44, in, false), ZUK_E_OPEN) << "a read error";
-
-    writeBytes(input, stream);
+    writeBytes(input, twoPacketStream(counting(2000, 1), counting(100, 7)));
     EXPECT_EQ(EXTRACT_TS_TO_MP2(input, dir.file("missing/take.mp2"), false), ZUK_E_PES_FILE);
 
     std::filesystem::create_directory(mp2);
@@ -371,25 +324,6 @@ TEST_F(TsToMp2Test, StreamsWithoutAudioAndFilesThatCannotBeReadOrWrittenFail)
         EXPECT_EQ(run(), ZUK_E_WRITE) << "the PES file cannot grow";
     }
     EXPECT_TRUE(logged("Error, parsing transport packets"));
-}
-
-TEST_F(TsToMp2Test, FindsTheFirstStartCodeWhereverItLies)
-{
-    const std::string path = dir.file("pes");
-    const auto startCodeAt = [&](size_t size, const std::vector<size_t>& positions) {
-        Bytes bytes(size, 0x55);
-        for (const size_t at : positions) {
-            bytes[at] = bytes[at + 1] = 0;
-            bytes[at + 2] = 1;
-        }
-        writeBytes(path, bytes);
-        return findStartCode(path);
-    };
-    EXPECT_EQ(startCodeAt(10000, {3070, 5000}), 3070) << "at the end of the first chunk";
-    EXPECT_EQ(startCodeAt(10000, {3071}), 3071) << "across two chunks";
-    EXPECT_EQ(startCodeAt(9000, {8997}), 8997) << "in the last three bytes";
-    EXPECT_EQ(startCodeAt(9000, {}), -1);
-    EXPECT_EQ(findStartCode(dir.file("missing")), -1);
 }
 
 using MtsExtractTest = MtsTest;
@@ -450,16 +384,4 @@ TEST_F(MtsExtractTest, EachEntryTriesItsBackEndsInTurnAndTheirResultStands)
         std::filesystem::remove(output + ".mp2");
         std::filesystem::remove(output + ".mp2.m2v");
     }
-}
-
-TEST_F(MtsExtractTest, FailuresToWriteTheIntermediatesReachTheCaller)
-{
-    const std::string input = dir.file("take.m2t");
-    std::filesystem::copy_file(mediaFixture("ts-mp2.m2t"), input);
-    const std::string unwritable = dir.file("missing/take.wav");
-    EXPECT_EQ(Extract(wide(input).c_str(), wide(unwritable).c_str(), nullptr), ZUK_E_PES_FILE);
-    EXPECT_EQ(MTSExtract(wide(input).c_str(), nullptr, nullptr, 0, 0), ZUK_E_PES_FILE);
-    EXPECT_EQ(MTSExtract(nullptr, wide(unwritable).c_str(), nullptr, 0, 0), ZUK_E_EXTRACT);
-    FileSizeLimit limit(10000);
-    EXPECT_EQ(Extract(wide(input).c_str(), wide(dir.file("take.wav")).c_str(), nullptr), ZUK_E_WRITE);
 }

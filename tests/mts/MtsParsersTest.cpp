@@ -1,5 +1,4 @@
-// The transport-stream parsers: transport packets and their adaptation
-// fields, the framing of the units that carry them, PES packets, and PAT and
+// The transport-stream parsers: transport packets, PES packets, and PAT and
 // PMT sections. Each keeps the fields it decodes from well-formed bytes and
 // one row per rule for bytes that do not fit, which also show the bounded
 // cursor under them at work; that malformed bytes are never read past is the
@@ -8,11 +7,8 @@
 #include "mts/MtsPacket.h"
 #include "mts/PesPacket.h"
 #include "mts/ProgramTables.h"
-#include "mts/TransportUnits.h"
 
 #include <gtest/gtest.h>
-
-#include <optional>
 
 using namespace zuk;
 using namespace zuktest::mts;
@@ -101,61 +97,6 @@ TEST(MtsPacketTest, TheHeaderTheAdaptationFieldAndThePayloadEachHaveTheirBytes)
     EXPECT_EQ(parsePacket(withByte(payloadPacket(0x200, false, {}), 0, 0x48), record), -1);
     EXPECT_EQ(parsePacket(Bytes(187, 0x47), record), -1);
     EXPECT_EQ(record.PID, 0x46);
-}
-
-TEST(MtsAdaptationFieldTest, ClockReferencesPrivateDataAndExtensionAreDecoded)
-{
-    // PCR base 0x1'2345'6789 (33 bits), reserved 0x3F, extension 0x155.
-    const Bytes pcr{0x91, 0xA2, 0xB3, 0xC4, 0xFF, 0x55};
-    const Bytes opcr{0x00, 0x00, 0x00, 0x00, 0x80, 0x01};
-    Bytes field = joined({{0, 0xDF},      // length, every flag but the priority
-        pcr, opcr, {0x05},                // splice countdown
-        {3, 0xAA, 0xBB, 0xCC},            // private data
-        {11, 0xFF},                       // extension: length, all three flags
-        {0xFF, 0xFE},                     // ltw valid, offset 0x7FFE
-        {0xC1, 0x23, 0x45},               // piecewise rate 0x12345
-        {0x23, 0x00, 0x03, 0x00, 0x05}}); // type 2, DTS 1 << 30 | 1 << 15 | 2
-    field[0] = static_cast<uint8_t>(field.size() - 1);
-
-    MtsAdaptationField decoded;
-    parseAdaptationField(field, decoded);
-    EXPECT_TRUE(decoded.discontinuity_indicator);
-    EXPECT_TRUE(decoded.random_access_indicator);
-    EXPECT_FALSE(decoded.elementary_stream_priority_indicator);
-    EXPECT_EQ(decoded.program_clock_reference_base, 0x123456789u);
-    EXPECT_EQ(decoded.program_clock_reference_reserved, 0x3F);
-    EXPECT_EQ(decoded.program_clock_reference_extension, 0x155);
-    EXPECT_EQ(decoded.original_program_clock_reference_base, 1u);
-    EXPECT_EQ(decoded.original_program_clock_reference_extension, 1);
-    EXPECT_EQ(Bytes(decoded.private_data.begin(), decoded.private_data.end()), (Bytes{0xAA, 0xBB, 0xCC}));
-    EXPECT_EQ(decoded.adaptation_field_extension_length, 11);
-    EXPECT_TRUE(decoded.ltw_valid_flag);
-    EXPECT_EQ(decoded.ltw_offset, 0x7FFE);
-    EXPECT_EQ(decoded.piecewise_rate, 0x12345u);
-    EXPECT_EQ(decoded.splice_type, 2);
-    EXPECT_EQ(decoded.DTS_next_AU, (1u << 30) | (1u << 15) | 2u);
-}
-
-TEST(TransportFramingTest, SyncBytesOverSeveralUnitsTellTheFramingElseNothingDoes)
-{
-    const Bytes packet = payloadPacket(0x44, true, counting(184));
-    const auto units = [](const Bytes& unit, size_t count) { return joined(std::vector<Bytes>(count, unit)); };
-    const struct {
-        const char* what;
-        Bytes start;
-        std::optional<bool> bdav;
-    } cases[] = {
-        {"packets", units(packet, 5), false},
-        {"BDAV units", units(bdavUnit(packet), 5), true},
-        {"packets after junk", joined({Bytes(1000, 0x00), units(packet, 5)}), false},
-        {"BDAV units after junk", joined({Bytes{0x47}, units(bdavUnit(packet), 5)}), true},
-        {"too few units", units(packet, 4), std::nullopt},
-        {"a sync byte missing", withByte(units(packet, 5), 4 * 188, 0x46), std::nullopt},
-        {"both framings", Bytes(5 * 192, 0x47), std::nullopt},
-        {"neither framing", Bytes(5 * 192, 0x00), std::nullopt},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(bdavFramingOf(c.start), c.bdav) << c.what;
 }
 
 TEST(PesPacketTest, ThePayloadLiesBetweenTheHeaderAndTheLengthOrTheBytesRead)
