@@ -280,4 +280,10 @@ TEST_F(Mp4FilesTest, ExtractUnwrapsAnMp4ThatNoBackEndReadsAndResamplesIt)
     const std::string all = log.joined();
     EXPECT_NE(all.find("ZUK: Could not extract audio. \nZUK:  Trying MP4 unwrapper\n"), std::string::npos) << all;
     EXPECT_NE(all.find("Finished\nZUK:Resampling audio file\n"), std::string::npos) << all;
+
+    // Only an ".mp4" reaches the unwrapper, which would read this one; its failure is then the result.
+    EXPECT_EQ(
+        Extract(wide(file(withUnknownCode("mov-s16be-mono.mov"), "take.mov")).c_str(), wide(wav).c_str(), nullptr), -4);
+    EXPECT_EQ(Extract(wide(dir.file("gone.mp4")).c_str(), wide(wav).c_str(), nullptr), -4);
+    EXPECT_EQ(log.pieces().back(), "ZUK: Could not open MP4 file with ifstream\n");
 }
