@@ -1,9 +1,23 @@
 // MP4 files built in memory, box by box, for tests of the unwrapper: a sound
-// track whose tables, sample entry and layout each test can bend.
+// track whose tables, sample entry and layout each test can bend; and what
+// the MP4 tests share: a private folder, the unwrapper's log captured, the box
+// parser's commentary kept out of the test output.
 #pragma once
+
+#include "mp4/Diagnostics.h"
+#include "mp4/Mp4Log.h"
+#include "mp4/UnwrapMP4.h"
+#include "support/LogCapture.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,12 +54,6 @@ inline std::string fullBox(std::string_view code, const std::string& payload, ui
     return box(code, std::string(1, static_cast<char>(version)) + bigEndian(flags, 3) + payload);
 }
 
-// The same box with its 32-bit size field replaced.
-inline std::string withSize(std::string bytes, uint32_t size)
-{
-    return be32(size) + bytes.substr(4);
-}
-
 struct Run {
     uint32_t firstChunk;
     uint32_t samplesPerChunk;
@@ -74,30 +82,20 @@ inline std::string soundEntry(const SoundTrack& track)
             std::string(4, '\0') + be32(track.rate << 16));
 }
 
-inline std::string stsc(const std::vector<Run>& runs)
-{
-    std::string rows;
-    for (const Run& run : runs)
-        rows += be32(run.firstChunk) + be32(run.samplesPerChunk) + be32(1);
-    return fullBox("stsc", be32(static_cast<uint32_t>(runs.size())) + rows);
-}
-
-inline std::string stco(const std::vector<uint32_t>& offsets)
-{
-    std::string rows;
-    for (const uint32_t offset : offsets)
-        rows += be32(offset);
-    return fullBox("stco", be32(static_cast<uint32_t>(offsets.size())) + rows);
-}
-
 inline std::string soundTrak(const SoundTrack& track)
 {
-    std::string entries;
+    std::string entries, runs, offsets;
     for (uint32_t i = 0; i < track.descriptions; ++i)
         entries += soundEntry(track);
+    for (const Run& run : track.runs)
+        runs += be32(run.firstChunk) + be32(run.samplesPerChunk) + be32(1);
+    for (const uint32_t offset : track.offsets)
+        offsets += be32(offset);
+    const std::string stco = fullBox("stco", be32(static_cast<uint32_t>(track.offsets.size())) + offsets);
     const std::string stbl = box("stbl",
-        fullBox("stsd", be32(track.descriptions) + entries) + track.stts + stsc(track.runs) + track.stsz +
-            (track.chunkOffsets ? stco(track.offsets) : std::string()) + track.extraStbl);
+        fullBox("stsd", be32(track.descriptions) + entries) + track.stts +
+            fullBox("stsc", be32(static_cast<uint32_t>(track.runs.size())) + runs) + track.stsz +
+            (track.chunkOffsets ? stco : std::string()) + track.extraStbl);
     const std::string minf = box(
         "minf", fullBox("smhd", be32(0)) + box("dinf", fullBox("dref", be32(1) + fullBox("url ", "", 0, 1))) + stbl);
     const std::string hdlr = fullBox("hdlr", be32(0) + track.handler + std::string(12, '\0') + "Sound");
@@ -114,16 +112,12 @@ inline const std::string kFtyp = box("ftyp", "qt  " + be32(0) + "qt  ");
 
 // ftyp, then the movie and the media data in the order asked, the chunks
 // back to back in the media data. Offsets and runs not given by `track` are
-// made to fit: one run per distinct chunk length.
+// made to fit: one run of the first chunk's length.
 inline std::string pcmFile(SoundTrack track, const std::vector<std::string>& chunks, bool movieFirst = false)
 {
     const uint32_t frameBytes = std::max<uint32_t>(track.channels * (track.bits / 8), 1);
     if (track.runs.empty() && track.deriveRuns)
-        for (size_t i = 0; i < chunks.size(); ++i) {
-            const auto samples = static_cast<uint32_t>(chunks[i].size() / frameBytes);
-            if (track.runs.empty() || track.runs.back().samplesPerChunk != samples)
-                track.runs.push_back({static_cast<uint32_t>(i + 1), samples});
-        }
+        track.runs = {{1, static_cast<uint32_t>(chunks[0].size() / frameBytes)}};
     std::string data;
     for (const std::string& chunk : chunks)
         data += chunk;
@@ -151,5 +145,53 @@ inline std::string samples16(const std::vector<int16_t>& values)
         bytes += be16(static_cast<uint16_t>(value));
     return bytes;
 }
+
+// `bytes` parsed as a box of class Box, standing alone.
+template <class Box>
+std::unique_ptr<Box> parsed(const std::string& bytes)
+{
+    std::istringstream in(bytes);
+    auto box = std::make_unique<Box>();
+    EXPECT_EQ(box->readBox(in, bytes.size()), 0);
+    return box;
+}
+
+struct Mp4Test : ::testing::Test {
+    TempDir dir;
+    CapturingSink log;
+    std::string wav = dir.file("out.wav");
+
+    Mp4Test()
+    {
+        zuk::setMP4LogFunction(LogString);
+        MP4Box::setDiagnostics(nullptr);
+    }
+    ~Mp4Test() override
+    {
+        MP4Box::setDiagnostics(&std::cout);
+        zuk::setMP4LogFunction(nullptr);
+    }
+
+    std::string file(const std::string& bytes, const std::string& name = "in.mov")
+    {
+        const std::string path = dir.file(name);
+        std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+
+    int32_t unwrapFile(const std::string& path, const std::string& output)
+    {
+        std::ifstream stream(path, std::ios::binary);
+        return zuk::unwrapMP4(wide(output).c_str(), stream);
+    }
+
+    int32_t unwrap(const std::string& bytes) { return unwrapFile(file(bytes), wav); }
+
+    bool logged(const std::string& line) const
+    {
+        const auto& pieces = log.pieces();
+        return std::find(pieces.begin(), pieces.end(), line) != pieces.end();
+    }
+};
 
 } // namespace zuktest::mp4

@@ -1,7 +1,14 @@
-// unwrapMP4 on files built in memory: the sample-to-chunk cases, the failure
-// table, and files whose sizes, counts and offsets cannot be trusted.
+// unwrapMP4 on files built in memory: what each kind of file gives, and what
+// files whose tables, sizes, counts and offsets cannot be trusted give. On
+// files made by the ffmpeg command line: the WAV holds what ffmpeg decodes
+// from them, rounded to 16 bits; Extract reaches the unwrapper for an ".mp4"
+// that no other back end reads.
 #include "Mp4Builder.h"
-#include "Mp4Test.h"
+#include "support/MediaFixtures.h"
+
+#include <cmath>
+#include <functional>
+#include <optional>
 
 using namespace zuktest;
 using namespace zuktest::mp4;
@@ -16,313 +23,267 @@ std::vector<int16_t> ramp(size_t count, int16_t from)
     return values;
 }
 
-std::vector<int16_t> joined(const std::vector<std::vector<int16_t>>& parts)
-{
-    std::vector<int16_t> all;
-    for (const auto& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
-SoundTrack mono()
+SoundTrack edited(const std::function<void(SoundTrack&)>& edit)
 {
     SoundTrack track;
-    track.channels = 1;
+    edit(track);
     return track;
 }
 
-// Chunks of mono samples, `frames[i]` in chunk i, numbered through.
-std::vector<std::vector<int16_t>> monoChunks(const std::vector<size_t>& frames)
-{
-    std::vector<std::vector<int16_t>> chunks;
-    int16_t next = -3000;
-    for (const size_t count : frames) {
-        chunks.push_back(ramp(count, next));
-        next = static_cast<int16_t>(next + 1000);
-    }
-    return chunks;
-}
-
-std::vector<std::string> asBytes(const std::vector<std::vector<int16_t>>& chunks)
-{
-    std::vector<std::string> bytes;
-    for (const auto& chunk : chunks)
-        bytes.push_back(samples16(chunk));
-    return bytes;
-}
-
 using UnwrapTest = Mp4Test;
+using Mp4FilesTest = Mp4Test;
+
+// A format code that FFmpeg has no decoder for.
+const std::string kUnknownCode = "qzpc";
+
+// The bytes of the fixture `name` with its sound's "twos" code set to the unknown one.
+std::string withUnknownCode(const std::string& name)
+{
+    std::string bytes = fileBytes(mediaFixture(name));
+    // The entry's code follows the sample description's header and count and
+    // the entry's size.
+    for (size_t at = bytes.find("stsd"); at != std::string::npos; at = bytes.find("stsd", at + 4))
+        if (bytes.compare(at + 16, 4, "twos") == 0)
+            return bytes.replace(at + 16, 4, kUnknownCode);
+    throw std::runtime_error("no sample entry twos in " + name);
+}
+
+// The sound of the file as ffmpeg decodes it to 32 bits, rounded to the
+// nearest 16-bit value (halves up, clamped). Samples of up to 16 bits come out
+// exactly; ffmpeg's own 16-bit output would truncate wider ones.
+std::vector<int16_t> ffmpegDecodeRounded(const std::string& path)
+{
+    const std::string bytes = commandOutput(
+        {"ffmpeg", "-nostdin", "-v", "error", "-i", path, "-map", "0:a:0", "-f", "s32le", "-acodec", "pcm_s32le", "-"});
+    std::vector<int16_t> samples(bytes.size() / 4);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        uint32_t value = 0;
+        for (int b = 3; b >= 0; --b)
+            value = value << 8 | static_cast<uint8_t>(bytes[4 * i + static_cast<size_t>(b)]);
+        const double rounded = std::floor(static_cast<int32_t>(value) / 65536.0 + 0.5);
+        samples[i] = static_cast<int16_t>(std::clamp(rounded, -32768.0, 32767.0));
+    }
+    return samples;
+}
 
 } // namespace
 
-// The scan ends at the end of the file; the run is logged in order.
-TEST_F(UnwrapTest, StereoChunksOfOneRunComeOutAsTheirBigEndianValues)
+// Each row's result and log line, and the samples of the WAV left (none: no WAV).
+TEST_F(UnwrapTest, EachKindOfFileHasItsResultLogLineAndSamples)
 {
-    auto first = ramp(2048, 0x1234); // 1024 stereo frames: 4096 bytes
-    const auto second = ramp(2048, -20000);
-    ASSERT_EQ(samples16(first).substr(0, 2), "\x12\x34");
-    for (const bool movieFirst : {false, true}) {
-        log.captured.pieces.clear();
-        ASSERT_EQ(unwrap(pcmFile(SoundTrack{}, {samples16(first), samples16(second)}, movieFirst)), 0);
-        const Sound sound = readShorts(wav);
-        EXPECT_EQ(sound.info.samplerate, 48000);
-        EXPECT_EQ(sound.info.channels, 2);
-        EXPECT_EQ(sound.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
-        EXPECT_EQ(sound.samples, joined({first, second})) << "movie first: " << movieFirst;
-    }
-    EXPECT_EQ(log.pieces(),
-        (std::vector<std::string>{"Error parsing box\n", "In Makewavfile\n", "Examining sample description box\n",
-            "Constructing Offset Table\n", "Writing Audio File\n", "Finished\n"}));
-}
-
-TEST_F(UnwrapTest, EachChunkTakesTheSampleCountOfItsRun)
-{
-    const auto chunks = monoChunks({2, 2, 3, 3, 3});
-    SoundTrack track = mono();
-    track.runs = {{1, 2}, {3, 3}};
-    ASSERT_EQ(unwrap(pcmFile(track, asBytes(chunks))), 0);
-    EXPECT_EQ(readShorts(wav).samples, joined(chunks));
-
-    // Runs naming chunks that no offset names, and runs of no chunk at all,
-    // change nothing.
-    track.runs = {{1, 2}, {3, 7}, {3, 3}, {6, 9}, {40, 5}};
-    ASSERT_EQ(unwrap(pcmFile(track, asBytes(chunks))), 0);
-    EXPECT_EQ(readShorts(wav).samples, joined(chunks));
-}
-
-// Sample tables that leave chunks uncounted, or hold fewer rows than they
-// state, or lack what the writer needs: -1, and no WAV made.
-TEST_F(UnwrapTest, SampleTablesThatCannotBeTrustedFailBeforeTheWavIsMade)
-{
-    const auto chunks = asBytes(monoChunks({2, 2, 3, 3, 3}));
+    const auto mono = ramp(13, -3000);
+    const std::string bytes = samples16(mono);
+    // Chunks of 2, 2, 3, 3 and 3 mono frames.
+    const std::vector<std::string> chunks{
+        bytes.substr(0, 4), bytes.substr(4, 4), bytes.substr(8, 6), bytes.substr(14, 6), bytes.substr(20)};
     const auto withRuns = [&](std::vector<mp4::Run> runs) {
-        SoundTrack track = mono();
-        track.runs = std::move(runs);
-        track.deriveRuns = false;
-        return pcmFile(track, chunks);
+        return pcmFile(edited([&](SoundTrack& t) {
+            t.channels = 1;
+            t.runs = std::move(runs);
+            t.deriveRuns = false;
+        }),
+            chunks);
     };
-    const std::string stereo = samples16(ramp(32, -7)); // 16 stereo frames
-    const std::string good = pcmFile(SoundTrack{}, {stereo}, true);
-    const auto withCount = [&](const char* code, uint32_t count) {
-        std::string bytes = good;
-        bytes.replace(bytes.rfind(code) + 8, 4, be32(count));
-        return bytes;
+    const auto stereo = ramp(32, 0x1234); // 16 stereo frames of 4 bytes, 64 bytes
+    const auto stereoFile = [&](const std::function<void(SoundTrack&)>& edit, bool movieFirst = false) {
+        return pcmFile(edited(edit), {samples16(stereo)}, movieFirst);
     };
-    SoundTrack sizes;
-    sizes.stsz = fullBox("stsz", be32(0) + be32(17) + std::string(16 * 4, '\0'));
-    SoundTrack co64;
-    co64.chunkOffsets = false;
-    co64.extraStbl = fullBox("co64", be32(1) + be64(44));
-    SoundTrack noOffsets;
-    noOffsets.chunkOffsets = false;
-    const std::string uncovered = "Sample-to-chunk table does not cover every chunk\n";
-    const std::string outOfOrder = "Sample-to-chunk runs out of order\n";
-    const std::string fewerOffsets = "Chunk offset table holds fewer rows than its count\n";
-    const struct {
-        std::string bytes;
-        std::string line;
-    } cases[] = {
-        {withRuns({}), uncovered},
-        {withRuns({{2, 2}}), uncovered},
-        {withRuns({{0, 2}, {1, 2}}), uncovered},
-        {withRuns({{1, 2}, {4, 3}, {2, 3}}), outOfOrder},
-        {withRuns({{1, 2}, {0, 3}}), outOfOrder},
-        {withCount("stco", 2), fewerOffsets},
-        {withCount("stco", 0xFFFFFFFF), fewerOffsets},
-        {withCount("stsc", 0x7FFFFFFF), "Sample-to-chunk table holds fewer rows than its count\n"},
-        {pcmFile(sizes, {stereo}, true), "Sample size table holds fewer rows than its count\n"},
-        {pcmFile(co64, {stereo}), "64-bit chunk offsets are not supported\n"},
-        {pcmFile(noOffsets, {stereo}), "Sample table lacks chunk offsets or sample-to-chunk runs\n"},
+    const auto unchanged = [](SoundTrack&) {};
+    const std::string good = stereoFile(unchanged, true);
+    // `good` with the bytes of the box `code` from `at`, its size field at 0, replaced.
+    const auto replaced = [&](const char* code, size_t at, const std::string& with) {
+        std::string changed = good;
+        return changed.replace(changed.rfind(code) - 4 + at, with.size(), with);
     };
-    for (const auto& c : cases) {
-        log.captured.pieces.clear();
-        EXPECT_EQ(unwrap(c.bytes), -1) << c.line;
-        EXPECT_TRUE(logged(c.line)) << c.line;
-        EXPECT_FALSE(std::filesystem::exists(wav)) << c.line;
-    }
-}
-
-TEST_F(UnwrapTest, AChunkPastTheEndOfTheFileKeepsTheWholeFramesBeforeItAndFails)
-{
-    const auto chunks = monoChunks({4, 4, 4});
-    // The media data last, cut inside the last frame of the last chunk.
-    SoundTrack track;
-    std::vector<std::string> stereo = {samples16(chunks[0]), samples16(chunks[1]), samples16(chunks[2])};
-    std::string bytes = pcmFile(track, stereo, true);
-    bytes.resize(bytes.size() - 3);
-    EXPECT_EQ(unwrap(bytes), -1);
-    EXPECT_TRUE(logged("Chunk runs past the end of the file, audio is incomplete\n"));
-    const auto all = joined(chunks);
-    EXPECT_EQ(readShorts(wav).samples, std::vector<int16_t>(all.begin(), all.end() - 2));
-
-    // An offset far beyond the file: the chunks before it are kept.
-    log.captured.pieces.clear();
-    track = mono();
-    track.runs = {{1, 4}};
-    const std::string good = pcmFile(track, asBytes(chunks));
-    const size_t offsets = good.rfind("stco") + 8;
-    std::string bad = good;
-    bad.replace(offsets + 4 + 4, 4, be32(0xFFFFFF00));
-    EXPECT_EQ(unwrap(bad), -1);
-    EXPECT_TRUE(logged("Chunk runs past the end of the file, audio is incomplete\n"));
-    EXPECT_EQ(readShorts(wav).samples, chunks[0]);
-}
-
-TEST_F(UnwrapTest, SampleDescriptionsTheWriterCannotCopyFail)
-{
-    const auto change = [](auto edit) {
-        SoundTrack track;
-        edit(track);
-        return track;
+    const auto unknown = [&](const std::string& stts, const std::string& stsz) {
+        return stereoFile([&](SoundTrack& t) {
+            t.format = "abcd";
+            t.stts = stts;
+            t.stsz = stsz;
+        });
     };
-    const struct {
-        SoundTrack track;
-        std::string line;
-    } cases[] = {
-        {change([](SoundTrack& t) { t.descriptions = 2; }), "More than 1 sample type, probably not wav encoding.\n"},
-        {change([](SoundTrack& t) { t.descriptions = 0; }), "No description of audio samples\n"},
-        {change([](SoundTrack& t) { t.bits = 0; }), "Samples are not integer PCM of 8, 16, 24 or 32 bits\n"},
-        {change([](SoundTrack& t) { t.bits = 12; }), "Samples are not integer PCM of 8, 16, 24 or 32 bits\n"},
-        {change([](SoundTrack& t) { t.format = "mp4a"; }), "Samples are not integer PCM of 8, 16, 24 or 32 bits\n"},
-        {change([](SoundTrack& t) { t.channels = 0; }), "Sample rate or channel count is 0\n"},
-        {change([](SoundTrack& t) { t.rate = 0; }), "Sample rate or channel count is 0\n"},
-        // A sound media header on a track whose handler says video.
-        {change([](SoundTrack& t) { t.handler = "vide"; }), "Sample description is not an audio sample entry\n"},
-    };
-    for (const auto& c : cases) {
-        log.captured.pieces.clear();
-        EXPECT_EQ(unwrap(pcmFile(c.track, {samples16(ramp(8, 1))})), -1) << c.line;
-        EXPECT_TRUE(logged(c.line)) << c.line;
-        EXPECT_TRUE(logged("Error getting wav stream information\n")) << c.line;
-        EXPECT_FALSE(std::filesystem::exists(wav)) << c.line;
-    }
-}
+    const std::string frames = fullBox("stts", be32(1) + be32(16) + be32(1));
+    const std::string frameSizes = fullBox("stsz", be32(4) + be32(16));
 
-TEST_F(UnwrapTest, AnUnknownFormatCodeIsCopiedOnlyWhenItsTablesShowOneFramePerSample)
-{
-    const auto samples = ramp(64, 300); // 32 stereo frames of 4 bytes
-    const std::string frames = fullBox("stts", be32(1) + be32(32) + be32(1));
-    const std::string frameSizes = fullBox("stsz", be32(4) + be32(32));
-    const auto track = [](const char* code, const std::string& stts, const std::string& stsz) {
-        SoundTrack t;
-        t.format = code;
-        t.stts = stts;
-        t.stsz = stsz;
-        return t;
-    };
-    ASSERT_EQ(unwrap(pcmFile(track("abcd", frames, frameSizes), {samples16(samples)})), 0);
-    EXPECT_EQ(readShorts(wav).samples, samples);
-
-    const std::string unproven = "Unknown sample format, and the sample tables do not show uncompressed frames\n";
-    const struct {
-        SoundTrack track;
-        std::string line;
-    } cases[] = {
-        {track("abcd", fullBox("stts", be32(1) + be32(16) + be32(2)), frameSizes), unproven},
-        {track("abcd", fullBox("stts", be32(2) + be32(32) + be32(1)), frameSizes), unproven}, // a run missing
-        {track("abcd", fullBox("stts", be32(0)), frameSizes), unproven},
-        {track("abcd", "", frameSizes), unproven},
-        {track("abcd", frames, fullBox("stsz", be32(2) + be32(64))), unproven},
-        {track("abcd", frames, fullBox("stsz", be32(0) + be32(1) + be32(128))), unproven},
-        {track("abcd", frames, ""), unproven},
-        // Known compressed sound is refused whatever its tables say.
-        {track("ulaw", frames, frameSizes), "Samples are not integer PCM of 8, 16, 24 or 32 bits\n"},
-    };
-    for (const auto& c : cases) {
-        log.captured.pieces.clear();
-        std::filesystem::remove(wav);
-        EXPECT_EQ(unwrap(pcmFile(c.track, {samples16(samples)})), -1) << c.line;
-        EXPECT_TRUE(logged(c.line)) << c.line;
-        EXPECT_FALSE(std::filesystem::exists(wav)) << c.line;
-    }
-}
-
-TEST_F(UnwrapTest, NoMovieNoSoundTrackOrNoWritableOutputFail)
-{
-    EXPECT_EQ(unwrap(kFtyp + box("mdat", samples16(ramp(8, 1)))), -1);
-    EXPECT_TRUE(logged("No Movie Found \n"));
-
-    const std::string videoOnly =
-        kFtyp + movie(box("trak", box("mdia", box("minf", fullBox("vmhd", std::string(8, '\0'))))));
-    EXPECT_EQ(unwrap(videoOnly), -1);
-    EXPECT_TRUE(logged("No Audio Track \n"));
-    EXPECT_FALSE(std::filesystem::exists(wav));
-
-    const std::string input = file(pcmFile(SoundTrack{}, {samples16(ramp(8, 1))}));
-    EXPECT_EQ(unwrapFile(input, dir.file("missing/out.wav")), -4);
-    EXPECT_TRUE(logged("Error opening sound file for writing\n"));
-}
-
-TEST_F(UnwrapTest, HeadersOfEveryFormAreSkippedByTheirSize)
-{
-    const auto chunk = ramp(16, 5);
+    // Boxes of every header form before the movie; a size of 0 after the
+    // media data runs to the end of the file.
     std::string before;
     for (int i = 0; i < 60; ++i) // more top-level boxes than a fixed table would hold
         before += box("free", std::string(static_cast<size_t>(i), 'x'));
     before += be32(1) + "skip" + be64(16 + 5) + "12345"; // 64-bit size
     before += box("uuid", std::string(16, 'u') + "payload");
-    SoundTrack track;
-    track.runs = {{1, 8}};
-    track.offsets = {0};
-    const size_t movieSize = movie(soundTrak(track)).size();
-    track.offsets = {static_cast<uint32_t>(kFtyp.size() + before.size() + movieSize + 8)};
-    // A size of 0 runs to the end of the file.
-    const std::string bytes = kFtyp + before + movie(soundTrak(track)) + box("mdat", samples16(chunk)) + be32(0) +
-        "free" + std::string(100, 'z');
-    ASSERT_EQ(unwrap(bytes), 0);
-    EXPECT_EQ(readShorts(wav).samples, chunk);
-}
+    SoundTrack placed;
+    placed.runs = {{1, 16}};
+    placed.offsets = {0};
+    placed.offsets = {static_cast<uint32_t>(kFtyp.size() + before.size() + movie(soundTrak(placed)).size() + 8)};
+    const std::string headers =
+        kFtyp + before + movie(soundTrak(placed)) + box("mdat", samples16(stereo)) + be32(0) + "free" + "zzz";
 
-TEST_F(UnwrapTest, SizesBeyondWhatTheBytesHoldAreCutToThem)
-{
-    const auto chunk = ramp(32, -7);
-    const std::string good = pcmFile(SoundTrack{}, {samples16(chunk)}, true);
-    const size_t stco = good.rfind("stco") - 4;
+    std::string cut = good;
+    cut.resize(cut.size() - 3); // inside the last frame
+    std::string beyond = withRuns({{1, 2}, {3, 3}});
+    beyond.replace(beyond.rfind("stco") + 16, 4, be32(0xFFFFFF00)); // the second chunk's offset
 
-    const auto expectGood = [&](std::string bytes, const char* what) {
-        std::filesystem::remove(wav);
-        EXPECT_EQ(unwrap(bytes), 0) << what;
-        EXPECT_EQ(readShorts(wav).samples, chunk) << what;
+    std::string nested; // deeper than any real file, or any stack, allows
+    for (uint32_t level = 0; level < 200000; ++level)
+        nested += be32(8 * (200000 - level)) + "trak";
+
+    const std::string uncovered = "Sample-to-chunk table does not cover every chunk\n";
+    const std::string notPcm = "Samples are not integer PCM of 8, 16, 24 or 32 bits\n";
+    const std::string noRate = "Sample rate or channel count is 0\n";
+    const std::string unproven = "Unknown sample format, and the sample tables do not show uncompressed frames\n";
+    const std::string pastEnd = "Chunk runs past the end of the file, audio is incomplete\n";
+    const struct {
+        const char* what;
+        std::string bytes;
+        int32_t result;
+        std::string line;
+        std::optional<std::vector<int16_t>> samples;
+    } rows[] = {
+        // The scan ends at the end of the file, after a movie behind the media data.
+        {"movie last", stereoFile(unchanged), 0, "Error parsing box\n", stereo},
+        {"movie first", good, 0, "Finished\n", stereo},
+        {"runs of 2, then 3", withRuns({{1, 2}, {3, 3}}), 0, "Finished\n", mono},
+        {"runs of no chunk", withRuns({{1, 2}, {3, 7}, {3, 3}, {6, 9}, {40, 5}}), 0, "Finished\n", mono},
+        {"headers of every form", headers, 0, "Finished\n", stereo},
+        {"a box larger than its container", replaced("stco", 0, be32(0x7FFFFFF0)), 0, "Finished\n", stereo},
+        {"a chunk cut by the end", cut, -1, pastEnd, std::vector<int16_t>(stereo.begin(), stereo.end() - 2)},
+        {"a chunk beyond the end", beyond, -1, pastEnd, std::vector<int16_t>(mono.begin(), mono.begin() + 2)},
+        {"no runs", withRuns({}), -1, uncovered, {}},
+        {"runs from chunk 2", withRuns({{2, 2}}), -1, uncovered, {}},
+        {"runs out of order", withRuns({{1, 2}, {4, 3}, {2, 3}}), -1, "Sample-to-chunk runs out of order\n", {}},
+        {"short stco", replaced("stco", 12, be32(0xFFFFFFFF)), -1,
+            "Chunk offset table holds fewer rows than its count\n", {}},
+        {"short stsc", replaced("stsc", 12, be32(0x7FFFFFFF)), -1,
+            "Sample-to-chunk table holds fewer rows than its count\n", {}},
+        {"short stsz", stereoFile([](SoundTrack& t) { t.stsz = fullBox("stsz", be32(0) + be32(17) + be32(4)); }), -1,
+            "Sample size table holds fewer rows than its count\n", {}},
+        {"co64", stereoFile([](SoundTrack& t) {
+             t.chunkOffsets = false;
+             t.extraStbl = fullBox("co64", be32(1) + be64(44));
+         }),
+            -1, "64-bit chunk offsets are not supported\n", {}},
+        {"no stco", stereoFile([](SoundTrack& t) { t.chunkOffsets = false; }), -1,
+            "Sample table lacks chunk offsets or sample-to-chunk runs\n", {}},
+        {"a size 0 box swallowing the tables", replaced("stts", 0, be32(0)), -1,
+            "Sample table lacks chunk offsets or sample-to-chunk runs\n", {}},
+        {"two entries", stereoFile([](SoundTrack& t) { t.descriptions = 2; }), -1,
+            "More than 1 sample type, probably not wav encoding.\n", {}},
+        {"two entries, the caller's line", stereoFile([](SoundTrack& t) { t.descriptions = 2; }), -1,
+            "Error getting wav stream information\n", {}},
+        {"no entry", stereoFile([](SoundTrack& t) { t.descriptions = 0; }), -1, "No description of audio samples\n",
+            {}},
+        {"12 bits", stereoFile([](SoundTrack& t) { t.bits = 12; }), -1, notPcm, {}},
+        {"no channels", stereoFile([](SoundTrack& t) { t.channels = 0; }), -1, noRate, {}},
+        {"no rate", stereoFile([](SoundTrack& t) { t.rate = 0; }), -1, noRate, {}},
+        {"a video handler", stereoFile([](SoundTrack& t) { t.handler = "vide"; }), -1,
+            "Sample description is not an audio sample entry\n", {}},
+        // Known compressed sound is refused whatever its tables say.
+        {"ulaw in tables of frames", stereoFile([&](SoundTrack& t) {
+             t.format = "ulaw";
+             t.stts = frames;
+             t.stsz = frameSizes;
+         }),
+            -1, notPcm, {}},
+        {"unknown, samples of 2 ticks", unknown(fullBox("stts", be32(1) + be32(8) + be32(2)), frameSizes), -1, unproven,
+            {}},
+        {"unknown, a time run missing", unknown(fullBox("stts", be32(2) + be32(16) + be32(1)), frameSizes), -1,
+            unproven, {}},
+        {"unknown, no time runs", unknown(fullBox("stts", be32(0)), frameSizes), -1, unproven, {}},
+        {"unknown, no stts", unknown("", frameSizes), -1, unproven, {}},
+        {"unknown, samples of 2 bytes", unknown(frames, fullBox("stsz", be32(2) + be32(32))), -1, unproven, {}},
+        {"unknown, a size table", unknown(frames, fullBox("stsz", be32(0) + be32(1) + be32(64))), -1, unproven, {}},
+        {"unknown, no stsz", unknown(frames, ""), -1, unproven, {}},
+        {"no movie", kFtyp + box("mdat", bytes), -1, "No Movie Found \n", {}},
+        {"video only", kFtyp + movie(box("trak", box("mdia", box("minf", fullBox("vmhd", std::string(8, '\0')))))), -1,
+            "No Audio Track \n", {}},
+        {"containers nested deep", kFtyp + movie(nested), -1, "No Audio Track \n", {}},
     };
-    std::string bytes = good;
-    bytes.replace(stco, 4, be32(0x7FFFFFF0)); // the last box of stbl, larger than stbl
-    expectGood(bytes, "box larger than its container");
-    bytes = good;
-    const size_t mdat = good.rfind("mdat") - 4;
-    bytes.replace(mdat, 8, be32(1) + "mdat");
-    bytes.insert(mdat + 8, be64(uint64_t{1} << 40)); // far larger than the file
-    bytes.replace(stco + 16, 4, be32(static_cast<uint32_t>(good.find(samples16(chunk)) + 8)));
-    expectGood(bytes, "top-level box larger than the file");
+    for (const auto& row : rows) {
+        log.captured.pieces.clear();
+        std::filesystem::remove(wav);
+        EXPECT_EQ(unwrap(row.bytes), row.result) << row.what;
+        EXPECT_TRUE(logged(row.line)) << row.what;
+        ASSERT_EQ(std::filesystem::exists(wav), row.samples.has_value()) << row.what;
+        if (row.samples) {
+            EXPECT_EQ(readShorts(wav).samples, *row.samples) << row.what;
+        }
+    }
 }
 
-TEST_F(UnwrapTest, BoxesThatCannotBeReadEndTheirContainerWithoutLooping)
-{
-    const std::string good = pcmFile(SoundTrack{}, {samples16(ramp(8, 1))});
-    // A header smaller than itself ends the top-level scan before the movie.
-    EXPECT_EQ(unwrap(kFtyp + be32(4) + "free" + good.substr(kFtyp.size())), -1);
-    EXPECT_TRUE(logged("No Movie Found \n"));
-
-    // A box of size 0 inside the sample table swallows the tables after it.
-    std::string bytes = good;
-    const size_t stts = bytes.rfind("stts") - 4;
-    bytes.replace(stts, 4, be32(0));
-    EXPECT_EQ(unwrap(bytes), -1);
-    EXPECT_TRUE(logged("Sample table lacks chunk offsets or sample-to-chunk runs\n"));
-
-    // Containers nested far deeper than any real file, or any stack, allows.
-    constexpr uint32_t kLevels = 200000;
-    std::string nested;
-    for (uint32_t level = 0; level < kLevels; ++level)
-        nested += be32(8 * (kLevels - level)) + "trak";
-    EXPECT_EQ(unwrap(kFtyp + movie(nested)), -1);
-    EXPECT_TRUE(logged("No Audio Track \n"));
-}
-
-TEST_F(UnwrapTest, AWavThatCannotBeWrittenFailsWithTheWriteCode)
+TEST_F(UnwrapTest, AWavThatCannotBeOpenedOrWrittenFailsWithItsCode)
 {
     const std::string input = file(pcmFile(SoundTrack{}, {samples16(ramp(200000, 1))}));
+    EXPECT_EQ(unwrapFile(input, dir.file("missing/out.wav")), -4);
+    EXPECT_TRUE(logged("Error opening sound file for writing\n"));
     FileSizeLimit limit(64 * 1024); // as a full disk would
     EXPECT_EQ(unwrapFile(input, wav), -7);
     EXPECT_TRUE(logged("Error writing sound file\n"));
     EXPECT_FALSE(logged("Finished\n"));
+}
+
+// The unspecified and unknown format codes are the format table's; an
+// unknown one in real tables is in the Extract test below.
+TEST_F(Mp4FilesTest, UncompressedSoundIsCopiedAsFfmpegDecodesIt)
+{
+    const struct {
+        const char* name;
+        int rate;
+        int channels;
+    } files[] = {
+        {"mov-s16be-mono.mov", 48000, 1},
+        {"mov-s16be-stereo-front.mov", 44100, 2},
+        {"mov-s16le.mov", 32000, 2},
+        {"mov-s24be.mov", 32000, 2},
+        {"mov-s24le.mov", 32000, 2},
+        {"mov-s32be.mov", 32000, 2},
+        {"mov-s32le.mov", 32000, 2},
+        {"mov-s8.mov", 32000, 2},
+        {"mov-u8.mov", 32000, 2},
+    };
+    for (const auto& row : files) {
+        const std::string path = mediaFixture(row.name);
+        ASSERT_EQ(unwrapFile(path, wav), 0) << row.name;
+        const Sound sound = readShorts(wav);
+        EXPECT_EQ(sound.info.samplerate, row.rate) << row.name;
+        EXPECT_EQ(sound.info.channels, row.channels) << row.name;
+        EXPECT_EQ(sound.samples, ffmpegDecodeRounded(path)) << row.name;
+    }
+}
+
+// Hosts choose where the box diagnostics go, and may switch them off again.
+TEST_F(Mp4FilesTest, ExtractUnwrapsAnMp4ThatNoBackEndReadsAndResamplesIt)
+{
+    const std::string original = mediaFixture("mov-s16be-video.mov");
+    const std::string input = file(withUnknownCode("mov-s16be-video.mov"), "take.MP4");
+    // FFmpeg has no decoder for the sound, so every back end that decodes
+    // through it fails, and the chain reaches the unwrapper.
+    EXPECT_THROW(ffmpegDecode(input), std::runtime_error);
+
+    const std::string output = dir.file("take.wav");
+    std::unique_ptr<FILE, int (*)(FILE*)> text(std::tmpfile(), std::fclose);
+    ASSERT_TRUE(text);
+    zuk_set_mp4_diagnostics(text.get());
+    ASSERT_EQ(Extract(wide(input).c_str(), wide(output).c_str(), nullptr), 0);
+    zuk_set_mp4_diagnostics(nullptr);
+    ASSERT_EQ(Extract(wide(input).c_str(), wide(dir.file("again.wav")).c_str(), nullptr), 0);
+    std::string written(size_t(std::ftell(text.get())), '\0');
+    std::rewind(text.get());
+    ASSERT_EQ(std::fread(written.data(), 1, written.size(), text.get()), written.size());
+    EXPECT_NE(written.find("Found stco Box, parsing\n"), std::string::npos);
+    EXPECT_EQ(written.find("moovBox getBoxData \n"), written.rfind("moovBox getBoxData \n")) << "one run's";
+
+    writeShorts(dir.file("decoded.wav"), 48000, 2, ffmpegDecode(original));
+    ASSERT_EQ(resampleAudio(wide(dir.file("decoded.wav")).c_str(), wide(dir.file("expected.wav")).c_str(), nullptr), 0);
+    EXPECT_EQ(fileBytes(output), fileBytes(dir.file("expected.wav")));
+    EXPECT_EQ(readShorts(output + "2.wav").samples, ffmpegDecode(original)); // the intermediate stays
+    const std::string all = log.joined();
+    EXPECT_NE(all.find("ZUK: Could not extract audio. \nZUK:  Trying MP4 unwrapper\n"), std::string::npos) << all;
+    EXPECT_NE(all.find("Finished\nZUK:Resampling audio file\n"), std::string::npos) << all;
+
+    // Only an ".mp4" reaches the unwrapper, which would read this one; its failure is then the result.
+    EXPECT_EQ(
+        Extract(wide(file(withUnknownCode("mov-s16be-mono.mov"), "take.mov")).c_str(), wide(wav).c_str(), nullptr), -4);
+    EXPECT_EQ(Extract(wide(dir.file("gone.mp4")).c_str(), wide(wav).c_str(), nullptr), -4);
+    EXPECT_EQ(log.pieces().back(), "ZUK: Could not open MP4 file with ifstream\n");
 }

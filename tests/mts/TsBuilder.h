@@ -1,6 +1,12 @@
-// Transport packets and PES packets built in memory for the demultiplexer's
-// tests.
+// Transport packets, PES packets and program tables built in memory for the
+// demultiplexer's tests, and what those tests share.
 #pragma once
+
+#include "mts/MtsLog.h"
+#include "support/LogCapture.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <fstream>
@@ -80,10 +86,6 @@ inline Bytes undecodableAudio()
     return joined(packets);
 }
 
-} // namespace zuktest::mts
-
-namespace zuktest::mts {
-
 struct PatEntry {
     uint16_t program;
     uint16_t pid;
@@ -132,5 +134,27 @@ inline Bytes pmtPayload(const std::vector<PmtEntry>& streams, const Bytes& progr
     append(bytes, Bytes{0xDE, 0xAD, 0xBE, 0xEF});
     return bytes;
 }
+
+// A private folder, and the demultiplexer's log captured.
+struct MtsTest : ::testing::Test {
+    TempDir dir;
+    CapturingSink log;
+    int files = 0;
+
+    MtsTest() { zuk::setMtsLogger(LogString); }
+    ~MtsTest() override { zuk::setMtsLogger(nullptr); }
+
+    // A new file each time.
+    std::string file(const Bytes& bytes)
+    {
+        const std::string path = dir.file("in" + std::to_string(files++) + ".m2t");
+        writeBytes(path, bytes);
+        return path;
+    }
+    bool logged(const std::string& line) const
+    {
+        return log.joined().find("MTSPACKET: " + line + "\n") != std::string::npos;
+    }
+};
 
 } // namespace zuktest::mts
