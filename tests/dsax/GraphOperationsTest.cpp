@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -28,18 +29,6 @@ namespace {
 bool logged(const CapturingSink& log, const std::string& piece)
 {
     return std::find(log.pieces().begin(), log.pieces().end(), piece) != log.pieces().end();
-}
-
-struct Ac3Answer {
-    int32_t result;
-    uint8_t found;
-};
-
-Ac3Answer detectAc3(const std::string& file, int32_t managed = 0)
-{
-    Ac3Answer answer{0, 7};
-    answer.result = isAC3(wide(file).c_str(), managed, &answer.found);
-    return answer;
 }
 
 // Notes each Release it is given, by its number.
@@ -79,7 +68,9 @@ TEST(ComReleaseList, ReleasesWhatItHoldsTheLastAddedFirstAndRefusesWhatItCannotH
     }
 }
 
-TEST(GraphHelpers, WhatAFullListCannotKeepIsReleasedAndNotHandedOut)
+// A full list releases what it cannot keep; a connection wants a free pin on
+// both sides.
+TEST(GraphHelpers, RefuseWhatTheyCannotDo)
 {
     std::vector<int> releases;
     const auto object = makeComObject<Noted>(releases, 1);
@@ -90,10 +81,7 @@ TEST(GraphHelpers, WhatAFullListCannotKeepIsReleasedAndNotHandedOut)
     EXPECT_EQ(zuk::queryKept(call, object.get(), &asked), E_OUTOFMEMORY);
     EXPECT_EQ(asked, nullptr);
     EXPECT_EQ(releases, std::vector<int>{1});
-}
 
-TEST(GraphHelpers, ConnectFiltersWantsAFreePinOnBothSides)
-{
     ComPtr<IGraphBuilder> graph;
     ComPtr<IBaseFilter> renderer;
     ASSERT_EQ(
@@ -114,8 +102,35 @@ struct GraphOperations : ::testing::Test {
     CapturingSink log;
     int comBefore = comInitializationCount();
 
-    void TearDown() override { EXPECT_EQ(comInitializationCount(), comBefore) << "COM left unbalanced"; }
+    void SetUp() override { setComModuleFolderForTesting(ZUK_MODULE_DIR); }
+    void TearDown() override
+    {
+        setComModuleFolderForTesting("");
+        EXPECT_EQ(comInitializationCount(), comBefore) << "COM left unbalanced";
+    }
+
+    // A mono 44.1 kHz WAV of 1.5 s, the new sound of an AVI.
+    std::string replacement()
+    {
+        const std::string path = dir.file("new sound.wav");
+        writeShorts(path, 44100, 1, testSignal(66150, 1, 44100));
+        return path;
+    }
 };
+
+// The operations as hosts call them: on an input, the AVI's new sound for
+// ReplaceAudioAvi, an output, and whether COM is the host's.
+using Operation = std::function<int32_t(const std::string&, const std::string&, const std::string&, int32_t)>;
+
+int32_t wrap(const std::string& input, const std::string&, const std::string& output, int32_t managed)
+{
+    return DecodeToAVIWrapper(wide(input).c_str(), wide(output).c_str(), managed);
+}
+
+int32_t replace(const std::string& input, const std::string& audio, const std::string& output, int32_t managed)
+{
+    return ReplaceAudioAvi(wide(input).c_str(), wide(audio).c_str(), wide(output).c_str(), managed);
+}
 
 // The bytes decide, not the name: an empty file, the start of an AC-3 frame or
 // a WAV is no AC-3 stream, also when named like one.
@@ -136,9 +151,7 @@ TEST_F(GraphOperations, Ac3StreamsAreFoundByTheirBytes)
         {mediaFixture("ac3.ac3"), 0, 1, found},
         {mediaFixture("bdav-ac3.m2ts.mp2"), 0, 1, found},
         {mediaFixture("ac3.ac3"), 1, 1, found},
-        {mediaFixture("channels-2.wav"), 0, 0, notFound},
         {mediaFixture("mp2.mp2"), 0, 0, notFound},
-        {mediaFixture("mpeg-ps.mpg"), 0, 0, notFound},
         {dir.file("empty.ac3"), 0, 0, notFound},
         {dir.file("short.ac3"), 0, 0, notFound},
         {dir.file("wav.ac3"), 0, 0, notFound},
@@ -146,194 +159,129 @@ TEST_F(GraphOperations, Ac3StreamsAreFoundByTheirBytes)
     };
     for (const auto& file : files) {
         log.captured.pieces.clear();
-        const Ac3Answer answer = detectAc3(file.file, file.managed);
-        EXPECT_EQ(answer.found, file.found) << file.file;
-        EXPECT_EQ(answer.result >= 0, file.found == 1) << file.file;
+        uint8_t answer = 7;
+        const int32_t result = isAC3(wide(file.file).c_str(), file.managed, &answer);
+        EXPECT_EQ(answer, file.found) << file.file;
+        EXPECT_EQ(result >= 0, file.found == 1) << file.file;
         EXPECT_EQ(log.pieces().back(), file.lastLine) << file.file;
         const auto said = std::find(log.pieces().begin(), log.pieces().end(), "Initialize COM interface\n");
         ASSERT_NE(said, log.pieces().end()) << file.file;
         EXPECT_EQ(*(said + 1) == "Skipping COM INIT. .Net flag\n", file.managed == 1) << file.file;
     }
-    EXPECT_EQ(detectAc3(dir.file("missing.ac3")).result, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     const std::vector<std::string> tail(log.pieces().end() - 3, log.pieces().end());
     EXPECT_EQ(tail, (std::vector<std::string>{"Ac3: Failed hr= ", "-2147024894", "\n"}));
+    uint8_t answer = 0;
+    EXPECT_EQ(isAC3(wide(dir.file("missing.ac3")).c_str(), 0, &answer), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     uint8_t* noAnswer = nullptr;
     EXPECT_EQ(isAC3(wide(mediaFixture("ac3.ac3")).c_str(), 0, noAnswer), E_POINTER);
 }
 
-// ---- DecodeToAVIWrapper ------------------------------------------------------
-
-struct AviWrapper : GraphOperations {
-    int32_t wrap(const std::string& input, const std::string& output, int32_t managed = 0)
-    {
-        return DecodeToAVIWrapper(wide(input).c_str(), wide(output).c_str(), managed);
-    }
-};
-
-TEST_F(AviWrapper, AnMpegProgramStreamBecomesAnAviOfItsDecodedSound)
+// What each operation writes, as ffmpeg reads it back: the streams, the sound
+// of each, and the video as it was.
+TEST_F(GraphOperations, WriteTheSoundTheyAreGiven)
 {
-    const std::string input = mediaFixture("mpeg-ps.mpg");
-    const std::string avi = dir.file("sound.avi");
-    ASSERT_EQ(wrap(input, avi), S_OK);
-    const std::vector<std::string> tail(log.pieces().end() - 3, log.pieces().end());
-    EXPECT_EQ(
-        tail, (std::vector<std::string>{"ACM: Running\n", "ACM: waiting for completion\n", "ACM: Calling stop\n"}));
-    EXPECT_EQ(ffprobeStreams(avi), (std::vector<std::string>{"audio:pcm_s16le"}));
-    const std::vector<int16_t> decoded = ffmpegDecode(input);
-    EXPECT_EQ(ffmpegDecode(avi), decoded);
-    // Read back, the AVI is as long as its frames: the demuxer's own estimate
-    // for it runs half a percent long, which extraction would fill with silence.
-    dsax::DSAX_MEDIA_INFO* info = dsax::dsax_open(wide(avi).c_str());
-    ASSERT_NE(info, nullptr);
-    EXPECT_EQ(info->sample_length, static_cast<int64_t>(decoded.size() / 2));
-    dsax::dsax_close(&info);
-}
-
-TEST_F(AviWrapper, TakesTheFirstAudioStreamOfAnyMediaFile)
-{
-    const std::string input = mediaFixture("two-audio.mkv");
-    const std::string avi = dir.file("sound.avi");
-    ASSERT_EQ(wrap(input, avi, 1), S_OK);
-    EXPECT_TRUE(logged(log, "Skipping COM INIT. .Net flag\n"));
-    EXPECT_EQ(ffmpegDecode(avi), ffmpegDecode(input, 0));
-}
-
-// Each failure returns its step's code, logs that step, and leaves no AVI.
-TEST_F(AviWrapper, FailuresReturnTheFailingStepsCodeAndWriteNoAvi)
-{
-    const std::string avi = dir.file("sound.avi");
-    const std::string noConnection = "Could not connect InputFilter with ACM wrapper";
+    const std::string audio = replacement();
+    const std::vector<int16_t> newSound = readShorts(audio).samples;
+    const std::string output = dir.file("out.avi");
+    const std::string mpeg = mediaFixture("mpeg-ps.mpg");
+    const std::string mkv = mediaFixture("two-audio.mkv");
+    const std::string audioFirst = mediaFixture("avi-audio-first.avi");
     const struct {
+        Operation operation;
         std::string input;
-        std::string output;
-        uint64_t sizeLimit; // 0: none
-        std::string logLine;
-    } failures[] = {
-        {dir.file("missing.mpg"), avi, 0, "Ac3: Failed hr= "},
-        {mediaFixture("video-only.mp4"), avi, 0, noConnection},
-        {mediaFixture("garbage.bin"), avi, 0, noConnection},
-        {mediaFixture("mpeg-ps.mpg"), dir.file("no/such/folder.avi"), 0, "ACM: Failed hr= "},
-        // A write that fails part way is a failure, not a hang.
-        {mediaFixture("avi-24fps.avi"), avi, 64 * 1024, "ACM: Failed hr= "},
+        int32_t managed;
+        std::vector<std::string> streams;
+        std::vector<std::vector<int16_t>> sounds; // of each sound stream
+        std::string step;                         // of the three lines that end a run
+        int channels;                             // of a wrapped sound
+    } rows[] = {
+        {wrap, mpeg, 0, {"audio:pcm_s16le"}, {ffmpegDecode(mpeg)}, "ACM", 2},
+        {wrap, mkv, 1, {"audio:pcm_s16le"}, {ffmpegDecode(mkv, 0)}, "ACM", 1}, // of two, the first
+        {replace, mediaFixture("avi-pcm.avi"), 0, {"video:mjpeg", "audio:pcm_s16le"}, {newSound}, "RAA", 0},
+        // The old sound is copied as it is stored, codec data and all.
+        {replace, audioFirst, 1, {"audio:adpcm_ms", "audio:pcm_s16le"}, {ffmpegDecode(audioFirst), newSound}, "RAA", 0},
     };
-    for (const auto& failure : failures) {
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.input);
         log.captured.pieces.clear();
-        std::optional<FileSizeLimit> limit;
-        if (failure.sizeLimit > 0)
-            limit.emplace(failure.sizeLimit);
-        const int32_t result = wrap(failure.input, failure.output);
-        limit.reset();
-        EXPECT_LT(result, 0) << failure.input;
-        EXPECT_TRUE(logged(log, failure.logLine)) << failure.input;
-        if (failure.sizeLimit == 0) {
-            EXPECT_FALSE(std::filesystem::exists(avi)) << failure.input;
+        std::filesystem::remove(output);
+        ASSERT_EQ(row.operation(row.input, audio, output, row.managed), S_OK);
+        EXPECT_EQ(logged(log, "Skipping COM INIT. .Net flag\n"), row.managed == 1);
+        const std::vector<std::string> tail(log.pieces().end() - 3, log.pieces().end());
+        EXPECT_EQ(tail,
+            (std::vector<std::string>{
+                row.step + ": Running\n", row.step + ": waiting for completion\n", row.step + ": Calling stop\n"}));
+        EXPECT_EQ(ffprobeStreams(output), row.streams);
+        for (size_t i = 0; i < row.sounds.size(); ++i)
+            EXPECT_EQ(ffmpegDecode(output, static_cast<int>(i)), row.sounds[i]) << "sound " << i;
+        if (row.streams.front().starts_with("video")) {
+            EXPECT_EQ(ffmpegPacketHash(output, "0:v"), ffmpegPacketHash(row.input, "0:v"));
         }
+        if (row.channels == 0)
+            continue;
+        // Read back, the AVI is as long as its frames: the demuxer's own estimate
+        // for it runs half a percent long, which extraction would fill with silence.
+        dsax::DSAX_MEDIA_INFO* info = dsax::dsax_open(wide(output).c_str());
+        ASSERT_NE(info, nullptr);
+        EXPECT_EQ(info->sample_length, static_cast<int64_t>(row.sounds[0].size()) / row.channels);
+        dsax::dsax_close(&info);
     }
-    EXPECT_EQ(wrap(dir.file("missing.mpg"), avi), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
 }
 
-// ---- Extract of MPEG program streams ---------------------------------------
-
-TEST_F(GraphOperations, ExtractReadsMpegThroughAnAviLeftBesideTheOutput)
-{
-    const std::string input = mediaFixture("mpeg-ps.mpg");
-    const std::string output = dir.file("out.wav");
-    // The AVI holds sound only, so the WAV is not padded to video frames.
-    ASSERT_EQ(Extract(wide(input).c_str(), wide(output).c_str(), nullptr), ZUK_OK_UNPADDED);
-    EXPECT_TRUE(std::filesystem::exists(output + ".avi"));
-    EXPECT_TRUE(logged(log, "Avi file created, changing input name to avi file\n"));
-    EXPECT_TRUE(logged(log, "Falling through to regular extraction\n"));
-    EXPECT_NEAR(static_cast<double>(readShorts(output).frames()),
-        static_cast<double>(ffmpegDecodeAt(input, 48000, 1).size()), 48.0);
-}
-
-TEST_F(GraphOperations, ExtractOfAnMpegWithoutSoundStopsAtTheAviStep)
-{
-    const std::string input = dir.file("silent.MPEG");
-    std::filesystem::copy_file(mediaFixture("video-only.mp4"), input);
-    EXPECT_EQ(Extract(wide(input).c_str(), wide(dir.file("out.wav")).c_str(), nullptr), ZUK_E_EXTRACT);
-    EXPECT_FALSE(logged(log, "ZUK: Attempting to use qtax. \n"));
-}
-
-// ---- ReplaceAudioAvi --------------------------------------------------------
-
-struct ReplaceAudio : GraphOperations {
-    void SetUp() override { setComModuleFolderForTesting(ZUK_MODULE_DIR); }
-    void TearDown() override
-    {
-        setComModuleFolderForTesting("");
-        GraphOperations::TearDown();
-    }
-
-    // A mono 44.1 kHz WAV of 1.5 s, the new sound.
-    std::string replacement()
-    {
-        const std::string path = dir.file("new sound.wav");
-        writeShorts(path, 44100, 1, testSignal(66150, 1, 44100));
-        return path;
-    }
-
-    int32_t replace(const std::string& input, const std::string& audio, const std::string& output, int32_t managed = 0)
-    {
-        return ReplaceAudioAvi(wide(input).c_str(), wide(audio).c_str(), wide(output).c_str(), managed);
-    }
-};
-
-TEST_F(ReplaceAudio, KeepsTheVideoAndTakesTheNewSoundInsteadOfTheOld)
-{
-    const std::string input = mediaFixture("avi-pcm.avi");
-    const std::string audio = replacement();
-    const std::string output = dir.file("replaced.avi");
-    ASSERT_EQ(replace(input, audio, output), S_OK);
-    EXPECT_EQ(ffprobeStreams(output), (std::vector<std::string>{"video:mjpeg", "audio:pcm_s16le"}));
-    EXPECT_EQ(ffmpegPacketHash(output, "0:v"), ffmpegPacketHash(input, "0:v"));
-    EXPECT_EQ(ffmpegDecode(output), readShorts(audio).samples);
-    const std::vector<std::string> tail(log.pieces().end() - 3, log.pieces().end());
-    EXPECT_EQ(
-        tail, (std::vector<std::string>{"RAA: Running\n", "RAA: waiting for completion\n", "RAA: Calling stop\n"}));
-}
-
-TEST_F(ReplaceAudio, AnAviThatBeginsWithSoundKeepsThatSoundBesideTheNew)
-{
-    const std::string input = mediaFixture("avi-audio-first.avi");
-    const std::string audio = replacement();
-    const std::string output = dir.file("replaced.avi");
-    ASSERT_EQ(replace(input, audio, output, 1), S_OK);
-    EXPECT_TRUE(logged(log, "RAA:Initialize COM interface\n"));
-    EXPECT_TRUE(logged(log, "Skipping COM INIT. .Net flag\n"));
-    // The old sound is copied as it is stored, codec data and all.
-    EXPECT_EQ(ffprobeStreams(output), (std::vector<std::string>{"audio:adpcm_ms", "audio:pcm_s16le"}));
-    EXPECT_EQ(ffmpegDecode(output, 0), ffmpegDecode(input, 0));
-    EXPECT_EQ(ffmpegDecode(output, 1), readShorts(audio).samples);
-}
-
-TEST_F(ReplaceAudio, EachBadInputFailsAtItsStepWithItsCode)
+// Each failure returns a failure code, logs the step it failed at, and leaves
+// no output.
+TEST_F(GraphOperations, FailuresNameTheirStepAndWriteNothing)
 {
     const std::string avi = mediaFixture("avi-pcm.avi");
     const std::string audio = replacement();
-    const std::string output = dir.file("replaced.avi");
-    struct Case {
-        std::string input, audio, output;
-        const char* lastStep;
-    };
+    const std::string output = dir.file("out.avi");
     const std::string notSound = dir.file("notes.txt");
     std::ofstream(notSound) << "not a sound file\n";
-    for (const Case& bad : {Case{dir.file("missing.avi"), audio, output, "RAA: Adding Avi source filter\n"},
-             Case{avi, notSound, output, "RAA: Setting Filename\n"},
-             Case{avi, dir.file("missing.wav"), output, "RAA: Setting Filename\n"},
-             Case{mediaFixture("mp4-aac.mp4"), audio, output, "Connecting AVi file to splitter\n"},
-             Case{avi, audio, dir.file("no/such/folder.avi"), "RAA: Running\n"},
-             // Without the sound-file module its class is not registered.
-             Case{avi, audio, output, "RAA: Adding LibSndFileWrapper\n"}}) {
-        const TempDir nothingThere;
-        if (std::string(bad.lastStep) == "RAA: Adding LibSndFileWrapper\n")
-            setComModuleFolderForTesting(nothingThere.path().string());
+    const std::string noConnection = "Could not connect InputFilter with ACM wrapper";
+    const TempDir noModules;
+    const struct {
+        Operation operation;
+        std::string input;
+        std::string audio;
+        std::string output;
+        std::string step; // logged before the failure
+        uint64_t sizeLimit = 0;
+        std::string modules = ZUK_MODULE_DIR;
+    } failures[] = {
+        {wrap, dir.file("missing.mpg"), "", output, "Ac3: Failed hr= "},
+        {wrap, mediaFixture("video-only.mp4"), "", output, noConnection},
+        {wrap, mediaFixture("garbage.bin"), "", output, noConnection},
+        {wrap, mediaFixture("mpeg-ps.mpg"), "", dir.file("no/such/folder.avi"), "ACM: Failed hr= "},
+        // A write that fails part way is a failure, not a hang.
+        {wrap, mediaFixture("avi-24fps.avi"), "", output, "ACM: Failed hr= ", 64 * 1024},
+        {replace, dir.file("missing.avi"), audio, output, "RAA: Adding Avi source filter\n"},
+        {replace, avi, notSound, output, "RAA: Setting Filename\n"},
+        {replace, avi, dir.file("missing.wav"), output, "RAA: Setting Filename\n"},
+        {replace, mediaFixture("mp4-aac.mp4"), audio, output, "Connecting AVi file to splitter\n"},
+        {replace, avi, audio, dir.file("no/such/folder.avi"), "RAA: Running\n"},
+        {replace, avi, audio, output, "RAA: Adding LibSndFileWrapper\n", 0, noModules.path().string()},
+    };
+    for (const auto& failure : failures) {
+        SCOPED_TRACE(failure.input + " > " + failure.output);
         log.captured.pieces.clear();
-        EXPECT_LT(replace(bad.input, bad.audio, bad.output), 0) << bad.lastStep;
+        std::filesystem::remove(output);
+        setComModuleFolderForTesting(failure.modules);
+        std::optional<FileSizeLimit> limit;
+        if (failure.sizeLimit > 0)
+            limit.emplace(failure.sizeLimit);
+        EXPECT_LT(failure.operation(failure.input, failure.audio, failure.output, 0), 0);
+        limit.reset();
         const auto failed = std::find(log.pieces().begin(), log.pieces().end(), "RAA: Failed hr= ");
-        ASSERT_NE(failed, log.pieces().end()) << bad.lastStep;
-        EXPECT_EQ(*(failed - 1), bad.lastStep);
+        if (failed != log.pieces().end()) {
+            EXPECT_EQ(*(failed - 1), failure.step);
+        } else {
+            EXPECT_TRUE(logged(log, failure.step));
+        }
+        if (failure.sizeLimit == 0) {
+            EXPECT_FALSE(std::filesystem::exists(output));
+        }
     }
+    // Without the sound-file module its class is not registered.
     EXPECT_EQ(log.pieces().end()[-2], "-2147221164") << "REGDB_E_CLASSNOTREG";
-    EXPECT_FALSE(std::filesystem::exists(output));
+    EXPECT_EQ(wrap(dir.file("missing.mpg"), "", output, 0), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
 }
