@@ -98,7 +98,6 @@ TEST(Cli, EachCommandAnswersWithItsStatusAndText)
         // Help, version, usage.
         {{"--help"}, 0, "mts-extract", {}},
         {{"slice", "--help"}, 0, "usage: zuk slice IN OUT --start S --end E", {}},
-        {{"slice", "-h"}, 0, "usage: zuk slice IN OUT --start S --end E", {}},
         {{"help", "nope"}, 2, "", "zuk help: unknown command 'nope'"},
         {{"frobnicate"}, 2, "", "zuk: unknown command 'frobnicate'"},
         {{}, 2, "", "usage: zuk COMMAND"},
@@ -113,7 +112,6 @@ TEST(Cli, EachCommandAnswersWithItsStatusAndText)
             "library is missing); " +
                 missingFile(at("missing.wav"))},
         {{"resample", "--quiet", at("in.wav"), at("no/out.wav")}, 1, {}, "cannot write in " + at("no")},
-        {{"slice", at("in.wav"), at("a.wav"), "--start", "0.5", "--end", "1.5"}, 0, "", {}},
         {{"slice", at("in.wav"), at("b.wav"), "--start", "0", "--end", "0.5", "--lead", "0.25", "--pcm16"}, 0, "", {}},
         {{"slice", mediaFixture("flac.flac"), at("e.wav"), "--start=0", "--end=1"}, 2, {},
             "zuk slice: " + at("e.wav") +
@@ -136,7 +134,6 @@ TEST(Cli, EachCommandAnswersWithItsStatusAndText)
         // Failures name their cause, not what libsndfile thinks of a movie.
         {{"extract", videoOnly, at("o.wav")}, 1, {}, "; no audio stream in "},
         {{"extract", videoTs, at("o.wav")}, 1, {}, "; no audio PID in the transport stream "},
-        {{"ts-audio", videoTs, at("o.mp2")}, 1, {}, "; no audio PID in the transport stream "},
         {{"mp4-unwrap", mp4, at("o.wav")}, 1, {}, "; the sound track of "},
         {{"extract", at("text.mp3"), at("o.wav")}, 1, {},
             "; .mp3 files go to the QuickTime back end alone, and it (libQTMLClient.so) is not installed\n"},
@@ -149,7 +146,6 @@ TEST(Cli, EachCommandAnswersWithItsStatusAndText)
         {{"quicktime-installed"}, 1, "QuickTime is not installed (libQTMLClient.so not found)\n", {}},
         {{"quicktime-installed"}, 0, "QuickTime is installed\n", {}, {"LD_LIBRARY_PATH=" + fakeFolder("quicktime")}},
         {{"info", movie}, 0, "frame rate:    25 fps\nduration:      3.0000000 s (30000000 x 100 ns)\n", {}},
-        {{"info", movie}, 0, "stream 1:      audio, aac, 44100 Hz, stereo\n", {}},
         {{"info", garbage}, 1, "", "zuk info: cannot open " + garbage + ": "},
         // As JSON: null for what is missing and for failures; U+FFFD for names
         // that are not UTF-8.
@@ -162,7 +158,6 @@ TEST(Cli, EachCommandAnswersWithItsStatusAndText)
             R"("channel_layout":"stereo","duration_seconds":3.0})",
             ""},
         {{"info", "--json", videoOnly}, 0, R"("audio":null)", ""},
-        {{"info", "--json", mediaFixture("flac.flac")}, 0, R"("video":null)", ""},
         {{"info", "--json", movie + ".missing"}, 1,
             R"("error":"cannot open )" + movie + R"(.missing: The system cannot find the file specified.")", {}},
         {{"info", "--json", movie + "\xff"}, 1, R"("file":")" + movie + "\xef\xbf\xbd\"", {}},

