@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <functional>
 #include <stdexcept>
+#include <tuple>
 
 using namespace zuktest;
 
@@ -71,81 +72,68 @@ struct FileGuardTest : ::testing::Test {
     ~FileGuardTest() override { zuk::setMtsLogger(nullptr); }
 };
 
-// Every entry point checks each file it writes against its input, and refuses
-// an input that is no regular file, before it opens anything.
+// Every entry point checks each file it writes against what it reads before
+// it opens anything (the reading-only ones, that what they read is a regular
+// file). The rules, at one entry point: the input under its own name, a link of
+// either kind, or a name that is not UTF-8 (compared as the bytes it stands
+// for) is the input; pipes, devices and folders are no regular files; a link
+// to a regular file is read as that file.
 TEST_F(FileGuardTest, EveryEntryPointRefusesToWriteItsInputOrReadWhatIsNoFile)
 {
-    const std::string sound = dir.file("sound-source.wav");
-    writeShorts(sound, 8000, 1, testSignal(8000, 1, 8000));
-    const std::string bytes = fileBytes(sound);
-    std::vector<EntryPoint> entries = entryPoints(wide(dir.file("other.wav")));
-    entries.push_back({"", "", kRefusedHr, [](auto in, auto) {
-                           uint8_t found = 1;
-                           const int32_t hr = isAC3(in, 0, &found);
-                           return found == 0 ? hr : 0;
-                       }});
-    entries.push_back({"", "", -1, [](auto in, auto) -> int64_t {
-                           try {
-                               dsax::dsax_open(in);
-                           } catch (const std::runtime_error&) {
-                               return -1;
-                           }
-                           return 0;
-                       }});
-    for (const EntryPoint& entry : entries) {
-        const TempDir each;
-        const std::string output = each.file("out.wav");
+    const std::string clip = dir.file("clip.wav");
+    writeShorts(clip, 8000, 1, testSignal(8000, 1, 8000));
+    const std::string bytes = fileBytes(clip);
+    const std::string latin1 = dir.file("lat\xE9.wav");
+    std::filesystem::copy_file(clip, latin1);
+    std::filesystem::create_symlink(clip, dir.file("link.wav"));
+    ASSERT_EQ(mkfifo(dir.file("pipe").c_str(), 0600), 0);
+    const std::string folder = dir.path().string();
+    const auto resample = [](auto in, auto out) { return resampleAudio(in, out, nullptr); };
+    const auto isAc3 = [](auto in, auto) {
+        uint8_t found = 1;
+        const int32_t hr = isAC3(in, 0, &found);
+        return found == 0 ? hr : 0;
+    };
+    const auto open = [](auto in, auto) -> int64_t {
+        try {
+            dsax::dsax_open(in);
+        } catch (const std::runtime_error&) {
+            return -1;
+        }
+        return 0;
+    };
+    // Input, output, result, what is logged.
+    const std::vector<std::tuple<std::string, std::string, int64_t, std::string, Call>> rules{
+        {clip, clip, -1, clip + " is the input " + clip, resample},
+        {clip, dir.file("link.wav"), -1, dir.file("link.wav") + " is the input " + clip, resample},
+        {latin1, latin1, -1, latin1 + " is the input " + latin1, resample},
+        {dir.file("pipe"), dir.file("out.wav"), -1, dir.file("pipe") + " is not a regular file but a pipe", resample},
+        {"/dev/zero", dir.file("out.wav"), -1, "/dev/zero is not a regular file but a device", resample},
+        {folder, dir.file("out.wav"), kRefusedHr, folder + " is not a regular file but a folder", isAc3},
+        {folder, dir.file("out.wav"), -1, folder + " is not a regular file but a folder", open},
+        {dir.file("link.wav"), dir.file("out.wav"), 0, "", resample},
+    };
+    for (const auto& [input, output, result, logged, call] : rules) {
         log.captured.pieces.clear();
-        EXPECT_EQ(entry.call(wide(each.path().string()).c_str(), wide(output).c_str()), entry.refused);
-        EXPECT_NE(log.joined().find("ZUK: Error. " + each.path().string() + " is not a regular file but a folder"),
-            std::string::npos);
-        if (*entry.written == '\0')
-            continue;
+        EXPECT_EQ(call(zuk::wideFromPath(input).c_str(), zuk::wideFromPath(output).c_str()), result) << input;
+        EXPECT_NE(log.joined().find(logged), std::string::npos) << input;
+        EXPECT_EQ(fileBytes(clip), bytes);
+    }
+    for (const EntryPoint& entry : entryPoints(wide(dir.file("other.wav")))) {
+        const TempDir each;
         const std::string input = each.file(entry.input);
         const std::string written = each.file(entry.written);
-        std::filesystem::copy_file(sound, input);
+        std::filesystem::copy_file(clip, input);
         std::filesystem::create_hard_link(input, written);
         const std::string what = entry.input + (" > " + written);
         log.captured.pieces.clear();
-        EXPECT_EQ(entry.call(wide(input).c_str(), wide(output).c_str()), entry.refused) << what;
+        EXPECT_EQ(entry.call(wide(input).c_str(), wide(each.file("out.wav")).c_str()), entry.refused) << what;
         EXPECT_EQ(fileBytes(input), bytes) << what;
         EXPECT_NE(log.joined().find("ZUK: Error. " + written + " is the input " + input + "; nothing written\n"),
             std::string::npos)
             << what;
     }
     EXPECT_TRUE(fakes.calls().empty());
-}
-
-// The input under any name is the input: its own, a link of either kind, or a
-// name that is not UTF-8, compared as the bytes it stands for. Pipes and
-// devices are no regular files; a link to a regular file is read as that file.
-TEST_F(FileGuardTest, FilesAreKnownByWhatTheNameLeadsTo)
-{
-    const std::string clip = dir.file("clip.wav");
-    writeShorts(clip, 8000, 1, testSignal(800, 1, 8000));
-    const std::string latin1 = dir.file("lat\xE9.wav");
-    std::filesystem::copy_file(clip, latin1);
-    std::filesystem::create_symlink(clip, dir.file("link.wav"));
-    ASSERT_EQ(mkfifo(dir.file("pipe").c_str(), 0600), 0);
-    const struct {
-        std::string input, output;
-        int32_t result;
-        std::string logged;
-    } cases[] = {
-        {clip, clip, -1, clip + " is the input " + clip},
-        {clip, dir.file("link.wav"), -1, dir.file("link.wav") + " is the input " + clip},
-        {latin1, latin1, -1, latin1 + " is the input " + latin1},
-        {dir.file("pipe"), dir.file("out.wav"), -1, dir.file("pipe") + " is not a regular file but a pipe"},
-        {"/dev/zero", dir.file("out.wav"), -1, "/dev/zero is not a regular file but a device"},
-        {dir.file("link.wav"), dir.file("out.wav"), 0, ""},
-    };
-    for (const auto& c : cases) {
-        log.captured.pieces.clear();
-        EXPECT_EQ(
-            resampleAudio(zuk::wideFromPath(c.input).c_str(), zuk::wideFromPath(c.output).c_str(), nullptr), c.result)
-            << c.input;
-        EXPECT_NE(log.joined().find(c.logged), std::string::npos) << c.input;
-    }
 }
 
 } // namespace
