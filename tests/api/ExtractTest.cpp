@@ -113,7 +113,6 @@ TEST_F(ExtractTest, RoutesByExtensionThroughTheChainOfBackEnds)
     const std::string mfax = "vostrin\tmfax_ExtractAudio\t" + mov + "\t" + mov + "temp1";
     const std::vector<Route> routes{
         // .wav in any case is resampled, without a fallback.
-        {all, {}, dir.file("clip.wav"), out, 0, start, Lines{}},
         {all, {}, dir.file("clip.WAV"), out, 0, start, Lines{}},
         {all, {{"DORNALT_WAV", made}}, dir.file("text.wav"), out, -1, start, Lines{}},
         // Any other sound file is found by its bytes, wherever it lies.
@@ -144,6 +143,8 @@ TEST_F(ExtractTest, RoutesByExtensionThroughTheChainOfBackEnds)
         {all, {{"DORNALT_RESULT", "-3"}, {"VOSTRIN_RESULT", "-7"}}, mov, out, -4, {kGiveUp}, {}},
         {{}, {}, mov, out, -4, chain, Lines{}},
         {{}, {}, dir.file("a.b/nothing"), out, -4, chain, {}},
+        {{}, {}, "", out, -4, {kGiveUp}, {}},
+        {{}, {}, "http://example.com/clip.mov", out, -4, {kGiveUp}, {}},
         // MPEG program streams are read through an AVI of their sound, which holds
         // no video: the WAV is not padded. Without sound they stop at that step.
         {{}, {}, mpeg, out, ZUK_OK_UNPADDED, {kAviMade, kFallThrough, kProbe, kQtax, kDsax, kSuccess}, Lines{}},
@@ -231,10 +232,8 @@ TEST_F(ExtractTest, LocationsThatNameNoFile)
     log.captured.pieces.clear();
     EXPECT_EQ(Extract_DotNet(nullptr, nullptr, nullptr), -1);
     EXPECT_EQ(log.joined().rfind("ZUK: Entered Audio Extract_DotNet\n", 0), 0u);
-    EXPECT_EQ(Extract(u"", output.c_str(), nullptr), -4);
     const std::u16string loneSurrogate = wide(dir.file("clip")) + u'\xD800' + u".wav";
     EXPECT_EQ(Extract(loneSurrogate.c_str(), output.c_str(), nullptr), -1);
-    EXPECT_EQ(Extract(u"http://example.com/clip.mov", output.c_str(), nullptr), -4);
     EXPECT_FALSE(std::filesystem::exists(dir.file("out.wav")));
 }
 
