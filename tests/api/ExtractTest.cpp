@@ -1,5 +1,5 @@
 // Extract: routing by extension, the chain of back ends and its order, the log
-// of each path, locations given as file URLs, and calls from many threads.
+// of each path, and locations given as file URLs.
 #include "mts/TsBuilder.h"
 #include "support/FakeSiblings.h"
 #include "support/LogCapture.h"
@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <thread>
 
 using namespace zuktest;
 
@@ -45,15 +44,6 @@ Lines driverLines(const CapturingSink& log)
             piece == kFallThrough)
             lines.push_back(piece);
     return lines;
-}
-
-// "file://" and the path with its spaces escaped, as hosts build file URLs.
-std::string fileUrl(const std::string& path)
-{
-    std::string url = "file://";
-    for (const char c : path)
-        url += c == ' ' ? std::string("%20") : std::string(1, c);
-    return url;
 }
 
 struct ExtractTest : ::testing::Test {
@@ -98,7 +88,7 @@ TEST_F(ExtractTest, RoutesByExtensionThroughTheChainOfBackEnds)
         {"clip.wav", "clip.WAV", "clip.wave", "clip.flac.wave", "a.b/clip", "a.b/clip two.wave"})
         soundFile(name);
     std::ofstream(dir.file("text.wav")) << "not a sound file";
-    const std::string r3d = fileUrl(dir.file("take one.R3D"));
+    const std::string r3d = "file://" + dir.file("take%20one.R3D"); // as hosts escape spaces
     const std::string mov = dir.file("take.mov");
     const std::string mp3 = dir.file("song.mp3");
     const std::string mpeg = mediaFixture("mpeg-ps.mpg");
@@ -120,7 +110,7 @@ TEST_F(ExtractTest, RoutesByExtensionThroughTheChainOfBackEnds)
             Lines{}},
         {qt, {}, dir.file("clip.flac.wave"), noFolder, -1, {"ZUK: Resample failed. \n"}, Lines{}},
         // File URLs name files in both places.
-        {{}, {}, fileUrl(dir.file("a.b/clip two.wave")), fileUrl(out), 0, {"ZUK: Resample success. \n"}, {}},
+        {{}, {}, "file://" + dir.file("a.b/clip%20two.wave"), "file://" + out, 0, {"ZUK: Resample success. \n"}, {}},
         {{}, {}, dir.file("a.b/clip"), out, 0, {"ZUK: Resample success. \n"}, {}},
         // .mp3 and .aif(f) go to QuickTime alone, and its result is the answer.
         {all, {{"DORNALT_WAV", made}}, mp3, out, 0, {}, Lines{qtax + mp3 + "\t" + out}},
@@ -220,25 +210,4 @@ TEST_F(ExtractTest, LocationsThatNameNoFile)
     const std::u16string loneSurrogate = wide(dir.file("clip")) + u'\xD800' + u".wav";
     EXPECT_EQ(Extract(loneSurrogate.c_str(), output.c_str(), nullptr), -1);
     EXPECT_FALSE(std::filesystem::exists(dir.file("out.wav")));
-}
-
-// Sound files and media files, through every route that reads them, in
-// threads of their own.
-TEST_F(ExtractTest, ManyCallsAtOnceGiveWhatOneAfterAnotherGives)
-{
-    const std::vector<std::string> inputs{soundFile("in.wav", 20000), soundFile("in.sound", 21000),
-        mediaFixture("mov-aac.mov"), mediaFixture("mkv-vorbis.mkv"), mediaFixture("avi-pcm.avi"),
-        mediaFixture("mpeg-ps.mpg")};
-    const auto outputOf = [&](size_t i) { return dir.file(std::to_string(i) + ".wav"); };
-    std::vector<int32_t> results(inputs.size(), 99);
-    std::vector<std::thread> threads;
-    for (size_t i = 0; i < inputs.size(); ++i)
-        threads.emplace_back([&, i] { results[i] = extract(inputs[i], outputOf(i)); });
-    for (auto& thread : threads)
-        thread.join();
-    for (size_t i = 0; i < inputs.size(); ++i) {
-        EXPECT_EQ(extract(inputs[i], dir.file("alone.wav")), results[i]) << inputs[i];
-        EXPECT_GE(results[i], 0) << inputs[i];
-        EXPECT_TRUE(fileBytes(outputOf(i)) == fileBytes(dir.file("alone.wav"))) << inputs[i];
-    }
 }

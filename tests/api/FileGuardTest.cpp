@@ -91,8 +91,7 @@ TEST_F(FileGuardTest, EveryEntryPointRefusesToWriteItsInputOrReadWhatIsNoFile)
     const auto resample = [](auto in, auto out) { return resampleAudio(in, out, nullptr); };
     const auto isAc3 = [](auto in, auto) {
         uint8_t found = 1;
-        const int32_t hr = isAC3(in, 0, &found);
-        return found == 0 ? hr : 0;
+        return isAC3(in, 0, &found);
     };
     const auto open = [](auto in, auto) -> int64_t {
         try {

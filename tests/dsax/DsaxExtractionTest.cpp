@@ -28,11 +28,6 @@ struct DsaxExtraction : ::testing::Test {
     }
 };
 
-bool allZero(std::vector<int16_t>::const_iterator from, std::vector<int16_t>::const_iterator to)
-{
-    return std::all_of(from, to, [](int16_t value) { return value == 0; });
-}
-
 } // namespace
 
 // What the extractions write: every frame the stream delivers (what ffmpeg
@@ -95,7 +90,8 @@ TEST_P(WholeStream, ReachesTheWavThenSilenceToTheDurationAndTheVideoFrameEnd)
     EXPECT_GT(correlation(std::vector<int16_t>(sound.end() - tail, sound.end()),
                   std::vector<int16_t>(reference.end() - tail, reference.end())),
         0.99);
-    EXPECT_TRUE(allZero(written.samples.begin() + static_cast<ptrdiff_t>(reference.size()), written.samples.end()));
+    EXPECT_TRUE(std::all_of(written.samples.begin() + static_cast<ptrdiff_t>(reference.size()), written.samples.end(),
+        [](int16_t value) { return value == 0; }));
     // Progress rises block by block, to 100.
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
     ASSERT_FALSE(progress.empty());

@@ -79,13 +79,10 @@ TEST_F(DsaxReader, HandlesCountUpOnlyAnOpenReaderHoldsComAndBadCallsThrow)
     const auto samples = testSignal(4800, 1, 48000);
     const std::string clip = wav48k("a.wav", 1, samples);
     const int before = comInitializationCount();
-    const std::u16string loneSurrogate = wide(dir.file("clip")) + u"\xD800.mov";
     for (const std::u16string& path : {wide(mediaFixture("garbage.bin")), wide(mediaFixture("empty.mp4")),
-             wide(dir.file("missing.mov")), loneSurrogate, std::u16string()}) {
-        EXPECT_NE(thrownText([&] { dsax::dsax_open(path.c_str()); }), "(nothing thrown)")
-            << std::string(path.begin(), path.end());
-        EXPECT_EQ(comInitializationCount(), before) << "a failed open leaves COM as it was";
-    }
+             wide(dir.file("missing.mov")), wide(dir.file("clip")) + u"\xD800.mov", std::u16string()})
+        EXPECT_NE(thrownText([&] { dsax::dsax_open(path.c_str()); }), "(nothing thrown)");
+    EXPECT_EQ(comInitializationCount(), before) << "a failed open leaves COM as it was";
     EXPECT_EQ(thrownText([] { dsax::dsax_open(nullptr); }), "Invalid file name");
 
     DSAX_MEDIA_INFO* first = dsax::dsax_open(wide(clip).c_str());
@@ -141,7 +138,7 @@ TEST_F(DsaxReader, HandlesCountUpOnlyAnOpenReaderHoldsComAndBadCallsThrow)
     EXPECT_EQ(readMono(open.handle(), 100), std::vector<int16_t>(samples.begin(), samples.begin() + 100));
 }
 
-TEST_F(DsaxReader, MixesChannelsByTruncatedMeanAndKeepsTheFirstTwo)
+TEST_F(DsaxReader, MixesChannelsByTruncatedMeanKeepsTheFirstTwoAndNormalisesDoublesWhenAsked)
 {
     {
         Opened pair(wav48k("pair.wav", 2, {1, -2, 3, 4, -3, -4, 32767, 32767}));
@@ -158,11 +155,7 @@ TEST_F(DsaxReader, MixesChannelsByTruncatedMeanAndKeepsTheFirstTwo)
         Opened mono(wav48k("mono.wav", 1, {5, -7, 9}));
         EXPECT_EQ(readStereo(mono.handle(), 3), (std::vector<int16_t>{5, 5, -7, -7, 9, 9}));
     }
-}
-
-// Doubles are the same values, normalised to -1..1 only when asked.
-TEST_F(DsaxReader, DoublesAreNormalisedOnlyWhenAsked)
-{
+    // Doubles are the same values, normalised to -1..1 only when asked.
     Opened clip(wav48k("a.wav", 1, {-32768, 16384, -32768, 16384}));
     double values[4];
     EXPECT_EQ(dsax::dsax_read_double(clip.handle(), values, 2, nullptr), 2);
@@ -222,7 +215,6 @@ TEST_F(DsaxReader, SeeksStayInsideTheStreamAndDropBufferedFrames)
     EXPECT_EQ(dsax::dsax_seek_nsec(clip.handle(), duration * 3, 0), duration);
     EXPECT_EQ(dsax::dsax_seek_nsec(clip.handle(), kMax, 1), duration);
     EXPECT_EQ(dsax::dsax_seek_nsec(clip.handle(), kMin, 1), 0);
-    EXPECT_EQ(dsax::dsax_seek_nsec(clip.handle(), -1, 0), 0);
     EXPECT_EQ(dsax::dsax_seek_nsec(clip.handle(), kMax, 2), duration);
 
     EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), 12000, 0), 12000);
@@ -251,7 +243,6 @@ TEST_F(DsaxReader, DescribesTheFileItOpens)
         int64_t sampleLength;
     } files[] = {
         {mediaFixture("mov-aac.mov"), 2, 44100, 25.0, 30'000'000, 132300},
-        {mediaFixture("mp4-aac.mp4"), 1, 48000, 30000.0 / 1001, 30'000'000, 144000},
         {mediaFixture("two-audio.mov"), 1, 48000, 0.0, 20'000'000, 96000},             // of two, the first
         {mediaFixture("truncated.mp4"), 1, 48000, 30000.0 / 1001, 30'000'000, 144000}, // as its index claims
         {mediaFixture("video-only.mp4"), 0, 0, 25.0, 0, 0},
