@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -128,7 +127,6 @@ TEST_F(ExtractTest, RoutesByExtensionThroughTheChainOfBackEnds)
         {all, {{"DORNALT_WAV", made}, {"DORNALT_RESULT", "2"}}, mov, out, 2, {kSuccess},
             Lines{qtax + mov + "\t" + out}},
         {all, {{"DORNALT_RESULT", "-7"}}, mov, out, -7, {kQtax}, Lines{qtax + mov + "\t" + out}},
-        {all, {{"DORNALT_RESULT", "-3"}, {"VOSTRIN_RESULT", "-7"}}, mov, out, -4, {kGiveUp}, {}},
         {{}, {}, mov, out, -4, chain, Lines{}},
         {{}, {}, dir.file("a.b/nothing"), out, -4, chain, {}},
         {{}, {}, "", out, -4, {kGiveUp}, {}},

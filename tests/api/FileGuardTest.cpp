@@ -72,12 +72,10 @@ struct FileGuardTest : ::testing::Test {
     ~FileGuardTest() override { zuk::setMtsLogger(nullptr); }
 };
 
-// Every entry point checks each file it writes against what it reads before
-// it opens anything (the reading-only ones, that what they read is a regular
-// file). The rules, at one entry point: the input under its own name, a link of
-// either kind, or a name that is not UTF-8 (compared as the bytes it stands
-// for) is the input; pipes, devices and folders are no regular files; a link
-// to a regular file is read as that file.
+// Every entry point checks each file it writes against what it reads, before
+// it opens anything. The rules: the input under its own name, a link of either
+// kind, or a name not UTF-8 (compared as bytes) is the input; pipes, devices
+// and folders are no regular files; a link to a regular file is that file.
 TEST_F(FileGuardTest, EveryEntryPointRefusesToWriteItsInputOrReadWhatIsNoFile)
 {
     const std::string clip = dir.file("clip.wav");

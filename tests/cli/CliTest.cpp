@@ -90,10 +90,8 @@ TEST(Cli, EachCommandAnswersWithItsStatusAndText)
     const std::string mp4 = mediaFixture("mp4-aac.mp4");
     const std::string avi = mediaFixture("avi-pcm.avi"); // 2.3 s of sound at 48000 Hz
     const std::string videoOnly = mediaFixture("video-only.mp4");
-    const std::string videoTs = mediaFixture("video-only.m2t");
     const std::string garbage = mediaFixture("garbage.bin");
     const std::string pcmMov = mediaFixture("mov-s16be-stereo-front.mov");
-    const std::string noBackEnd = "zuk: extract failed: -4 (extraction failed: no back end could extract the audio); ";
 
     std::vector<Row> rows{
         // Help, version, usage.
@@ -107,7 +105,6 @@ TEST(Cli, EachCommandAnswersWithItsStatusAndText)
         {{"resample", at("in.wav"), at("out.wav")}, 0, "",
             "100%\n" + at("out.wav") +
                 ": WAV (Microsoft), Signed 16 bit PCM, 48000 Hz, 1 channel, 108843 frames (2.268 s)"},
-        {{"resample", "-q", at("in.wav"), at("q.wav"), "--rate=16000"}, 0, "", ""},
         {{"resample", "--quiet", at("missing.wav"), at("out.wav")}, 1, "",
             "zuk: resample failed: -1 (a file cannot be opened or positioned, an argument is invalid, or a needed "
             "library is missing); " +
@@ -130,13 +127,14 @@ TEST(Cli, EachCommandAnswersWithItsStatusAndText)
         {{"extract", "--stereo", mediaFixture("flac.flac"), at("f.wav")}, 0, "",
             "\nresult 2: success, but no video frame rate was found"},
         {{"extract", "--quiet", "file://" + at("missing.mov"), at("out.wav")}, 1, "",
-            noBackEnd + missingFile(at("missing.mov"))},
+            "zuk: extract failed: -4 (extraction failed: no back end could extract the audio); " +
+                missingFile(at("missing.mov"))},
         {{"extract", "--quiet", "--verbose", at("missing.mov"), at("out.wav")}, 1, "",
             "ZUK: Could not extract audio. \n"},
         {{"extract", "-q", "-v", videoOnly, at("v.wav")}, 1, "", "moovBox"}, // the MP4 route's commentary
         // Failures name their cause, not what libsndfile thinks of a movie.
         {{"extract", videoOnly, at("o.wav")}, 1, {}, "; no audio stream in "},
-        {{"extract", videoTs, at("o.wav")}, 1, {}, "; no audio PID in the transport stream "},
+        {{"extract", mediaFixture("video-only.m2t"), at("o.wav")}, 1, {}, "; no audio PID in the transport stream "},
         {{"mp4-unwrap", mp4, at("o.wav")}, 1, {}, "; the sound track of "},
         {{"extract", at("text.mp3"), at("o.wav")}, 1, {},
             "; .mp3 files go to the QuickTime back end alone, and it (libQTMLClient.so) is not installed\n"},

@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <optional>
-#include <ostream>
 
 using namespace zuktest;
 
@@ -43,11 +42,6 @@ struct Extraction {
     int64_t frames;     // of the output
     uint64_t sizeLimit; // bytes a file may take; 0: no limit
 };
-
-void PrintTo(const Extraction& extraction, std::ostream* out)
-{
-    *out << extraction.name;
-}
 
 class WholeStream : public DsaxExtraction, public ::testing::WithParamInterface<Extraction> { };
 

@@ -12,9 +12,7 @@
 
 #include "platform/media/MediaInterfaces.h"
 
-#include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <limits>
 #include <stdexcept>
 
@@ -44,17 +42,13 @@ std::string thrownText(Call&& call)
     return "(nothing thrown)";
 }
 
-std::vector<int16_t> readMono(uint32_t handle, int64_t frames)
+// Up to `frames` frames, read as mono or as stereo pairs.
+std::vector<int16_t> readFrames(uint32_t handle, int64_t frames, bool stereo = false)
 {
-    std::vector<int16_t> values(static_cast<size_t>(frames));
-    values.resize(static_cast<size_t>(dsax::dsax_read_short(handle, values.data(), frames, nullptr)));
-    return values;
-}
-
-std::vector<int16_t> readStereo(uint32_t handle, int64_t frames)
-{
-    std::vector<int16_t> values(static_cast<size_t>(2 * frames));
-    values.resize(static_cast<size_t>(2 * dsax::dsax_read_short_stereo(handle, values.data(), frames, nullptr)));
+    const int channels = stereo ? 2 : 1;
+    std::vector<int16_t> values(static_cast<size_t>(channels * frames));
+    const auto read = stereo ? dsax::dsax_read_short_stereo : dsax::dsax_read_short;
+    values.resize(static_cast<size_t>(channels * read(handle, values.data(), frames, nullptr)));
     return values;
 }
 
@@ -135,25 +129,25 @@ TEST_F(DsaxReader, HandlesCountUpOnlyAnOpenReaderHoldsComAndBadCallsThrow)
         EXPECT_EQ(
             thrownText([&] { dsax::dsax_read_double(open.handle(), doubles, count, nullptr); }), "Ran out of memory");
 
-    EXPECT_EQ(readMono(open.handle(), 100), std::vector<int16_t>(samples.begin(), samples.begin() + 100));
+    EXPECT_EQ(readFrames(open.handle(), 100), std::vector<int16_t>(samples.begin(), samples.begin() + 100));
 }
 
 TEST_F(DsaxReader, MixesChannelsByTruncatedMeanKeepsTheFirstTwoAndNormalisesDoublesWhenAsked)
 {
     {
         Opened pair(wav48k("pair.wav", 2, {1, -2, 3, 4, -3, -4, 32767, 32767}));
-        EXPECT_EQ(readMono(pair.handle(), 4), (std::vector<int16_t>{0, 3, -3, 32767}));
+        EXPECT_EQ(readFrames(pair.handle(), 4), (std::vector<int16_t>{0, 3, -3, 32767}));
     }
     {
         const std::vector<int16_t> six{1, 2, 3, 4, 5, 6, -1, -1, -1, -1, -1, -2, 100, 200, 0, 0, 0, 0};
         Opened surround(wav48k("six.wav", 6, six));
-        EXPECT_EQ(readStereo(surround.handle(), 3), (std::vector<int16_t>{1, 2, -1, -1, 100, 200}));
+        EXPECT_EQ(readFrames(surround.handle(), 3, true), (std::vector<int16_t>{1, 2, -1, -1, 100, 200}));
         EXPECT_EQ(dsax::dsax_seek_samp(surround.handle(), 0, 0), 0);
-        EXPECT_EQ(readMono(surround.handle(), 3), (std::vector<int16_t>{3, -1, 50}));
+        EXPECT_EQ(readFrames(surround.handle(), 3), (std::vector<int16_t>{3, -1, 50}));
     }
     {
         Opened mono(wav48k("mono.wav", 1, {5, -7, 9}));
-        EXPECT_EQ(readStereo(mono.handle(), 3), (std::vector<int16_t>{5, 5, -7, -7, 9, 9}));
+        EXPECT_EQ(readFrames(mono.handle(), 3, true), (std::vector<int16_t>{5, 5, -7, -7, 9, 9}));
     }
     // Doubles are the same values, normalised to -1..1 only when asked.
     Opened clip(wav48k("a.wav", 1, {-32768, 16384, -32768, 16384}));
@@ -176,10 +170,11 @@ TEST_F(DsaxReader, ReadsOfEveryKindShareOneStreamAndEndShortWithProgress100)
     for (; at + 700 <= frames; at += 700) {
         const auto from = samples.begin() + 2 * at;
         if ((at / 700) % 2 == 1) {
-            ASSERT_EQ(readStereo(clip.handle(), 700), std::vector<int16_t>(from, from + 1400)) << "at frame " << at;
+            ASSERT_EQ(readFrames(clip.handle(), 700, true), std::vector<int16_t>(from, from + 1400))
+                << "at frame " << at;
             continue;
         }
-        const auto mono = readMono(clip.handle(), 700);
+        const auto mono = readFrames(clip.handle(), 700);
         ASSERT_EQ(mono.size(), 700u) << "at frame " << at;
         EXPECT_EQ(mono.back(), (from[1398] + from[1399]) / 2) << "at frame " << at;
     }
@@ -199,7 +194,7 @@ TEST_F(DsaxReader, SeeksStayInsideTheStreamAndDropBufferedFrames)
     writeShorts(path, 24000, 1, testSignal(24000, 1, 24000));
     const std::vector<int16_t> whole = [&] {
         Opened clip(path);
-        return readMono(clip.handle(), 48000);
+        return readFrames(clip.handle(), 48000);
     }();
     ASSERT_EQ(whole.size(), 48000u);
     Opened clip(path);
@@ -222,10 +217,10 @@ TEST_F(DsaxReader, SeeksStayInsideTheStreamAndDropBufferedFrames)
     EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), kMax, 0), 48000);
     EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), kMin, 1), 0);
 
-    EXPECT_EQ(readMono(clip.handle(), 10).size(), 10u);
+    EXPECT_EQ(readFrames(clip.handle(), 10).size(), 10u);
     EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), 30000, 0), 30000);
-    EXPECT_GT(
-        correlation(readMono(clip.handle(), 1000), std::vector<int16_t>(whole.begin() + 30000, whole.begin() + 31000)),
+    EXPECT_GT(correlation(
+                  readFrames(clip.handle(), 1000), std::vector<int16_t>(whole.begin() + 30000, whole.begin() + 31000)),
         0.99);
 }
 
@@ -266,10 +261,8 @@ TEST_F(DsaxReader, DescribesTheFileItOpens)
 
 TEST_F(DsaxReader, AReadThatFailsPartWayLosesNoFrameAndTheNextReadsReportTheFailure)
 {
-    // Decoding fails about two seconds in, further than the double read
-    // takes in one turn (65536 frames). Reads of one frame each leave nothing
-    // buffered when a read fails: they receive every frame the graph
-    // delivered before its failure.
+    // Decoding fails two seconds in, past one double read (65536 frames). Reads
+    // of one frame buffer nothing: they get every frame delivered before it.
     const std::string path = mediaFixture("ts-gap.m2t");
     const auto readUntilFailure = [](uint32_t handle, std::vector<int16_t>& frames) {
         int16_t frame = 0;
