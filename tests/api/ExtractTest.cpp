@@ -163,9 +163,8 @@ TEST_F(ExtractTest, RoutesByExtensionThroughTheChainOfBackEnds)
     }
 }
 
-// A sound an earlier run left where this call writes, before a call whose
-// step fails or writes nothing: it must neither pass for this input's sound
-// nor stay to pass for a later call's.
+// A sound an earlier run left where a failing call writes must neither pass
+// for this input's sound nor stay to pass for a later call's.
 TEST_F(ExtractTest, NothingAnEarlierRunLeftIsTakenForThisCallsSound)
 {
     struct Case {

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <optional>
+#include <ostream>
 
 using namespace zuktest;
 
@@ -41,6 +42,7 @@ struct Extraction {
     int32_t result;
     int64_t frames;     // of the output
     uint64_t sizeLimit; // bytes a file may take; 0: no limit
+    friend void PrintTo(const Extraction& extraction, std::ostream* out) { *out << extraction.name; }
 };
 
 class WholeStream : public DsaxExtraction, public ::testing::WithParamInterface<Extraction> { };

@@ -34,8 +34,7 @@ struct GraphOperations : ::testing::Test {
     }
 };
 
-// The operations as hosts call them: on an input, the AVI's new sound for
-// ReplaceAudioAvi, an output, and whether COM is the host's.
+// The operations as hosts call them: input, new sound, output, managed flag.
 using Operation = std::function<int32_t(const std::string&, const std::string&, const std::string&, int32_t)>;
 
 int32_t wrap(const std::string& input, const std::string&, const std::string& output, int32_t managed)
