@@ -1,20 +1,16 @@
 // Extract: routing by extension, the chain of back ends and its order, the log
-// of each path, locations given as file URLs, and calls from many threads.
+// of each path, and locations given as file URLs.
 #include "mts/TsBuilder.h"
 #include "support/FakeSiblings.h"
 #include "support/LogCapture.h"
 #include "support/MediaFixtures.h"
 #include "support/TestFiles.h"
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <thread>
 
 using namespace zuktest;
 
@@ -30,6 +26,8 @@ const std::string kDsax = "ZUK: Attempting to use dsax. \n";
 const std::string kMfax = "ZUK: Attempting to use mfax. \n";
 const std::string kSuccess = "ZUK: Extraction success. \n";
 const std::string kGiveUp = "ZUK: Could not extract audio. \n";
+const std::string kAviMade = "Avi file created, changing input name to avi file\n";
+const std::string kFallThrough = "Falling through to regular extraction\n";
 
 // The log lines that name what the driver did, in order (the back ends' own
 // lines, such as QuickTime's check or the decoder's filter lists, left out).
@@ -41,18 +39,10 @@ Lines driverLines(const CapturingSink& log)
     };
     Lines lines;
     for (const std::string& piece : log.pieces())
-        if ((piece.starts_with("ZUK:") && !fromDecoder(piece)) || piece == kProbe)
+        if ((piece.starts_with("ZUK:") && !fromDecoder(piece)) || piece == kProbe || piece == kAviMade ||
+            piece == kFallThrough)
             lines.push_back(piece);
     return lines;
-}
-
-// "file://" and the path with its spaces escaped, as hosts build file URLs.
-std::string fileUrl(const std::string& path)
-{
-    std::string url = "file://";
-    for (const char c : path)
-        url += c == ' ' ? std::string("%20") : std::string(1, c);
-    return url;
 }
 
 struct ExtractTest : ::testing::Test {
@@ -66,14 +56,6 @@ struct ExtractTest : ::testing::Test {
         return path;
     }
 
-    // What the resampler alone makes of `input`.
-    std::string resampled(const std::string& input)
-    {
-        const std::string output = dir.file("resampled.wav");
-        EXPECT_EQ(resampleAudio(wide(input).c_str(), wide(output).c_str(), nullptr), 0);
-        return fileBytes(output);
-    }
-
     int32_t extract(const std::string& input, const std::string& output)
     {
         return Extract(wide(input).c_str(), wide(output).c_str(), nullptr);
@@ -83,8 +65,8 @@ struct ExtractTest : ::testing::Test {
 } // namespace
 
 // Each row: the back ends offered and what they are told, the input, and
-// what the driver returns, logs (its whole log when the row gives it from the
-// entry line on, else the last lines) and asks of the back ends.
+// what the driver returns, the last lines it logs, and what it asks of the
+// back ends.
 TEST_F(ExtractTest, RoutesByExtensionThroughTheChainOfBackEnds)
 {
     struct Route {
@@ -101,12 +83,15 @@ TEST_F(ExtractTest, RoutesByExtensionThroughTheChainOfBackEnds)
     const std::string out = dir.file("out.wav");
     const std::string noFolder = dir.file("no-folder/out.wav");
     std::filesystem::create_directories(dir.path() / "a.b");
-    for (const std::string name : {"clip.wav", "clip.WAV", "clip.wave", "clip.flac.wave", "a.b/clip"})
+    for (const std::string name :
+        {"clip.wav", "clip.WAV", "clip.wave", "clip.flac.wave", "a.b/clip", "a.b/clip two.wave"})
         soundFile(name);
     std::ofstream(dir.file("text.wav")) << "not a sound file";
-    const std::string r3d = fileUrl(dir.file("take one.R3D"));
+    const std::string r3d = "file://" + dir.file("take%20one.R3D"); // as hosts escape spaces
     const std::string mov = dir.file("take.mov");
     const std::string mp3 = dir.file("song.mp3");
+    const std::string mpeg = mediaFixture("mpeg-ps.mpg");
+    std::filesystem::copy_file(mediaFixture("video-only.mp4"), dir.file("silent.MPEG"));
     const Lines all{"quicktime", "dornalt", "vostrin"};
     const Lines qt{"quicktime", "dornalt"};
     const Lines start{kEnter, "ZUK:  \n", kEnterCore};
@@ -115,16 +100,16 @@ TEST_F(ExtractTest, RoutesByExtensionThroughTheChainOfBackEnds)
     const std::string mfax = "vostrin\tmfax_ExtractAudio\t" + mov + "\t" + mov + "temp1";
     const std::vector<Route> routes{
         // .wav in any case is resampled, without a fallback.
-        {all, {}, dir.file("clip.wav"), out, 0, start, Lines{}},
         {all, {}, dir.file("clip.WAV"), out, 0, start, Lines{}},
         {all, {{"DORNALT_WAV", made}}, dir.file("text.wav"), out, -1, start, Lines{}},
-        {all, {}, dir.file("clip.wav"), noFolder, -1, start, Lines{}},
         // Any other sound file is found by its bytes, wherever it lies.
         {qt, {}, dir.file("clip.wave"), out, 0,
             {kEnter, "ZUK:  \n", kEnterCore, kProbe, "ZUK: Is sound file.  Beginning Resampling. \n",
                 "ZUK: Resample success. \n"},
             Lines{}},
         {qt, {}, dir.file("clip.flac.wave"), noFolder, -1, {"ZUK: Resample failed. \n"}, Lines{}},
+        // File URLs name files in both places.
+        {{}, {}, "file://" + dir.file("a.b/clip%20two.wave"), "file://" + out, 0, {"ZUK: Resample success. \n"}, {}},
         {{}, {}, dir.file("a.b/clip"), out, 0, {"ZUK: Resample success. \n"}, {}},
         // .mp3 and .aif(f) go to QuickTime alone, and its result is the answer.
         {all, {{"DORNALT_WAV", made}}, mp3, out, 0, {}, Lines{qtax + mp3 + "\t" + out}},
@@ -142,12 +127,14 @@ TEST_F(ExtractTest, RoutesByExtensionThroughTheChainOfBackEnds)
         {all, {{"DORNALT_WAV", made}, {"DORNALT_RESULT", "2"}}, mov, out, 2, {kSuccess},
             Lines{qtax + mov + "\t" + out}},
         {all, {{"DORNALT_RESULT", "-7"}}, mov, out, -7, {kQtax}, Lines{qtax + mov + "\t" + out}},
-        {all, {{"DORNALT_RESULT", "-3"}, {"VOSTRIN_RESULT", "-7"}}, mov, out, -4, {kGiveUp}, {}},
-        {all, {{"DORNALT_RESULT", "-3"}, {"VOSTRIN_RESULT", "-1"}}, mov, out, -4, {kGiveUp}, {}},
-        {qt, {}, mov, out, -4, {}, {}},
         {{}, {}, mov, out, -4, chain, Lines{}},
-        {{}, {}, dir.file("noextension"), out, -4, chain, {}},
         {{}, {}, dir.file("a.b/nothing"), out, -4, chain, {}},
+        {{}, {}, "", out, -4, {kGiveUp}, {}},
+        {{}, {}, "http://example.com/clip.mov", out, -4, {kGiveUp}, {}},
+        // MPEG program streams are read through an AVI of their sound, which holds
+        // no video: the WAV is not padded. Without sound they stop at that step.
+        {{}, {}, mpeg, out, ZUK_OK_UNPADDED, {kAviMade, kFallThrough, kProbe, kQtax, kDsax, kSuccess}, Lines{}},
+        {all, {}, dir.file("silent.MPEG"), out, -4, start, Lines{}},
     };
     for (const Route& route : routes) {
         const std::string what = route.input + " > " + route.output;
@@ -158,13 +145,8 @@ TEST_F(ExtractTest, RoutesByExtensionThroughTheChainOfBackEnds)
         std::filesystem::remove(out);
         EXPECT_EQ(extract(route.input, route.output), route.result) << what;
         const Lines lines = driverLines(log);
-        if (!route.lines.empty() && route.lines.front() == kEnter)
-            EXPECT_EQ(lines, route.lines) << what;
-        else if (lines.size() >= route.lines.size())
-            EXPECT_EQ(Lines(lines.end() - static_cast<ptrdiff_t>(route.lines.size()), lines.end()), route.lines)
-                << what;
-        else
-            ADD_FAILURE() << what << ": too few log lines";
+        ASSERT_GE(lines.size(), route.lines.size()) << what;
+        EXPECT_EQ(Lines(lines.end() - static_cast<ptrdiff_t>(route.lines.size()), lines.end()), route.lines) << what;
         if (route.calls) {
             Lines calls;
             for (const std::string& line : fakes.calls())
@@ -175,15 +157,14 @@ TEST_F(ExtractTest, RoutesByExtensionThroughTheChainOfBackEnds)
         if (route.lines == chain) {
             EXPECT_FALSE(std::filesystem::exists(out)) << what;
         }
-        if (route.result == 0 && route.output == out && route.input != r3d && route.input != mp3) {
+        if (route.result == 0 && route.input != r3d && route.input != mp3) {
             EXPECT_EQ(readShorts(out).info.samplerate, 48000) << what;
         }
     }
 }
 
-// A sound an earlier run left where this call writes, before a call whose
-// step fails or writes nothing: it must neither pass for this input's sound
-// nor stay to pass for a later call's.
+// A sound an earlier run left where a failing call writes must neither pass
+// for this input's sound nor stay to pass for a later call's.
 TEST_F(ExtractTest, NothingAnEarlierRunLeftIsTakenForThisCallsSound)
 {
     struct Case {
@@ -196,7 +177,6 @@ TEST_F(ExtractTest, NothingAnEarlierRunLeftIsTakenForThisCallsSound)
     const auto bytes = [](const zuktest::mts::Bytes& stream) { return std::string(stream.begin(), stream.end()); };
     const std::vector<Case> cases{
         {"song.mp3", "", "out.wav", {"quicktime", "dornalt"}, -4},
-        {"take.mov", "", "out.wav", {"quicktime", "dornalt"}, -4},
         {"take.mov", "", "take.movtemp1", {"vostrin"}, -4},
         {"take.mpg", "no program stream", "out.wav.avi", {}, -4},
         {"clip.mp4", "no movie", "out.wav2.wav", {}, -1},
@@ -214,43 +194,6 @@ TEST_F(ExtractTest, NothingAnEarlierRunLeftIsTakenForThisCallsSound)
         EXPECT_TRUE(fileBytes(dir.file(c.stale)) != earlier) << c.stale;
         std::filesystem::remove(dir.file(c.stale));
     }
-
-    // A link at the output keeps leading where it did, to a file emptied;
-    // a pipe is neither removed nor waited on.
-    FakeSiblings fakes{"quicktime", "dornalt"};
-    std::ofstream(dir.file("kept.wav"), std::ios::binary) << earlier;
-    std::filesystem::create_symlink(dir.file("kept.wav"), dir.file("linked.wav"));
-    EXPECT_EQ(extract(dir.file("song.mp3"), dir.file("linked.wav")), -4);
-    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("linked.wav")));
-    EXPECT_EQ(fileBytes(dir.file("kept.wav")), "");
-    ASSERT_EQ(mkfifo(dir.file("pipe.wav").c_str(), 0600), 0);
-    EXPECT_EQ(extract(dir.file("song.mp3"), dir.file("pipe.wav")), 0);
-    EXPECT_TRUE(std::filesystem::is_fifo(dir.file("pipe.wav")));
-}
-
-TEST_F(ExtractTest, DotNetEntryLogsItsOwnLineAndProgressReachesTheCaller)
-{
-    static std::vector<float> seen;
-    const auto note = [](float percent) {
-        seen.push_back(percent);
-        return 0;
-    };
-    const std::string output = dir.file("out.wav");
-    ASSERT_EQ(Extract_DotNet(wide(soundFile("clip.wav", 44100)).c_str(), wide(output).c_str(), note), 0);
-    EXPECT_EQ(driverLines(log), (Lines{"ZUK: Entered Audio Extract_DotNet\n", kEnterCore}));
-    EXPECT_EQ(fileBytes(output), resampled(dir.file("clip.wav")));
-    EXPECT_FALSE(seen.empty());
-}
-
-TEST_F(ExtractTest, FileUrlsNameTheSameFilesAsPaths)
-{
-    std::filesystem::create_directories(dir.path() / "Bänd clips");
-    const std::string plain = dir.file("plain.wav");
-    ASSERT_EQ(extract(soundFile("Bänd clips/tëst tone,1.wav"), plain), 0);
-    // Escaped in every way a host may write them: UTF-8 escapes, %2C for the comma.
-    const std::string input = fileUrl(dir.file("%42%C3%A4nd clips/t%C3%ABst tone%2C1.wav"));
-    ASSERT_EQ(extract(input, fileUrl(dir.file("to url.wav"))), 0) << "the output is checked where it was written";
-    EXPECT_EQ(fileBytes(dir.file("to url.wav")), fileBytes(plain));
 }
 
 TEST_F(ExtractTest, LocationsThatNameNoFile)
@@ -258,34 +201,10 @@ TEST_F(ExtractTest, LocationsThatNameNoFile)
     const std::u16string output = wide(dir.file("out.wav"));
     EXPECT_EQ(Extract(nullptr, output.c_str(), nullptr), -1);
     EXPECT_EQ(Extract(output.c_str(), nullptr, nullptr), -1);
+    log.captured.pieces.clear();
     EXPECT_EQ(Extract_DotNet(nullptr, nullptr, nullptr), -1);
-    EXPECT_EQ(Extract(u"", output.c_str(), nullptr), -4);
+    EXPECT_EQ(log.joined().rfind("ZUK: Entered Audio Extract_DotNet\n", 0), 0u);
     const std::u16string loneSurrogate = wide(dir.file("clip")) + u'\xD800' + u".wav";
     EXPECT_EQ(Extract(loneSurrogate.c_str(), output.c_str(), nullptr), -1);
-    EXPECT_EQ(Extract(u"http://example.com/clip.mov", output.c_str(), nullptr), -4);
     EXPECT_FALSE(std::filesystem::exists(dir.file("out.wav")));
-}
-
-// Sound files and media files, through every route that reads them, in
-// threads of their own.
-TEST_F(ExtractTest, ManyCallsAtOnceGiveWhatOneAfterAnotherGives)
-{
-    const std::vector<std::string> inputs{soundFile("in.wav", 20000), soundFile("in.sound", 21000),
-        mediaFixture("mov-aac.mov"), mediaFixture("mkv-vorbis.mkv"), mediaFixture("avi-pcm.avi"),
-        mediaFixture("mpeg-ps.mpg")};
-    const auto outputOf = [&](const char* kind, size_t i) { return dir.file(kind + std::to_string(i) + ".wav"); };
-    std::vector<int32_t> aloneResults, results(inputs.size(), 99);
-    for (size_t i = 0; i < inputs.size(); ++i) {
-        aloneResults.push_back(extract(inputs[i], outputOf("alone", i)));
-        ASSERT_GE(aloneResults.back(), 0) << inputs[i];
-    }
-    std::vector<std::thread> threads;
-    for (size_t i = 0; i < inputs.size(); ++i)
-        threads.emplace_back([&, i] { results[i] = extract(inputs[i], outputOf("together", i)); });
-    for (auto& thread : threads)
-        thread.join();
-    for (size_t i = 0; i < inputs.size(); ++i) {
-        EXPECT_EQ(results[i], aloneResults[i]) << inputs[i];
-        EXPECT_TRUE(fileBytes(outputOf("together", i)) == fileBytes(outputOf("alone", i))) << inputs[i];
-    }
 }

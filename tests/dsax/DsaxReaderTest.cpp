@@ -12,11 +12,7 @@
 
 #include "platform/media/MediaInterfaces.h"
 
-#include <malloc.h>
-
-#include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <limits>
 #include <stdexcept>
 
@@ -46,17 +42,13 @@ std::string thrownText(Call&& call)
     return "(nothing thrown)";
 }
 
-std::vector<int16_t> readMono(uint32_t handle, int64_t frames)
+// Up to `frames` frames, read as mono or as stereo pairs.
+std::vector<int16_t> readFrames(uint32_t handle, int64_t frames, bool stereo = false)
 {
-    std::vector<int16_t> values(static_cast<size_t>(frames));
-    values.resize(static_cast<size_t>(dsax::dsax_read_short(handle, values.data(), frames, nullptr)));
-    return values;
-}
-
-std::vector<int16_t> readStereo(uint32_t handle, int64_t frames)
-{
-    std::vector<int16_t> values(static_cast<size_t>(2 * frames));
-    values.resize(static_cast<size_t>(2 * dsax::dsax_read_short_stereo(handle, values.data(), frames, nullptr)));
+    const int channels = stereo ? 2 : 1;
+    std::vector<int16_t> values(static_cast<size_t>(channels * frames));
+    const auto read = stereo ? dsax::dsax_read_short_stereo : dsax::dsax_read_short;
+    values.resize(static_cast<size_t>(channels * read(handle, values.data(), frames, nullptr)));
     return values;
 }
 
@@ -76,27 +68,29 @@ struct DsaxReader : ::testing::Test {
 
 } // namespace
 
-TEST_F(DsaxReader, HandlesCountUpAndOnlyAnOpenReaderHoldsCom)
+TEST_F(DsaxReader, HandlesCountUpOnlyAnOpenReaderHoldsComAndBadCallsThrow)
 {
-    const std::string clip = wav48k("a.wav", 1, testSignal(4800, 1, 48000));
+    const auto samples = testSignal(4800, 1, 48000);
+    const std::string clip = wav48k("a.wav", 1, samples);
     const int before = comInitializationCount();
-    const std::u16string loneSurrogate = wide(dir.file("clip")) + u"\xD800.mov";
     for (const std::u16string& path : {wide(mediaFixture("garbage.bin")), wide(mediaFixture("empty.mp4")),
-             wide(dir.file("missing.mov")), loneSurrogate, std::u16string()}) {
-        EXPECT_NE(thrownText([&] { dsax::dsax_open(path.c_str()); }), "(nothing thrown)")
-            << std::string(path.begin(), path.end());
-        EXPECT_EQ(comInitializationCount(), before) << "a failed open leaves COM as it was";
-    }
+             wide(dir.file("missing.mov")), wide(dir.file("clip")) + u"\xD800.mov", std::u16string()})
+        EXPECT_NE(thrownText([&] { dsax::dsax_open(path.c_str()); }), "(nothing thrown)");
+    EXPECT_EQ(comInitializationCount(), before) << "a failed open leaves COM as it was";
     EXPECT_EQ(thrownText([] { dsax::dsax_open(nullptr); }), "Invalid file name");
 
     DSAX_MEDIA_INFO* first = dsax::dsax_open(wide(clip).c_str());
     EXPECT_EQ(comInitializationCount(), before + 1);
+    CapturingSink log;
     EXPECT_THROW(dsax::dsax_open(wide(mediaFixture("garbage.bin")).c_str()), std::runtime_error);
+    EXPECT_EQ(log.joined().find("ZUK: Failed to create dsax filter \n"), std::string::npos);
     {
         Opened second(clip);
         EXPECT_NE(first->handle, 0u);
         EXPECT_EQ(second.handle(), first->handle + 1) << "a failed open uses no handle";
     }
+    EXPECT_NE(log.joined().find("ZUK: Filters has been logged already.\n"), std::string::npos);
+    EXPECT_EQ(log.joined().find("ZUK: Filter Dump Begin\n"), std::string::npos);
     const uint32_t closed = first->handle;
     dsax::dsax_close(&first);
     EXPECT_EQ(first, nullptr);
@@ -115,118 +109,95 @@ TEST_F(DsaxReader, HandlesCountUpAndOnlyAnOpenReaderHoldsCom)
         EXPECT_EQ(thrownText([&] { dsax::dsax_seek_samp(handle, 0, 0); }), kInvalid);
         EXPECT_EQ(thrownText([&] { dsax::dsax_set_norm_double(handle, 1); }), kInvalid);
     }
-}
+    // A file without sound opens, but cannot be read.
+    Opened video(mediaFixture("video-only.mp4"));
+    EXPECT_NE(log.joined().find("ZUK_DSPARSER: GraphBuilder not created \n"), std::string::npos);
+    EXPECT_EQ(thrownText([&] { dsax::dsax_read_short(video.handle(), shorts, 4, nullptr); }), kInvalid);
+    EXPECT_EQ(thrownText([&] { dsax::dsax_seek_nsec(video.handle(), 0, 0); }), kInvalid);
 
-TEST_F(DsaxReader, BadReadArgumentsThrowAndLeaveTheStreamWhereItWas)
-{
-    const auto samples = testSignal(4800, 1, 48000);
-    Opened clip(wav48k("a.wav", 1, samples));
-    int16_t shorts[8];
-    double doubles[8];
+    // Bad counts and buffers leave an open stream where it was.
+    Opened open(clip);
     for (const int64_t count : {int64_t{0}, int64_t{-1}, std::numeric_limits<int64_t>::min()}) {
-        EXPECT_EQ(thrownText([&] { dsax::dsax_read_short(clip.handle(), shorts, count, nullptr); }), kInvalid);
-        EXPECT_EQ(thrownText([&] { dsax::dsax_read_double(clip.handle(), doubles, count, nullptr); }), kInvalid);
+        EXPECT_EQ(thrownText([&] { dsax::dsax_read_short(open.handle(), shorts, count, nullptr); }), kInvalid);
+        EXPECT_EQ(thrownText([&] { dsax::dsax_read_double(open.handle(), doubles, count, nullptr); }), kInvalid);
     }
-    EXPECT_EQ(thrownText([&] { dsax::dsax_read_short(clip.handle(), nullptr, 4, nullptr); }), kInvalid);
-    EXPECT_EQ(thrownText([&] { dsax::dsax_read_short_stereo(clip.handle(), nullptr, 4, nullptr); }), kInvalid);
-    EXPECT_EQ(thrownText([&] { dsax::dsax_read_double(clip.handle(), nullptr, 4, nullptr); }), kInvalid);
+    EXPECT_EQ(thrownText([&] { dsax::dsax_read_short(open.handle(), nullptr, 4, nullptr); }), kInvalid);
+    EXPECT_EQ(thrownText([&] { dsax::dsax_read_short_stereo(open.handle(), nullptr, 4, nullptr); }), kInvalid);
+    EXPECT_EQ(thrownText([&] { dsax::dsax_read_double(open.handle(), nullptr, 4, nullptr); }), kInvalid);
     // Counts whose 16-bit size passes 32 bits are beyond the double read.
     for (const int64_t count : {int64_t{1} << 31, std::numeric_limits<int64_t>::max()})
         EXPECT_EQ(
-            thrownText([&] { dsax::dsax_read_double(clip.handle(), doubles, count, nullptr); }), "Ran out of memory");
+            thrownText([&] { dsax::dsax_read_double(open.handle(), doubles, count, nullptr); }), "Ran out of memory");
 
-    EXPECT_EQ(readMono(clip.handle(), 100), std::vector<int16_t>(samples.begin(), samples.begin() + 100));
+    EXPECT_EQ(readFrames(open.handle(), 100), std::vector<int16_t>(samples.begin(), samples.begin() + 100));
 }
 
-TEST_F(DsaxReader, MixesChannelsByTruncatedMeanAndKeepsTheFirstTwo)
+TEST_F(DsaxReader, MixesChannelsByTruncatedMeanKeepsTheFirstTwoAndNormalisesDoublesWhenAsked)
 {
     {
         Opened pair(wav48k("pair.wav", 2, {1, -2, 3, 4, -3, -4, 32767, 32767}));
-        EXPECT_EQ(readMono(pair.handle(), 4), (std::vector<int16_t>{0, 3, -3, 32767}));
+        EXPECT_EQ(readFrames(pair.handle(), 4), (std::vector<int16_t>{0, 3, -3, 32767}));
     }
     {
         const std::vector<int16_t> six{1, 2, 3, 4, 5, 6, -1, -1, -1, -1, -1, -2, 100, 200, 0, 0, 0, 0};
         Opened surround(wav48k("six.wav", 6, six));
-        EXPECT_EQ(readStereo(surround.handle(), 3), (std::vector<int16_t>{1, 2, -1, -1, 100, 200}));
+        EXPECT_EQ(readFrames(surround.handle(), 3, true), (std::vector<int16_t>{1, 2, -1, -1, 100, 200}));
         EXPECT_EQ(dsax::dsax_seek_samp(surround.handle(), 0, 0), 0);
-        EXPECT_EQ(readMono(surround.handle(), 3), (std::vector<int16_t>{3, -1, 50}));
+        EXPECT_EQ(readFrames(surround.handle(), 3), (std::vector<int16_t>{3, -1, 50}));
     }
     {
         Opened mono(wav48k("mono.wav", 1, {5, -7, 9}));
-        EXPECT_EQ(readStereo(mono.handle(), 3), (std::vector<int16_t>{5, 5, -7, -7, 9, 9}));
+        EXPECT_EQ(readFrames(mono.handle(), 3, true), (std::vector<int16_t>{5, 5, -7, -7, 9, 9}));
     }
-}
-
-TEST_F(DsaxReader, DoublesAreNormalisedOnlyWhenAsked)
-{
+    // Doubles are the same values, normalised to -1..1 only when asked.
     Opened clip(wav48k("a.wav", 1, {-32768, 16384, -32768, 16384}));
-    double values[2];
+    double values[4];
     EXPECT_EQ(dsax::dsax_read_double(clip.handle(), values, 2, nullptr), 2);
-    EXPECT_EQ(values[0], -32768.0);
-    EXPECT_EQ(values[1], 16384.0);
     EXPECT_EQ(dsax::dsax_set_norm_double(clip.handle(), 1), 0);
-    EXPECT_EQ(dsax::dsax_read_double(clip.handle(), values, 2, nullptr), 2);
-    EXPECT_EQ(values[0], -1.0);
-    EXPECT_EQ(values[1], 0.5);
+    EXPECT_EQ(dsax::dsax_read_double(clip.handle(), values + 2, 2, nullptr), 2);
+    EXPECT_EQ(std::vector<double>(values, values + 4), (std::vector<double>{-32768.0, 16384.0, -1.0, 0.5}));
     EXPECT_EQ(dsax::dsax_set_norm_double(clip.handle(), 0), 1);
 }
 
+// Small reads in turn, of either kind, each continue where the last ended; the
+// last is short, and reports progress 100.
 TEST_F(DsaxReader, ReadsOfEveryKindShareOneStreamAndEndShortWithProgress100)
 {
     const int64_t frames = 30000;
     const auto samples = testSignal(frames, 2, 48000);
     Opened clip(wav48k("a.wav", 2, samples));
-    std::vector<int16_t> mono, stereo;
-    for (int64_t frame = 0; frame < frames; ++frame) {
-        mono.push_back(static_cast<int16_t>((samples[2 * frame] + samples[2 * frame + 1]) / 2));
-        stereo.insert(stereo.end(), {samples[2 * frame], samples[2 * frame + 1]});
-    }
-
-    // Small reads in turn: each continues where the last, of any kind, ended.
     int64_t at = 0;
-    uint32_t progress = 0;
-    int16_t buffer[2 * 700];
-    while (at + 700 <= frames) {
-        const bool asStereo = (at / 700) % 2 == 1;
-        const int64_t got = asStereo ? dsax::dsax_read_short_stereo(clip.handle(), buffer, 700, &progress)
-                                     : dsax::dsax_read_short(clip.handle(), buffer, 700, &progress);
-        ASSERT_EQ(got, 700) << "at frame " << at;
-        if (asStereo)
-            EXPECT_TRUE(std::equal(buffer, buffer + 1400, stereo.begin() + 2 * at)) << "at frame " << at;
-        else
-            EXPECT_TRUE(std::equal(buffer, buffer + 700, mono.begin() + at)) << "at frame " << at;
-        EXPECT_LE(progress, 100u);
-        at += 700;
+    for (; at + 700 <= frames; at += 700) {
+        const auto from = samples.begin() + 2 * at;
+        if ((at / 700) % 2 == 1) {
+            ASSERT_EQ(readFrames(clip.handle(), 700, true), std::vector<int16_t>(from, from + 1400))
+                << "at frame " << at;
+            continue;
+        }
+        const auto mono = readFrames(clip.handle(), 700);
+        ASSERT_EQ(mono.size(), 700u) << "at frame " << at;
+        EXPECT_EQ(mono.back(), (from[1398] + from[1399]) / 2) << "at frame " << at;
     }
-    const int64_t rest = frames - at;
-    EXPECT_EQ(dsax::dsax_read_short(clip.handle(), buffer, 700, &progress), rest);
+    uint32_t progress = 0;
+    int16_t buffer[700];
+    EXPECT_EQ(dsax::dsax_read_short(clip.handle(), buffer, 700, &progress), frames - at);
     EXPECT_EQ(progress, 100u);
     EXPECT_EQ(dsax::dsax_read_short(clip.handle(), buffer, 700, &progress), 0);
     EXPECT_EQ(progress, 100u);
 }
 
-TEST_F(DsaxReader, AFileThatEndsBeforeItsDurationStillEndsEveryRead)
-{
-    // The index describes 3 s, the data stops half way: no buffer ever
-    // reaches the duration, so only the graph's end event can end the reads.
-    Opened cut(mediaFixture("truncated.mp4"));
-    std::vector<int16_t> buffer(48000);
-    uint32_t progress = 0;
-    int64_t total = 0;
-    for (int64_t got = 48000; got == 48000;) {
-        got = dsax::dsax_read_short(cut.handle(), buffer.data(), 48000, &progress);
-        total += got;
-    }
-    EXPECT_GT(total, 0);
-    EXPECT_LT(total, 144000);
-    EXPECT_EQ(progress, 100u);
-    EXPECT_EQ(dsax::dsax_read_short(cut.handle(), buffer.data(), 48000, &progress), 0);
-}
-
+// Sample seeks count frames at 48000 Hz, whatever the source's own rate (here
+// 24000 Hz); a read buffers more than it hands out, and a seek drops that rest.
 TEST_F(DsaxReader, SeeksStayInsideTheStreamAndDropBufferedFrames)
 {
-    const auto samples = testSignal(48000, 1, 48000);
-    Opened clip(wav48k("a.wav", 1, samples));
+    const std::string path = dir.file("24k.wav");
+    writeShorts(path, 24000, 1, testSignal(24000, 1, 24000));
+    const std::vector<int16_t> whole = [&] {
+        Opened clip(path);
+        return readFrames(clip.handle(), 48000);
+    }();
+    ASSERT_EQ(whole.size(), 48000u);
+    Opened clip(path);
     const int64_t duration = clip.info->duration;
     ASSERT_EQ(duration, 10'000'000);
     constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
@@ -239,45 +210,18 @@ TEST_F(DsaxReader, SeeksStayInsideTheStreamAndDropBufferedFrames)
     EXPECT_EQ(dsax::dsax_seek_nsec(clip.handle(), duration * 3, 0), duration);
     EXPECT_EQ(dsax::dsax_seek_nsec(clip.handle(), kMax, 1), duration);
     EXPECT_EQ(dsax::dsax_seek_nsec(clip.handle(), kMin, 1), 0);
-    EXPECT_EQ(dsax::dsax_seek_nsec(clip.handle(), -1, 0), 0);
     EXPECT_EQ(dsax::dsax_seek_nsec(clip.handle(), kMax, 2), duration);
 
     EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), 12000, 0), 12000);
-    EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), -2000, 1), 10000);
     EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), -100, 2), 47900);
-    EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), 1, 9), 47900);
     EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), kMax, 0), 48000);
     EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), kMin, 1), 0);
-    EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), kMin, 2), 0);
 
-    // A read buffers more than it hands out; a seek must drop that rest.
-    EXPECT_EQ(readMono(clip.handle(), 10).size(), 10u);
+    EXPECT_EQ(readFrames(clip.handle(), 10).size(), 10u);
     EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), 30000, 0), 30000);
-    EXPECT_EQ(readMono(clip.handle(), 500), std::vector<int16_t>(samples.begin() + 30000, samples.begin() + 30500));
-}
-
-// Sample seeks count frames at 48000 Hz, whatever the source's own rate, and
-// of two sound streams the first is read.
-TEST_F(DsaxReader, SampleSeeksLandAtTheSameInstantWhateverTheSourceRate)
-{
-    const std::string path = dir.file("24k.wav");
-    writeShorts(path, 24000, 1, testSignal(24000, 1, 24000));
-    const std::vector<int16_t> whole = [&] {
-        Opened clip(path);
-        return readMono(clip.handle(), 48000);
-    }();
-    ASSERT_EQ(whole.size(), 48000u);
-    Opened clip(path);
-    EXPECT_EQ(dsax::dsax_seek_samp(clip.handle(), 24000, 0), 24000);
-    const auto after = readMono(clip.handle(), 1000);
-    EXPECT_GT(correlation(after, std::vector<int16_t>(whole.begin() + 24000, whole.begin() + 25000)), 0.99);
-
-    const std::string twoPath = mediaFixture("two-audio.mov"); // 48000 Hz, then 24000 Hz
-    Opened two(twoPath);
-    EXPECT_EQ(dsax::dsax_seek_samp(two.handle(), 48000, 0), 48000);
-    const auto first = ffmpegDecode(twoPath, 0);
-    ASSERT_GE(first.size(), 52800u);
-    EXPECT_EQ(readMono(two.handle(), 4800), std::vector<int16_t>(first.begin() + 48000, first.begin() + 52800));
+    EXPECT_GT(correlation(
+                  readFrames(clip.handle(), 1000), std::vector<int16_t>(whole.begin() + 30000, whole.begin() + 31000)),
+        0.99);
 }
 
 // The record of each kind of file: the first sound stream's format, length
@@ -294,7 +238,6 @@ TEST_F(DsaxReader, DescribesTheFileItOpens)
         int64_t sampleLength;
     } files[] = {
         {mediaFixture("mov-aac.mov"), 2, 44100, 25.0, 30'000'000, 132300},
-        {mediaFixture("mp4-aac.mp4"), 1, 48000, 30000.0 / 1001, 30'000'000, 144000},
         {mediaFixture("two-audio.mov"), 1, 48000, 0.0, 20'000'000, 96000},             // of two, the first
         {mediaFixture("truncated.mp4"), 1, 48000, 30000.0 / 1001, 30'000'000, 144000}, // as its index claims
         {mediaFixture("video-only.mp4"), 0, 0, 25.0, 0, 0},
@@ -318,10 +261,8 @@ TEST_F(DsaxReader, DescribesTheFileItOpens)
 
 TEST_F(DsaxReader, AReadThatFailsPartWayLosesNoFrameAndTheNextReadsReportTheFailure)
 {
-    // Decoding fails about two seconds in, further than the double read
-    // takes in one turn (65536 frames). Reads of one frame each leave nothing
-    // buffered when a read fails: they receive every frame the graph
-    // delivered before its failure.
+    // Decoding fails two seconds in, past one double read (65536 frames). Reads
+    // of one frame buffer nothing: they get every frame delivered before it.
     const std::string path = mediaFixture("ts-gap.m2t");
     const auto readUntilFailure = [](uint32_t handle, std::vector<int16_t>& frames) {
         int16_t frame = 0;
@@ -346,50 +287,4 @@ TEST_F(DsaxReader, AReadThatFailsPartWayLosesNoFrameAndTheNextReadsReportTheFail
     std::vector<int16_t> read(values.begin(), values.begin() + got);
     EXPECT_TRUE(readUntilFailure(clip.handle(), read));
     EXPECT_EQ(read, beforeFailure);
-}
-
-TEST_F(DsaxReader, AFileWithoutSoundOpensButCannotBeRead)
-{
-    CapturingSink log;
-    Opened video(mediaFixture("video-only.mp4"));
-    EXPECT_NE(log.joined().find("ZUK_DSPARSER: GraphBuilder not created \n"), std::string::npos);
-    int16_t buffer[4];
-    EXPECT_EQ(thrownText([&] { dsax::dsax_read_short(video.handle(), buffer, 4, nullptr); }), kInvalid);
-    EXPECT_EQ(thrownText([&] { dsax::dsax_seek_nsec(video.handle(), 0, 0); }), kInvalid);
-}
-
-TEST_F(DsaxReader, LogsTheRegisteredFiltersOnceAndNoBuildFailureForUnplayableFiles)
-{
-    const std::string clip = wav48k("a.wav", 1, testSignal(480, 1, 48000));
-    {
-        Opened first(clip);
-    }
-    CapturingSink log;
-    {
-        Opened again(clip);
-    }
-    EXPECT_NE(log.joined().find("ZUK: Filters has been logged already.\n"), std::string::npos);
-    EXPECT_EQ(log.joined().find("ZUK: Filter Dump Begin\n"), std::string::npos);
-
-    log.captured.pieces.clear();
-    EXPECT_THROW(dsax::dsax_open(wide(mediaFixture("garbage.bin")).c_str()), std::runtime_error);
-    EXPECT_EQ(log.joined().find("ZUK: Failed to create dsax filter \n"), std::string::npos);
-}
-
-TEST_F(DsaxReader, ManyRoundsLeaveDescriptorsAndMemoryFlat)
-{
-    const std::string clip = wav48k("a.wav", 2, testSignal(9600, 2, 48000));
-    int16_t buffer[2000];
-    const auto round = [&] {
-        Opened opened(clip);
-        dsax::dsax_read_short_stereo(opened.handle(), buffer, 1000, nullptr);
-    };
-    for (int i = 0; i < 20; ++i)
-        round();
-    const int descriptors = openDescriptorCount();
-    const size_t heap = mallinfo2().uordblks;
-    for (int i = 0; i < 30; ++i)
-        round();
-    EXPECT_EQ(openDescriptorCount(), descriptors);
-    EXPECT_LT(mallinfo2().uordblks, heap + 512 * 1024) << "heap grew by " << mallinfo2().uordblks - heap;
 }
