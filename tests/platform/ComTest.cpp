@@ -13,9 +13,6 @@ namespace {
 inline constexpr IID IID_IProbe{0x5A1E0001, 0x7C3D, 0x4E10, {0x9A, 0x61, 0x2B, 0x8F, 0x10, 0x44, 0xC7, 0x01}};
 inline constexpr IID IID_INotOffered{0x5A1E0002, 0x7C3D, 0x4E10, {0x9A, 0x61, 0x2B, 0x8F, 0x10, 0x44, 0xC7, 0x02}};
 inline constexpr CLSID CLSID_TestProbe{0x5A1E1001, 0x7C3D, 0x4E10, {0x9A, 0x61, 0x2B, 0x8F, 0x10, 0x44, 0xC7, 0x11}};
-inline constexpr CLSID CLSID_TestReplaced{0x5A1E1002, 0x7C3D, 0x4E10, {0x9A, 0x61, 0x2B, 0x8F, 0x10, 0x44, 0xC7, 0x12}};
-inline constexpr CLSID CLSID_TestNeverRegistered{
-    0x5A1E1003, 0x7C3D, 0x4E10, {0x9A, 0x61, 0x2B, 0x8F, 0x10, 0x44, 0xC7, 0x13}};
 
 struct IProbe : IUnknown {
     static constexpr const IID& iid = IID_IProbe;
@@ -38,21 +35,17 @@ protected:
     ~Probe() override { --liveProbes; }
 };
 
-using FirstProbe = Probe<1>;
-using SecondProbe = Probe<2>;
-
-ComPtr<IProbe> createProbe(REFCLSID clsid)
-{
-    ComPtr<IProbe> probe;
-    EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IProbe, probe.putVoid()), S_OK);
-    return probe;
-}
-
-CLSID threadClass(int thread)
+// CLSID_TestProbe with `n` in it: a class of its own.
+CLSID probeClass(int n)
 {
     CLSID clsid = CLSID_TestProbe;
-    clsid.Data2 = static_cast<uint16_t>(0x8000 + thread);
+    clsid.Data2 = static_cast<uint16_t>(0x8000 + n);
     return clsid;
+}
+
+HRESULT createProbe(REFCLSID clsid, void** object, IUnknown* outer = nullptr, REFIID iid = IID_IProbe)
+{
+    return CoCreateInstance(clsid, outer, CLSCTX_INPROC_SERVER, iid, object);
 }
 
 } // namespace
@@ -78,33 +71,23 @@ TEST(ComInit, CountsEachCallPerThreadAndRefusesAReservedPointer)
     EXPECT_EQ(comInitializationCount(), 0);
 }
 
-TEST(ComClassTable, CreatesWhatWasRegisteredLastWithOneReference)
+// Creating needs no initialisation; the last registration wins, a null one
+// removes the class, and a failure leaves neither an object nor a pointer.
+TEST(ComClassTable, CreatesWhatWasRegisteredLastAndReportsEachFailure)
 {
-    ASSERT_EQ(comInitializationCount(), 0); // creating needs no initialisation
-    registerComClass(CLSID_TestReplaced, &createComInstance<FirstProbe>);
+    ASSERT_EQ(comInitializationCount(), 0);
+    const CLSID replaced = probeClass(100);
+    registerComClass(replaced, &createComInstance<Probe<1>>);
+    registerComClass(replaced, &createComInstance<Probe<2>>);
     {
-        ComPtr<IProbe> probe = createProbe(CLSID_TestReplaced);
-        ASSERT_TRUE(probe);
-        EXPECT_EQ(probe->kind(), 1);
+        ComPtr<IProbe> probe;
+        ASSERT_EQ(createProbe(replaced, probe.putVoid()), S_OK);
+        EXPECT_EQ(probe->kind(), 2);
         EXPECT_EQ(probe->AddRef(), 2u); // the caller's reference was the only one
         EXPECT_EQ(probe->Release(), 1u);
     }
-    EXPECT_EQ(liveProbes, 0);
-    registerComClass(CLSID_TestReplaced, &createComInstance<SecondProbe>);
-    EXPECT_EQ(createProbe(CLSID_TestReplaced)->kind(), 2);
-
-    registerComClass(CLSID_TestReplaced, nullptr);
-    void* object = nullptr;
-    EXPECT_EQ(
-        CoCreateInstance(CLSID_TestReplaced, nullptr, CLSCTX_INPROC_SERVER, IID_IProbe, &object), REGDB_E_CLASSNOTREG);
-    EXPECT_EQ(liveProbes, 0);
-}
-
-TEST(ComClassTable, ReportsEachFailureAndLeavesNoObject)
-{
-    registerComClass(CLSID_TestProbe, &createComInstance<FirstProbe>);
-    const ComPtr<FirstProbe> outer = makeComObject<FirstProbe>();
-    const int liveBefore = liveProbes;
+    registerComClass(replaced, nullptr);
+    const ComPtr<Probe<1>> outer = makeComObject<Probe<1>>();
     const struct {
         const char* what;
         CLSID clsid;
@@ -112,40 +95,34 @@ TEST(ComClassTable, ReportsEachFailureAndLeavesNoObject)
         IID iid;
         HRESULT expected;
     } cases[] = {
-        {"aggregation", CLSID_TestProbe, outer.get(), IID_IProbe, CLASS_E_NOAGGREGATION},
-        {"unknown class", CLSID_TestNeverRegistered, nullptr, IID_IProbe, REGDB_E_CLASSNOTREG},
+        {"aggregation", replaced, outer.get(), IID_IProbe, CLASS_E_NOAGGREGATION},
+        {"removed class", replaced, nullptr, IID_IProbe, REGDB_E_CLASSNOTREG},
         {"null class", GUID_NULL, nullptr, IID_IUnknown, REGDB_E_CLASSNOTREG},
         {"interface not offered", CLSID_TestProbe, nullptr, IID_INotOffered, E_NOINTERFACE},
     };
+    registerComClass(CLSID_TestProbe, &createComInstance<Probe<1>>);
     for (const auto& c : cases) {
-        int garbage = 0;
-        void* object = &garbage;
-        EXPECT_EQ(CoCreateInstance(c.clsid, c.outer, CLSCTX_INPROC_SERVER, c.iid, &object), c.expected) << c.what;
+        void* object = &object;
+        EXPECT_EQ(createProbe(c.clsid, &object, c.outer, c.iid), c.expected) << c.what;
         EXPECT_EQ(object, nullptr) << c.what;
-        EXPECT_EQ(liveProbes, liveBefore) << c.what;
     }
-    EXPECT_EQ(CoCreateInstance(CLSID_TestProbe, nullptr, CLSCTX_INPROC_SERVER, IID_IProbe, nullptr), E_POINTER);
-    EXPECT_EQ(liveProbes, liveBefore);
+    EXPECT_EQ(createProbe(CLSID_TestProbe, nullptr), E_POINTER);
+    EXPECT_EQ(liveProbes, 1) << "only the outer object is alive";
 }
 
 TEST(ComClassTable, RegistersAndCreatesFromManyThreads)
 {
-    registerComClass(CLSID_TestProbe, &createComInstance<FirstProbe>);
-    constexpr int threadCount = 4;
-    constexpr int rounds = 50;
+    registerComClass(CLSID_TestProbe, &createComInstance<Probe<1>>);
     std::atomic<int> failures{0};
     std::vector<std::thread> threads;
-    for (int t = 0; t < threadCount; ++t) {
+    for (int t = 0; t < 4; ++t) {
         threads.emplace_back([t, &failures] {
-            const CLSID own = threadClass(t);
-            for (int round = 0; round < rounds; ++round) {
-                registerComClass(own, round % 2 ? &createComInstance<SecondProbe> : &createComInstance<FirstProbe>);
+            const CLSID own = probeClass(t);
+            for (int round = 0; round < 50; ++round) {
+                registerComClass(own, round % 2 ? &createComInstance<Probe<2>> : &createComInstance<Probe<1>>);
                 for (const CLSID& clsid : {CLSID_TestProbe, own}) {
-                    void* object = nullptr;
-                    if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IProbe, &object)))
-                        ++failures;
-                    else
-                        static_cast<IProbe*>(object)->Release();
+                    ComPtr<IProbe> probe;
+                    failures += FAILED(createProbe(clsid, probe.putVoid()));
                 }
             }
             registerComClass(own, nullptr);

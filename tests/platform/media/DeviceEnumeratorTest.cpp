@@ -75,7 +75,6 @@ HRESULT countingFactory(REFIID, void** object)
 // Graph code asks for a category and reads each moniker's friendly name.
 TEST(DeviceEnumerator, CategoriesListTheirFiltersInRegistryOrder)
 {
-    ASSERT_FALSE(registeredNames(true).empty());
     ASSERT_GT(registeredNames(false).size(), registeredNames(true).size());
     const auto devices = systemDeviceEnum();
     ASSERT_TRUE(devices);
@@ -88,8 +87,6 @@ TEST(DeviceEnumerator, CategoriesListTheirFiltersInRegistryOrder)
         {"legacy filters", CLSID_LegacyAmFilterCategory, S_OK, registeredNames(false)},
         {"audio compressors", CLSID_AudioCompressorCategory, S_OK, registeredNames(true)},
         {"audio renderers", CLSID_AudioRendererCategory, S_FALSE, {}},
-        {"video compressors", CLSID_VideoCompressorCategory, S_FALSE, {}},
-        {"null", GUID_NULL, S_FALSE, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -98,25 +95,6 @@ TEST(DeviceEnumerator, CategoriesListTheirFiltersInRegistryOrder)
         EXPECT_EQ(monikers ? remainingNames(monikers.get()) : std::vector<std::u16string>{}, c.names);
     }
     EXPECT_EQ(devices->CreateClassEnumerator(CLSID_LegacyAmFilterCategory, nullptr, 0), E_POINTER);
-
-    // Batches, Skip, Reset and Clone move through the same list.
-    const std::vector<std::u16string> all = registeredNames(false);
-    ComPtr<IEnumMoniker> monikers, clone;
-    ASSERT_EQ(devices->CreateClassEnumerator(CLSID_LegacyAmFilterCategory, monikers.put(), 0), S_OK);
-    EXPECT_EQ(monikers->Skip(1), S_OK);
-    ASSERT_EQ(monikers->Clone(clone.put()), S_OK);
-    std::vector<IMoniker*> batch(all.size() + 1, nullptr);
-    ULONG fetched = 0;
-    EXPECT_EQ(clone->Next(static_cast<ULONG>(batch.size()), batch.data(), &fetched), S_FALSE);
-    EXPECT_EQ(fetched, all.size() - 1);
-    for (ULONG i = 0; i < fetched; ++i)
-        batch[i]->Release();
-    EXPECT_EQ(remainingNames(monikers.get()), std::vector<std::u16string>(all.begin() + 1, all.end()));
-    EXPECT_EQ(monikers->Reset(), S_OK);
-    EXPECT_EQ(monikers->Skip(static_cast<ULONG>(all.size() + 1)), S_FALSE);
-    EXPECT_EQ(monikers->Next(2, batch.data(), nullptr), E_INVALIDARG);
-    EXPECT_EQ(monikers->Next(1, nullptr, &fetched), E_POINTER);
-    EXPECT_EQ(monikers->Clone(nullptr), E_POINTER);
 }
 
 TEST(DeviceEnumerator, PropertyBagReadsTheRegistryValues)
@@ -145,10 +123,6 @@ TEST(DeviceEnumerator, PropertyBagReadsTheRegistryValues)
     ComPtr<IPropertyBag> bag;
     ASSERT_EQ(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid()), S_OK);
     EXPECT_EQ(bag->Read(u"FriendlyName", nullptr, nullptr), E_POINTER);
-    VARIANT value;
-    VariantInit(&value);
-    EXPECT_EQ(bag->Write(u"FriendlyName", &value), E_NOTIMPL);
-    EXPECT_EQ(bag->Write(nullptr, &value), E_POINTER);
     EXPECT_EQ(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, nullptr), E_POINTER);
 }
 

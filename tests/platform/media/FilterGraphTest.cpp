@@ -1,7 +1,9 @@
 // The filter graph: which files it can play, its filter list and connection
-// rules, and its streaming thread when sources fail or objects go mid-run.
-// Playing real media through it is proven where graph code builds it.
+// rules, its enumerators, and its streaming thread when sources fail or
+// objects go mid-run. Playing real media through it is proven where graph
+// code builds it.
 #include "platform/com/Com.h"
+#include "platform/media/FilterRegistry.h"
 #include "platform/media/GraphRig.h"
 #include "support/MediaFixtures.h"
 #include "support/TestFiles.h"
@@ -13,11 +15,10 @@
 #include <thread>
 
 using namespace zuktest;
+using zuk::media::BasePin;
 using zuk::media::pcmAudioType;
 
 namespace {
-
-using zuk::media::BasePin;
 
 HRESULT failsAsABrokenFileDoes(BasePin&)
 {
@@ -31,8 +32,36 @@ HRESULT deliversSilence(BasePin& out)
     return out.deliver(reinterpret_cast<const BYTE*>(silence), sizeof silence, 0);
 }
 
-// Source -> Sample Grabber (showing `callback`) [-> Null Renderer].
-ComPtr<IGraphBuilder> grabbingGraph(ScriptedSource::Script script, ISampleGrabberCB* callback, bool rendered = true)
+// Next in a batch, Skip, Reset and Clone alike for every kind of enumerator
+// over `count` items: a clone goes on from where its original was, alone.
+template <class Enumerator, class Item>
+void checkEnumerator(ComPtr<Enumerator> items, size_t count, HRESULT batchWithoutCount)
+{
+    ASSERT_TRUE(items);
+    ASSERT_GE(count, 2u);
+    std::vector<Item*> batch(count + 1, nullptr);
+    const auto take = [&batch](Enumerator* from, size_t asked) {
+        ULONG fetched = 0;
+        const HRESULT hr = from->Next(static_cast<ULONG>(asked), batch.data(), &fetched);
+        for (ULONG i = 0; i < fetched; ++i)
+            batch[i]->Release();
+        return std::pair{hr, size_t{fetched}};
+    };
+    ComPtr<Enumerator> clone;
+    EXPECT_EQ(items->Skip(1), S_OK);
+    ASSERT_EQ(items->Clone(clone.put()), S_OK);
+    EXPECT_EQ(take(clone.get(), count + 1), std::pair(S_FALSE, count - 1));
+    EXPECT_EQ(take(items.get(), count - 1), std::pair(S_OK, count - 1));
+    EXPECT_EQ(items->Skip(1), S_FALSE);
+    EXPECT_EQ(items->Reset(), S_OK);
+    EXPECT_EQ(take(items.get(), count), std::pair(S_OK, count));
+    EXPECT_EQ(items->Next(2, batch.data(), nullptr), batchWithoutCount);
+    EXPECT_EQ(items->Next(1, nullptr, nullptr), E_POINTER);
+    EXPECT_EQ(items->Clone(nullptr), E_POINTER);
+}
+
+// Source -> Sample Grabber (showing `callback`) -> Null Renderer.
+ComPtr<IGraphBuilder> grabbingGraph(ScriptedSource::Script script, ISampleGrabberCB* callback)
 {
     auto graph = create<IGraphBuilder>(CLSID_FilterGraph);
     const auto source = makeComObject<ScriptedSource>(pcmAudioType(48000, 1), std::move(script));
@@ -43,11 +72,31 @@ ComPtr<IGraphBuilder> grabbingGraph(ScriptedSource::Script script, ISampleGrabbe
     graph->AddFilter(grabber.get(), u"Sample Grabber");
     graph->AddFilter(renderer.get(), u"Null Renderer");
     EXPECT_EQ(graph->Connect(pin(source.get(), u"Out").get(), pin(grabber.get(), u"In").get()), S_OK);
-    if (rendered) {
-        EXPECT_EQ(graph->Connect(pin(grabber.get(), u"Out").get(), pin(renderer.get(), u"In").get()), S_OK);
-    }
+    EXPECT_EQ(graph->Connect(pin(grabber.get(), u"Out").get(), pin(renderer.get(), u"In").get()), S_OK);
     return graph;
 }
+
+// Holds the only reference to its graph once the test has let go, and drops
+// it from the first buffer, on the streaming thread.
+class GraphDropper : public ComObject<ISampleGrabberCB> {
+public:
+    explicit GraphDropper(std::future<void> ownerGone) : testLetGo(std::move(ownerGone)) { }
+    ~GraphDropper() override { destroyed.set_value(); }
+
+    HRESULT SampleCB(double, IMediaSample*) override { return E_NOTIMPL; }
+    HRESULT BufferCB(double, BYTE*, long) override
+    {
+        testLetGo.wait();
+        graph.reset();
+        return S_OK;
+    }
+
+    ComPtr<IGraphBuilder> graph;
+    std::promise<void> destroyed;
+
+private:
+    std::future<void> testLetGo;
+};
 
 } // namespace
 
@@ -59,21 +108,20 @@ TEST(FilterGraph, RenderFileSaysWhetherAFileCanBePlayed)
     } cases[] = {
         {mediaFixture("mov-aac.mov"), S_OK},
         {mediaFixture("video-only.mp4"), S_OK},
-        {mediaFixture("flac.flac"), S_OK},
         {mediaFixture("truncated.mp4"), S_OK},
         {mediaFixture("garbage.bin"), VFW_E_UNKNOWN_FILE_TYPE},
-        {mediaFixture("empty.mp4"), VFW_E_UNKNOWN_FILE_TYPE},
         {"/nonexistent/clip.mov", HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)},
     };
     for (const auto& c : cases) {
-        const auto graph = create<IGraphBuilder>(CLSID_FilterGraph);
-        const HRESULT hr = graph->RenderFile(wide(c.file).c_str(), nullptr);
+        const HRESULT hr = create<IGraphBuilder>(CLSID_FilterGraph)->RenderFile(wide(c.file).c_str(), nullptr);
         EXPECT_EQ(SUCCEEDED(hr) ? S_OK : hr, c.result) << c.file;
     }
 }
 
-// Destroying a running graph stops its streaming thread first, whenever it comes.
-TEST(FilterGraph, DestroyingARunningGraphStopsItsThread)
+// A running graph may go at any moment: destroyed by its owner, whenever that
+// comes, it stops its thread first; and a callback may drop the last
+// reference to it from that very thread.
+TEST(FilterGraph, AGraphGoesSafelyWhileItsThreadRuns)
 {
     for (int i = 0; i < 5; ++i) {
         const auto collector = makeComObject<Collector>();
@@ -81,6 +129,18 @@ TEST(FilterGraph, DestroyingARunningGraphStopsItsThread)
         EXPECT_EQ(graph.as<IMediaControl>()->Run(), S_OK);
         std::this_thread::sleep_for(std::chrono::milliseconds(i));
     }
+
+    std::promise<void> testLetGo;
+    std::future<void> destroyed;
+    {
+        const auto dropper = makeComObject<GraphDropper>(testLetGo.get_future());
+        destroyed = dropper->destroyed.get_future();
+        dropper->graph = grabbingGraph(deliversSilence, dropper.get());
+        ASSERT_EQ(dropper->graph.as<IMediaControl>()->Run(), S_OK);
+    }
+    testLetGo.set_value();
+    EXPECT_EQ(destroyed.wait_for(std::chrono::seconds(20)), std::future_status::ready)
+        << "the graph, and with it the grabber and its callback, must go once the delivery has returned";
 }
 
 TEST(FilterGraph, AFailingOrThrowingSourceAbortsTheRunAndTheNextOne)
@@ -110,47 +170,6 @@ TEST(FilterGraph, AFailingOrThrowingSourceAbortsTheRunAndTheNextOne)
         }
         EXPECT_EQ(source->deliveries, 1) << "the source counts as finished";
     }
-}
-
-namespace {
-
-// Holds the only reference to its graph once the test has let go, and drops
-// it from the first buffer, on the streaming thread.
-class GraphDropper : public ComObject<ISampleGrabberCB> {
-public:
-    explicit GraphDropper(std::future<void> ownerGone) : testLetGo(std::move(ownerGone)) { }
-    ~GraphDropper() override { destroyed.set_value(); }
-
-    HRESULT SampleCB(double, IMediaSample*) override { return E_NOTIMPL; }
-    HRESULT BufferCB(double, BYTE*, long) override
-    {
-        testLetGo.wait();
-        graph.reset();
-        return S_OK;
-    }
-
-    ComPtr<IGraphBuilder> graph;
-    std::promise<void> destroyed;
-
-private:
-    std::future<void> testLetGo;
-};
-
-} // namespace
-
-TEST(FilterGraph, ACallbackMayDropTheLastReferenceToItsGraph)
-{
-    std::promise<void> testLetGo;
-    std::future<void> destroyed;
-    {
-        const auto dropper = makeComObject<GraphDropper>(testLetGo.get_future());
-        destroyed = dropper->destroyed.get_future();
-        dropper->graph = grabbingGraph(deliversSilence, dropper.get(), false);
-        ASSERT_EQ(dropper->graph.as<IMediaControl>()->Run(), S_OK);
-    }
-    testLetGo.set_value();
-    EXPECT_EQ(destroyed.wait_for(std::chrono::seconds(20)), std::future_status::ready)
-        << "the graph, and with it the grabber and its callback, must go once the delivery has returned";
 }
 
 TEST(FilterGraph, KeepsFiltersByNameAndConnectionsByTheRules)
@@ -188,8 +207,7 @@ TEST(FilterGraph, KeepsFiltersByNameAndConnectionsByTheRules)
     EXPECT_EQ(graph->ConnectDirect(rendererIn.get(), grabberOut.get(), nullptr), VFW_E_INVALID_DIRECTION);
     EXPECT_EQ(graph->ConnectDirect(grabberOut.get(), rendererIn.get(), nullptr), VFW_E_NO_ACCEPTABLE_TYPES)
         << "a grabber whose input is free has nothing to offer";
-    ComPtr<IPin> missing;
-    EXPECT_EQ(grabber->FindPin(u"Sideways", missing.put()), VFW_E_NOT_FOUND);
+    EXPECT_FALSE(pin(grabber.get(), u"Sideways"));
 
     // A connected output takes no second peer; removing its filter breaks the connection.
     const auto source = makeComObject<ScriptedSource>(pcmAudioType(48000, 1), failsAsABrokenFileDoes);
@@ -199,4 +217,17 @@ TEST(FilterGraph, KeepsFiltersByNameAndConnectionsByTheRules)
     EXPECT_EQ(graph->RemoveFilter(source.get()), S_OK);
     EXPECT_EQ(rendererIn->ConnectedTo(peer.put()), VFW_E_NOT_CONNECTED);
     EXPECT_EQ(graph->RemoveFilter(source.get()), VFW_E_NOT_FOUND);
+
+    // The graph's filters, a filter's pins and a category's monikers enumerate alike.
+    ComPtr<IEnumFilters> allFilters;
+    ASSERT_EQ(graph->EnumFilters(allFilters.put()), S_OK);
+    checkEnumerator<IEnumFilters, IBaseFilter>(allFilters, 3, E_POINTER);
+    ComPtr<IEnumPins> pins;
+    ASSERT_EQ(grabber->EnumPins(pins.put()), S_OK);
+    checkEnumerator<IEnumPins, IPin>(pins, 2, E_POINTER);
+    ComPtr<IEnumMoniker> monikers;
+    ASSERT_EQ(create<ICreateDevEnum>(CLSID_SystemDeviceEnum)
+                  ->CreateClassEnumerator(CLSID_LegacyAmFilterCategory, monikers.put(), 0),
+        S_OK);
+    checkEnumerator<IEnumMoniker, IMoniker>(monikers, zuk::media::filterClasses().size(), E_INVALIDARG);
 }

@@ -91,24 +91,6 @@ void writeBytes(const std::string& path, const std::string& bytes)
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-std::string littleEndian(uint32_t value, int bytes)
-{
-    std::string text;
-    for (int i = 0; i < bytes; ++i)
-        text += static_cast<char>((value >> (8 * i)) & 0xFF);
-    return text;
-}
-
-// A well-formed WAV whose sound is coded with a format tag nothing decodes.
-std::string wavWithUnknownCodec()
-{
-    const std::string data(1000, '\0');
-    const std::string format = littleEndian(0x1234, 2) + littleEndian(1, 2) + littleEndian(8000, 4) +
-        littleEndian(16000, 4) + littleEndian(2, 2) + littleEndian(16, 2);
-    const std::string body = "WAVEfmt " + littleEndian(16, 4) + format + "data" + littleEndian(1000, 4) + data;
-    return "RIFF" + littleEndian(static_cast<uint32_t>(body.size()), 4) + body;
-}
-
 } // namespace
 
 TEST(MediaProbe, DescribesTheStreamsOfEachContainer)
@@ -155,8 +137,6 @@ TEST(MediaProbe, DescribesTheStreamsOfEachContainer)
             EXPECT_EQ(video.fourcc, container.video->fourcc) << std::hex << video.fourcc;
             EXPECT_EQ(video.frameRateNumerator, container.video->rateNumerator);
             EXPECT_EQ(video.frameRateDenominator, container.video->rateDenominator);
-            EXPECT_DOUBLE_EQ(video.framesPerSecond(),
-                static_cast<double>(container.video->rateNumerator) / container.video->rateDenominator);
             EXPECT_EQ(video.width, 160);
             EXPECT_EQ(video.height, 120);
             EXPECT_EQ(video.bitsPerPixel, 24);
@@ -201,7 +181,11 @@ TEST(MediaProbe, EveryChannelCountAndRateAndTheContainersOwnDuration)
 TEST(MediaProbe, SaysWhyAFileIsRefused)
 {
     TempDir dir;
-    writeBytes(dir.file("unknown-codec.wav"), wavWithUnknownCodec());
+    // A well-formed WAV whose sound is coded with a format tag nothing decodes.
+    writeShorts(dir.file("unknown-codec.wav"), 8000, 1, std::vector<int16_t>(500));
+    std::string wav = fileBytes(dir.file("unknown-codec.wav"));
+    wav.replace(20, 2, "\x34\x12");
+    writeBytes(dir.file("unknown-codec.wav"), wav);
     writeBytes(dir.file("text.mp4"), "This is a letter, not a film.\n");
     std::filesystem::create_directory(dir.file("folder.mp4"));
     const struct {
