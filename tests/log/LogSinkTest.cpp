@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <climits>
 #include <string>
 #include <thread>
@@ -32,16 +31,6 @@ TEST(LogSink, KeepsPiecesAndNumbersInOrderWhileASinkIsSet)
 
 namespace {
 
-std::atomic<bool> entered{false};
-std::atomic<bool> released{false};
-
-void blockInside(void*, const char*)
-{
-    entered = true;
-    while (!released)
-        std::this_thread::yield();
-}
-
 // Logs once more from inside its first call.
 void logFromInside(void* user, const char* piece)
 {
@@ -52,8 +41,8 @@ void logFromInside(void* user, const char* piece)
 
 } // namespace
 
-// Pieces from many threads arrive whole (the capture has no lock of its own);
-// a sink may log; and replacing the sink waits for the one running.
+// Pieces from many threads arrive whole (the capture has no lock of its own),
+// and a sink may log.
 TEST(LogSink, ServesManyThreadsOneCallAtATime)
 {
     {
@@ -76,19 +65,5 @@ TEST(LogSink, ServesManyThreadsOneCallAtATime)
     tolvane_set_sink(logFromInside, &captured);
     LogString("outer");
     EXPECT_EQ(captured.pieces, (std::vector<std::string>{"outer", "from inside"}));
-
-    tolvane_set_sink(blockInside, nullptr);
-    std::thread logger([] { LogString("slow"); });
-    while (!entered)
-        std::this_thread::yield();
-    std::atomic<bool> replaced{false};
-    std::thread replacer([&] {
-        tolvane_set_sink(nullptr, nullptr);
-        replaced = true;
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_FALSE(replaced) << "the sink was replaced while it was still running";
-    released = true;
-    logger.join();
-    replacer.join();
+    tolvane_set_sink(nullptr, nullptr);
 }

@@ -165,8 +165,6 @@ TEST_F(SndFileWrapper, LoadRefusesWhatItCannotReadThenTakesOneFileOnly)
     for (const auto& c : cases)
         EXPECT_EQ(source->Load(c.name, nullptr), c.expected) << c.what;
     LPOLESTR name = nullptr;
-    EXPECT_EQ(source->GetCurFile(&name, nullptr), E_FAIL);
-    EXPECT_EQ(name, nullptr);
 
     // The widest file loads; a second file is refused and the first stays.
     ASSERT_EQ(source->Load(wide(widest).c_str(), nullptr), S_OK);
@@ -185,20 +183,20 @@ protected:
     void TearDown() override { setComModuleFolderForTesting(""); }
 };
 
-TEST_F(SndFileWrapperModule, IsNotRegisteredWhileAbsentOrWithoutFactoryAndCreatesFromAnyThreadOnceThere)
+// Absent, or without its factory, the class is not registered; once there,
+// the module is loaded at first use, from any thread. Its export and factory
+// make its own class only, never aggregated, and nothing thrown inside the
+// module leaves it: hosts cannot catch it.
+TEST_F(SndFileWrapperModule, IsFoundOnlyWhereItIsWholeAndLetsNothingThrownOut)
 {
     const TempDir nothingThere;
     void* object = &object;
-    setComModuleFolderForTesting(nothingThere.path().string());
-    EXPECT_EQ(CoCreateInstance(CLSID_LibSndFileWrapper, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, &object),
-        REGDB_E_CLASSNOTREG);
-    EXPECT_EQ(object, nullptr);
-
-    setComModuleFolderForTesting(kModuleWithoutFactoryDir);
-    EXPECT_EQ(CoCreateInstance(CLSID_LibSndFileWrapper, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, &object),
-        REGDB_E_CLASSNOTREG);
-
-    // Once there, it is loaded at first use, from any thread.
+    for (const std::string& folder : {nothingThere.path().string(), kModuleWithoutFactoryDir}) {
+        setComModuleFolderForTesting(folder);
+        EXPECT_EQ(CoCreateInstance(CLSID_LibSndFileWrapper, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, &object),
+            REGDB_E_CLASSNOTREG);
+        EXPECT_EQ(object, nullptr);
+    }
     setComModuleFolderForTesting(kModuleDir);
     std::atomic<int> created{0};
     std::vector<std::thread> threads;
@@ -210,48 +208,29 @@ TEST_F(SndFileWrapperModule, IsNotRegisteredWhileAbsentOrWithoutFactoryAndCreate
     for (std::thread& thread : threads)
         thread.join();
     EXPECT_EQ(created, 100);
-    const auto filter = create<IBaseFilter>(CLSID_LibSndFileWrapper);
-    EXPECT_EQ(CoCreateInstance(CLSID_LibSndFileWrapper, filter.get(), CLSCTX_INPROC_SERVER, IID_IBaseFilter, &object),
-        CLASS_E_NOAGGREGATION);
-}
 
-TEST_F(SndFileWrapperModule, ExportsAFactoryForItsOwnClassOnly)
-{
     const auto module = zuk::SharedLibrary::loadFromFolders("sndfilewrapper.dll", {kModuleDir});
     ASSERT_TRUE(module);
     auto* entry = module->entryPoint<DllGetClassObjectFunction>(kDllGetClassObjectName);
     ASSERT_NE(entry, nullptr);
     ComPtr<IClassFactory> factory;
     EXPECT_EQ(entry(CLSID_FilterGraph, IID_IClassFactory, factory.putVoid()), CLASS_E_CLASSNOTAVAILABLE);
-    EXPECT_FALSE(factory);
     ASSERT_EQ(entry(CLSID_LibSndFileWrapper, IID_IClassFactory, factory.putVoid()), S_OK);
-
-    const auto outer = makeComObject<Collector>();
-    void* object = &object;
-    EXPECT_EQ(factory->CreateInstance(outer.get(), IID_IBaseFilter, &object), CLASS_E_NOAGGREGATION);
-    EXPECT_EQ(object, nullptr);
-    ComPtr<IBaseFilter> filter;
-    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IBaseFilter, filter.putVoid()), S_OK);
     EXPECT_EQ(factory->LockServer(1), S_OK);
-
-    // Nothing thrown inside the module leaves it: hosts cannot catch it.
-    const auto source = filter.as<IFileSourceFilter>();
+    const auto source = create<IFileSourceFilter>(CLSID_LibSndFileWrapper);
+    EXPECT_EQ(factory->CreateInstance(source.get(), IID_IBaseFilter, &object), CLASS_E_NOAGGREGATION);
     const std::u16string name = u"/a/path/too/long/for/a/short/string.wav";
-    struct Case {
-        void (*fail)();
-        HRESULT expected;
-    };
-    for (const Case& c : {Case{[] { throw std::bad_alloc(); }, E_OUTOFMEMORY},
-             Case{[] { throw std::runtime_error("injected"); }, E_UNEXPECTED}}) {
+    for (const auto& [fail, expected] : {std::pair{+[] { throw std::bad_alloc(); }, E_OUTOFMEMORY},
+             std::pair{+[] { throw std::runtime_error("injected"); }, E_UNEXPECTED}}) {
         HRESULT results[3];
-        failNextAllocation = c.fail;
+        failNextAllocation = fail;
         results[0] = entry(CLSID_LibSndFileWrapper, IID_IClassFactory, &object);
-        failNextAllocation = c.fail;
+        failNextAllocation = fail;
         results[1] = factory->CreateInstance(nullptr, IID_IBaseFilter, &object);
-        failNextAllocation = c.fail;
+        failNextAllocation = fail;
         results[2] = source->Load(name.c_str(), nullptr);
         failNextAllocation = nullptr;
-        EXPECT_EQ(std::vector<HRESULT>(std::begin(results), std::end(results)), std::vector<HRESULT>(3, c.expected));
+        EXPECT_EQ(std::vector<HRESULT>(std::begin(results), std::end(results)), std::vector<HRESULT>(3, expected));
         EXPECT_EQ(object, nullptr);
     }
 }

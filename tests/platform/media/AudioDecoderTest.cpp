@@ -103,11 +103,15 @@ TEST(AudioDecoder, DecodesWhatTheFfmpegCommandLineDecodesAndSeeksToTheExactFrame
         const std::vector<int16_t>& all = whole.samples;
         const int channels = decoder->channels();
         const int64_t total = static_cast<int64_t>(all.size()) / channels;
-        const auto expectRestFrom = [&](int64_t frame) {
+        // Back from the end, then forward a little (decoding on) or far (positioning).
+        for (const int64_t target : {total / 2, int64_t{1}, total - 1000, int64_t{0}}) {
+            SCOPED_TRACE("seek to " + std::to_string(target));
+            ASSERT_TRUE(decoder->seekToFrame(target / 2));
+            ASSERT_TRUE(decoder->seekToFrame(target));
             const Decoded rest = decodeRest(*decoder);
-            const std::vector<int16_t> expected = framesFrom(all, frame, channels);
+            const std::vector<int16_t> expected = framesFrom(all, target, channels);
             EXPECT_EQ(rest.end, AudioDecoder::Status::End);
-            EXPECT_EQ(rest.firstFrame, frame);
+            EXPECT_EQ(rest.firstFrame, target);
             EXPECT_TRUE(rest.contiguous);
             if (source.exactAfterSeek) {
                 EXPECT_TRUE(rest.samples == expected) << rest.samples.size() << " samples against " << expected.size();
@@ -115,28 +119,6 @@ TEST(AudioDecoder, DecodesWhatTheFfmpegCommandLineDecodesAndSeeksToTheExactFrame
                 ASSERT_EQ(rest.samples.size(), expected.size());
                 EXPECT_GT(correlation(rest.samples, expected), 0.999);
             }
-        };
-        // Forward and back, near the start and the end, and after the end was
-        // reached: all on one decoder.
-        for (const int64_t target : {total / 2, int64_t{1}, total - 1000, int64_t{0}}) {
-            SCOPED_TRACE("seek to " + std::to_string(target));
-            ASSERT_TRUE(decoder->seekToFrame(target));
-            expectRestFrom(target);
-        }
-        // Part-way through the stream, then a hop a little further on.
-        ASSERT_TRUE(decoder->seekToFrame(total / 3 + 7));
-        std::vector<int16_t> some;
-        int64_t first = 0;
-        ASSERT_EQ(decoder->next(some, first), AudioDecoder::Status::Frames);
-        ASSERT_TRUE(decoder->seekToFrame(total / 3 + 7 + total / 3));
-        expectRestFrom(total / 3 + 7 + total / 3);
-        if (!source.exactAfterSeek)
-            continue;
-        // Seeks are clamped to the stream: before it, and past its stated length.
-        const int64_t length = decoder->lengthInFrames();
-        for (const auto& [target, clamped] : {std::pair{int64_t{-5000}, int64_t{0}}, {length + 100000, length}}) {
-            ASSERT_TRUE(decoder->seekToFrame(target));
-            EXPECT_TRUE(decodeRest(*decoder).samples == framesFrom(all, clamped, channels)) << target;
         }
     }
 }

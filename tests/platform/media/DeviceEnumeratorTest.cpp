@@ -19,45 +19,34 @@ using zuk::media::filterClasses;
 
 namespace {
 
-ComPtr<ICreateDevEnum> systemDeviceEnum()
-{
-    return zuktest::create<ICreateDevEnum>(CLSID_SystemDeviceEnum);
-}
-
-struct StringRead {
-    HRESULT result;
-    std::u16string text;
-};
-
-StringRead readString(IMoniker* moniker, const char16_t* name)
+// What the moniker's property bag reads for `name`, with the result code.
+std::pair<HRESULT, std::u16string> readString(IMoniker* moniker, const char16_t* name)
 {
     ComPtr<IPropertyBag> bag;
     EXPECT_EQ(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid()), S_OK);
     VARIANT value;
     VariantInit(&value);
-    StringRead read{bag ? bag->Read(name, &value, nullptr) : E_NOINTERFACE, u""};
+    std::pair<HRESULT, std::u16string> read{bag ? bag->Read(name, &value, nullptr) : E_NOINTERFACE, u""};
     if (value.vt == VT_BSTR)
-        read.text.assign(value.bstrVal, SysStringLen(value.bstrVal));
+        read.second.assign(value.bstrVal, SysStringLen(value.bstrVal));
     VariantClear(&value);
     return read;
 }
 
-// The friendly names of the monikers left in `monikers`, fetched one by one.
-std::vector<std::u16string> remainingNames(IEnumMoniker* monikers)
+// The friendly names of a category's monikers, fetched one by one, and the
+// last of them.
+std::vector<std::u16string> namesIn(const GUID& category, HRESULT expected, ComPtr<IMoniker>& last)
 {
     std::vector<std::u16string> names;
+    ComPtr<IEnumMoniker> monikers;
+    EXPECT_EQ(
+        zuktest::create<ICreateDevEnum>(CLSID_SystemDeviceEnum)->CreateClassEnumerator(category, monikers.put(), 0),
+        expected);
     ComPtr<IMoniker> moniker;
-    while (monikers->Next(1, moniker.put(), nullptr) == S_OK)
-        names.push_back(readString(moniker.get(), u"FriendlyName").text);
-    return names;
-}
-
-std::vector<std::u16string> registeredNames(bool compressorsOnly)
-{
-    std::vector<std::u16string> names;
-    for (const FilterClass& filter : filterClasses())
-        if (filter.audioCompressor || !compressorsOnly)
-            names.emplace_back(filter.friendlyName);
+    while (monikers && monikers->Next(1, moniker.put(), nullptr) == S_OK) {
+        names.push_back(readString(moniker.get(), u"FriendlyName").second);
+        last = moniker;
+    }
     return names;
 }
 
@@ -72,81 +61,59 @@ HRESULT countingFactory(REFIID, void** object)
 
 } // namespace
 
-// Graph code asks for a category and reads each moniker's friendly name.
-TEST(DeviceEnumerator, CategoriesListTheirFiltersInRegistryOrder)
+TEST(DeviceEnumerator, CategoriesListTheirFiltersInRegistryOrderWithTheirValues)
 {
-    ASSERT_GT(registeredNames(false).size(), registeredNames(true).size());
-    const auto devices = systemDeviceEnum();
-    ASSERT_TRUE(devices);
-    const struct {
-        const char* name;
-        GUID category;
-        HRESULT result;
-        std::vector<std::u16string> names;
-    } cases[] = {
-        {"legacy filters", CLSID_LegacyAmFilterCategory, S_OK, registeredNames(false)},
-        {"audio compressors", CLSID_AudioCompressorCategory, S_OK, registeredNames(true)},
-        {"audio renderers", CLSID_AudioRendererCategory, S_FALSE, {}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ComPtr<IEnumMoniker> monikers;
-        EXPECT_EQ(devices->CreateClassEnumerator(c.category, monikers.put(), 0), c.result);
-        EXPECT_EQ(monikers ? remainingNames(monikers.get()) : std::vector<std::u16string>{}, c.names);
+    std::vector<std::u16string> all, compressors;
+    for (const FilterClass& filter : filterClasses()) {
+        all.emplace_back(filter.friendlyName);
+        if (filter.audioCompressor)
+            compressors.emplace_back(filter.friendlyName);
     }
-    EXPECT_EQ(devices->CreateClassEnumerator(CLSID_LegacyAmFilterCategory, nullptr, 0), E_POINTER);
-}
+    ASSERT_GT(all.size(), compressors.size());
+    ComPtr<IMoniker> last;
+    EXPECT_EQ(namesIn(CLSID_LegacyAmFilterCategory, S_OK, last), all);
+    EXPECT_EQ(namesIn(CLSID_AudioRendererCategory, S_FALSE, last), std::vector<std::u16string>{});
+    EXPECT_EQ(namesIn(CLSID_AudioCompressorCategory, S_OK, last), compressors);
+    EXPECT_EQ(zuktest::create<ICreateDevEnum>(CLSID_SystemDeviceEnum)
+                  ->CreateClassEnumerator(CLSID_LegacyAmFilterCategory, nullptr, 0),
+        E_POINTER);
 
-TEST(DeviceEnumerator, PropertyBagReadsTheRegistryValues)
-{
-    const FilterClass& first = filterClasses().front();
-    ComPtr<IEnumMoniker> monikers;
-    ASSERT_EQ(systemDeviceEnum()->CreateClassEnumerator(CLSID_LegacyAmFilterCategory, monikers.put(), 0), S_OK);
-    ComPtr<IMoniker> moniker;
-    ASSERT_EQ(monikers->Next(1, moniker.put(), nullptr), S_OK);
-    const std::u16string clsid = zuk::utf8ToUtf16(guidToString(first.clsid)).value();
-    const HRESULT missing = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    const FilterClass& lastCompressor = *std::ranges::find(filterClasses(), compressors.back(),
+        [](const FilterClass& filter) { return std::u16string(filter.friendlyName); });
+    const std::u16string clsid = zuk::utf8ToUtf16(guidToString(lastCompressor.clsid)).value();
     const struct {
         const char16_t* name;
-        StringRead read;
+        std::pair<HRESULT, std::u16string> read;
     } cases[] = {
-        {u"FriendlyName", {S_OK, first.friendlyName}},
-        {u"friendlyname", {S_OK, first.friendlyName}}, // value names ignore case
+        {u"FriendlyName", {S_OK, compressors.back()}},
+        {u"friendlyname", {S_OK, compressors.back()}}, // value names ignore case
         {u"CLSID", {S_OK, clsid}},
-        {u"FilterData", {missing, u""}},
+        {u"FilterData", {HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), u""}},
     };
-    for (const auto& c : cases) {
-        const StringRead read = readString(moniker.get(), c.name);
-        EXPECT_EQ(read.result, c.read.result) << zuk::utf16ToUtf8(c.name).value();
-        EXPECT_EQ(read.text, c.read.text) << zuk::utf16ToUtf8(c.name).value();
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(readString(last.get(), c.name), c.read) << zuk::utf16ToUtf8(c.name).value();
     ComPtr<IPropertyBag> bag;
-    ASSERT_EQ(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid()), S_OK);
+    ASSERT_EQ(last->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid()), S_OK);
     EXPECT_EQ(bag->Read(u"FriendlyName", nullptr, nullptr), E_POINTER);
-    EXPECT_EQ(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, nullptr), E_POINTER);
+    EXPECT_EQ(last->BindToStorage(nullptr, nullptr, IID_IPropertyBag, nullptr), E_POINTER);
 }
 
 // A moniker binds through the class table, so a class registered over a
 // built-in one is what it creates.
 TEST(DeviceEnumerator, MonikerCreatesWhatTheClassTableHoldsNow)
 {
-    ComPtr<IEnumMoniker> monikers;
-    ASSERT_EQ(systemDeviceEnum()->CreateClassEnumerator(CLSID_AudioCompressorCategory, monikers.put(), 0), S_OK);
     ComPtr<IMoniker> moniker;
-    while (monikers->Next(1, moniker.put(), nullptr) == S_OK &&
-        readString(moniker.get(), u"FriendlyName").text != u"PCM") { }
-    ASSERT_TRUE(moniker) << "no PCM converter among the audio compressors";
-    ComPtr<IBaseFilter> filter;
-    EXPECT_EQ(moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.putVoid()), S_OK);
-    EXPECT_TRUE(filter);
+    const auto names = namesIn(CLSID_AudioCompressorCategory, S_OK, moniker);
+    const FilterClass& filter = *std::ranges::find(
+        filterClasses(), names.back(), [](const FilterClass& named) { return std::u16string(named.friendlyName); });
+    ComPtr<IBaseFilter> created;
+    EXPECT_EQ(moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, created.putVoid()), S_OK);
+    EXPECT_TRUE(created);
 
-    const auto pcm = std::ranges::find_if(
-        filterClasses(), [](const FilterClass& named) { return std::u16string_view(named.friendlyName) == u"PCM"; });
-    ASSERT_NE(pcm, filterClasses().end());
     factoryCalls = 0;
-    registerComClass(pcm->clsid, countingFactory);
-    const HRESULT hr = moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.putVoid());
-    registerComClass(pcm->clsid, pcm->create);
+    registerComClass(filter.clsid, countingFactory);
+    const HRESULT hr = moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, created.putVoid());
+    registerComClass(filter.clsid, filter.create);
     EXPECT_EQ(hr, E_NOTIMPL);
     EXPECT_EQ(factoryCalls, 1);
 }
