@@ -60,27 +60,6 @@ TEST(AudioConverter, KeepsDurationPitchAndLevelAcrossRatesAndChannels)
     EXPECT_TRUE(convertAll(same, in) == in) << "the same rate and channels change nothing";
 }
 
-// Pieces of any size give what one call gives; reset forgets them.
-TEST(AudioConverter, PiecesGiveWhatOneCallGivesAndResetForgetsThem)
-{
-    const auto in = testSignal(30011, 2, 44100);
-    AudioConverter whole(44100, 2, 48000, 2);
-    const auto expected = convertAll(whole, in);
-    AudioConverter pieces(44100, 2, 48000, 2);
-    std::vector<int16_t> out;
-    pieces.convert(testSignal(5000, 2, 44100, 3), out);
-    pieces.reset();
-    out.clear();
-    size_t at = 0;
-    for (size_t piece = 1; at < in.size(); piece = piece * 3 + 1) {
-        const size_t frames = std::min(piece, (in.size() - at) / 2);
-        pieces.convert(std::span(in).subspan(at, frames * 2), out);
-        at += frames * 2;
-    }
-    while (pieces.flush(out)) { }
-    EXPECT_TRUE(out == expected);
-}
-
 TEST(AudioConverter, RefusesWhatItCannotDo)
 {
     EXPECT_THROW(AudioConverter(0, 1, 48000, 1), std::runtime_error);

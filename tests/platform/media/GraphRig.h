@@ -29,19 +29,25 @@ public:
     std::vector<double> times;
 };
 
-// A Sample Grabber in `graph` that shows `collector` PCM audio.
-inline ComPtr<IBaseFilter> addPcmGrabber(IGraphBuilder* graph, Collector* collector)
+// A new graph of `source` (from its pin `output`) -> Sample Grabber, which
+// takes PCM and shows it to `callback` -> Null Renderer.
+inline ComPtr<IGraphBuilder> grabbingGraph(IBaseFilter* source, const char16_t* output, ISampleGrabberCB* callback)
 {
-    auto grabber = create<IBaseFilter>(CLSID_SampleGrabber);
+    auto graph = create<IGraphBuilder>(CLSID_FilterGraph);
+    const auto grabber = create<IBaseFilter>(CLSID_SampleGrabber);
+    const auto renderer = create<IBaseFilter>(CLSID_NullRenderer);
+    graph->AddFilter(source, u"source");
     graph->AddFilter(grabber.get(), u"Sample Grabber");
-    const auto sampleGrabber = grabber.as<ISampleGrabber>();
+    graph->AddFilter(renderer.get(), u"Null Renderer");
     AM_MEDIA_TYPE wanted{};
     wanted.majortype = MEDIATYPE_Audio;
     wanted.subtype = MEDIASUBTYPE_PCM;
     wanted.formattype = FORMAT_WaveFormatEx;
-    sampleGrabber->SetMediaType(&wanted);
-    sampleGrabber->SetCallback(collector, 1);
-    return grabber;
+    grabber.as<ISampleGrabber>()->SetMediaType(&wanted);
+    grabber.as<ISampleGrabber>()->SetCallback(callback, 1);
+    EXPECT_EQ(graph->Connect(pin(source, output).get(), pin(grabber.get(), u"In").get()), S_OK);
+    EXPECT_EQ(graph->Connect(pin(grabber.get(), u"Out").get(), pin(renderer.get(), u"In").get()), S_OK);
+    return graph;
 }
 
 // A source of one output pin offering `type`, whose every delivery runs the script.

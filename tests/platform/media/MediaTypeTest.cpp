@@ -67,8 +67,7 @@ TEST(MediaType, EveryCopyOwnsItsBlockAndReference)
             EXPECT_TRUE(type == &original.get() || type->pbFormat != original.get().pbFormat);
         }
         FreeMediaType(filled);
-        EXPECT_EQ(filled.pbFormat, nullptr);
-        EXPECT_EQ(filled.pUnk, nullptr);
+        EXPECT_TRUE(filled.pbFormat == nullptr && filled.cbFormat == 0 && filled.pUnk == nullptr);
         DeleteMediaType(allocated);
         DeleteMediaType(nullptr);
     }
@@ -129,19 +128,15 @@ TEST(MediaType, SubtypesFollowThePlatformsConvention)
 
 TEST(MediaType, AudioStreamKeepsItsStoredFormat)
 {
-    zuk::media::AudioStreamInfo pcm{};
-    pcm.sampleRate = 22050;
-    pcm.channels = 2;
-    pcm.waveFormatTag = WAVE_FORMAT_PCM;
-    pcm.bitsPerSample = 16;
-    pcm.blockAlign = 4;
-    pcm.bitRate = 705601; // as a container may round it
-    zuk::media::AudioStreamInfo aac = pcm;
-    aac.sampleRate = 48000;
-    aac.waveFormatTag = 0x00FF;
-    aac.bitsPerSample = 0;
-    aac.blockAlign = 0; // the container gave none
-    aac.bitRate = 128000;
+    using zuk::media::AudioStreamInfo;
+    // A container may round PCM's bit rate; a compressed stream may come without a block size.
+    const AudioStreamInfo pcm{.sampleRate = 22050,
+        .channels = 2,
+        .waveFormatTag = 1,
+        .bitsPerSample = 16,
+        .blockAlign = 4,
+        .bitRate = 705601};
+    const AudioStreamInfo aac{.sampleRate = 48000, .channels = 2, .waveFormatTag = 0xFF, .bitRate = 128000};
     const struct {
         zuk::media::AudioStreamInfo stream;
         WAVEFORMATEX format;
@@ -167,12 +162,8 @@ TEST(MediaType, TimePerFrameRoundsToTheNearestHundredNanoseconds)
         REFERENCE_TIME expected;
     } cases[] = {{25, 1, 400000}, {30000, 1001, 333667}, {24000, 1001, 417083}, {0, 0, 0}, {0, 1, 0}};
     for (const auto& c : cases) {
-        zuk::media::VideoStreamInfo stream{};
-        stream.width = 16;
-        stream.height = 16;
-        stream.frameRateNumerator = c.numerator;
-        stream.frameRateDenominator = c.denominator;
-        const MediaType type = zuk::media::videoStreamType(stream);
+        const MediaType type = zuk::media::videoStreamType(
+            {.width = 16, .height = 16, .frameRateNumerator = c.numerator, .frameRateDenominator = c.denominator});
         ASSERT_EQ(type.get().cbFormat, sizeof(VIDEOINFOHEADER));
         VIDEOINFOHEADER info;
         std::memcpy(&info, type.get().pbFormat, sizeof info);
