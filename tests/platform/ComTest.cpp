@@ -1,11 +1,23 @@
-// COM initialisation counts per thread, and objects are created by class id
-// from the process-wide class table, with the platform's result codes.
+// The COM runtime of the layer: initialisation counts per thread; objects
+// are created by class id from the process-wide class table, with the
+// platform's result codes; identifiers print in registry form and result
+// codes describe themselves in the platform's words; BSTRs keep the Windows
+// layout and VARIANTs free the strings they own.
 #include "platform/com/Com.h"
+#include "platform/com/Automation.h"
+#include "platform/com/ErrorText.h"
+#include "platform/com/Guids.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
 #include <thread>
+#include <utility>
+
+using namespace std::literals;
 
 namespace {
 
@@ -100,4 +112,109 @@ TEST(ComClassTable, CreatesWhatWasRegisteredLastAndReportsEachFailure)
     }
     EXPECT_EQ(createProbe(CLSID_TestProbe, nullptr), E_POINTER);
     EXPECT_EQ(liveProbes, 1) << "only the outer object is alive";
+}
+
+// Registry form: upper-case hex, every field at its full width, and the last
+// eight bytes split two and six.
+TEST(GuidText, PrintsRegistryForm)
+{
+    const struct {
+        GUID guid;
+        const char* text;
+    } cases[] = {
+        {CLSID_FilterGraph, "{E436EBB3-524F-11CE-9F53-0020AF0BA770}"},
+        {IID_IUnknown, "{00000000-0000-0000-C000-000000000046}"}, // leading zeros kept
+        {GUID{0xFFFFFFFF, 0xFFFF, 0xFFFF, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
+            "{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(guidToString(c.guid), c.text);
+}
+
+TEST(ErrorText, GivesThePublishedDescriptionOrNotAvailable)
+{
+    const struct {
+        HRESULT code;
+        const char* text;
+    } cases[] = {
+        {S_OK, "The function completed successfully"}, {E_FAIL, "An undetermined error occurred"},
+        {HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), "The system cannot find the file specified."},
+        {VFW_S_ESTIMATED, "The value returned had to be estimated.  Its accuracy cannot be guaranteed."},
+        {VFW_E_INVALIDMEDIATYPE,
+            "Unable to IDirectInputJoyConfig_Acquire because the user does not have sufficient "
+            "privileges to change the joystick configuration. & An invalid media type was specified"},
+        {VFW_E_BAD_KEY, "A registry entry is corrupt."},
+        {hresult(0x8004023C), "n/a"}, // in a gap between described codes
+        {hresult(0x80000000), "n/a"}, // below every described code
+        {hresult(0x7FFFFFFF), "n/a"}, // above every described code
+    };
+    for (const auto& c : cases)
+        EXPECT_STREQ(DXGetErrorDescriptionA(c.code), c.text) << std::hex << static_cast<uint32_t>(c.code);
+}
+
+// The lookup is a binary search: an entry out of order or twice could be
+// missed, and then a described code would print as "n/a".
+TEST(ErrorText, EveryDescribedCodeIsFound)
+{
+    const auto table = describedErrors();
+    ASSERT_FALSE(table.empty());
+    for (size_t i = 1; i < table.size(); ++i)
+        EXPECT_LT(table[i - 1].code, table[i].code) << "entry " << i;
+    for (const ErrorDescription& entry : table) {
+        EXPECT_EQ(DXGetErrorDescriptionA(entry.code), entry.text) << std::hex << static_cast<uint32_t>(entry.code);
+        EXPECT_STRNE(entry.text, "n/a");
+    }
+}
+
+TEST(Bstr, KeepsByteLengthPrefixAndTerminator)
+{
+    const struct {
+        BSTR text;
+        std::u16string_view expected;
+    } cases[] = {
+        {SysAllocString(u"Stéréo"), u"Stéréo"sv},
+        {SysAllocString(u""), u""sv},
+        {SysAllocStringLen(u"a\0b\0", 4), u"a\0b\0"sv}, // embedded NULs
+        {SysAllocStringLen(u"abcdef", 2), u"ab"sv},
+        {SysAllocStringLen(nullptr, 3), u"\0\0\0"sv},
+    };
+    for (const auto& c : cases) {
+        ASSERT_NE(c.text, nullptr);
+        uint32_t bytes;
+        std::memcpy(&bytes, reinterpret_cast<const unsigned char*>(c.text) - sizeof bytes, sizeof bytes);
+        EXPECT_EQ(bytes, c.expected.size() * sizeof(OLECHAR));
+        EXPECT_EQ(std::u16string_view(c.text, SysStringLen(c.text)), c.expected);
+        EXPECT_EQ(c.text[c.expected.size()], u'\0');
+        SysFreeString(c.text);
+    }
+    // Null is the empty string; a length the prefix cannot hold is refused.
+    EXPECT_EQ(SysAllocString(nullptr), nullptr);
+    EXPECT_EQ(SysStringLen(nullptr), 0u);
+    EXPECT_EQ(SysAllocStringLen(nullptr, 0x80000000u), nullptr);
+}
+
+// The owner frees, moves and hands over its string; a VARIANT frees the one
+// it owns, once, and refuses a kind it cannot free.
+TEST(Bstr, OwnersFreeWhatTheyHold)
+{
+    BstrString name(u"take\0two"sv);
+    BstrString moved = std::move(name);
+    EXPECT_EQ(name.get(), nullptr);
+    EXPECT_EQ(moved.view(), u"take\0two"sv);
+    name = BstrString(u"other");
+    EXPECT_EQ(name.view(), u"other");
+    *moved.put() = SysAllocString(u"filled by a call");
+    VARIANT text;
+    VariantInit(&text);
+    text.vt = VT_BSTR;
+    text.bstrVal = moved.detach();
+    EXPECT_EQ(moved.get(), nullptr);
+    EXPECT_EQ(std::u16string_view(text.bstrVal), u"filled by a call");
+    EXPECT_EQ(VariantClear(&text), S_OK);
+    EXPECT_EQ(text.vt, VT_EMPTY);
+    EXPECT_EQ(VariantClear(&text), S_OK); // clearing twice frees nothing twice
+    EXPECT_EQ(VariantClear(nullptr), E_INVALIDARG);
+    text.vt = 9; // an interface pointer, which this layer never stores
+    EXPECT_EQ(VariantClear(&text), DISP_E_BADVARTYPE);
+    EXPECT_EQ(text.vt, 9);
 }
