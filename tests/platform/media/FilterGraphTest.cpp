@@ -65,11 +65,11 @@ void checkEnumerator(ComPtr<Enumerator> items, size_t count, HRESULT batchWithou
     EXPECT_EQ(items->Clone(nullptr), E_POINTER);
 }
 
-// A source running `script` -> Sample Grabber (showing `callback`) -> Null Renderer.
-ComPtr<IGraphBuilder> scriptedGraph(ScriptedSource::Script script, ISampleGrabberCB* callback)
+// A source of silence -> Sample Grabber (showing `callback`) -> Null Renderer.
+ComPtr<IGraphBuilder> silentGraph(ISampleGrabberCB* callback)
 {
-    const auto source = makeComObject<ScriptedSource>(pcmAudioType(48000, 1), std::move(script));
-    return grabbingGraph(source.get(), u"Out", callback);
+    return grabbingGraph(
+        makeComObject<ScriptedSource>(pcmAudioType(48000, 1), deliversSilence).get(), u"Out", callback);
 }
 
 // Holds the only reference to its graph once the test has let go, and drops
@@ -134,7 +134,7 @@ TEST(FilterGraph, AGraphGoesSafelyWhileItsThreadRuns)
 {
     for (int i = 0; i < 5; ++i) {
         const auto collector = makeComObject<Collector>();
-        const auto graph = scriptedGraph(deliversSilence, collector.get());
+        const auto graph = silentGraph(collector.get());
         EXPECT_EQ(graph.as<IMediaControl>()->Run(), S_OK);
         std::this_thread::sleep_for(std::chrono::milliseconds(i));
     }
@@ -144,7 +144,7 @@ TEST(FilterGraph, AGraphGoesSafelyWhileItsThreadRuns)
     {
         const auto dropper = makeComObject<GraphDropper>(testLetGo.get_future());
         destroyed = dropper->destroyed.get_future();
-        dropper->graph = scriptedGraph(deliversSilence, dropper.get());
+        dropper->graph = silentGraph(dropper.get());
         ASSERT_EQ(dropper->graph.as<IMediaControl>()->Run(), S_OK);
     }
     testLetGo.set_value();
@@ -154,25 +154,21 @@ TEST(FilterGraph, AGraphGoesSafelyWhileItsThreadRuns)
 
 TEST(FilterGraph, AFailingOrThrowingSourceAbortsTheRunAndTheNextOne)
 {
-    struct Case {
-        const char* what;
-        HRESULT (*delivery)(BasePin&);
-        HRESULT reason;
+    // A failure, memory running out, anything else thrown.
+    const std::pair<HRESULT (*)(BasePin&), HRESULT> cases[] = {
+        {failsAsABrokenFileDoes, VFW_E_INVALID_FILE_FORMAT},
+        {[](BasePin&) -> HRESULT { throw std::bad_alloc(); }, E_OUTOFMEMORY},
+        {[](BasePin&) -> HRESULT { throw std::runtime_error("callback"); }, E_UNEXPECTED},
     };
-    const Case cases[] = {
-        {"a failure", failsAsABrokenFileDoes, VFW_E_INVALID_FILE_FORMAT},
-        {"memory running out", [](BasePin&) -> HRESULT { throw std::bad_alloc(); }, E_OUTOFMEMORY},
-        {"anything else thrown", [](BasePin&) -> HRESULT { throw std::runtime_error("callback"); }, E_UNEXPECTED},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        const auto source = makeComObject<ScriptedSource>(pcmAudioType(48000, 1), c.delivery);
+    for (const auto& [delivery, reason] : cases) {
+        SCOPED_TRACE(reason);
+        const auto source = makeComObject<ScriptedSource>(pcmAudioType(48000, 1), delivery);
         const auto collector = makeComObject<Collector>();
         const auto graph = grabbingGraph(source.get(), u"Out", collector.get());
         for (int run = 1; run <= 2; ++run) {
             const RunEnd end = runToEnd(graph.get());
             EXPECT_EQ(end.code, EC_ERRORABORT) << "run " << run;
-            EXPECT_EQ(end.abortReason, c.reason) << "run " << run;
+            EXPECT_EQ(end.abortReason, reason) << "run " << run;
         }
         EXPECT_EQ(source->deliveries, 1) << "the source counts as finished";
     }
