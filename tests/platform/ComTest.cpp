@@ -15,6 +15,7 @@
 #include <cstring>
 #include <string_view>
 #include <thread>
+#include <tuple>
 #include <utility>
 
 using namespace std::literals;
@@ -88,23 +89,18 @@ TEST(ComClassTable, CreatesWhatWasRegisteredLastAndReportsEachFailure)
     }
     registerComClass(replaced, nullptr);
     const ComPtr<Probe<1>> outer = makeComObject<Probe<1>>();
-    const struct {
-        const char* what;
-        CLSID clsid;
-        IUnknown* outer;
-        IID iid;
-        HRESULT expected;
-    } cases[] = {
-        {"aggregation", replaced, outer.get(), IID_IProbe, CLASS_E_NOAGGREGATION},
-        {"removed class", replaced, nullptr, IID_IProbe, REGDB_E_CLASSNOTREG},
-        {"null class", GUID_NULL, nullptr, IID_IUnknown, REGDB_E_CLASSNOTREG},
-        {"interface not offered", CLSID_TestProbe, nullptr, IID_INotOffered, E_NOINTERFACE},
+    // Aggregation, a removed class, the null class, an interface not offered.
+    const std::tuple<CLSID, IUnknown*, IID, HRESULT> cases[] = {
+        {replaced, outer.get(), IID_IProbe, CLASS_E_NOAGGREGATION},
+        {replaced, nullptr, IID_IProbe, REGDB_E_CLASSNOTREG},
+        {GUID_NULL, nullptr, IID_IUnknown, REGDB_E_CLASSNOTREG},
+        {CLSID_TestProbe, nullptr, IID_INotOffered, E_NOINTERFACE},
     };
     registerComClass(CLSID_TestProbe, &createComInstance<Probe<1>>);
-    for (const auto& c : cases) {
+    for (const auto& [clsid, outerObject, iid, expected] : cases) {
         void* object = &object;
-        EXPECT_EQ(createProbe(c.clsid, &object, c.outer, c.iid), c.expected) << c.what;
-        EXPECT_EQ(object, nullptr) << c.what;
+        EXPECT_EQ(createProbe(clsid, &object, outerObject, iid), expected) << guidToString(clsid);
+        EXPECT_EQ(object, nullptr) << guidToString(clsid);
     }
     EXPECT_EQ(createProbe(CLSID_TestProbe, nullptr), E_POINTER);
     EXPECT_EQ(liveProbes, 1) << "only the outer object is alive";

@@ -28,31 +28,6 @@ const std::string kModuleDir = ZUK_MODULE_DIR;
 const std::string kModuleWithoutFactoryDir = std::string(ZUK_FAKES_DIR) + "/sndfilewrapper-bare";
 constexpr int64_t kBlockFrames = 4096; // what the filter reads per buffer
 
-struct Delivery {
-    std::vector<int16_t> samples;
-    std::vector<double> times;
-    RunEnd end;
-    MediaType connected;
-};
-
-// LibSndFileWrapper -> Sample Grabber (PCM) -> Null Renderer, built, run to
-// its end and stopped as graph code does it.
-Delivery playToEnd(const std::string& file)
-{
-    Delivery result;
-    const auto source = create<IBaseFilter>(CLSID_LibSndFileWrapper);
-    EXPECT_EQ(source.as<IFileSourceFilter>()->Load(wide(file).c_str(), nullptr), S_OK);
-    const auto collector = makeComObject<Collector>();
-    const auto graph = grabbingGraph(source.get(), u"Output", collector.get());
-    ComPtr<IBaseFilter> grabber;
-    EXPECT_EQ(graph->FindFilterByName(u"Sample Grabber", grabber.put()), S_OK);
-    result.end = zuktest::runToEnd(graph.get());
-    grabber.as<ISampleGrabber>()->GetConnectedMediaType(result.connected.put());
-    result.samples = collector->samples;
-    result.times = collector->times;
-    return result;
-}
-
 std::vector<BYTE> formatBlock(const MediaType& type)
 {
     return {type.get().pbFormat, type.get().pbFormat + type.get().cbFormat};
@@ -95,19 +70,29 @@ TEST_F(SndFileWrapper, DeliversTheFramesWithTheirTimesUntilTheEndOrAReadError)
             std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
         }
 
-        const Delivery delivery = playToEnd(file);
+        // LibSndFileWrapper -> Sample Grabber (PCM) -> Null Renderer, run to its
+        // end and stopped as graph code does it.
+        const auto source = create<IBaseFilter>(CLSID_LibSndFileWrapper);
+        ASSERT_EQ(source.as<IFileSourceFilter>()->Load(wide(file).c_str(), nullptr), S_OK);
+        const auto delivery = makeComObject<Collector>();
+        const auto graph = grabbingGraph(source.get(), u"Output", delivery.get());
+        ComPtr<IBaseFilter> grabber;
+        ASSERT_EQ(graph->FindFilterByName(u"Sample Grabber", grabber.put()), S_OK);
+        const RunEnd end = runToEnd(graph.get());
+        MediaType connected;
+        grabber.as<ISampleGrabber>()->GetConnectedMediaType(connected.put());
 
-        EXPECT_EQ(delivery.end.code, c.damaged ? EC_ERRORABORT : EC_COMPLETE);
-        EXPECT_EQ(delivery.end.abortReason, c.damaged ? VFW_E_INVALID_FILE_FORMAT : S_OK);
-        ASSERT_GE(delivery.samples.size(), c.damaged ? static_cast<size_t>(kBlockFrames) : written.size());
-        ASSERT_LE(delivery.samples.size(), written.size() - c.damaged) << "all frames, or those before the damage";
-        EXPECT_TRUE(std::equal(delivery.samples.begin(), delivery.samples.end(), written.begin()))
+        EXPECT_EQ(end.code, c.damaged ? EC_ERRORABORT : EC_COMPLETE);
+        EXPECT_EQ(end.abortReason, c.damaged ? VFW_E_INVALID_FILE_FORMAT : S_OK);
+        ASSERT_GE(delivery->samples.size(), c.damaged ? static_cast<size_t>(kBlockFrames) : written.size());
+        ASSERT_LE(delivery->samples.size(), written.size() - c.damaged) << "all frames, or those before the damage";
+        EXPECT_TRUE(std::equal(delivery->samples.begin(), delivery->samples.end(), written.begin()))
             << "the PCM differs from the file's frames";
-        EXPECT_EQ(formatBlock(delivery.connected), formatBlock(zuk::media::pcmAudioType(c.rate, c.channels)));
-        EXPECT_TRUE(c.damaged || delivery.times.size() == 3u) << delivery.times.size();
-        for (size_t i = 0; i < delivery.times.size(); ++i) {
+        EXPECT_EQ(formatBlock(connected), formatBlock(zuk::media::pcmAudioType(c.rate, c.channels)));
+        EXPECT_TRUE(c.damaged || delivery->times.size() == 3u) << delivery->times.size();
+        for (size_t i = 0; i < delivery->times.size(); ++i) {
             const int64_t start = static_cast<int64_t>(i) * kBlockFrames * 10'000'000 / c.rate;
-            EXPECT_DOUBLE_EQ(delivery.times[i], static_cast<double>(start) / 1e7) << "buffer " << i;
+            EXPECT_DOUBLE_EQ(delivery->times[i], static_cast<double>(start) / 1e7) << "buffer " << i;
         }
     }
 }

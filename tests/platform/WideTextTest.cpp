@@ -28,19 +28,16 @@ TEST(WideText, RoundTripsEveryPlaneAndRefusesMalformedText)
 // through wide text as U+DC80..U+DCFF and come back as the same bytes.
 TEST(WideText, FileNamesRoundTripWhateverTheirBytes)
 {
-    const struct {
-        std::string bytes;
-        std::u16string wide;
-    } rows[] = {
+    const std::pair<std::string, std::u16string> rows[] = {
         {"x", u"x"}, {"lat\xE9.wav", u"lat\xDCE9.wav"}, // Latin-1
         {"\xC3\xA9\xE9", u"\xE9\xDCE9"},                // UTF-8, then a stray byte
         {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},        // an encoded surrogate
         {"cut\xE2\x82", u"cut\xDCE2\xDC82"},            // a sequence cut short
         {"/a/\xF0\x9F\x8E\xAC", u"/a/\xD83C\xDFAC"},    // valid UTF-8 stays itself
     };
-    for (const auto& row : rows) {
-        EXPECT_EQ(zuk::wideFromPath(row.bytes), row.wide) << row.bytes;
-        EXPECT_EQ(pathFromWide(row.wide.c_str()), row.bytes) << row.bytes;
+    for (const auto& [bytes, wide] : rows) {
+        EXPECT_EQ(zuk::wideFromPath(bytes), wide) << bytes;
+        EXPECT_EQ(pathFromWide(wide.c_str()), bytes) << bytes;
     }
     // Null, empty, and lone surrogates outside the escapes name no file.
     const zuk_char broken[] = {u'/', u'x', 0xDBFF, 0};

@@ -45,26 +45,17 @@ Decoded decodeRest(AudioDecoder& decoder)
     }
 }
 
-// The probe's description of the file's `ordinal`-th audio stream.
-zuk::media::AudioStreamInfo audioStream(const std::string& path, int ordinal)
+// A decoder of the file's `ordinal`-th audio stream as the probe finds it,
+// and the length the probe gives that stream.
+std::pair<std::unique_ptr<AudioDecoder>, int64_t> openPath(const std::string& path, int ordinal = 0)
 {
     OpenError why = OpenError::None;
     const auto probe = zuk::media::probeMedia(path, why);
-    if (!probe)
-        throw std::runtime_error("cannot probe " + path);
-    for (const auto& stream : probe->streams)
+    for (const auto& stream : probe ? probe->streams : std::vector<zuk::media::StreamInfo>{})
         if (stream.kind == zuk::media::StreamInfo::Kind::Audio && ordinal-- == 0)
-            return stream.audio;
-    throw std::runtime_error("no such audio stream in " + path);
-}
-
-std::unique_ptr<AudioDecoder> openPath(const std::string& path, int ordinal = 0)
-{
-    OpenError why = OpenError::None;
-    auto decoder = AudioDecoder::open(path, audioStream(path, ordinal).index, why);
-    if (!decoder)
-        throw std::runtime_error("cannot open a decoder for " + path);
-    return decoder;
+            if (auto decoder = AudioDecoder::open(path, stream.audio.index, why))
+                return {std::move(decoder), stream.audio.frames};
+    throw std::runtime_error("cannot open a decoder for " + path);
 }
 
 struct Source {
@@ -112,8 +103,8 @@ TEST(AudioDecoder, DecodesWhatTheFfmpegCommandLineDecodesAndSeeksToTheExactFrame
     for (const Source& source : sources) {
         SCOPED_TRACE(source.name + " a:" + std::to_string(source.ordinal));
         const std::string path = mediaFixture(source.name);
-        auto decoder = openPath(path, source.ordinal);
-        EXPECT_EQ(decoder->lengthInFrames(), audioStream(path, source.ordinal).frames);
+        auto [decoder, frames] = openPath(path, source.ordinal);
+        EXPECT_EQ(decoder->lengthInFrames(), frames);
         const Decoded whole = decodeRest(*decoder);
         EXPECT_EQ(whole.end, AudioDecoder::Status::End);
         EXPECT_EQ(whole.firstFrame, 0);
@@ -168,7 +159,7 @@ TEST(AudioDecoder, LongBlocksComeInPiecesOfTheSizeAsked)
     const std::string path = dir.file("long-blocks.mkv");
     commandOutput({"ffmpeg", "-v", "error", "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000:duration=5",
         "-af", "asetnsamples=n=100000", "-c:a", "pcm_s16le", "-y", path});
-    auto decoder = openPath(path);
+    auto decoder = openPath(path).first;
     std::vector<int16_t> samples;
     for (int64_t first = 0, expected = 0; decoder->next(samples, first, 4800) == AudioDecoder::Status::Frames;) {
         EXPECT_EQ(first, expected);
@@ -189,7 +180,7 @@ TEST(AudioDecoder, FloatingPointSamplesThatAreNotFiniteDecodeAsZero)
         for (const double bad : {0.0, HUGE_VAL, -HUGE_VAL, std::nan("")}) {
             samples[100] = bad;
             writeDoubles(dir.file("bad.wav"), 48000, 1, samples, SF_FORMAT_WAV | subformat);
-            const std::vector<int16_t> decoded = decodeRest(*openPath(dir.file("bad.wav"))).samples;
+            const std::vector<int16_t> decoded = decodeRest(*openPath(dir.file("bad.wav")).first).samples;
             if (bad == 0.0)
                 clean = decoded;
             EXPECT_EQ(decoded, clean) << subformat << ", " << bad;

@@ -110,13 +110,9 @@ TEST(MediaType, WaveFormatOnlyForAWholeWaveFormatBlockAndMatchesWhatEachNonNullF
         {MEDIATYPE_Audio, MEDIASUBTYPE_IEEE_FLOAT, anything, false},
         {anything, anything, FORMAT_VideoInfo, false},
     };
-    for (const auto& c : cases) {
-        AM_MEDIA_TYPE wanted{};
-        wanted.majortype = c.major;
-        wanted.subtype = c.subtype;
-        wanted.formattype = c.formatType;
-        EXPECT_EQ(pcm.matches(wanted), c.matches) << &c - cases;
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(pcm.matches({.majortype = c.major, .subtype = c.subtype, .formattype = c.formatType}), c.matches)
+            << &c - cases;
 }
 
 TEST(MediaType, AudioStreamKeepsItsStoredFormat)
