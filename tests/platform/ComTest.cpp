@@ -1,8 +1,5 @@
-// The COM runtime of the layer: initialisation counts per thread; objects
-// are created by class id from the process-wide class table, with the
-// platform's result codes; identifiers print in registry form and result
-// codes describe themselves in the platform's words; BSTRs keep the Windows
-// layout and VARIANTs free the strings they own.
+// The COM runtime: initialisation per thread, the class table, identifiers
+// and result codes as text, BSTRs and VARIANTs, with the platform's codes.
 #include "platform/com/Com.h"
 #include "platform/com/Automation.h"
 #include "platform/com/ErrorText.h"

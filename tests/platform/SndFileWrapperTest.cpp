@@ -1,7 +1,5 @@
-// The LibSndFileWrapper module as callers use it: created by class id from a
-// library of its own, loaded with a sound file, connected in a graph and run
-// to its end; what it refuses to load; and how the COM core finds the module,
-// or does not.
+// The LibSndFileWrapper module as callers use it: found by class id in a
+// library of its own, loaded with a sound file and run in a graph to its end.
 #include "platform/SharedLibrary.h"
 #include "platform/WideText.h"
 #include "platform/com/ClassFactory.h"

@@ -52,8 +52,7 @@ TEST(SoundFile, FormatsThatCannotCountTheSamplesGiveWayToRf64)
 TEST(SoundFile, AWavPast4GiBIsRf64ThatReadsBackWhole)
 {
     TempDir dir;
-    const std::string small = dir.file("small.wav");
-    const std::string plain = dir.file("plain.wav");
+    const std::string small = dir.file("small.wav"), plain = dir.file("plain.wav");
     ASSERT_TRUE(writeSparse(small, 48000, 48000));
     writeShorts(plain, 48000, 1, readShorts(small).samples);
     EXPECT_EQ(fileBytes(small), fileBytes(plain)); // below the limit, the same plain WAV as ever

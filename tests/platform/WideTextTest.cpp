@@ -12,7 +12,6 @@ TEST(WideText, RoundTripsEveryPlaneAndRefusesMalformedText)
     const std::u16string text = u"/tmp/a b/été – 中文 🎬.wav";
     ASSERT_EQ(utf16ToUtf8(text), "/tmp/a b/été – 中文 🎬.wav");
     EXPECT_EQ(utf8ToUtf16(*utf16ToUtf8(text)), text);
-    EXPECT_EQ(utf8ToUtf16(""), u"");
 
     const std::u16string loneSurrogates[] = {u"a\xD800", {u'a', u'\xDC00', u'b'},
         u"lat\xDCE9" /* an escaped byte is no character */, {u'\xD800', u'\xD800', u'\xDC00'}};

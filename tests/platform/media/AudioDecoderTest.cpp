@@ -1,6 +1,5 @@
-// Decoding audio streams of media files (the samples the ffmpeg command line
-// gives, their positions, the stream's own length, and exact seeking), and
-// converting the rate and channels of interleaved 16-bit audio.
+// Decoding audio streams as the ffmpeg command line does, with exact seeking,
+// and converting the rate and channels of interleaved 16-bit audio.
 #include "platform/media/ffmpeg/AudioDecoder.h"
 #include "platform/media/ffmpeg/AudioConverter.h"
 #include "support/MediaFixtures.h"
@@ -52,9 +51,10 @@ std::pair<std::unique_ptr<AudioDecoder>, int64_t> openPath(const std::string& pa
     OpenError why = OpenError::None;
     const auto probe = zuk::media::probeMedia(path, why);
     for (const auto& stream : probe ? probe->streams : std::vector<zuk::media::StreamInfo>{})
-        if (stream.kind == zuk::media::StreamInfo::Kind::Audio && ordinal-- == 0)
-            if (auto decoder = AudioDecoder::open(path, stream.audio.index, why))
-                return {std::move(decoder), stream.audio.frames};
+        if (auto decoder = stream.kind == zuk::media::StreamInfo::Kind::Audio && ordinal-- == 0
+                ? AudioDecoder::open(path, stream.audio.index, why)
+                : nullptr)
+            return {std::move(decoder), stream.audio.frames};
     throw std::runtime_error("cannot open a decoder for " + path);
 }
 
@@ -172,9 +172,7 @@ TEST(AudioDecoder, LongBlocksComeInPiecesOfTheSizeAsked)
 TEST(AudioDecoder, FloatingPointSamplesThatAreNotFiniteDecodeAsZero)
 {
     TempDir dir;
-    std::vector<double> samples;
-    for (int f = 0; f < 4800; ++f)
-        samples.push_back(0.5 * std::sin(2 * M_PI * 440 * f / 48000.0));
+    std::vector<double> samples(4800, 0.25);
     for (const int subformat : {SF_FORMAT_FLOAT, SF_FORMAT_DOUBLE}) {
         std::vector<int16_t> clean;
         for (const double bad : {0.0, HUGE_VAL, -HUGE_VAL, std::nan("")}) {
@@ -206,8 +204,7 @@ TEST(AudioConverter, KeepsDurationPitchAndLevelAcrossRatesAndChannels)
         for (size_t i = 0; i < out.size(); i += static_cast<size_t>(c.outChannels)) {
             crossings += i > 0 && (out[i - static_cast<size_t>(c.outChannels)] < 0) != (out[i] < 0);
             peak = std::max(peak, std::abs(int{out[i]}));
-            if (c.outChannels == 2)
-                ASSERT_NEAR(out[i], out[i + 1], 1) << "frame " << i / 2;
+            ASSERT_TRUE(c.outChannels == 1 || std::abs(out[i] - out[i + 1]) <= 1) << "frame " << i / 2;
         }
         EXPECT_NEAR(crossings, 880, 4);
         EXPECT_GT(peak, 3000);

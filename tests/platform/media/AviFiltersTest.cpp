@@ -71,11 +71,9 @@ std::string videoPackets(const std::string& path)
 
 } // namespace
 
-// Graph code copies video packet for packet and stores decoded sound (its
-// tests show); here the mux keeps its inputs' order and the codec data that
-// decoding needs (Huffyuv tables, ADPCM coefficients), and a run ends with
-// the fault when its file cannot be written whole: here for want of room for
-// the index, written once every input has ended.
+// The mux keeps its inputs' order and the codec data decoding needs (Huffyuv
+// tables, ADPCM coefficients); a run ends with the fault when there is no
+// room for the index, written once every input has ended.
 TEST(AviFilters, StoreStreamsInInputOrderWithTheirCodecDataAndEndWhenTheFileCannotBeWrittenWhole)
 {
     TempDir dir;

@@ -1,8 +1,6 @@
-// The filter graph: its filter list and connection rules, its enumerators,
-// and its streaming thread when sources fail or objects go mid-run; and the
-// system device enumerator, through which graph code finds filters by
-// category and friendly name. Playing real media through a graph, and which
-// files it can play, is proven where graph code builds it.
+// The filter graph's filter list, connection rules, enumerators and streaming
+// thread, and the device enumerator graph code finds filters with. Playing
+// real media, and which files play, is proven where graph code builds graphs.
 #include "platform/WideText.h"
 #include "platform/com/Com.h"
 #include "platform/media/DeviceEnumerator.h"
@@ -21,14 +19,8 @@ using namespace zuktest;
 using zuk::media::BasePin;
 using zuk::media::FilterClass;
 using zuk::media::filterClasses;
-using zuk::media::pcmAudioType;
 
 namespace {
-
-HRESULT failsAsABrokenFileDoes(BasePin&)
-{
-    return VFW_E_INVALID_FILE_FORMAT;
-}
 
 // Silence, as long as the graph runs.
 HRESULT deliversSilence(BasePin& out)
@@ -42,8 +34,7 @@ HRESULT deliversSilence(BasePin& out)
 template <class Enumerator, class Item>
 void checkEnumerator(ComPtr<Enumerator> items, size_t count, HRESULT batchWithoutCount)
 {
-    ASSERT_TRUE(items);
-    ASSERT_GE(count, 2u);
+    ASSERT_TRUE(items && count >= 2);
     std::vector<Item*> batch(count + 1, nullptr);
     const auto take = [&batch](Enumerator* from, size_t asked) {
         ULONG fetched = 0;
@@ -68,8 +59,7 @@ void checkEnumerator(ComPtr<Enumerator> items, size_t count, HRESULT batchWithou
 // A source of silence -> Sample Grabber (showing `callback`) -> Null Renderer.
 ComPtr<IGraphBuilder> silentGraph(ISampleGrabberCB* callback)
 {
-    return grabbingGraph(
-        makeComObject<ScriptedSource>(pcmAudioType(48000, 1), deliversSilence).get(), u"Out", callback);
+    return grabbingGraph(makeComObject<ScriptedSource>(deliversSilence).get(), u"Out", callback);
 }
 
 // Holds the only reference to its graph once the test has let go, and drops
@@ -127,18 +117,10 @@ std::vector<std::u16string> namesIn(const GUID& category, HRESULT expected, ComP
 
 } // namespace
 
-// A running graph may go at any moment: destroyed by its owner, whenever that
-// comes, it stops its thread first; and a callback may drop the last
-// reference to it from that very thread.
+// A running graph may go at any moment, even by the hand of a callback that
+// drops the last reference to it from the streaming thread.
 TEST(FilterGraph, AGraphGoesSafelyWhileItsThreadRuns)
 {
-    for (int i = 0; i < 5; ++i) {
-        const auto collector = makeComObject<Collector>();
-        const auto graph = silentGraph(collector.get());
-        EXPECT_EQ(graph.as<IMediaControl>()->Run(), S_OK);
-        std::this_thread::sleep_for(std::chrono::milliseconds(i));
-    }
-
     std::promise<void> testLetGo;
     std::future<void> destroyed;
     {
@@ -156,13 +138,13 @@ TEST(FilterGraph, AFailingOrThrowingSourceAbortsTheRunAndTheNextOne)
 {
     // A failure, memory running out, anything else thrown.
     const std::pair<HRESULT (*)(BasePin&), HRESULT> cases[] = {
-        {failsAsABrokenFileDoes, VFW_E_INVALID_FILE_FORMAT},
+        {[](BasePin&) { return VFW_E_INVALID_FILE_FORMAT; }, VFW_E_INVALID_FILE_FORMAT},
         {[](BasePin&) -> HRESULT { throw std::bad_alloc(); }, E_OUTOFMEMORY},
         {[](BasePin&) -> HRESULT { throw std::runtime_error("callback"); }, E_UNEXPECTED},
     };
     for (const auto& [delivery, reason] : cases) {
         SCOPED_TRACE(reason);
-        const auto source = makeComObject<ScriptedSource>(pcmAudioType(48000, 1), delivery);
+        const auto source = makeComObject<ScriptedSource>(delivery);
         const auto collector = makeComObject<Collector>();
         const auto graph = grabbingGraph(source.get(), u"Out", collector.get());
         for (int run = 1; run <= 2; ++run) {
@@ -208,7 +190,7 @@ TEST(FilterGraph, KeepsFiltersByNameAndConnectionsByTheRules)
     EXPECT_FALSE(pin(grabber.get(), u"Sideways"));
 
     // A connected output takes no second peer; removing its filter breaks the connection.
-    const auto source = makeComObject<ScriptedSource>(pcmAudioType(48000, 1), failsAsABrokenFileDoes);
+    const auto source = makeComObject<ScriptedSource>(deliversSilence);
     graph->AddFilter(source.get(), u"source");
     ASSERT_EQ(graph->Connect(pin(source.get(), u"Out").get(), rendererIn.get()), S_OK);
     EXPECT_EQ(graph->Connect(pin(source.get(), u"Out").get(), pin(second.get(), u"In").get()), VFW_E_ALREADY_CONNECTED);
@@ -216,10 +198,10 @@ TEST(FilterGraph, KeepsFiltersByNameAndConnectionsByTheRules)
     EXPECT_EQ(rendererIn->ConnectedTo(peer.put()), VFW_E_NOT_CONNECTED);
     EXPECT_EQ(graph->RemoveFilter(source.get()), VFW_E_NOT_FOUND);
 
-    // The graph's filters, a filter's pins and a category's monikers enumerate alike.
-    ComPtr<IEnumFilters> allFilters;
-    ASSERT_EQ(graph->EnumFilters(allFilters.put()), S_OK);
-    checkEnumerator<IEnumFilters, IBaseFilter>(allFilters, 3, E_POINTER);
+    // The graph's filters (as they were when asked for), a filter's pins and
+    // a category's monikers enumerate alike.
+    ASSERT_EQ(filters->Reset(), S_OK);
+    checkEnumerator<IEnumFilters, IBaseFilter>(filters, 3, E_POINTER);
     ComPtr<IEnumPins> pins;
     ASSERT_EQ(grabber->EnumPins(pins.put()), S_OK);
     checkEnumerator<IEnumPins, IPin>(pins, 2, E_POINTER);

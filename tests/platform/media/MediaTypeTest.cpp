@@ -111,28 +111,23 @@ TEST(MediaType, WaveFormatOnlyForAWholeWaveFormatBlockAndMatchesWhatEachNonNullF
         {anything, anything, FORMAT_VideoInfo, false},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(pcm.matches({.majortype = c.major, .subtype = c.subtype, .formattype = c.formatType}), c.matches)
+        EXPECT_EQ(pcm.matches({c.major, c.subtype, 0, 0, 0, c.formatType, nullptr, 0, nullptr}), c.matches)
             << &c - cases;
 }
 
 TEST(MediaType, AudioStreamKeepsItsStoredFormat)
 {
-    using zuk::media::AudioStreamInfo;
-    // A container may round PCM's bit rate; a compressed stream may come without a block size.
-    const AudioStreamInfo pcm{.sampleRate = 22050,
-        .channels = 2,
-        .waveFormatTag = 1,
-        .bitsPerSample = 16,
-        .blockAlign = 4,
-        .bitRate = 705601};
-    const AudioStreamInfo aac{.sampleRate = 48000, .channels = 2, .waveFormatTag = 0xFF, .bitRate = 128000};
+    // A stream (index, rate, channels, frames, tag, bits, block size, bit rate)
+    // and its format: a container may round PCM's bit rate, and may give a
+    // compressed stream no block size.
     const struct {
         zuk::media::AudioStreamInfo stream;
         WAVEFORMATEX format;
         BOOL fixedSize;
     } cases[] = {
-        {pcm, {WAVE_FORMAT_PCM, 2, 22050, 22050 * 4, 4, 16, 0}, 1}, // PCM: the exact byte rate
-        {aac, {0x00FF, 2, 48000, 16000, 1, 0, 0}, 0},               // from the bit rate, byte-aligned
+        {{-1, 22050, 2, 0, WAVE_FORMAT_PCM, 16, 4, 705601, false, "", ""}, {WAVE_FORMAT_PCM, 2, 22050, 88200, 4, 16, 0},
+            1},
+        {{-1, 48000, 2, 0, 0xFF, 0, 0, 128000, false, "", ""}, {0xFF, 2, 48000, 16000, 1, 0, 0}, 0},
     };
     for (const auto& c : cases) {
         const MediaType type = zuk::media::audioStreamType(c.stream);
@@ -151,8 +146,7 @@ TEST(MediaType, TimePerFrameRoundsToTheNearestHundredNanoseconds)
         REFERENCE_TIME expected;
     } cases[] = {{25, 1, 400000}, {30000, 1001, 333667}, {24000, 1001, 417083}, {0, 0, 0}, {0, 1, 0}};
     for (const auto& c : cases) {
-        const MediaType type = zuk::media::videoStreamType(
-            {.width = 16, .height = 16, .frameRateNumerator = c.numerator, .frameRateDenominator = c.denominator});
+        const MediaType type = zuk::media::videoStreamType({-1, 16, 16, c.numerator, c.denominator, 0, 24, 0, ""});
         ASSERT_EQ(type.get().cbFormat, sizeof(VIDEOINFOHEADER));
         VIDEOINFOHEADER info;
         std::memcpy(&info, type.get().pbFormat, sizeof info);
