@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace zuktest;
 
 namespace {
@@ -33,13 +35,8 @@ bool writeSparse(const std::string& path, int64_t plannedFrames, int64_t frames)
 
 TEST(SoundFile, FormatsThatCannotCountTheSamplesGiveWayToRf64)
 {
-    struct Case {
-        int format;
-        int channels;
-        int64_t frames;
-        int expected;
-    };
-    const Case cases[] = {
+    // Format, channels, frames: the format that holds them, 0 for none.
+    const std::tuple<int, int, int64_t, int> cases[] = {
         {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 48000, SF_FORMAT_WAV | SF_FORMAT_PCM_16},
         {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, kPast4GiB, SF_FORMAT_RF64 | SF_FORMAT_PCM_16},
         {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8, kPast4GiB / 8, SF_FORMAT_RF64 | SF_FORMAT_PCM_16},
@@ -48,15 +45,14 @@ TEST(SoundFile, FormatsThatCannotCountTheSamplesGiveWayToRf64)
         {SF_FORMAT_W64 | SF_FORMAT_PCM_16, 1, kPast4GiB, SF_FORMAT_W64 | SF_FORMAT_PCM_16},
         {SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 1, kPast4GiB, 0},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(zuk::formatHolding(c.format, c.channels, c.frames), c.expected) << std::hex << c.format;
+    for (const auto& [format, channels, frames, expected] : cases)
+        EXPECT_EQ(zuk::formatHolding(format, channels, frames), expected) << std::hex << format << " " << frames;
 }
 
 TEST(SoundFile, AWavPast4GiBIsRf64ThatReadsBackWhole)
 {
     TempDir dir;
-    const std::string small = dir.file("small.wav");
-    const std::string plain = dir.file("plain.wav");
+    const std::string small = dir.file("small.wav"), plain = dir.file("plain.wav");
     ASSERT_TRUE(writeSparse(small, 48000, 48000));
     writeShorts(plain, 48000, 1, readShorts(small).samples);
     EXPECT_EQ(fileBytes(small), fileBytes(plain)); // below the limit, the same plain WAV as ever

@@ -12,7 +12,6 @@ TEST(WideText, RoundTripsEveryPlaneAndRefusesMalformedText)
     const std::u16string text = u"/tmp/a b/été – 中文 🎬.wav";
     ASSERT_EQ(utf16ToUtf8(text), "/tmp/a b/été – 中文 🎬.wav");
     EXPECT_EQ(utf8ToUtf16(*utf16ToUtf8(text)), text);
-    EXPECT_EQ(utf8ToUtf16(""), u"");
 
     const std::u16string loneSurrogates[] = {u"a\xD800", {u'a', u'\xDC00', u'b'},
         u"lat\xDCE9" /* an escaped byte is no character */, {u'\xD800', u'\xD800', u'\xDC00'}};
@@ -28,19 +27,16 @@ TEST(WideText, RoundTripsEveryPlaneAndRefusesMalformedText)
 // through wide text as U+DC80..U+DCFF and come back as the same bytes.
 TEST(WideText, FileNamesRoundTripWhateverTheirBytes)
 {
-    const struct {
-        std::string bytes;
-        std::u16string wide;
-    } rows[] = {
+    const std::pair<std::string, std::u16string> rows[] = {
         {"x", u"x"}, {"lat\xE9.wav", u"lat\xDCE9.wav"}, // Latin-1
         {"\xC3\xA9\xE9", u"\xE9\xDCE9"},                // UTF-8, then a stray byte
         {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},        // an encoded surrogate
         {"cut\xE2\x82", u"cut\xDCE2\xDC82"},            // a sequence cut short
         {"/a/\xF0\x9F\x8E\xAC", u"/a/\xD83C\xDFAC"},    // valid UTF-8 stays itself
     };
-    for (const auto& row : rows) {
-        EXPECT_EQ(zuk::wideFromPath(row.bytes), row.wide) << row.bytes;
-        EXPECT_EQ(pathFromWide(row.wide.c_str()), row.bytes) << row.bytes;
+    for (const auto& [bytes, wide] : rows) {
+        EXPECT_EQ(zuk::wideFromPath(bytes), wide) << bytes;
+        EXPECT_EQ(pathFromWide(wide.c_str()), bytes) << bytes;
     }
     // Null, empty, and lone surrogates outside the escapes name no file.
     const zuk_char broken[] = {u'/', u'x', 0xDBFF, 0};

@@ -8,20 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sstream>
 
 using namespace zuktest;
-using zuk::media::BasePin;
-using zuk::media::MediaType;
-using zuk::media::pcmAudioType;
 
 namespace {
-
-bool isConnected(IPin* pin)
-{
-    ComPtr<IPin> peer;
-    return pin->ConnectedTo(peer.put()) == S_OK;
-}
 
 // File source -> [splitters] -> ... -> AVI Mux -> File writer.
 struct AviGraph {
@@ -59,314 +49,111 @@ struct AviGraph {
 
     HRESULT writeTo(const std::string& path)
     {
-        if (const HRESULT hr = writer.as<IFileSinkFilter>()->SetFileName(wide(path).c_str(), nullptr); FAILED(hr))
-            return hr;
+        EXPECT_EQ(writer.as<IFileSinkFilter>()->SetFileName(wide(path).c_str(), nullptr), S_OK);
         return graph->Connect(pin(mux.get(), u"AVI Out").get(), pin(writer.get(), u"in").get());
     }
 
     long run() { return runToEnd(graph.get()).code; }
 };
 
-// One line per packet (or, decoded, per frame) of the first video stream:
-// times, size, flags and checksum, under a header naming the coding.
-std::string videoFrameMd5(const std::string& path, bool decoded = false)
+// What ffmpeg decodes of the first video stream, as one checksum.
+std::string decodedVideoMd5(const std::string& path)
 {
-    std::vector<std::string> command{"ffmpeg", "-nostdin", "-v", "error", "-i", path, "-map", "0:v"};
-    if (!decoded)
-        command.insert(command.end(), {"-c", "copy"});
-    command.insert(command.end(), {"-f", "framemd5", "-"});
-    // A VIDEOINFOHEADER has no room for the sample aspect ratio.
-    std::istringstream lines(commandOutput(command));
-    std::string kept, line;
-    while (std::getline(lines, line))
-        if (line.rfind("#sar", 0) != 0)
-            kept += line + "\n";
-    return kept;
+    return commandOutput({"ffmpeg", "-nostdin", "-v", "error", "-i", path, "-map", "0:v", "-f", "md5", "-"});
 }
 
-struct PacketLine {
-    long dts;
-    long size;
-    bool operator==(const PacketLine&) const = default;
-};
-
-// The dts and size of each packet of a framemd5 listing.
-std::vector<PacketLine> packetLines(const std::string& frameMd5)
+// The packets of the first video stream: "dts,size" a line.
+std::string videoPackets(const std::string& path)
 {
-    std::vector<PacketLine> packets;
-    std::istringstream lines(frameMd5);
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (line.empty() || line[0] == '#')
-            continue;
-        long stream = 0, dts = 0, pts = 0, duration = 0, size = 0;
-        char comma;
-        std::istringstream fields(line);
-        fields >> stream >> comma >> dts >> comma >> pts >> comma >> duration >> comma >> size;
-        packets.push_back(PacketLine{dts, size});
-    }
-    return packets;
+    return commandOutput(
+        {"ffprobe", "-v", "error", "-select_streams", "v", "-show_entries", "packet=dts,size", "-of", "csv=p=0", path});
 }
 
 } // namespace
 
-// Graph code copies video packet for packet and stores decoded sound (its
-// tests show); here the mux keeps its inputs' order and the codec data that
-// decoding needs: Huffyuv tables and ADPCM coefficients.
-TEST(AviFilters, StoreStreamsInInputOrderWithTheirCodecData)
+// The mux keeps its inputs' order and the codec data decoding needs (Huffyuv
+// tables, ADPCM coefficients); a run ends with the fault when there is no
+// room for the index, written once every input has ended.
+TEST(AviFilters, StoreStreamsInInputOrderWithTheirCodecDataAndEndWhenTheFileCannotBeWrittenWhole)
 {
     TempDir dir;
     const std::string input = mediaFixture("avi-audio-first.avi");
-    const std::string output = dir.file("swapped.avi");
-    AviGraph avi;
-    const auto splitter = avi.split(input);
-    ASSERT_EQ(avi.connect(splitter.get(), u"Stream 01", u"Input 01"), S_OK);
-    ASSERT_EQ(avi.connect(splitter.get(), u"Stream 00", u"Input 02"), S_OK);
-    const ComPtr<IPin> free = pin(avi.mux.get(), u"Input 03");
-    ASSERT_TRUE(free) << "a free input waits once the others are taken";
-    EXPECT_FALSE(isConnected(free.get()));
-    ASSERT_EQ(avi.writeTo(output), S_OK);
-    EXPECT_EQ(avi.run(), EC_COMPLETE);
-
+    const std::string output = dir.file("swapped.avi"), limited = dir.file("limited.avi");
+    const auto build = [&](AviGraph& avi, const std::string& path) {
+        const auto splitter = avi.split(input);
+        ASSERT_EQ(avi.connect(splitter.get(), u"Stream 01", u"Input 01"), S_OK);
+        ASSERT_EQ(avi.connect(splitter.get(), u"Stream 00", u"Input 02"), S_OK);
+        ASSERT_TRUE(pin(avi.mux.get(), u"Input 03")) << "a free input waits once the others are taken";
+        ASSERT_EQ(avi.writeTo(path), S_OK);
+    };
+    AviGraph whole, cut;
+    build(whole, output);
+    EXPECT_EQ(whole.run(), EC_COMPLETE);
     EXPECT_EQ(ffprobeStreams(output), (std::vector<std::string>{"video:huffyuv", "audio:adpcm_ms"}));
-    EXPECT_EQ(videoFrameMd5(output, true), videoFrameMd5(input, true));
+    EXPECT_EQ(decodedVideoMd5(output), decodedVideoMd5(input));
     const std::vector<int16_t> sourceSound = ffmpegDecode(input);
     EXPECT_GE(sourceSound.size(), 2u * 22050);
     EXPECT_EQ(ffmpegDecode(output), sourceSound);
-}
 
-namespace {
-
-struct ScriptedBuffer {
-    std::vector<BYTE> bytes;
-    REFERENCE_TIME start;
-};
-
-// Delivers the buffers, in order, then ends the stream.
-ScriptedSource::Script delivering(std::vector<ScriptedBuffer> buffers)
-{
-    return [buffers = std::move(buffers), next = size_t{0}](BasePin& out) mutable -> HRESULT {
-        if (next == buffers.size()) {
-            out.deliverEndOfStream();
-            return S_FALSE;
-        }
-        const ScriptedBuffer& buffer = buffers[next++];
-        return out.deliver(buffer.bytes.data(), static_cast<long>(buffer.bytes.size()), buffer.start);
-    };
-}
-
-// Uncompressed 4x4 RGB pictures, one frame every 1/25 s.
-MediaType tinyRgbVideo()
-{
-    VIDEOINFOHEADER format{};
-    format.AvgTimePerFrame = 400000;
-    format.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    format.bmiHeader.biWidth = 4;
-    format.bmiHeader.biHeight = 4;
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 24;
-    AM_MEDIA_TYPE type{};
-    type.majortype = MEDIATYPE_Video;
-    type.subtype = zuk::media::subtypeForFourcc(0);
-    type.formattype = FORMAT_VideoInfo;
-    type.cbFormat = sizeof format;
-    type.pbFormat = reinterpret_cast<BYTE*>(&format);
-    return MediaType(type);
-}
-
-constexpr REFERENCE_TIME kFrame = 400000;
-
-} // namespace
-
-TEST(AviMux, StoresEveryBufferWhateverTimesItCarries)
-{
-    TempDir dir;
-    const std::string output = dir.file("scripted.avi");
-    // Frames at 0, 1, 1 again, back to 0, then 5: the repeated and backward
-    // times follow the one before, the gap stays.
-    std::vector<ScriptedBuffer> frames;
-    std::string pictures;
-    const std::vector<REFERENCE_TIME> frameTimes{0, kFrame, kFrame, 0, 5 * kFrame};
-    for (size_t i = 0; i < frameTimes.size(); ++i) {
-        frames.push_back({std::vector<BYTE>(48, static_cast<BYTE>(i + 1)), frameTimes[i]});
-        pictures.append(48, static_cast<char>(i + 1));
-    }
-    // Sound whose buffers all claim to start at 0, and one that goes back.
-    std::vector<ScriptedBuffer> sound;
-    std::vector<int16_t> expectedSamples;
-    const std::vector<REFERENCE_TIME> soundTimes{0, 0, 0, -5000};
-    for (size_t i = 0; i < soundTimes.size(); ++i) {
-        std::vector<int16_t> samples = testSignal(800, 1, 8000, static_cast<uint32_t>(i + 1));
-        expectedSamples.insert(expectedSamples.end(), samples.begin(), samples.end());
-        const auto* bytes = reinterpret_cast<const BYTE*>(samples.data());
-        sound.push_back({std::vector<BYTE>(bytes, bytes + samples.size() * 2), soundTimes[i]});
-    }
-
-    AviGraph avi;
-    const auto video = makeComObject<ScriptedSource>(tinyRgbVideo(), delivering(frames));
-    const auto audio = makeComObject<ScriptedSource>(pcmAudioType(8000, 1), delivering(sound));
-    avi.graph->AddFilter(video.get(), u"video");
-    avi.graph->AddFilter(audio.get(), u"sound");
-    ASSERT_EQ(avi.connect(video.get(), u"Out", u"Input 01"), S_OK);
-    ASSERT_EQ(avi.connect(audio.get(), u"Out", u"Input 02"), S_OK);
-    ASSERT_EQ(avi.writeTo(output), S_OK);
-    EXPECT_EQ(avi.run(), EC_COMPLETE);
-
-    EXPECT_EQ(commandOutput({"ffprobe", "-v", "error", "-select_streams", "v", "-show_entries", "packet=dts,size",
-                  "-of", "csv=p=0", output}),
-        "0,48\n1,48\n2,48\n3,48\n5,48\n");
-    EXPECT_EQ(commandOutput({"ffmpeg", "-nostdin", "-v", "error", "-i", output, "-map", "0:v", "-c", "copy", "-f",
-                  "rawvideo", "-"}),
-        pictures);
-    EXPECT_EQ(ffmpegDecode(output), expectedSamples);
-}
-
-TEST(AviMux, TakesOnlyWhatAnAviFileCanHold)
-{
-    const auto mux = create<IBaseFilter>(CLSID_AviDest);
-    const ComPtr<IPin> input = pin(mux.get(), u"Input 01");
-    ASSERT_TRUE(input);
-    using Change = void (*)(AM_MEDIA_TYPE&);
-    static constexpr auto wave = [](AM_MEDIA_TYPE& type) { return reinterpret_cast<WAVEFORMATEX*>(type.pbFormat); };
-    static constexpr auto video = [](AM_MEDIA_TYPE& type) { return reinterpret_cast<VIDEOINFOHEADER*>(type.pbFormat); };
-    const struct {
-        const char* what;
-        MediaType base;
-        Change change;
-        bool accepted;
-    } cases[] = {
-        {"PCM", pcmAudioType(48000, 2), [](AM_MEDIA_TYPE&) {}, true},
-        {"RGB video", tinyRgbVideo(), [](AM_MEDIA_TYPE&) {}, true},
-        {"MP3", pcmAudioType(48000, 2), [](AM_MEDIA_TYPE& t) { wave(t)->wFormatTag = 0x55; }, true},
-        {"a tag no codec has", pcmAudioType(48000, 2), [](AM_MEDIA_TYPE& t) { wave(t)->wFormatTag = 0x7A7A; }, false},
-        {"12-bit PCM", pcmAudioType(48000, 2), [](AM_MEDIA_TYPE& t) { wave(t)->wBitsPerSample = 12; }, false},
-        {"frames not as wide as their samples", pcmAudioType(48000, 2),
-            [](AM_MEDIA_TYPE& t) { wave(t)->nBlockAlign = 3; }, false},
-        {"codec data the block does not hold", pcmAudioType(48000, 2), [](AM_MEDIA_TYPE& t) { wave(t)->cbSize = 4; },
-            false},
-        {"no channels", pcmAudioType(48000, 2), [](AM_MEDIA_TYPE& t) { wave(t)->nChannels = 0; }, false},
-        {"a wave block cut short", pcmAudioType(48000, 2), [](AM_MEDIA_TYPE& t) { t.cbFormat = 16; }, false},
-        {"a video block cut short", tinyRgbVideo(), [](AM_MEDIA_TYPE& t) { t.cbFormat = 80; }, false},
-        {"a coding no codec has", tinyRgbVideo(),
-            [](AM_MEDIA_TYPE& t) { video(t)->bmiHeader.biCompression = 0x5A5A5A5A; }, false},
-        {"a byte stream", pcmAudioType(48000, 2), [](AM_MEDIA_TYPE& t) { t.majortype = MEDIATYPE_Stream; }, false},
-    };
-    for (const auto& c : cases) {
-        AM_MEDIA_TYPE type{};
-        c.base.copyTo(&type);
-        c.change(type);
-        EXPECT_EQ(input->QueryAccept(&type) == S_OK, c.accepted) << c.what;
-        FreeMediaType(type);
-    }
-}
-
-TEST(AviFilters, ARunEndsWhenItsFileCannotBeWrittenWhole)
-{
-    TempDir dir;
-    const std::string input = mediaFixture("avi-24fps.avi");
-    const auto build = [&](AviGraph& avi, const std::string& output) {
-        const auto splitter = avi.split(input);
-        ASSERT_EQ(avi.connect(splitter.get(), u"Stream 00", u"Input 01"), S_OK);
-        ASSERT_EQ(avi.writeTo(output), S_OK);
-    };
-
-    // The whole file, then the same with room for all but its last bytes
-    // (the index, written once every input has ended), and with room for a
-    // small part of it.
-    const std::string whole = dir.file("whole.avi");
+    build(cut, limited);
+    const uint64_t limit = std::filesystem::file_size(output) - 16;
+    RunEnd end;
     {
-        AviGraph avi;
-        build(avi, whole);
-        ASSERT_EQ(avi.run(), EC_COMPLETE);
+        const FileSizeLimit room(limit);
+        end = runToEnd(cut.graph.get());
     }
-    const uint64_t size = std::filesystem::file_size(whole);
-    for (const uint64_t limit : {size - 16, uint64_t{100 * 1024}}) {
-        AviGraph avi;
-        build(avi, dir.file("limited.avi"));
-        RunEnd end;
-        {
-            const FileSizeLimit limited(limit);
-            end = runToEnd(avi.graph.get());
-        }
-        EXPECT_EQ(end.code, EC_ERRORABORT) << limit;
-        EXPECT_EQ(end.abortReason, HRESULT_FROM_WIN32(ERROR_WRITE_FAULT)) << limit;
-        EXPECT_LE(std::filesystem::file_size(dir.file("limited.avi")), limit);
-    }
+    EXPECT_EQ(end.code, EC_ERRORABORT);
+    EXPECT_EQ(end.abortReason, HRESULT_FROM_WIN32(ERROR_WRITE_FAULT));
+    EXPECT_LE(std::filesystem::file_size(limited), limit);
 }
 
+// A file that cannot be created fails the run with why, leaving the graph
+// stopped and nothing to wait for; the file is made anew only when the graph runs.
 TEST(FileWriter, ChecksItsNameAndCreatesTheFileOnlyWhenTheGraphRuns)
 {
     TempDir dir;
-    const auto graph = create<IGraphBuilder>(CLSID_FilterGraph);
-    const auto writer = create<IBaseFilter>(CLSID_FileWriter);
-    graph->AddFilter(writer.get(), u"File writer");
-    const auto sink = writer.as<IFileSinkFilter>();
-    const auto control = graph.as<IMediaControl>();
-    LPOLESTR name = nullptr;
-
-    EXPECT_EQ(sink->GetCurFile(&name, nullptr), E_FAIL);
+    AviGraph avi;
+    const auto sink = avi.writer.as<IFileSinkFilter>();
+    const auto control = avi.graph.as<IMediaControl>();
     EXPECT_EQ(control->Run(), E_UNEXPECTED) << "no file named";
     EXPECT_EQ(sink->SetFileName(nullptr, nullptr), E_POINTER);
     const char16_t loneSurrogate[] = {u'a', 0xD800, u'b', 0};
     EXPECT_EQ(sink->SetFileName(loneSurrogate, nullptr), HRESULT_FROM_WIN32(ERROR_INVALID_NAME));
-
-    // A file that cannot be created: Run fails with why, and nothing waits.
-    const struct {
-        std::string path;
-        HRESULT result;
-    } uncreatable[] = {{dir.path().string(), HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)},
-        {dir.file("no/such/folder/out.avi"), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)}};
-    for (const auto& c : uncreatable) {
-        EXPECT_EQ(sink->SetFileName(wide(c.path).c_str(), nullptr), S_OK);
-        EXPECT_EQ(control->Run(), c.result) << c.path;
+    for (const auto& [path, result] : {std::pair{dir.path().string(), HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)},
+             std::pair{dir.file("no/such/folder/out.avi"), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)}}) {
+        EXPECT_EQ(sink->SetFileName(wide(path).c_str(), nullptr), S_OK);
+        EXPECT_EQ(control->Run(), result) << path;
         OAFilterState state = State_Running;
         EXPECT_EQ(control->GetState(0, &state), S_OK);
         EXPECT_EQ(state, State_Stopped);
         long code = 0;
-        EXPECT_EQ(graph.as<IMediaEvent>()->WaitForCompletion(INFINITE, &code), VFW_E_WRONG_STATE);
+        EXPECT_EQ(avi.graph.as<IMediaEvent>()->WaitForCompletion(INFINITE, &code), VFW_E_WRONG_STATE);
     }
-
     const std::string path = dir.file("out.avi");
     writeShorts(path, 8000, 1, std::vector<int16_t>(100, 7)); // an older file of that name
     ASSERT_EQ(sink->SetFileName(wide(path).c_str(), nullptr), S_OK);
-    ASSERT_EQ(sink->GetCurFile(&name, nullptr), S_OK);
-    EXPECT_EQ(std::u16string(name), wide(path));
-    CoTaskMemFree(name);
     EXPECT_GT(std::filesystem::file_size(path), 0u) << "naming the file leaves it alone";
     EXPECT_EQ(control->Run(), S_OK);
     control->Stop();
     EXPECT_EQ(std::filesystem::file_size(path), 0u) << "running creates it anew";
 }
 
+// Graph code's tests show a file that is no AVI refused.
 TEST(AviSplitter, RefusesWhatItCannotReadAndEndsAtATruncatedFile)
 {
     TempDir dir;
-    struct Refusal {
-        std::string file;
-        HRESULT code;
-    };
     const std::string vanished = dir.file("vanished.avi");
     std::filesystem::copy_file(mediaFixture("avi-pcm.avi"), vanished);
-    for (const Refusal& refusal : {Refusal{mediaFixture("garbage.bin"), VFW_E_INVALID_FILE_FORMAT},
-             Refusal{mediaFixture("mp4-aac.mp4"), VFW_E_INVALID_FILE_FORMAT},
-             Refusal{vanished, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)}}) {
-        AviGraph avi;
-        const auto reader = avi.source(refusal.file);
-        const auto splitter = avi.add(CLSID_AviSplitter, u"AVI Splitter");
-        if (refusal.file == vanished)
-            std::filesystem::remove(vanished);
-        EXPECT_EQ(avi.graph->ConnectDirect(
-                      pin(reader.get(), u"Output").get(), pin(splitter.get(), u"input pin").get(), nullptr),
-            refusal.code)
-            << refusal.file;
-    }
-    {
-        AviGraph avi; // a byte stream that names no file
-        const auto splitter = avi.add(CLSID_AviSplitter, u"AVI Splitter");
-        EXPECT_EQ(avi.graph->ConnectDirect(
-                      pin(avi.mux.get(), u"AVI Out").get(), pin(splitter.get(), u"input pin").get(), nullptr),
-            VFW_E_NO_TRANSPORT);
-    }
+    AviGraph refusing;
+    const auto reader = refusing.source(vanished);
+    std::filesystem::remove(vanished);
+    const auto connect = [&refusing](IPin* output) {
+        const auto splitter = refusing.add(CLSID_AviSplitter, u"AVI Splitter");
+        return refusing.graph->ConnectDirect(output, pin(splitter.get(), u"input pin").get(), nullptr);
+    };
+    EXPECT_EQ(connect(pin(reader.get(), u"Output").get()), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND))
+        << "a file gone by the time it is read";
+    EXPECT_EQ(connect(pin(refusing.mux.get(), u"AVI Out").get()), VFW_E_NO_TRANSPORT) << "a byte stream naming no file";
 
     // The first half of a file: what it holds comes through, then the run ends.
     const std::string output = dir.file("half.avi");
@@ -375,11 +162,12 @@ TEST(AviSplitter, RefusesWhatItCannotReadAndEndsAtATruncatedFile)
     ASSERT_EQ(avi.connect(splitter.get(), u"Stream 00", u"Input 01"), S_OK);
     ASSERT_EQ(avi.writeTo(output), S_OK);
     EXPECT_EQ(avi.run(), EC_COMPLETE);
-    const std::vector<PacketLine> whole = packetLines(videoFrameMd5(mediaFixture("avi-24fps.avi")));
-    const std::vector<PacketLine> half = packetLines(videoFrameMd5(output));
+    const std::string whole = videoPackets(mediaFixture("avi-24fps.avi"));
+    const std::string half = videoPackets(output);
     EXPECT_GT(half.size(), whole.size() / 3);
     ASSERT_LT(half.size(), whole.size());
-    // The last packet is what is left of it in the file.
-    EXPECT_TRUE(std::equal(half.begin(), half.end() - 1, whole.begin()));
-    EXPECT_LT(half.back().size, whole[half.size() - 1].size);
+    // Every packet but the last, which is what is left of it in the file.
+    const std::string allButLast = half.substr(0, half.rfind('\n', half.size() - 2) + 1);
+    EXPECT_EQ(whole.substr(0, allButLast.size()), allButLast);
+    EXPECT_NE(whole.substr(0, half.size()), half);
 }

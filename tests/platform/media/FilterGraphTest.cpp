@@ -1,28 +1,26 @@
-// The filter graph: which files it can play, its filter list and connection
-// rules, and its streaming thread when sources fail or objects go mid-run.
-// Playing real media through it is proven where graph code builds it.
+// The filter graph's filter list, connection rules, enumerators and streaming
+// thread, and the device enumerator graph code finds filters with. Playing
+// real media, and which files play, is proven where graph code builds graphs.
+#include "platform/WideText.h"
 #include "platform/com/Com.h"
+#include "platform/media/DeviceEnumerator.h"
+#include "platform/media/FilterRegistry.h"
 #include "platform/media/GraphRig.h"
-#include "support/MediaFixtures.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
 #include <stdexcept>
 #include <thread>
 
 using namespace zuktest;
-using zuk::media::pcmAudioType;
+using zuk::media::BasePin;
+using zuk::media::FilterClass;
+using zuk::media::filterClasses;
 
 namespace {
-
-using zuk::media::BasePin;
-
-HRESULT failsAsABrokenFileDoes(BasePin&)
-{
-    return VFW_E_INVALID_FILE_FORMAT;
-}
 
 // Silence, as long as the graph runs.
 HRESULT deliversSilence(BasePin& out)
@@ -31,88 +29,38 @@ HRESULT deliversSilence(BasePin& out)
     return out.deliver(reinterpret_cast<const BYTE*>(silence), sizeof silence, 0);
 }
 
-// Source -> Sample Grabber (showing `callback`) [-> Null Renderer].
-ComPtr<IGraphBuilder> grabbingGraph(ScriptedSource::Script script, ISampleGrabberCB* callback, bool rendered = true)
+// Next in a batch, Skip, Reset and Clone alike for every kind of enumerator
+// over `count` items: a clone goes on from where its original was, alone.
+template <class Enumerator, class Item>
+void checkEnumerator(ComPtr<Enumerator> items, size_t count, HRESULT batchWithoutCount)
 {
-    auto graph = create<IGraphBuilder>(CLSID_FilterGraph);
-    const auto source = makeComObject<ScriptedSource>(pcmAudioType(48000, 1), std::move(script));
-    const auto grabber = create<IBaseFilter>(CLSID_SampleGrabber);
-    grabber.as<ISampleGrabber>()->SetCallback(callback, 1);
-    const auto renderer = create<IBaseFilter>(CLSID_NullRenderer);
-    graph->AddFilter(source.get(), u"source");
-    graph->AddFilter(grabber.get(), u"Sample Grabber");
-    graph->AddFilter(renderer.get(), u"Null Renderer");
-    EXPECT_EQ(graph->Connect(pin(source.get(), u"Out").get(), pin(grabber.get(), u"In").get()), S_OK);
-    if (rendered) {
-        EXPECT_EQ(graph->Connect(pin(grabber.get(), u"Out").get(), pin(renderer.get(), u"In").get()), S_OK);
-    }
-    return graph;
-}
-
-} // namespace
-
-TEST(FilterGraph, RenderFileSaysWhetherAFileCanBePlayed)
-{
-    const struct {
-        std::string file;
-        HRESULT result; // S_OK: any success
-    } cases[] = {
-        {mediaFixture("mov-aac.mov"), S_OK},
-        {mediaFixture("video-only.mp4"), S_OK},
-        {mediaFixture("flac.flac"), S_OK},
-        {mediaFixture("truncated.mp4"), S_OK},
-        {mediaFixture("garbage.bin"), VFW_E_UNKNOWN_FILE_TYPE},
-        {mediaFixture("empty.mp4"), VFW_E_UNKNOWN_FILE_TYPE},
-        {"/nonexistent/clip.mov", HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)},
+    ASSERT_TRUE(items && count >= 2);
+    std::vector<Item*> batch(count + 1, nullptr);
+    const auto take = [&batch](Enumerator* from, size_t asked) {
+        ULONG fetched = 0;
+        const HRESULT hr = from->Next(static_cast<ULONG>(asked), batch.data(), &fetched);
+        for (ULONG i = 0; i < fetched; ++i)
+            batch[i]->Release();
+        return std::pair{hr, size_t{fetched}};
     };
-    for (const auto& c : cases) {
-        const auto graph = create<IGraphBuilder>(CLSID_FilterGraph);
-        const HRESULT hr = graph->RenderFile(wide(c.file).c_str(), nullptr);
-        EXPECT_EQ(SUCCEEDED(hr) ? S_OK : hr, c.result) << c.file;
-    }
+    ComPtr<Enumerator> clone;
+    EXPECT_EQ(items->Skip(1), S_OK);
+    ASSERT_EQ(items->Clone(clone.put()), S_OK);
+    EXPECT_EQ(take(clone.get(), count + 1), std::pair(S_FALSE, count - 1));
+    EXPECT_EQ(take(items.get(), count - 1), std::pair(S_OK, count - 1));
+    EXPECT_EQ(items->Skip(1), S_FALSE);
+    EXPECT_EQ(items->Reset(), S_OK);
+    EXPECT_EQ(take(items.get(), count), std::pair(S_OK, count));
+    EXPECT_EQ(items->Next(2, batch.data(), nullptr), batchWithoutCount);
+    EXPECT_EQ(items->Next(1, nullptr, nullptr), E_POINTER);
+    EXPECT_EQ(items->Clone(nullptr), E_POINTER);
 }
 
-// Destroying a running graph stops its streaming thread first, whenever it comes.
-TEST(FilterGraph, DestroyingARunningGraphStopsItsThread)
+// A source of silence -> Sample Grabber (showing `callback`) -> Null Renderer.
+ComPtr<IGraphBuilder> silentGraph(ISampleGrabberCB* callback)
 {
-    for (int i = 0; i < 5; ++i) {
-        const auto collector = makeComObject<Collector>();
-        const auto graph = grabbingGraph(deliversSilence, collector.get());
-        EXPECT_EQ(graph.as<IMediaControl>()->Run(), S_OK);
-        std::this_thread::sleep_for(std::chrono::milliseconds(i));
-    }
+    return grabbingGraph(makeComObject<ScriptedSource>(deliversSilence).get(), u"Out", callback);
 }
-
-TEST(FilterGraph, AFailingOrThrowingSourceAbortsTheRunAndTheNextOne)
-{
-    struct Case {
-        const char* what;
-        HRESULT (*delivery)(BasePin&);
-        HRESULT reason;
-    };
-    const Case cases[] = {
-        {"a failure", failsAsABrokenFileDoes, VFW_E_INVALID_FILE_FORMAT},
-        {"memory running out", [](BasePin&) -> HRESULT { throw std::bad_alloc(); }, E_OUTOFMEMORY},
-        {"anything else thrown", [](BasePin&) -> HRESULT { throw std::runtime_error("callback"); }, E_UNEXPECTED},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        const auto graph = create<IGraphBuilder>(CLSID_FilterGraph);
-        const auto source = makeComObject<ScriptedSource>(pcmAudioType(48000, 1), c.delivery);
-        const auto renderer = create<IBaseFilter>(CLSID_NullRenderer);
-        graph->AddFilter(source.get(), u"source");
-        graph->AddFilter(renderer.get(), u"Null Renderer");
-        ASSERT_EQ(graph->Connect(pin(source.get(), u"Out").get(), pin(renderer.get(), u"In").get()), S_OK);
-        for (int run = 1; run <= 2; ++run) {
-            const RunEnd end = runToEnd(graph.get());
-            EXPECT_EQ(end.code, EC_ERRORABORT) << "run " << run;
-            EXPECT_EQ(end.abortReason, c.reason) << "run " << run;
-        }
-        EXPECT_EQ(source->deliveries, 1) << "the source counts as finished";
-    }
-}
-
-namespace {
 
 // Holds the only reference to its graph once the test has let go, and drops
 // it from the first buffer, on the streaming thread.
@@ -136,21 +84,76 @@ private:
     std::future<void> testLetGo;
 };
 
+// What the moniker's property bag reads for `name`, with the result code.
+std::pair<HRESULT, std::u16string> readString(IMoniker* moniker, const char16_t* name)
+{
+    ComPtr<IPropertyBag> bag;
+    EXPECT_EQ(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid()), S_OK);
+    VARIANT value;
+    VariantInit(&value);
+    std::pair<HRESULT, std::u16string> read{bag ? bag->Read(name, &value, nullptr) : E_NOINTERFACE, u""};
+    if (value.vt == VT_BSTR)
+        read.second.assign(value.bstrVal, SysStringLen(value.bstrVal));
+    VariantClear(&value);
+    return read;
+}
+
+// The friendly names of a category's monikers, fetched one by one, and the
+// last of them.
+std::vector<std::u16string> namesIn(const GUID& category, HRESULT expected, ComPtr<IMoniker>& last)
+{
+    std::vector<std::u16string> names;
+    ComPtr<IEnumMoniker> monikers;
+    EXPECT_EQ(
+        zuktest::create<ICreateDevEnum>(CLSID_SystemDeviceEnum)->CreateClassEnumerator(category, monikers.put(), 0),
+        expected);
+    ComPtr<IMoniker> moniker;
+    while (monikers && monikers->Next(1, moniker.put(), nullptr) == S_OK) {
+        names.push_back(readString(moniker.get(), u"FriendlyName").second);
+        last = moniker;
+    }
+    return names;
+}
+
 } // namespace
 
-TEST(FilterGraph, ACallbackMayDropTheLastReferenceToItsGraph)
+// A running graph may go at any moment, even by the hand of a callback that
+// drops the last reference to it from the streaming thread.
+TEST(FilterGraph, AGraphGoesSafelyWhileItsThreadRuns)
 {
     std::promise<void> testLetGo;
     std::future<void> destroyed;
     {
         const auto dropper = makeComObject<GraphDropper>(testLetGo.get_future());
         destroyed = dropper->destroyed.get_future();
-        dropper->graph = grabbingGraph(deliversSilence, dropper.get(), false);
+        dropper->graph = silentGraph(dropper.get());
         ASSERT_EQ(dropper->graph.as<IMediaControl>()->Run(), S_OK);
     }
     testLetGo.set_value();
     EXPECT_EQ(destroyed.wait_for(std::chrono::seconds(20)), std::future_status::ready)
         << "the graph, and with it the grabber and its callback, must go once the delivery has returned";
+}
+
+TEST(FilterGraph, AFailingOrThrowingSourceAbortsTheRunAndTheNextOne)
+{
+    // A failure, memory running out, anything else thrown.
+    const std::pair<HRESULT (*)(BasePin&), HRESULT> cases[] = {
+        {[](BasePin&) { return VFW_E_INVALID_FILE_FORMAT; }, VFW_E_INVALID_FILE_FORMAT},
+        {[](BasePin&) -> HRESULT { throw std::bad_alloc(); }, E_OUTOFMEMORY},
+        {[](BasePin&) -> HRESULT { throw std::runtime_error("callback"); }, E_UNEXPECTED},
+    };
+    for (const auto& [delivery, reason] : cases) {
+        SCOPED_TRACE(reason);
+        const auto source = makeComObject<ScriptedSource>(delivery);
+        const auto collector = makeComObject<Collector>();
+        const auto graph = grabbingGraph(source.get(), u"Out", collector.get());
+        for (int run = 1; run <= 2; ++run) {
+            const RunEnd end = runToEnd(graph.get());
+            EXPECT_EQ(end.code, EC_ERRORABORT) << "run " << run;
+            EXPECT_EQ(end.abortReason, reason) << "run " << run;
+        }
+        EXPECT_EQ(source->deliveries, 1) << "the source counts as finished";
+    }
 }
 
 TEST(FilterGraph, KeepsFiltersByNameAndConnectionsByTheRules)
@@ -175,10 +178,6 @@ TEST(FilterGraph, KeepsFiltersByNameAndConnectionsByTheRules)
         names.emplace_back(info.achName);
     }
     EXPECT_EQ(names, (std::vector<std::u16string>{u"Null Renderer", u"Null Renderer 0001", u"Sample Grabber"}));
-    ComPtr<IBaseFilter> found;
-    EXPECT_EQ(graph->FindFilterByName(u"Null Renderer 0001", found.put()), S_OK);
-    EXPECT_EQ(found.get(), second.get());
-    EXPECT_EQ(graph->FindFilterByName(u"nothing", found.put()), VFW_E_NOT_FOUND);
     // Pins: directions, refusals, free pins.
     const ComPtr<IPin> grabberOut = pin(grabber.get(), u"Out");
     const ComPtr<IPin> rendererIn = pin(first.get(), u"In");
@@ -188,15 +187,69 @@ TEST(FilterGraph, KeepsFiltersByNameAndConnectionsByTheRules)
     EXPECT_EQ(graph->ConnectDirect(rendererIn.get(), grabberOut.get(), nullptr), VFW_E_INVALID_DIRECTION);
     EXPECT_EQ(graph->ConnectDirect(grabberOut.get(), rendererIn.get(), nullptr), VFW_E_NO_ACCEPTABLE_TYPES)
         << "a grabber whose input is free has nothing to offer";
-    ComPtr<IPin> missing;
-    EXPECT_EQ(grabber->FindPin(u"Sideways", missing.put()), VFW_E_NOT_FOUND);
+    EXPECT_FALSE(pin(grabber.get(), u"Sideways"));
 
     // A connected output takes no second peer; removing its filter breaks the connection.
-    const auto source = makeComObject<ScriptedSource>(pcmAudioType(48000, 1), failsAsABrokenFileDoes);
+    const auto source = makeComObject<ScriptedSource>(deliversSilence);
     graph->AddFilter(source.get(), u"source");
     ASSERT_EQ(graph->Connect(pin(source.get(), u"Out").get(), rendererIn.get()), S_OK);
     EXPECT_EQ(graph->Connect(pin(source.get(), u"Out").get(), pin(second.get(), u"In").get()), VFW_E_ALREADY_CONNECTED);
     EXPECT_EQ(graph->RemoveFilter(source.get()), S_OK);
     EXPECT_EQ(rendererIn->ConnectedTo(peer.put()), VFW_E_NOT_CONNECTED);
     EXPECT_EQ(graph->RemoveFilter(source.get()), VFW_E_NOT_FOUND);
+
+    // The graph's filters (as they were when asked for), a filter's pins and
+    // a category's monikers enumerate alike.
+    ASSERT_EQ(filters->Reset(), S_OK);
+    checkEnumerator<IEnumFilters, IBaseFilter>(filters, 3, E_POINTER);
+    ComPtr<IEnumPins> pins;
+    ASSERT_EQ(grabber->EnumPins(pins.put()), S_OK);
+    checkEnumerator<IEnumPins, IPin>(pins, 2, E_POINTER);
+    ComPtr<IEnumMoniker> monikers;
+    ASSERT_EQ(create<ICreateDevEnum>(CLSID_SystemDeviceEnum)
+                  ->CreateClassEnumerator(CLSID_LegacyAmFilterCategory, monikers.put(), 0),
+        S_OK);
+    checkEnumerator<IEnumMoniker, IMoniker>(monikers, filterClasses().size(), E_INVALIDARG);
+}
+
+// The monikers of a category come in registry order; each reads its values
+// and binds to its filter.
+TEST(DeviceEnumerator, CategoriesListTheirFiltersInRegistryOrderWithTheirValues)
+{
+    std::vector<std::u16string> all, compressors;
+    for (const FilterClass& filter : filterClasses()) {
+        all.emplace_back(filter.friendlyName);
+        if (filter.audioCompressor)
+            compressors.emplace_back(filter.friendlyName);
+    }
+    ASSERT_GT(all.size(), compressors.size());
+    ComPtr<IMoniker> last;
+    EXPECT_EQ(namesIn(CLSID_LegacyAmFilterCategory, S_OK, last), all);
+    EXPECT_EQ(namesIn(CLSID_AudioRendererCategory, S_FALSE, last), std::vector<std::u16string>{});
+    EXPECT_EQ(namesIn(CLSID_AudioCompressorCategory, S_OK, last), compressors);
+    EXPECT_EQ(zuktest::create<ICreateDevEnum>(CLSID_SystemDeviceEnum)
+                  ->CreateClassEnumerator(CLSID_LegacyAmFilterCategory, nullptr, 0),
+        E_POINTER);
+
+    const FilterClass& lastCompressor = *std::ranges::find(filterClasses(), compressors.back(),
+        [](const FilterClass& filter) { return std::u16string(filter.friendlyName); });
+    const std::u16string clsid = zuk::utf8ToUtf16(guidToString(lastCompressor.clsid)).value();
+    const struct {
+        const char16_t* name;
+        std::pair<HRESULT, std::u16string> read;
+    } cases[] = {
+        {u"FriendlyName", {S_OK, compressors.back()}},
+        {u"friendlyname", {S_OK, compressors.back()}}, // value names ignore case
+        {u"CLSID", {S_OK, clsid}},
+        {u"FilterData", {HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), u""}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(readString(last.get(), c.name), c.read) << zuk::utf16ToUtf8(c.name).value();
+    ComPtr<IPropertyBag> bag;
+    ASSERT_EQ(last->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid()), S_OK);
+    EXPECT_EQ(bag->Read(u"FriendlyName", nullptr, nullptr), E_POINTER);
+    EXPECT_EQ(last->BindToStorage(nullptr, nullptr, IID_IPropertyBag, nullptr), E_POINTER);
+    ComPtr<IBaseFilter> created;
+    EXPECT_EQ(last->BindToObject(nullptr, nullptr, IID_IBaseFilter, created.putVoid()), S_OK);
+    EXPECT_TRUE(created);
 }

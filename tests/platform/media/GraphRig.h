@@ -29,34 +29,39 @@ public:
     std::vector<double> times;
 };
 
-// A Sample Grabber in `graph` that shows `collector` PCM audio.
-inline ComPtr<IBaseFilter> addPcmGrabber(IGraphBuilder* graph, Collector* collector)
+// A new graph of `source` (from its pin `output`) -> Sample Grabber, which
+// takes PCM and shows it to `callback` -> Null Renderer.
+inline ComPtr<IGraphBuilder> grabbingGraph(IBaseFilter* source, const char16_t* output, ISampleGrabberCB* callback)
 {
-    auto grabber = create<IBaseFilter>(CLSID_SampleGrabber);
+    auto graph = create<IGraphBuilder>(CLSID_FilterGraph);
+    const auto grabber = create<IBaseFilter>(CLSID_SampleGrabber);
+    const auto renderer = create<IBaseFilter>(CLSID_NullRenderer);
+    graph->AddFilter(source, u"source");
     graph->AddFilter(grabber.get(), u"Sample Grabber");
-    const auto sampleGrabber = grabber.as<ISampleGrabber>();
-    AM_MEDIA_TYPE wanted{};
-    wanted.majortype = MEDIATYPE_Audio;
-    wanted.subtype = MEDIASUBTYPE_PCM;
-    wanted.formattype = FORMAT_WaveFormatEx;
-    sampleGrabber->SetMediaType(&wanted);
-    sampleGrabber->SetCallback(collector, 1);
-    return grabber;
+    graph->AddFilter(renderer.get(), u"Null Renderer");
+    const AM_MEDIA_TYPE wanted{MEDIATYPE_Audio, MEDIASUBTYPE_PCM, 0, 0, 0, FORMAT_WaveFormatEx, nullptr, 0, nullptr};
+    grabber.as<ISampleGrabber>()->SetMediaType(&wanted);
+    grabber.as<ISampleGrabber>()->SetCallback(callback, 1);
+    EXPECT_EQ(graph->Connect(pin(source, output).get(), pin(grabber.get(), u"In").get()), S_OK);
+    EXPECT_EQ(graph->Connect(pin(grabber.get(), u"Out").get(), pin(renderer.get(), u"In").get()), S_OK);
+    return graph;
 }
 
-// A source of one output pin offering `type`, whose every delivery runs the script.
+// A source of one output pin offering 48 kHz mono PCM, whose every delivery runs the script.
 class ScriptedSource : public zuk::media::Filter<IStreamSource> {
 public:
     using Script = std::function<HRESULT(zuk::media::BasePin&)>;
 
-    ScriptedSource(zuk::media::MediaType offeredType, Script script)
-        : Filter(GUID_NULL), type(std::move(offeredType)), delivery(std::move(script))
+    explicit ScriptedSource(Script script) : Filter(GUID_NULL), delivery(std::move(script))
     {
         addPin(std::make_unique<zuk::media::SimplePin<ScriptedSource>>(
             *this, u"Out", PINDIR_OUTPUT, &ScriptedSource::refuses, &ScriptedSource::offers));
     }
     bool refuses(const zuk::media::BasePin&, const AM_MEDIA_TYPE&) const { return false; }
-    std::vector<zuk::media::MediaType> offers(const zuk::media::BasePin&) const { return {type}; }
+    std::vector<zuk::media::MediaType> offers(const zuk::media::BasePin&) const
+    {
+        return {zuk::media::pcmAudioType(48000, 1)};
+    }
     HRESULT DeliverNext() override
     {
         ++deliveries;
@@ -67,7 +72,6 @@ public:
     int deliveries = 0; // on the streaming thread
 
 private:
-    zuk::media::MediaType type;
     Script delivery;
 };
 
