@@ -28,9 +28,8 @@ std::vector<int> readInts(const std::string& path)
 {
     SF_INFO info{};
     const zuk::SoundFilePtr file(sf_open(path.c_str(), SFM_READ, &info));
-    std::vector<int> samples(static_cast<size_t>(file ? info.frames * info.channels : 0));
-    const sf_count_t read = sf_read_int(file.get(), samples.data(), static_cast<sf_count_t>(samples.size()));
-    samples.resize(static_cast<size_t>(std::max<sf_count_t>(read, 0)));
+    std::vector<int> samples(static_cast<size_t>(info.frames * info.channels));
+    sf_read_int(file.get(), samples.data(), static_cast<sf_count_t>(samples.size()));
     return samples;
 }
 
@@ -51,35 +50,14 @@ struct TenSeconds : ::testing::Test {
         writeShorts(input, 48000, 2, testSignal(480000, 2, 48000));
         source = readShorts(input);
     }
-    int32_t slice(double start, double end, int32_t force16 = 0)
+    int32_t slice(double start, double end)
     {
-        return sliceAudio(wide(input).c_str(), wide(output).c_str(), start, end, force16);
+        return sliceAudio(wide(input).c_str(), wide(output).c_str(), start, end, 0);
     }
     int32_t slicePadded(double lead, double start, double end, double total)
     {
         return sliceAudioWithPadding(wide(input).c_str(), lead, wide(output).c_str(), start, end, total, 0);
     }
-};
-
-// Two open handles, as a host that copies between them holds them.
-struct HandlePair {
-    zuk::SoundFilePtr in;
-    zuk::SoundFilePtr out;
-    SF_INFO inInfo{};
-
-    HandlePair(const std::string& input, const std::string& output, int outChannels = 0)
-    {
-        in.reset(sf_open(input.c_str(), SFM_READ, &inInfo));
-        SF_INFO outInfo{};
-        outInfo.samplerate = inInfo.samplerate;
-        outInfo.channels = outChannels != 0 ? outChannels : inInfo.channels;
-        outInfo.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-        out.reset(sf_open(output.c_str(), SFM_WRITE, &outInfo));
-        if (!in || !out)
-            throw std::runtime_error("cannot open the handle pair");
-    }
-    int64_t copy(int64_t first, int64_t end) { return Helper_CopyAudio(in.get(), out.get(), first, end, inInfo); }
-    void close() { in.reset(), out.reset(); }
 };
 
 } // namespace
@@ -108,12 +86,10 @@ TEST_F(TenSeconds, SlicesHoldTheRangeAndSilenceAroundIt)
         {0.0, 0.0, 1.0, INFINITY, -1, {}},
     };
     for (const auto& cut : cuts) {
-        const std::string what = std::to_string(cut.lead) + " " + std::to_string(cut.start) + " " +
-            std::to_string(cut.end) + " " + std::to_string(cut.total);
+        SCOPED_TRACE(&cut - cuts);
         std::filesystem::remove(output);
-        EXPECT_EQ(
-            cut.lead < 0 ? slice(cut.start, cut.end) : slicePadded(cut.lead, cut.start, cut.end, cut.total), cut.result)
-            << what;
+        EXPECT_EQ(cut.lead < 0 ? slice(cut.start, cut.end) : slicePadded(cut.lead, cut.start, cut.end, cut.total),
+            cut.result);
         if (cut.pieces.empty())
             continue;
         std::vector<int16_t> expected;
@@ -122,14 +98,25 @@ TEST_F(TenSeconds, SlicesHoldTheRangeAndSilenceAroundIt)
             expected.insert(expected.end(), part.begin(), part.end());
         }
         const Sound written = readShorts(output);
-        EXPECT_EQ(written.info.format, source.info.format) << what;
-        EXPECT_TRUE(written.samples == expected) << what;
+        EXPECT_EQ(written.info.format, source.info.format);
+        EXPECT_TRUE(written.samples == expected);
     }
 }
 
-TEST_F(TenSeconds, FailedWritesAreFailures)
+// Inputs that are no sound, outputs that cannot be made, writes that fail as
+// on a full disk: -1, and nothing left open.
+TEST_F(TenSeconds, WhatCannotBeReadOrWrittenIsAFailure)
 {
-    // Room for the header and a little audio only, as on a full disk.
+    std::ofstream(dir.file("text.wav")) << "not a sound file";
+    const int before = openDescriptorCount();
+    for (const auto& [in, out] : {std::pair{dir.file("missing.wav"), output}, {dir.file("text.wav"), output},
+             {input, dir.file("no/out.wav")}, {std::string(), output}, {input, std::string()}}) {
+        const std::u16string from = wide(in), to = wide(out);
+        EXPECT_EQ(sliceAudio(in.empty() ? nullptr : from.c_str(), out.empty() ? nullptr : to.c_str(), 0, 1, 0), -1);
+    }
+    EXPECT_FALSE(std::filesystem::exists(output));
+    EXPECT_EQ(openDescriptorCount(), before);
+    // Room for the header and a little audio only.
     const FileSizeLimit limit(64 * 1024);
     EXPECT_EQ(slicePadded(5.0, 0.0, 1.0, 7.0), -1); // the lead does not fit
     EXPECT_EQ(slicePadded(0.0, 0.0, 0.1, 9.0), -1); // the padding does not fit
@@ -159,71 +146,58 @@ TEST(SliceAudio, KeepsTheInputFormatOrRoundsTo16BitsWhenForced)
     }
 }
 
-TEST(SliceAudio, FilesThatCannotBeOpenedGiveMinusOneAndNoOutput)
-{
-    TempDir dir;
-    writeShorts(dir.file("in.wav"), 8000, 1, testSignal(8000, 1, 8000));
-    std::ofstream(dir.file("text.wav")) << "not a sound file";
-    const int before = openDescriptorCount();
-    EXPECT_EQ(sliceAudio(wide(dir.file("missing.wav")).c_str(), wide(dir.file("a.wav")).c_str(), 0, 1, 0), -1);
-    EXPECT_EQ(sliceAudio(wide(dir.file("text.wav")).c_str(), wide(dir.file("b.wav")).c_str(), 0, 1, 0), -1);
-    EXPECT_EQ(sliceAudio(wide(dir.file("in.wav")).c_str(), wide(dir.file("no/c.wav")).c_str(), 0, 1, 0), -1);
-    EXPECT_EQ(sliceAudio(nullptr, wide(dir.file("d.wav")).c_str(), 0, 1, 0), -1);
-    EXPECT_EQ(sliceAudio(wide(dir.file("in.wav")).c_str(), nullptr, 0, 1, 0), -1);
-    EXPECT_FALSE(std::filesystem::exists(dir.file("a.wav")));
-    EXPECT_FALSE(std::filesystem::exists(dir.file("b.wav")));
-    EXPECT_EQ(openDescriptorCount(), before);
-}
-
-TEST(CopyAudio, CopiesTheRangeFromAnyReadPositionUpToTheEnd)
+// From any read position, up to the end of the input; handles and layouts
+// it cannot use are refused, a short write is -3.
+TEST(CopyAudio, CopiesTheRangeAskedAndRefusesWhatItCannotUse)
 {
     TempDir dir;
     writeShorts(dir.file("in.wav"), 10, 1, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
-    HandlePair pair(dir.file("in.wav"), dir.file("out.wav"));
+    SF_INFO info{}, outInfo{0, 10, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 0};
+    const zuk::SoundFilePtr in(sf_open(dir.file("in.wav").c_str(), SFM_READ, &info));
+    zuk::SoundFilePtr out(sf_open(dir.file("out.wav").c_str(), SFM_WRITE, &outInfo));
+    const zuk::SoundFilePtr full(sf_open(dir.file("full.wav").c_str(), SFM_WRITE, &outInfo));
     std::vector<short> skip(7);
-    ASSERT_EQ(sf_readf_short(pair.in.get(), skip.data(), 7), 7); // read from: still copies what is asked
-    EXPECT_EQ(pair.copy(2, 4), 2);
-    EXPECT_EQ(pair.copy(8, std::numeric_limits<int64_t>::max()), 2);
-    EXPECT_EQ(pair.copy(10, 11), 0);
-    EXPECT_EQ(pair.copy(11, 12), -1);
-    EXPECT_EQ(pair.copy(-1, 10), -1);
-    EXPECT_EQ(pair.copy(5, 4), 0);
+    ASSERT_EQ(sf_readf_short(in.get(), skip.data(), 7), 7);
+    SF_INFO none = info, tooMany = info;
+    none.channels = 0;
+    tooMany.channels = 4096;
+    const struct {
+        SNDFILE* out;
+        int64_t first, end;
+        const SF_INFO& info;
+        int64_t result;
+    } copies[] = {
+        {out.get(), 2, 4, info, 2},
+        {out.get(), 8, std::numeric_limits<int64_t>::max(), info, 2},
+        {out.get(), 10, 11, info, 0},
+        {out.get(), 11, 12, info, -1},
+        {out.get(), -1, 10, info, -1},
+        {out.get(), 5, 4, info, 0},
+        {nullptr, 0, 10, info, -1},
+        {out.get(), 0, 10, none, -1},
+        {out.get(), 0, 10, tooMany, -1},
+    };
+    for (const auto& copy : copies)
+        EXPECT_EQ(Helper_CopyAudio(in.get(), copy.out, copy.first, copy.end, copy.info), copy.result) << &copy - copies;
+    EXPECT_EQ(Helper_CopyAudio(nullptr, out.get(), 0, 10, info), -1);
     // Seconds: 1.9 frames start at frame 1; 5.5 frames end before frame 6.
-    EXPECT_EQ(Helper_CopyAudioSec(pair.in.get(), pair.out.get(), 0.19, 0.55, pair.inInfo), 5);
-    EXPECT_EQ(Helper_CopyAudioSec(pair.in.get(), pair.out.get(), kNaN, 0.5, pair.inInfo), -1);
-    EXPECT_EQ(Helper_CopyAudioSec(pair.in.get(), pair.out.get(), 0.0, 1e300, pair.inInfo), -1);
-    EXPECT_EQ(zuk::writeSilence(pair.out.get(), 0, pair.inInfo), 0);
-    EXPECT_EQ(zuk::writeSilence(pair.out.get(), -5, pair.inInfo), 0);
-    EXPECT_EQ(zuk::writeSilence(pair.out.get(), 3, pair.inInfo), 3);
-    pair.close();
+    EXPECT_EQ(Helper_CopyAudioSec(in.get(), out.get(), 0.19, 0.55, info), 5);
+    EXPECT_EQ(Helper_CopyAudioSec(in.get(), out.get(), kNaN, 0.5, info), -1);
+    EXPECT_EQ(Helper_CopyAudioSec(in.get(), out.get(), 0.0, 1e300, info), -1);
+    for (const auto& [frames, result] : {std::pair{0, 0}, {-5, 0}, {3, 3}})
+        EXPECT_EQ(zuk::writeSilence(out.get(), frames, info), result);
+    EXPECT_EQ(zuk::writeSilence(out.get(), 10, none), -1);
+    out.reset();
     EXPECT_EQ(readShorts(dir.file("out.wav")).samples, (std::vector<int16_t>{2, 3, 8, 9, 1, 2, 3, 4, 5, 0, 0, 0}));
-}
-
-TEST(CopyAudio, RefusesHandlesAndLayoutsItCannotUseAndShortWrites)
-{
-    TempDir dir;
-    writeShorts(dir.file("in.wav"), 48000, 2, testSignal(100000, 2, 48000));
-    HandlePair pair(dir.file("in.wav"), dir.file("out.wav"));
-    SF_INFO info = pair.inInfo;
-    EXPECT_EQ(Helper_CopyAudio(nullptr, pair.out.get(), 0, 10, info), -1);
-    EXPECT_EQ(Helper_CopyAudio(pair.in.get(), nullptr, 0, 10, info), -1);
-    for (const int channels : {0, 4096}) {
-        info.channels = channels;
-        EXPECT_EQ(Helper_CopyAudio(pair.in.get(), pair.out.get(), 0, 10, info), -1);
-    }
-    EXPECT_EQ(zuk::writeSilence(pair.out.get(), 10, info), -1);
-    const FileSizeLimit limit(64 * 1024);
-    EXPECT_EQ(pair.copy(0, 100000), -3);
+    const FileSizeLimit limit(std::filesystem::file_size(dir.file("full.wav")) + 6);
+    EXPECT_EQ(Helper_CopyAudio(in.get(), full.get(), 0, 10, info), -3);
 }
 
 TEST(FixFrameRate, SnapsToWholeAndThousandOneRates)
 {
-    EXPECT_DOUBLE_EQ(FixFrameRate(29.97), 30 * 0.999000999000999);
-    EXPECT_NEAR(FixFrameRate(29.97), 29.97002997003, 1e-9);
-    EXPECT_EQ(FixFrameRate(25.0), 25.0);
-    EXPECT_EQ(FixFrameRate(24.4), 24.0);
-    EXPECT_NEAR(FixFrameRate(23.976), 23.976023976024, 1e-9);
-    EXPECT_NEAR(FixFrameRate(59.94), 59.94005994006, 1e-9);
-    EXPECT_NEAR(FixFrameRate(30000.0 / 1001.0), 29.97002997003, 1e-9);
+    constexpr double kNtsc = 0.999000999000999;
+    for (const auto& [rate, snapped] : {std::pair{29.97, 30 * kNtsc}, {30000.0 / 1001, 30 * kNtsc},
+             {23.976, 24 * kNtsc}, {25.0, 25.0}, {24.4, 24.0}, {59.94, 60 * kNtsc}})
+        EXPECT_EQ(FixFrameRate(rate), snapped) << rate;
     EXPECT_TRUE(std::isnan(FixFrameRate(kNaN)));
 }

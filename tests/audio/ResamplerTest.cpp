@@ -1,5 +1,6 @@
 // The resampler against the same conversion computed the plainest way, sample
-// for sample and progress call for progress call.
+// for sample and progress call for progress call; and what it makes of every
+// kind of input and output it may be given.
 #include "support/TestFiles.h"
 
 #include <zuk/zuk.h>
@@ -8,6 +9,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <random>
 #include <tuple>
 
 using namespace zuktest;
@@ -100,101 +103,71 @@ TEST_P(ResamplerMatchesReference, SampleForSampleAndCallForCall)
 
 INSTANTIATE_TEST_SUITE_P(RatesAndChannels, ResamplerMatchesReference,
     ::testing::Combine(
-        ::testing::Values(48000, 44100, 8000, 96000), ::testing::Values(48000, 44100), ::testing::Values(1, 2, 6)),
-    [](const auto& p) {
-        return std::to_string(std::get<0>(p.param)) + "to" + std::to_string(std::get<1>(p.param)) + "_" +
-            std::to_string(std::get<2>(p.param)) + "ch";
-    });
+        ::testing::Values(48000, 44100, 8000, 96000), ::testing::Values(48000, 44100), ::testing::Values(1, 2, 6)));
 
-TEST(Resampler, FoldsChannelsToTheirMean)
-{
-    TempDir dir;
-    const auto mono = testSignal(30000, 1, 48000);
-    std::vector<int16_t> doubled;
-    for (int16_t s : mono)
-        doubled.insert(doubled.end(), {s, s});
-    writeShorts(dir.file("mono.wav"), 48000, 1, mono);
-    writeShorts(dir.file("stereo.wav"), 48000, 2, doubled);
-    writeShorts(dir.file("opposed.wav"), 48000, 2, constantFrames(30000, {1000, -1000}));
-
-    const Converted fromMono = resample(dir.file("mono.wav"), dir.file("a.wav"), 44100);
-    const Converted fromStereo = resample(dir.file("stereo.wav"), dir.file("b.wav"), 44100);
-    ASSERT_EQ(fromMono.result, 0);
-    ASSERT_EQ(fromStereo.result, 0);
-    EXPECT_EQ(fromStereo.output.samples, fromMono.output.samples);
-
-    const Converted opposed = resample(dir.file("opposed.wav"), dir.file("c.wav"), 44100);
-    ASSERT_EQ(opposed.result, 0);
-    EXPECT_EQ(opposed.output.samples, std::vector<int16_t>(opposed.output.samples.size(), 0));
-}
-
-// Progress is reported at every input position that is a multiple of 20000
-// and serves an output sample: upsampling serves some several times, down-
-// sampling jumps some. An empty input reports none, and is an empty WAV.
-TEST(Resampler, ProgressFollowsThePositionsRead)
-{
-    std::vector<float> upsampled{0.0f}; // 0 serves one output sample, 20000 and 40000 six each
-    for (const int64_t pos : {20000, 40000})
-        upsampled.insert(upsampled.end(), 6, static_cast<float>(pos * 100.0 / 45000));
-    const struct {
-        int inRate, outRate;
-        int64_t frames;
-        std::vector<float> progress;
-    } runs[] = {
-        {8000, 48000, 45000, upsampled},
-        {48000, 16000, 100000, {0.0f, 60.0f}}, // positions are multiples of 3: 60000 is met, 20000 is not
-        {44100, 48000, 0, {}},
-    };
-    for (const auto& run : runs) {
-        TempDir dir;
-        writeShorts(dir.file("in.wav"), run.inRate, 1, testSignal(run.frames, 1, run.inRate));
-        const Converted converted = resample(dir.file("in.wav"), dir.file("out.wav"), run.outRate);
-        ASSERT_EQ(converted.result, 0) << run.inRate;
-        expectMonoWav(converted.output, run.outRate);
-        EXPECT_EQ(progressCalls, run.progress) << run.inRate;
-    }
-}
-
+// A floating-point file is scaled by its peak, as libsndfile scales it: the
+// loudest sample becomes full scale. A sample that is not finite reads as 0
+// and leaves the level to the others.
 TEST(Resampler, FloatingPointInputIsScaledByItsFiniteSamples)
 {
-    // A floating-point file is scaled by its peak: the loudest sample becomes
-    // full scale, whatever the level it was stored at. A sample that is not
-    // finite reads as 0 and leaves the level to the others.
     TempDir dir;
-    constexpr size_t kBad = 1000;
+    std::vector<double> samples;
+    for (int f = 0; f < 48000; ++f)
+        samples.push_back(0.9 * std::sin(2 * M_PI * 440 * f / 48000.0));
     for (const int subformat : {SF_FORMAT_FLOAT, SF_FORMAT_DOUBLE}) {
-        std::vector<double> samples;
-        for (int f = 0; f < 48000; ++f)
-            samples.push_back(0.9 * std::sin(2 * M_PI * 440 * f / 48000.0));
-        samples[kBad] = 0.0;
-        writeDoubles(dir.file("clean.wav"), 48000, 1, samples, SF_FORMAT_WAV | subformat);
-        const Converted clean = resample(dir.file("clean.wav"), dir.file("clean-out.wav"), 48000);
-        ASSERT_EQ(clean.result, 0);
-        EXPECT_EQ(clean.output.samples, readShorts(dir.file("clean.wav")).samples); // as libsndfile scales it
-        EXPECT_GE(*std::max_element(clean.output.samples.begin(), clean.output.samples.end()), 32000);
-        for (const double bad : {HUGE_VAL, -HUGE_VAL, std::nan("")}) {
-            samples[kBad] = bad;
+        samples[1000] = 0.0;
+        writeDoubles(dir.file("in.wav"), 48000, 1, samples, SF_FORMAT_WAV | subformat);
+        const std::vector<int16_t> clean = readShorts(dir.file("in.wav")).samples;
+        ASSERT_GE(*std::max_element(clean.begin(), clean.end()), 32000);
+        for (const double bad : {0.0, HUGE_VAL, -HUGE_VAL, std::nan("")}) {
+            samples[1000] = bad;
             writeDoubles(dir.file("in.wav"), 48000, 1, samples, SF_FORMAT_WAV | subformat);
             const Converted run = resample(dir.file("in.wav"), dir.file("out.wav"), 48000);
             ASSERT_EQ(run.result, 0);
-            EXPECT_EQ(run.output.samples, clean.output.samples) << "subformat " << subformat << ", sample " << bad;
+            EXPECT_EQ(run.output.samples, clean) << "subformat " << subformat << ", sample " << bad;
         }
     }
 }
 
-TEST(Resampler, WrappersUseTheirRates)
+// Every encoding libsndfile reads keeps its level; the wrappers use their
+// rates (ConvertToWav's cut to whole hertz); an empty input is an empty WAV.
+TEST(Resampler, ReadsEveryEncodingAtTheRateAsked)
 {
     TempDir dir;
-    writeShorts(dir.file("in.wav"), 22050, 2, testSignal(22050, 2, 22050));
-    progressCalls.clear();
-    ASSERT_EQ(resampleAudio(wide(dir.file("in.wav")).c_str(), wide(dir.file("a.wav")).c_str(), recordProgress), 0);
-    EXPECT_EQ(readShorts(dir.file("a.wav")).info.samplerate, 48000);
-    EXPECT_EQ(progressCalls.front(), 0.0f);
-
-    ASSERT_EQ(ConvertToWav(wide(dir.file("in.wav")).c_str(), wide(dir.file("b.wav")).c_str(), 44100.9f), 0);
-    const Sound converted = readShorts(dir.file("b.wav"));
-    expectMonoWav(converted, 44100);
-    EXPECT_EQ(converted.frames(), (22050 - 1) * 2 + 1);
+    const struct {
+        int format;
+        int64_t frames;
+        int rate; // 0: resampleAudio, 44100: ConvertToWav(44100.9)
+        int64_t outFrames;
+    } runs[] = {
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_24, 20000, 48000, 21768},
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_32, 20000, 48000, 21768},
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 20000, 48000, 21768},
+        {SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 20000, 48000, 21768},
+        {SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 20000, 48000, 21768},
+        {SF_FORMAT_OGG | SF_FORMAT_VORBIS, 20000, 48000, 21768},
+        {SF_FORMAT_AU | SF_FORMAT_ULAW, 20000, 48000, 21768},
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 0, 23999},
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 44100, 22050},
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 48000, 0},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(&run - runs);
+        const std::string in = dir.file("in é"), out = dir.file("out.wav");
+        writeShorts(in, 44100, 2, testSignal(run.frames, 2, 44100), run.format);
+        progressCalls.clear();
+        const std::u16string from = wide(in), to = wide(out);
+        ASSERT_EQ(run.rate == 0     ? resampleAudio(from.c_str(), to.c_str(), recordProgress)
+                : run.rate == 44100 ? ConvertToWav(from.c_str(), to.c_str(), 44100.9f)
+                                    : resampleAudioWithRate(from.c_str(), to.c_str(), recordProgress, run.rate),
+            0);
+        const Sound output = readShorts(out);
+        expectMonoWav(output, run.rate == 0 ? 48000 : run.rate);
+        EXPECT_EQ(output.frames(), run.outFrames);
+        EXPECT_EQ(progressCalls.empty(), run.frames == 0 || run.rate == 44100);
+        const auto peak = std::max_element(output.samples.begin(), output.samples.end());
+        EXPECT_EQ(peak != output.samples.end() && *peak > 10000, run.frames > 0) << "keeps its level";
+    }
 }
 
 TEST(Resampler, InputShorterThanItsHeaderEndsWithTheLastFrameRead)
@@ -214,4 +187,55 @@ TEST(Resampler, InputShorterThanItsHeaderEndsWithTheLastFrameRead)
     const Conversion expected = referenceConversion(readable, 48000, claimed);
     EXPECT_EQ(run.output.samples, expected.samples);
     EXPECT_EQ(progressCalls, expected.progress);
+}
+
+// Inputs that are no sound, locations that name no file, rates that are not
+// positive, outputs that cannot be made: -1, nothing written, nothing left open.
+TEST(Resampler, WhatCannotBeResampledGivesMinusOneAndNoOutput)
+{
+    TempDir dir;
+    writeShorts(dir.file("in.wav"), 8000, 1, testSignal(800, 1, 8000));
+    std::ofstream(dir.file("text.wav")) << "RIFF but not really a wave file";
+    std::string noise(100000, '\0');
+    std::generate(noise.begin(), noise.end(), std::mt19937(7));
+    std::ofstream(dir.file("noise.wav"), std::ios::binary) << noise;
+    std::ofstream(dir.file("empty.wav")).close();
+    std::filesystem::create_directory(dir.file("folder.wav"));
+    const std::u16string in = wide(dir.file("in.wav"));
+    const std::u16string out = wide(dir.file("out.wav"));
+    std::u16string loneSurrogate = out;
+    loneSurrogate.insert(loneSurrogate.size() - 4, 1, u'\xD800');
+    const int before = openDescriptorCount();
+    for (const char* name : {"text.wav", "noise.wav", "empty.wav", "folder.wav", "missing.wav"})
+        EXPECT_EQ(resampleAudioWithRate(wide(dir.file(name)).c_str(), out.c_str(), nullptr, 48000), -1) << name;
+    EXPECT_EQ(resampleAudioWithRate(nullptr, out.c_str(), nullptr, 48000), -1);
+    EXPECT_EQ(resampleAudioWithRate(u"", out.c_str(), nullptr, 48000), -1);
+    EXPECT_EQ(resampleAudioWithRate(in.c_str(), nullptr, nullptr, 48000), -1);
+    for (const std::u16string& output : {std::u16string(), loneSurrogate, wide("/proc/zuk-out.wav"),
+             wide(dir.file("missing/out.wav")), wide(dir.file("in.wav/out.wav"))})
+        EXPECT_EQ(resampleAudioWithRate(in.c_str(), output.c_str(), nullptr, 48000), -1);
+    for (const int rate : {0, -1, -48000})
+        EXPECT_EQ(resampleAudioWithRate(in.c_str(), out.c_str(), nullptr, rate), -1) << rate;
+    for (const float rate : {0.9f, NAN, 3e9f})
+        EXPECT_EQ(ConvertToWav(in.c_str(), out.c_str(), rate), -1) << rate;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out.wav")));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 5) << "nothing written beside";
+    EXPECT_EQ(openDescriptorCount(), before);
+}
+
+TEST(Resampler, FailedWritesGiveMinusSevenAndKeepWhatWasWritten)
+{
+    TempDir dir;
+    writeShorts(dir.file("in.wav"), 48000, 1, testSignal(200000, 1, 48000));
+    const int before = openDescriptorCount();
+    {
+        const FileSizeLimit limit(100 * 1024);
+        EXPECT_EQ(resample(dir.file("in.wav"), dir.file("out.wav"), 48000).result, -7);
+    }
+    EXPECT_EQ(openDescriptorCount(), before);
+    const Sound kept = readShorts(dir.file("out.wav"));
+    const Sound input = readShorts(dir.file("in.wav"));
+    ASSERT_GT(kept.frames(), 20000);
+    ASSERT_LT(kept.frames(), input.frames());
+    EXPECT_EQ(kept.samples, std::vector<int16_t>(input.samples.begin(), input.samples.begin() + kept.frames()));
 }

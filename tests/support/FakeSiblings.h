@@ -3,8 +3,6 @@
 #pragma once
 
 #include <initializer_list>
-#include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,23 +13,10 @@ namespace zuktest {
 // or "none" (empty).
 std::string fakeFolder(const std::string& variant);
 
-// Sets an environment variable (nothing: unsets it) and restores its
-// earlier value when destroyed. Only while no other thread runs.
-class ScopedEnv {
-public:
-    ScopedEnv(std::string name, const std::optional<std::string>& value);
-    ~ScopedEnv();
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::string name;
-    std::optional<std::string> previous;
-};
-
 // While alive, the library finds exactly the fake variants named (and no
 // others: the loader's own path holds none), and the fakes log their calls
-// to a file of this object's. On destruction the library finds nothing again.
+// to a file of this object's. On destruction the library finds nothing again
+// and the fakes' settings are cleared. One at a time, while no other thread runs.
 class FakeSiblings {
 public:
     FakeSiblings(std::initializer_list<std::string> variants) : FakeSiblings(std::vector<std::string>(variants)) { }
@@ -40,8 +25,7 @@ public:
     FakeSiblings(const FakeSiblings&) = delete;
     FakeSiblings& operator=(const FakeSiblings&) = delete;
 
-    // Sets ZUK_FAKE_<NAME> (RESULT, WAV, RATE for DORNALT, VOSTRIN, LURROW)
-    // until this object is destroyed.
+    // Sets ZUK_FAKE_<NAME> (RESULT, WAV, RATE for DORNALT, VOSTRIN, LURROW).
     void set(const std::string& name, const std::string& value);
 
     // The lines the fakes logged so far ("dornalt\tloaded", ...).
@@ -51,7 +35,6 @@ public:
 
 private:
     std::string callsFile;
-    std::vector<std::unique_ptr<ScopedEnv>> settings;
 };
 
 } // namespace zuktest

@@ -1,0 +1,167 @@
+/*
+ * Stand-ins for the optional back ends libzuk.so opens by name
+ * (libQTMLClient.so, libdornalt.so, libvostrin.so, liblurrow.so), and a
+ * libsndfilewrapper.so without its class factory. ZUK_FAKE_NAME is the
+ * library's name; ZUK_FAKE_BARE leaves out every entry point,
+ * ZUK_FAKE_NO_FRAME_RATE only mfax_GetFrameRate (an older library). They link
+ * nothing of the project, so libzuk sees a foreign library like the real one.
+ *
+ * Steered by environment variables, read afresh at every call:
+ *   ZUK_FAKE_<LIB>_RESULT  (LIB: DORNALT, VOSTRIN, LURROW) the int every entry
+ *       point returns; unset 0.
+ *   ZUK_FAKE_<LIB>_WAV     a file the extraction entry point copies to its
+ *       output; unset: nothing is written.
+ *   ZUK_FAKE_VOSTRIN_RATE  "N/D" that mfax_GetFrameRate stores; unset: the
+ *       rate is left untouched.
+ *   ZUK_FAKE_CALLS         a file to which every call, load and unload
+ *       appends one line, fields separated by TAB: "<lib>\tloaded",
+ *       "<lib>\tunloaded", "<lib>\t<entry point>\t<arguments...>". Paths are
+ *       UTF-8 (lurrow's input: the bytes it was given), a null path "(null)".
+ * Every extraction entry point calls progress(50.0f) when it is given one.
+ */
+#include <cinttypes>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+// Kept apart from zuk.h on purpose: a fake must not depend on the project.
+typedef char16_t zuk_char;
+typedef int (*ProgressCallback)(float percent);
+
+#define ZUK_FAKE_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+const char* env(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] != '\0' ? value : nullptr;
+}
+
+int32_t result(const char* variable)
+{
+    const char* text = env(variable);
+    return text != nullptr ? static_cast<int32_t>(std::strtol(text, nullptr, 10)) : 0;
+}
+
+// The tests' paths lie in the Basic Multilingual Plane.
+std::string utf8(const zuk_char* text)
+{
+    if (text == nullptr)
+        return "(null)";
+    std::string out;
+    for (const zuk_char* p = text; *p != 0; ++p) {
+        const unsigned c = *p;
+        if (c < 0x80)
+            out += static_cast<char>(c);
+        else if (c < 0x800)
+            out += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+        else
+            out += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+                static_cast<char>(0x80 | (c & 0x3F))};
+    }
+    return out;
+}
+
+// One line, one write(): O_APPEND makes each write land whole at the end,
+// whichever thread or process wrote before.
+void logCall(std::initializer_list<std::string_view> fields)
+{
+    const char* path = env("ZUK_FAKE_CALLS");
+    const int fd = path != nullptr ? ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644) : -1;
+    if (fd < 0)
+        return;
+    std::string line;
+    for (std::string_view field : fields)
+        (line += field) += '\t';
+    line.back() = '\n';
+    (void)!::write(fd, line.data(), line.size());
+    ::close(fd);
+}
+
+__attribute__((constructor)) void loaded()
+{
+    logCall({ZUK_FAKE_NAME, "loaded"});
+}
+
+// When dlclose (or process exit) unmaps the library.
+__attribute__((destructor)) void unloaded()
+{
+    logCall({ZUK_FAKE_NAME, "unloaded"});
+}
+
+// Copies ZUK_FAKE_<LIB>_WAV to `output`, reports progress, and returns the
+// configured result: an extraction, as the library under test sees it.
+[[maybe_unused]] int32_t extract(const char* library, const zuk_char* output, ProgressCallback progress)
+{
+    const std::string prefix = std::string("ZUK_FAKE_") + library;
+    const char* source = env((prefix + "_WAV").c_str());
+    const int in = source != nullptr && output != nullptr ? ::open(source, O_RDONLY | O_CLOEXEC) : -1;
+    if (in >= 0) {
+        const int out = ::open(utf8(output).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        char buffer[65536];
+        for (ssize_t n = 0; out >= 0 && (n = ::read(in, buffer, sizeof buffer)) > 0;)
+            (void)!::write(out, buffer, static_cast<size_t>(n));
+        ::close(out);
+        ::close(in);
+    }
+    if (progress != nullptr)
+        progress(50.0f);
+    return result((prefix + "_RESULT").c_str());
+}
+
+// snprintf rather than std::to_string: the latter pulls in a GNU "unique"
+// symbol, which makes the library impossible to unload.
+[[maybe_unused]] std::string number(int32_t value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%" PRId32, value);
+    return text;
+}
+
+} // namespace
+
+#ifndef ZUK_FAKE_BARE
+#if defined(ZUK_FAKE_DORNALT)
+ZUK_FAKE_EXPORT int32_t Qtax_Extraction(const zuk_char* input, const zuk_char* output, ProgressCallback progress)
+{
+    logCall({"dornalt", "Qtax_Extraction", utf8(input), utf8(output)});
+    return extract("DORNALT", output, progress);
+}
+
+ZUK_FAKE_EXPORT int32_t ReplaceAudioMov(int32_t a, int32_t b, int32_t c)
+{
+    logCall({"dornalt", "ReplaceAudioMov", number(a), number(b), number(c)});
+    return result("ZUK_FAKE_DORNALT_RESULT");
+}
+#elif defined(ZUK_FAKE_VOSTRIN)
+ZUK_FAKE_EXPORT int32_t mfax_ExtractAudio(const zuk_char* input, const zuk_char* output, ProgressCallback progress)
+{
+    logCall({"vostrin", "mfax_ExtractAudio", utf8(input), utf8(output)});
+    return extract("VOSTRIN", output, progress);
+}
+
+#ifndef ZUK_FAKE_NO_FRAME_RATE
+ZUK_FAKE_EXPORT int32_t mfax_GetFrameRate(const zuk_char* input, uint32_t* numerator, uint32_t* denominator)
+{
+    logCall({"vostrin", "mfax_GetFrameRate", utf8(input)});
+    const char* rate = env("ZUK_FAKE_VOSTRIN_RATE");
+    if (rate != nullptr && numerator != nullptr && denominator != nullptr)
+        std::sscanf(rate, "%" SCNu32 "/%" SCNu32, numerator, denominator);
+    return result("ZUK_FAKE_VOSTRIN_RESULT");
+}
+#endif
+#elif defined(ZUK_FAKE_LURROW)
+ZUK_FAKE_EXPORT int32_t resampleR3DAudio(const char* inputMultibyte, const zuk_char* output, ProgressCallback progress)
+{
+    logCall({"lurrow", "resampleR3DAudio", inputMultibyte != nullptr ? inputMultibyte : "(null)", utf8(output)});
+    return extract("LURROW", output, progress);
+}
+#endif
+#endif
