@@ -1,24 +1,16 @@
-/*
- * Stand-ins for the optional back ends libzuk.so opens by name
- * (libQTMLClient.so, libdornalt.so, libvostrin.so, liblurrow.so), and a
- * libsndfilewrapper.so without its class factory. ZUK_FAKE_NAME is the
- * library's name; ZUK_FAKE_BARE leaves out every entry point,
- * ZUK_FAKE_NO_FRAME_RATE only mfax_GetFrameRate (an older library). They link
- * nothing of the project, so libzuk sees a foreign library like the real one.
- *
- * Steered by environment variables, read afresh at every call:
- *   ZUK_FAKE_<LIB>_RESULT  (LIB: DORNALT, VOSTRIN, LURROW) the int every entry
- *       point returns; unset 0.
- *   ZUK_FAKE_<LIB>_WAV     a file the extraction entry point copies to its
- *       output; unset: nothing is written.
- *   ZUK_FAKE_VOSTRIN_RATE  "N/D" that mfax_GetFrameRate stores; unset: the
- *       rate is left untouched.
- *   ZUK_FAKE_CALLS         a file to which every call, load and unload
- *       appends one line, fields separated by TAB: "<lib>\tloaded",
- *       "<lib>\tunloaded", "<lib>\t<entry point>\t<arguments...>". Paths are
- *       UTF-8 (lurrow's input: the bytes it was given), a null path "(null)".
- * Every extraction entry point calls progress(50.0f) when it is given one.
- */
+// Stand-ins for the back ends libzuk.so opens by name (libQTMLClient.so,
+// libdornalt.so, libvostrin.so, liblurrow.so, and a libsndfilewrapper.so
+// without its class factory), named by ZUK_FAKE_NAME. ZUK_FAKE_BARE leaves out
+// every entry point, ZUK_FAKE_NO_FRAME_RATE mfax_GetFrameRate. They link
+// nothing of the project, so libzuk sees a foreign library like the real one.
+// Steered by environment variables, read at every call:
+//   ZUK_FAKE_<LIB>_RESULT  what every entry point returns (unset: 0);
+//   ZUK_FAKE_<LIB>_WAV     a file an extraction copies to its output;
+//   ZUK_FAKE_VOSTRIN_RATE  "N/D" that mfax_GetFrameRate stores;
+//   ZUK_FAKE_CALLS         a file to which every load, call and unload appends
+//       a line of TAB-separated fields: "<lib>\tloaded", "<lib>\tunloaded",
+//       "<lib>\t<entry point>\t<arguments...>"; paths in UTF-8, null "(null)".
+// Every extraction calls progress(50.0f) when it is given one.
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
@@ -116,15 +108,6 @@ __attribute__((destructor)) void unloaded()
     return result((prefix + "_RESULT").c_str());
 }
 
-// snprintf rather than std::to_string: the latter pulls in a GNU "unique"
-// symbol, which makes the library impossible to unload.
-[[maybe_unused]] std::string number(int32_t value)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%" PRId32, value);
-    return text;
-}
-
 } // namespace
 
 #ifndef ZUK_FAKE_BARE
@@ -137,7 +120,10 @@ ZUK_FAKE_EXPORT int32_t Qtax_Extraction(const zuk_char* input, const zuk_char* o
 
 ZUK_FAKE_EXPORT int32_t ReplaceAudioMov(int32_t a, int32_t b, int32_t c)
 {
-    logCall({"dornalt", "ReplaceAudioMov", number(a), number(b), number(c)});
+    // snprintf rather than std::to_string, whose GNU "unique" symbol would pin the library.
+    char numbers[40];
+    std::snprintf(numbers, sizeof numbers, "%" PRId32 "\t%" PRId32 "\t%" PRId32, a, b, c);
+    logCall({"dornalt", "ReplaceAudioMov", numbers});
     return result("ZUK_FAKE_DORNALT_RESULT");
 }
 #elif defined(ZUK_FAKE_VOSTRIN)

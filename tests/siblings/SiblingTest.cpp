@@ -40,9 +40,10 @@ Lines operator+(Lines first, const Lines& second)
     return first;
 }
 
-int32_t onSystem(zuk::SystemVersion version, const zuk_char* input, const zuk_char* output, ProgressCallback progress)
+template <uint32_t Major, uint32_t Minor>
+int32_t onSystem(const zuk_char* input, const zuk_char* output, ProgressCallback progress)
 {
-    zuk::setSystemVersionForTesting(version);
+    zuk::setSystemVersionForTesting(zuk::SystemVersion{Major, Minor});
     const int32_t result = mfax_extract_wrapper(input, output, progress);
     zuk::setSystemVersionForTesting(std::nullopt);
     return result;
@@ -95,12 +96,6 @@ TEST_F(SiblingTest, EachBackEndIsCalledOnlyWhenAllItNeedsIsThere)
     const Entry replace = [](const zuk_char*, const zuk_char*, ProgressCallback) {
         return ReplaceAudioMov(7, -2, 2147483647);
     };
-    const Entry old = [](const zuk_char* in, const zuk_char* out, ProgressCallback p) {
-        return onSystem({6, 0}, in, out, p);
-    };
-    const Entry older = [](const zuk_char* in, const zuk_char* out, ProgressCallback p) {
-        return onSystem({5, 2}, in, out, p);
-    };
     const Entry mfax = mfax_extract_wrapper;
     const std::string made = soundFile("made.wav", 480);
     const std::string mov = dir.file("clip.mov");
@@ -145,8 +140,8 @@ TEST_F(SiblingTest, EachBackEndIsCalledOnlyWhenAllItNeedsIsThere)
         {R3DResample, all, {}, "", out, -1, {}, {}},
         {R3DResample, all, {}, r3d, "", -1, {}, {}},
         // Systems older than 6.1 are refused; plain sound files are left to the resampler.
-        {old, {"vostrin"}, {}, mov, out, -2, {}, {}},
-        {older, {"vostrin"}, {}, mov, out, -2, {}, {}},
+        {onSystem<6, 0>, {"vostrin"}, {}, mov, out, -2, {}, {}},
+        {onSystem<5, 2>, {"vostrin"}, {}, mov, out, -2, {}, {}},
         {mfax, {"vostrin"}, {}, made, out, -4, {}, {}},
         {mfax, {}, {}, mov, out, -1, {}, {}},
         {mfax, {"vostrin-bare"}, {}, mov, out, -1, session("vostrin"), {}},

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <numeric>
+#include <sstream>
 #include <stdexcept>
 
 namespace zuktest {
@@ -51,10 +54,8 @@ std::vector<int16_t> ffmpegDecodeWith(const std::string& path, int audioStream, 
     command.insert(command.end(), format.begin(), format.end());
     command.insert(command.end(), {"-f", "s16le", "-acodec", "pcm_s16le", "-"});
     const std::string bytes = commandOutput(command);
-    std::vector<int16_t> samples(bytes.size() / 2);
-    for (size_t i = 0; i < samples.size(); ++i)
-        samples[i] = static_cast<int16_t>(
-            static_cast<uint8_t>(bytes[2 * i]) | static_cast<uint16_t>(static_cast<uint8_t>(bytes[2 * i + 1])) << 8);
+    std::vector<int16_t> samples(bytes.size() / 2); // little-endian, as this machine
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
     return samples;
 }
 
@@ -72,20 +73,13 @@ std::vector<int16_t> ffmpegDecodeAt(const std::string& path, int rate, int chann
 
 std::vector<std::string> ffprobeStreams(const std::string& path)
 {
-    const std::string bytes = commandOutput(
-        {"ffprobe", "-v", "error", "-show_entries", "stream=codec_type,codec_name", "-of", "csv=p=0", path});
+    std::istringstream lines(commandOutput(
+        {"ffprobe", "-v", "error", "-show_entries", "stream=codec_type,codec_name", "-of", "csv=p=0", path}));
     std::vector<std::string> streams;
-    std::string line;
-    for (const char c : bytes) {
-        if (c != '\n') {
-            line += c;
-            continue;
-        }
-        // csv gives "codec_name,codec_type".
-        const size_t comma = line.find(',');
+    for (std::string line; std::getline(lines, line);) {
+        const size_t comma = line.find(','); // "codec_name,codec_type"
         if (comma != std::string::npos)
             streams.push_back(line.substr(comma + 1) + ":" + line.substr(0, comma));
-        line.clear();
     }
     return streams;
 }
@@ -99,22 +93,13 @@ std::string ffmpegPacketHash(const std::string& path, const std::string& map)
 double correlation(const std::vector<int16_t>& a, const std::vector<int16_t>& b)
 {
     const size_t n = std::min(a.size(), b.size());
-    if (n == 0)
-        return 0.0;
-    double meanA = 0, meanB = 0;
-    for (size_t i = 0; i < n; ++i) {
-        meanA += a[i];
-        meanB += b[i];
-    }
-    meanA /= static_cast<double>(n);
-    meanB /= static_cast<double>(n);
+    const double meanA = std::accumulate(a.begin(), a.begin() + n, 0.0) / static_cast<double>(n);
+    const double meanB = std::accumulate(b.begin(), b.begin() + n, 0.0) / static_cast<double>(n);
     double ab = 0, aa = 0, bb = 0;
     for (size_t i = 0; i < n; ++i) {
-        const double x = a[i] - meanA;
-        const double y = b[i] - meanB;
-        ab += x * y;
-        aa += x * x;
-        bb += y * y;
+        ab += (a[i] - meanA) * (b[i] - meanB);
+        aa += (a[i] - meanA) * (a[i] - meanA);
+        bb += (b[i] - meanB) * (b[i] - meanB);
     }
     return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0.0;
 }

@@ -11,7 +11,6 @@
 #include <iterator>
 #include <random>
 #include <stdexcept>
-#include <type_traits>
 
 namespace zuktest {
 
@@ -42,19 +41,16 @@ std::u16string wide(const std::string& path)
 namespace {
 
 template <class Sample>
-void writeSamples(const std::string& path, int rate, int channels, const std::vector<Sample>& samples, int format)
+void writeSamples(const std::string& path, int rate, int channels, const std::vector<Sample>& samples, int format,
+    sf_count_t (*write)(SNDFILE*, const Sample*, sf_count_t))
 {
     SF_INFO info{0, rate, channels, format, 0, 0};
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (file == nullptr)
         throw std::runtime_error("cannot write " + path + ": " + sf_strerror(nullptr));
     const auto count = static_cast<sf_count_t>(samples.size());
-    sf_count_t written = 0;
-    if constexpr (std::is_same_v<Sample, double>)
-        written = sf_write_double(file, samples.data(), count);
-    else
-        written = sf_write_short(file, samples.data(), count);
-    if (sf_close(file) != 0 || written != count)
+    const bool whole = write(file, samples.data(), count) == count;
+    if (sf_close(file) != 0 || !whole)
         throw std::runtime_error("short write to " + path);
 }
 
@@ -62,12 +58,12 @@ void writeSamples(const std::string& path, int rate, int channels, const std::ve
 
 void writeShorts(const std::string& path, int rate, int channels, const std::vector<int16_t>& samples, int format)
 {
-    writeSamples(path, rate, channels, samples, format);
+    writeSamples(path, rate, channels, samples, format, sf_write_short);
 }
 
 void writeDoubles(const std::string& path, int rate, int channels, const std::vector<double>& samples, int format)
 {
-    writeSamples(path, rate, channels, samples, format);
+    writeSamples(path, rate, channels, samples, format, sf_write_double);
 }
 
 Sound readShorts(const std::string& path)
