@@ -9,7 +9,7 @@
 //   ZUK_FAKE_VOSTRIN_RATE  "N/D" that mfax_GetFrameRate stores;
 //   ZUK_FAKE_CALLS         a file to which every load, call and unload appends
 //       a line of TAB-separated fields: "<lib>\tloaded", "<lib>\tunloaded",
-//       "<lib>\t<entry point>\t<arguments...>"; paths in UTF-8, null "(null)".
+//       "<lib>\t<entry point>\t<arguments...>"; paths in ASCII, null "(null)".
 // Every extraction calls progress(50.0f) when it is given one.
 #include <cinttypes>
 #include <cstdint>
@@ -42,22 +42,12 @@ int32_t result(const char* variable)
     return text != nullptr ? static_cast<int32_t>(std::strtol(text, nullptr, 10)) : 0;
 }
 
-// The tests' paths lie in the Basic Multilingual Plane.
-std::string utf8(const zuk_char* text)
+// The tests hand the fakes ASCII paths only.
+std::string ascii(const zuk_char* text)
 {
-    if (text == nullptr)
-        return "(null)";
-    std::string out;
-    for (const zuk_char* p = text; *p != 0; ++p) {
-        const unsigned c = *p;
-        if (c < 0x80)
-            out += static_cast<char>(c);
-        else if (c < 0x800)
-            out += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
-        else
-            out += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
-                static_cast<char>(0x80 | (c & 0x3F))};
-    }
+    std::string out = text != nullptr ? "" : "(null)";
+    for (const zuk_char* p = text; p != nullptr && *p != 0; ++p)
+        out += *p < 0x80 ? static_cast<char>(*p) : '?';
     return out;
 }
 
@@ -96,7 +86,7 @@ __attribute__((destructor)) void unloaded()
     const char* source = env((prefix + "_WAV").c_str());
     const int in = source != nullptr && output != nullptr ? ::open(source, O_RDONLY | O_CLOEXEC) : -1;
     if (in >= 0) {
-        const int out = ::open(utf8(output).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        const int out = ::open(ascii(output).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         char buffer[65536];
         for (ssize_t n = 0; out >= 0 && (n = ::read(in, buffer, sizeof buffer)) > 0;)
             (void)!::write(out, buffer, static_cast<size_t>(n));
@@ -114,7 +104,7 @@ __attribute__((destructor)) void unloaded()
 #if defined(ZUK_FAKE_DORNALT)
 ZUK_FAKE_EXPORT int32_t Qtax_Extraction(const zuk_char* input, const zuk_char* output, ProgressCallback progress)
 {
-    logCall({"dornalt", "Qtax_Extraction", utf8(input), utf8(output)});
+    logCall({"dornalt", "Qtax_Extraction", ascii(input), ascii(output)});
     return extract("DORNALT", output, progress);
 }
 
@@ -129,14 +119,14 @@ ZUK_FAKE_EXPORT int32_t ReplaceAudioMov(int32_t a, int32_t b, int32_t c)
 #elif defined(ZUK_FAKE_VOSTRIN)
 ZUK_FAKE_EXPORT int32_t mfax_ExtractAudio(const zuk_char* input, const zuk_char* output, ProgressCallback progress)
 {
-    logCall({"vostrin", "mfax_ExtractAudio", utf8(input), utf8(output)});
+    logCall({"vostrin", "mfax_ExtractAudio", ascii(input), ascii(output)});
     return extract("VOSTRIN", output, progress);
 }
 
 #ifndef ZUK_FAKE_NO_FRAME_RATE
 ZUK_FAKE_EXPORT int32_t mfax_GetFrameRate(const zuk_char* input, uint32_t* numerator, uint32_t* denominator)
 {
-    logCall({"vostrin", "mfax_GetFrameRate", utf8(input)});
+    logCall({"vostrin", "mfax_GetFrameRate", ascii(input)});
     const char* rate = env("ZUK_FAKE_VOSTRIN_RATE");
     if (rate != nullptr && numerator != nullptr && denominator != nullptr)
         std::sscanf(rate, "%" SCNu32 "/%" SCNu32, numerator, denominator);
@@ -146,7 +136,7 @@ ZUK_FAKE_EXPORT int32_t mfax_GetFrameRate(const zuk_char* input, uint32_t* numer
 #elif defined(ZUK_FAKE_LURROW)
 ZUK_FAKE_EXPORT int32_t resampleR3DAudio(const char* inputMultibyte, const zuk_char* output, ProgressCallback progress)
 {
-    logCall({"lurrow", "resampleR3DAudio", inputMultibyte != nullptr ? inputMultibyte : "(null)", utf8(output)});
+    logCall({"lurrow", "resampleR3DAudio", inputMultibyte != nullptr ? inputMultibyte : "(null)", ascii(output)});
     return extract("LURROW", output, progress);
 }
 #endif

@@ -2,16 +2,24 @@
 // of tests/fakes, chosen per test, and what they are told to do.
 #pragma once
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <initializer_list>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace zuktest {
 
 // The folder of one fake variant: "quicktime", "dornalt", "dornalt-bare",
 // "vostrin", "vostrin-extract-only", "vostrin-bare", "lurrow", "lurrow-bare",
 // or "none" (empty).
-std::string fakeFolder(const std::string& variant);
+inline std::string fakeFolder(const std::string& variant)
+{
+    return std::string(ZUK_FAKES_DIR) + "/" + variant;
+}
 
 // While alive, the library finds exactly the fake variants named (and no
 // others: the loader's own path holds none), and the fakes log their calls
@@ -26,15 +34,30 @@ public:
     FakeSiblings& operator=(const FakeSiblings&) = delete;
 
     // Sets ZUK_FAKE_<NAME> (RESULT, WAV, RATE for DORNALT, VOSTRIN, LURROW).
-    void set(const std::string& name, const std::string& value);
+    void set(const std::string& name, const std::string& value)
+    {
+        setenv(("ZUK_FAKE_" + name).c_str(), value.c_str(), 1);
+    }
 
     // The lines the fakes logged so far ("dornalt\tloaded", ...).
-    std::vector<std::string> calls() const;
+    std::vector<std::string> calls() const
+    {
+        std::vector<std::string> lines;
+        std::ifstream file(callsFile);
+        for (std::string line; std::getline(file, line);)
+            lines.push_back(line);
+        return lines;
+    }
     // The same, only those that start with `library`.
-    std::vector<std::string> callsOf(const std::string& library) const;
+    std::vector<std::string> callsOf(const std::string& library) const
+    {
+        std::vector<std::string> lines = calls();
+        std::erase_if(lines, [&](const std::string& line) { return !line.starts_with(library + "\t"); });
+        return lines;
+    }
 
 private:
-    std::string callsFile;
+    std::string callsFile = std::filesystem::temp_directory_path() / ("zuk-fake-calls-" + std::to_string(getpid()));
 };
 
 } // namespace zuktest
