@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <clocale>
 #include <filesystem>
+#include <tuple>
 
 using namespace zuktest;
 
@@ -191,15 +191,11 @@ TEST_F(SiblingTest, EachBackEndIsCalledOnlyWhenAllItNeedsIsThere)
         if (row.frames < 0)
             continue;
         const Sound written = readShorts(row.output);
-        EXPECT_EQ(written.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
-        EXPECT_EQ(std::pair(written.info.samplerate, written.info.channels), std::pair(48000, 1));
-        ASSERT_EQ(written.frames(), row.frames);
-        if (row.source.empty())
-            continue;
-        const Sound source = readShorts(row.source);
-        EXPECT_TRUE(std::equal(source.samples.begin(), source.samples.end(), written.samples.begin()));
-        EXPECT_TRUE(std::all_of(
-            written.samples.begin() + source.frames(), written.samples.end(), [](int16_t s) { return s == 0; }));
+        EXPECT_EQ(std::tuple(written.info.format, written.info.samplerate, written.info.channels, written.frames()),
+            std::tuple(SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 1, row.frames));
+        std::vector<int16_t> expected = row.source.empty() ? written.samples : readShorts(row.source).samples;
+        expected.resize(written.samples.size()); // silence after the source
+        EXPECT_EQ(written.samples, expected);
     }
     EXPECT_TRUE(std::filesystem::exists(mov + "temp1")) << "the intermediate files stay beside the input";
     EXPECT_TRUE(std::filesystem::exists(mov + "temp2"));
