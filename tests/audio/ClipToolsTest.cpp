@@ -55,14 +55,10 @@ struct TenSeconds : ::testing::Test {
 // range, silence where the range leaves the input, leads and totals of silence.
 TEST_F(TenSeconds, SlicesHoldTheRangeAndSilenceAroundIt)
 {
-    struct Piece {
-        int64_t from; // -1: silence
-        int64_t frames;
-    };
     const struct {
         double lead, start, end, total; // lead < 0: sliceAudio without padding
         int32_t result;
-        std::vector<Piece> pieces;
+        std::vector<std::pair<int64_t, int64_t>> pieces; // first frame (-1: silence) and count
     } cuts[] = {
         {-1, 1.0, 3.0, 0, 0, {{48000, 96000}}},
         {-1, 9.0, 12.0, 0, 0, {{432000, 48000}, {-1, 96000}}}, // past the end
@@ -82,12 +78,11 @@ TEST_F(TenSeconds, SlicesHoldTheRangeAndSilenceAroundIt)
         if (cut.pieces.empty())
             continue;
         std::vector<int16_t> expected;
-        for (const Piece& piece : cut.pieces) {
-            const auto from = source.samples.begin() + 2 * std::max<int64_t>(piece.from, 0);
-            if (piece.from < 0)
-                expected.resize(expected.size() + 2 * piece.frames);
-            else
-                expected.insert(expected.end(), from, from + 2 * piece.frames);
+        for (const auto& [from, frames] : cut.pieces) {
+            const auto first = source.samples.begin() + 2 * std::max<int64_t>(from, 0);
+            expected.insert(expected.end(), first, first + 2 * frames);
+            if (from < 0)
+                std::fill(expected.end() - 2 * frames, expected.end(), 0);
         }
         const Sound written = readShorts(output);
         EXPECT_EQ(written.info.format, source.info.format);

@@ -85,14 +85,10 @@ __attribute__((destructor)) void unloaded()
     const std::string prefix = std::string("ZUK_FAKE_") + library;
     const char* source = env((prefix + "_WAV").c_str());
     const int in = source != nullptr && output != nullptr ? ::open(source, O_RDONLY | O_CLOEXEC) : -1;
-    if (in >= 0) {
-        const int out = ::open(ascii(output).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        char buffer[65536];
-        for (ssize_t n = 0; out >= 0 && (n = ::read(in, buffer, sizeof buffer)) > 0;)
-            (void)!::write(out, buffer, static_cast<size_t>(n));
-        ::close(out);
-        ::close(in);
-    }
+    const int out = in >= 0 ? ::open(ascii(output).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644) : -1;
+    while (out >= 0 && ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0) > 0) { }
+    ::close(out);
+    ::close(in);
     if (progress != nullptr)
         progress(50.0f);
     return result((prefix + "_RESULT").c_str());

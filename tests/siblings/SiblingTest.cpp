@@ -59,26 +59,20 @@ int32_t r3dInUtf8Locale(const zuk_char* input, const zuk_char* output, ProgressC
     return result;
 }
 
-struct SiblingTest : ::testing::Test {
-    TempDir dir;
-    CapturingSink log;
-
-    // A WAV of `frames` frames, as a back end might write it.
-    std::string soundFile(const std::string& name, int64_t frames, int rate = 48000, int channels = 1)
-    {
-        const std::string path = dir.file(name);
-        writeShorts(path, rate, channels, testSignal(frames, channels, rate));
-        return path;
-    }
-};
-
 } // namespace
 
 // Each row: a call with the fakes offered and what they are told; its result,
 // every load, call and unload of the fakes, the progress reported, and the
 // output: its length (-1: none written) and the sound it starts with, silence after.
-TEST_F(SiblingTest, EachBackEndIsCalledOnlyWhenAllItNeedsIsThere)
+TEST(Siblings, EachBackEndIsCalledOnlyWhenAllItNeedsIsThere)
 {
+    TempDir dir;
+    CapturingSink log;
+    // A WAV of `frames` frames, as a back end might write it.
+    const auto soundFile = [&](const std::string& name, int64_t frames, int rate = 48000, int channels = 1) {
+        writeShorts(dir.file(name), rate, channels, testSignal(frames, channels, rate));
+        return dir.file(name);
+    };
     struct Row {
         Entry entry;
         Lines offered;
@@ -170,7 +164,6 @@ TEST_F(SiblingTest, EachBackEndIsCalledOnlyWhenAllItNeedsIsThere)
             r3dStart + "Successfully acquired handles" + r3d +
                 "\n Extracting and Resampling \nFreeing String buffer\nFreeing Library Handle\n"},
     };
-    ASSERT_STREQ(std::setlocale(LC_CTYPE, nullptr), "C");
     for (const Row& row : rows) {
         SCOPED_TRACE(&row - rows.data());
         FakeSiblings fakes(row.offered);

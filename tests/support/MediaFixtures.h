@@ -55,13 +55,17 @@ inline std::string commandOutput(const std::vector<std::string>& command)
     return output;
 }
 
-// The samples ffmpeg decodes from audio stream N of the file, in `format`.
-inline std::vector<int16_t> ffmpegDecodeWith(
-    const std::string& path, int audioStream, const std::vector<std::string>& format)
+// What `ffmpeg -i PATH -map 0:a:N -ar RATE -ac CHANNELS -f s16le -acodec
+// pcm_s16le -` writes: audio stream N of the file resampled and mixed as the
+// ffmpeg command line does it, as interleaved signed 16-bit samples (a rate
+// of 0: as the stream has it). Throws std::runtime_error when ffmpeg cannot
+// be run or fails.
+inline std::vector<int16_t> ffmpegDecodeAt(const std::string& path, int rate, int channels, int audioStream = 0)
 {
     std::vector<std::string> command{
         "ffmpeg", "-nostdin", "-v", "error", "-i", path, "-map", "0:a:" + std::to_string(audioStream)};
-    command.insert(command.end(), format.begin(), format.end());
+    if (rate > 0)
+        command.insert(command.end(), {"-ar", std::to_string(rate), "-ac", std::to_string(channels)});
     command.insert(command.end(), {"-f", "s16le", "-acodec", "pcm_s16le", "-"});
     const std::string bytes = commandOutput(command);
     std::vector<int16_t> samples(bytes.size() / 2); // little-endian, as this machine
@@ -69,19 +73,10 @@ inline std::vector<int16_t> ffmpegDecodeWith(
     return samples;
 }
 
-// What `ffmpeg -i PATH -map 0:a:N -f s16le -acodec pcm_s16le -` writes:
-// audio stream N of the file as interleaved signed 16-bit samples. Throws
-// std::runtime_error when ffmpeg cannot be run or fails.
+// The same at the stream's own rate and channels.
 inline std::vector<int16_t> ffmpegDecode(const std::string& path, int audioStream = 0)
 {
-    return ffmpegDecodeWith(path, audioStream, {});
-}
-
-// The same resampled to `rate` Hz and mixed to `channels`, as the ffmpeg
-// command line does it (-ar RATE -ac CHANNELS).
-inline std::vector<int16_t> ffmpegDecodeAt(const std::string& path, int rate, int channels, int audioStream = 0)
-{
-    return ffmpegDecodeWith(path, audioStream, {"-ar", std::to_string(rate), "-ac", std::to_string(channels)});
+    return ffmpegDecodeAt(path, 0, 0, audioStream);
 }
 
 // "TYPE:CODEC" of every stream of the file, in container order, as ffprobe
