@@ -65,6 +65,8 @@ TEST_F(TenSeconds, SlicesHoldTheRangeAndSilenceAroundIt)
         {0.5, 0.0, 1.0, 2.0, 0, {{-1, 24000}, {0, 48000}, {-1, 24000}}},
         {0.5, 2.0, 4.0, 1.0, 0, {{-1, 24000}, {96000, 96000}}}, // padding never cuts
         {0.25, 11.0, 12.0, 2.0, -1, {{-1, 12000}}},             // a start beyond the end leaves only the lead
+        {-1, 3.0, 1.0, 0, 0, {}},                               // an end before the start: nothing
+        {-1, -1.0, 1.0, 0, -1, {}},
         {-1, kNaN, 1.0, 0, -1, {}},
         {-1, 0.0, kNaN, 0, -1, {}},
         {kNaN, 0.0, 1.0, 1.0, -1, {}},
@@ -75,7 +77,7 @@ TEST_F(TenSeconds, SlicesHoldTheRangeAndSilenceAroundIt)
         std::filesystem::remove(output);
         EXPECT_EQ(cut.lead < 0 ? slice(cut.start, cut.end) : slicePadded(cut.lead, cut.start, cut.end, cut.total),
             cut.result);
-        if (cut.pieces.empty())
+        if (cut.result != 0 && cut.pieces.empty())
             continue;
         std::vector<int16_t> expected;
         for (const auto& [from, frames] : cut.pieces) {
@@ -133,51 +135,27 @@ TEST(SliceAudio, KeepsTheInputFormatOrRoundsTo16BitsWhenForced)
     }
 }
 
-// From any read position, up to the end of the input; handles and layouts
-// it cannot use are refused, a short write is -3.
-TEST(CopyAudio, CopiesTheRangeAskedAndRefusesWhatItCannotUse)
+// What only a direct caller reaches (slices cover the ranges copied): handles
+// and layouts it cannot use, times that are no frame position, silence of no
+// length, and a short write (-3).
+TEST(CopyAudio, RefusesWhatItCannotUseAndReportsShortWrites)
 {
     TempDir dir;
     writeShorts(dir.file("in.wav"), 10, 1, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
     SF_INFO info{}, outInfo{0, 10, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 0};
     const zuk::SoundFilePtr in(sf_open(dir.file("in.wav").c_str(), SFM_READ, &info));
-    zuk::SoundFilePtr out(sf_open(dir.file("out.wav").c_str(), SFM_WRITE, &outInfo));
-    const zuk::SoundFilePtr full(sf_open(dir.file("full.wav").c_str(), SFM_WRITE, &outInfo));
-    std::vector<short> skip(7);
-    ASSERT_EQ(sf_readf_short(in.get(), skip.data(), 7), 7);
-    SF_INFO none = info, tooMany = info;
-    none.channels = 0;
+    const zuk::SoundFilePtr out(sf_open(dir.file("out.wav").c_str(), SFM_WRITE, &outInfo));
+    SF_INFO tooMany = info;
     tooMany.channels = 4096;
-    const struct {
-        SNDFILE* out;
-        int64_t first, end;
-        const SF_INFO& info;
-        int64_t result;
-    } copies[] = {
-        {out.get(), 2, 4, info, 2},
-        {out.get(), 8, std::numeric_limits<int64_t>::max(), info, 2},
-        {out.get(), 10, 11, info, 0},
-        {out.get(), 11, 12, info, -1},
-        {out.get(), -1, 10, info, -1},
-        {out.get(), 5, 4, info, 0},
-        {nullptr, 0, 10, info, -1},
-        {out.get(), 0, 10, none, -1},
-        {out.get(), 0, 10, tooMany, -1},
-    };
-    for (const auto& copy : copies)
-        EXPECT_EQ(Helper_CopyAudio(in.get(), copy.out, copy.first, copy.end, copy.info), copy.result) << &copy - copies;
     EXPECT_EQ(Helper_CopyAudio(nullptr, out.get(), 0, 10, info), -1);
+    EXPECT_EQ(Helper_CopyAudio(in.get(), out.get(), 0, 10, tooMany), -1);
+    EXPECT_EQ(zuk::writeSilence(out.get(), 10, tooMany), -1);
+    EXPECT_EQ(zuk::writeSilence(out.get(), -5, info), 0);
     // Seconds: 1.9 frames start at frame 1; 5.5 frames end before frame 6.
     EXPECT_EQ(Helper_CopyAudioSec(in.get(), out.get(), 0.19, 0.55, info), 5);
-    EXPECT_EQ(Helper_CopyAudioSec(in.get(), out.get(), kNaN, 0.5, info), -1);
     EXPECT_EQ(Helper_CopyAudioSec(in.get(), out.get(), 0.0, 1e300, info), -1);
-    for (const auto& [frames, result] : {std::pair{0, 0}, {-5, 0}, {3, 3}})
-        EXPECT_EQ(zuk::writeSilence(out.get(), frames, info), result);
-    EXPECT_EQ(zuk::writeSilence(out.get(), 10, none), -1);
-    out.reset();
-    EXPECT_EQ(readShorts(dir.file("out.wav")).samples, (std::vector<int16_t>{2, 3, 8, 9, 1, 2, 3, 4, 5, 0, 0, 0}));
-    const FileSizeLimit limit(std::filesystem::file_size(dir.file("full.wav")) + 6);
-    EXPECT_EQ(Helper_CopyAudio(in.get(), full.get(), 0, 10, info), -3);
+    const FileSizeLimit limit(std::filesystem::file_size(dir.file("out.wav")) + 6);
+    EXPECT_EQ(Helper_CopyAudio(in.get(), out.get(), 0, 10, info), -3);
 }
 
 TEST(FixFrameRate, SnapsToWholeAndThousandOneRates)

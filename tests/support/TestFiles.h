@@ -141,30 +141,24 @@ inline int openDescriptorCount()
 // fail (EFBIG) as on a full disk.
 class FileSizeLimit {
 public:
-    explicit FileSizeLimit(uint64_t bytes)
+    explicit FileSizeLimit(uint64_t bytes) : previousHandler(std::signal(SIGXFSZ, SIG_IGN))
     {
-        rlimit limit{};
-        getrlimit(RLIMIT_FSIZE, &limit);
-        previousSoft = limit.rlim_cur;
-        limit.rlim_cur = bytes;
-        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &previous);
+        const rlimit limit{bytes, previous.rlim_max};
         if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
             throw std::runtime_error("cannot limit the file size");
     }
     ~FileSizeLimit()
     {
-        rlimit limit{};
-        getrlimit(RLIMIT_FSIZE, &limit);
-        limit.rlim_cur = previousSoft;
-        setrlimit(RLIMIT_FSIZE, &limit);
+        setrlimit(RLIMIT_FSIZE, &previous);
         std::signal(SIGXFSZ, previousHandler);
     }
     FileSizeLimit(const FileSizeLimit&) = delete;
     FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
 private:
-    uint64_t previousSoft;
     void (*previousHandler)(int);
+    rlimit previous{};
 };
 
 } // namespace zuktest
