@@ -114,26 +114,6 @@ INSTANTIATE_TEST_SUITE_P(RatesChannelsAndEncodings, ResamplerMatchesReference,
         ::testing::Values(1, 2, 6),
         ::testing::Values(SF_FORMAT_WAV | SF_FORMAT_PCM_16, SF_FORMAT_FLAC | SF_FORMAT_PCM_16)));
 
-// resampleAudio makes 48000 Hz, ConvertToWav cuts its rate to whole hertz,
-// and an empty input is an empty WAV.
-TEST(Resampler, WrappersUseTheirRatesAndAnEmptyInputIsAnEmptyWav)
-{
-    TempDir dir;
-    writeShorts(dir.file("in.wav"), 22050, 2, testSignal(22050, 2, 22050));
-    writeShorts(dir.file("empty.wav"), 44100, 2, {});
-    const std::u16string in = wide(dir.file("in.wav")), out = wide(dir.file("out.wav"));
-    progressCalls.clear();
-    ASSERT_EQ(resampleAudio(in.c_str(), out.c_str(), recordProgress), 0);
-    EXPECT_EQ(readShorts(dir.file("out.wav")).info.samplerate, 48000);
-    EXPECT_FALSE(progressCalls.empty());
-    ASSERT_EQ(ConvertToWav(in.c_str(), out.c_str(), 44100.9f), 0);
-    EXPECT_EQ(readShorts(dir.file("out.wav")).info.samplerate, 44100);
-    const Converted empty = resample(dir.file("empty.wav"), dir.file("out.wav"), 48000);
-    ASSERT_EQ(empty.result, 0);
-    expectMonoWav(empty.output, 48000);
-    EXPECT_TRUE(empty.output.samples.empty() && progressCalls.empty());
-}
-
 // A floating-point file is scaled by its peak, as libsndfile scales it: the
 // loudest sample becomes full scale. A sample that is not finite reads as 0
 // and leaves the level to the others.
@@ -170,9 +150,9 @@ TEST(Resampler, InputShorterThanItsHeaderEndsWithTheLastFrameRead)
 }
 
 // Inputs that are no sound, locations that name no file, rates that are not
-// positive, outputs that cannot be made: -1, nothing written, nothing left open.
-// Writes that fail: -7.
-TEST(Resampler, WhatCannotBeResampledGivesMinusOneAndNoOutput)
+// positive, outputs that cannot be made: -1, nothing written, nothing left
+// open. Writes that fail: -7.
+TEST(Resampler, OutcomesAtTheEdges)
 {
     TempDir dir;
     writeShorts(dir.file("in.wav"), 8000, 1, testSignal(800, 1, 8000));
@@ -210,6 +190,20 @@ TEST(Resampler, WhatCannotBeResampledGivesMinusOneAndNoOutput)
     ASSERT_GT(kept.frames(), 20000);
     ASSERT_LT(kept.frames(), 200000);
     EXPECT_TRUE(std::equal(kept.samples.begin(), kept.samples.end(), samples.begin()));
+
+    // resampleAudio makes 48000 Hz, ConvertToWav cuts its rate to whole hertz,
+    // and an empty input is an empty WAV.
+    progressCalls.clear();
+    ASSERT_EQ(resampleAudio(in.c_str(), out.c_str(), recordProgress), 0);
+    EXPECT_EQ(readShorts(dir.file("out.wav")).info.samplerate, 48000);
+    EXPECT_FALSE(progressCalls.empty());
+    ASSERT_EQ(ConvertToWav(in.c_str(), out.c_str(), 44100.9f), 0);
+    EXPECT_EQ(readShorts(dir.file("out.wav")).info.samplerate, 44100);
+    writeShorts(dir.file("empty.wav"), 44100, 2, {});
+    const Converted empty = resample(dir.file("empty.wav"), dir.file("out.wav"), 48000);
+    ASSERT_EQ(empty.result, 0);
+    expectMonoWav(empty.output, 48000);
+    EXPECT_TRUE(empty.output.samples.empty() && progressCalls.empty());
 }
 
 // One reader walks a file of three blocks and ten frames: steps of 1 (the pair

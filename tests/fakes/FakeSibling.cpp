@@ -30,15 +30,9 @@ typedef int (*ProgressCallback)(float percent);
 
 namespace {
 
-const char* env(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value != nullptr && value[0] != '\0' ? value : nullptr;
-}
-
 int32_t result(const char* variable)
 {
-    const char* text = env(variable);
+    const char* text = std::getenv(variable);
     return text != nullptr ? static_cast<int32_t>(std::strtol(text, nullptr, 10)) : 0;
 }
 
@@ -55,7 +49,7 @@ std::string ascii(const zuk_char* text)
 // whichever thread or process wrote before.
 void logCall(std::initializer_list<std::string_view> fields)
 {
-    const char* path = env("ZUK_FAKE_CALLS");
+    const char* path = std::getenv("ZUK_FAKE_CALLS");
     const int fd = path != nullptr ? ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644) : -1;
     if (fd < 0)
         return;
@@ -67,23 +61,18 @@ void logCall(std::initializer_list<std::string_view> fields)
     ::close(fd);
 }
 
-__attribute__((constructor)) void loaded()
-{
-    logCall({ZUK_FAKE_NAME, "loaded"});
-}
-
-// When dlclose (or process exit) unmaps the library.
-__attribute__((destructor)) void unloaded()
-{
-    logCall({ZUK_FAKE_NAME, "unloaded"});
-}
+// Logs the loading, and the unloading when dlclose (or process exit) unmaps the library.
+struct LoadLog {
+    LoadLog() { logCall({ZUK_FAKE_NAME, "loaded"}); }
+    ~LoadLog() { logCall({ZUK_FAKE_NAME, "unloaded"}); }
+} loadLog;
 
 // Copies ZUK_FAKE_<LIB>_WAV to `output`, reports progress, and returns the
 // configured result: an extraction, as the library under test sees it.
 [[maybe_unused]] int32_t extract(const char* library, const zuk_char* output, ProgressCallback progress)
 {
     const std::string prefix = std::string("ZUK_FAKE_") + library;
-    const char* source = env((prefix + "_WAV").c_str());
+    const char* source = std::getenv((prefix + "_WAV").c_str());
     const int in = source != nullptr && output != nullptr ? ::open(source, O_RDONLY | O_CLOEXEC) : -1;
     const int out = in >= 0 ? ::open(ascii(output).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644) : -1;
     while (out >= 0 && ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0) > 0) { }
@@ -123,7 +112,7 @@ ZUK_FAKE_EXPORT int32_t mfax_ExtractAudio(const zuk_char* input, const zuk_char*
 ZUK_FAKE_EXPORT int32_t mfax_GetFrameRate(const zuk_char* input, uint32_t* numerator, uint32_t* denominator)
 {
     logCall({"vostrin", "mfax_GetFrameRate", ascii(input)});
-    const char* rate = env("ZUK_FAKE_VOSTRIN_RATE");
+    const char* rate = std::getenv("ZUK_FAKE_VOSTRIN_RATE");
     if (rate != nullptr && numerator != nullptr && denominator != nullptr)
         std::sscanf(rate, "%" SCNu32 "/%" SCNu32, numerator, denominator);
     return result("ZUK_FAKE_VOSTRIN_RESULT");

@@ -149,7 +149,6 @@ TEST(Siblings, EachBackEndIsCalledOnlyWhenAllItNeedsIsThere)
         padding("25/1", 1000, 1920),
         padding("25/1", 3840, 3840),
         padding("30000/1001", 8000, 8008),
-        padding("24000/1001", 1, 2002),
         padding("25/0", 1000, 1000),
         {mfax, {"vostrin"}, {{"VOSTRIN_WAV", soundFile("stereo.wav", 1234, 44100, 2)}}, mov, out, 0, padded, mfaxDone,
             1343},
