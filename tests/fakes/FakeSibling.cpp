@@ -1,14 +1,13 @@
 // Stand-ins for the back ends libzuk.so opens by name (libQTMLClient.so,
 // libdornalt.so, libvostrin.so, liblurrow.so, and a libsndfilewrapper.so
-// without its class factory), named by ZUK_FAKE_NAME. ZUK_FAKE_BARE leaves out
+// without its class factory), named by ZUK_FAKE_NAME; ZUK_FAKE_BARE leaves out
 // every entry point, ZUK_FAKE_NO_FRAME_RATE mfax_GetFrameRate. They link
-// nothing of the project, so libzuk sees a foreign library like the real one.
-// Steered by environment variables, read at every call:
+// nothing of the project. Steered by environment variables, read at each call:
 //   ZUK_FAKE_<LIB>_RESULT  what every entry point returns (unset: 0);
 //   ZUK_FAKE_<LIB>_WAV     a file an extraction copies to its output;
 //   ZUK_FAKE_VOSTRIN_RATE  "N/D" that mfax_GetFrameRate stores;
-//   ZUK_FAKE_CALLS         a file to which every load, call and unload appends
-//       a line of TAB-separated fields: "<lib>\tloaded", "<lib>\tunloaded",
+//   ZUK_FAKE_CALLS         a file that gets a line of TAB-separated fields for
+//       each load, call and unload: "<lib>\tloaded", "<lib>\tunloaded",
 //       "<lib>\t<entry point>\t<arguments...>"; paths in ASCII, null "(null)".
 // Every extraction calls progress(50.0f) when it is given one.
 #include <cinttypes>

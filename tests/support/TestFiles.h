@@ -53,7 +53,7 @@ struct Sound {
     int64_t frames() const { return info.channels ? static_cast<int64_t>(samples.size()) / info.channels : 0; }
 };
 
-// Writes interleaved samples with the given rate, channels and format.
+// Writes interleaved samples (doubles: -1..1) with the given rate, channels and format.
 template <class Sample>
 void writeSamples(const std::string& path, int rate, int channels, const std::vector<Sample>& samples, int format,
     sf_count_t (*write)(SNDFILE*, const Sample*, sf_count_t))
@@ -68,13 +68,11 @@ void writeSamples(const std::string& path, int rate, int channels, const std::ve
         throw std::runtime_error("short write to " + path);
 }
 
-// Interleaved 16-bit samples.
 inline void writeShorts(const std::string& path, int rate, int channels, const std::vector<int16_t>& samples,
     int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16)
 {
     writeSamples(path, rate, channels, samples, format, sf_write_short);
 }
-// Interleaved doubles (-1..1).
 inline void writeDoubles(
     const std::string& path, int rate, int channels, const std::vector<double>& samples, int format)
 {
