@@ -80,9 +80,9 @@ TEST(Siblings, EachBackEndIsCalledOnlyWhenAllItNeedsIsThere)
         int32_t result;
         Lines fakeLog;
         std::vector<float> progress;
+        std::string logged = {}; // a part of the library's log
         int64_t frames = -1;
         std::string source = {};
-        std::string logged = {}; // a part of the library's log
     };
     const Entry replace = [](const zuk_char*, const zuk_char*, ProgressCallback) {
         return ReplaceAudioMov(7, -2, 2147483647);
@@ -104,17 +104,16 @@ TEST(Siblings, EachBackEndIsCalledOnlyWhenAllItNeedsIsThere)
     const auto padding = [&](const char* rate, int64_t frames, int64_t paddedFrames) {
         const std::string decoded = soundFile("decoded" + std::to_string(frames) + ".wav", frames);
         return Row{mfax, {"vostrin"}, {{"VOSTRIN_WAV", decoded}, {"VOSTRIN_RATE", rate}}, mov, out, 0, padded, mfaxDone,
-            paddedFrames, decoded};
+            {}, paddedFrames, decoded};
     };
     const std::vector<Row> rows{
         // QuickTime is checked and let go before its back end is loaded.
-        {Qtax_Extraction, {}, {}, mov, out, -1, {}, {}, -1, {},
-            "Checking if Quicktime is installed\nQuicktime Not Found\n"},
+        {Qtax_Extraction, {}, {}, mov, out, -1, {}, {}, "Checking if Quicktime is installed\nQuicktime Not Found\n"},
         {Qtax_Extraction, {"dornalt"}, {}, mov, out, -1, {}, {}},
-        {Qtax_Extraction, {"quicktime"}, {}, mov, out, -1, qt, {}, -1, {}, "Quicktime installed\n"},
+        {Qtax_Extraction, {"quicktime"}, {}, mov, out, -1, qt, {}, "Quicktime installed\n"},
         {Qtax_Extraction, {"quicktime", "dornalt-bare"}, {}, mov, out, -1, qt + session("dornalt"), {}},
         {Qtax_Extraction, {"quicktime", "dornalt"}, {{"DORNALT_WAV", made}}, mov, out, 0,
-            qt + session("dornalt", {qtax}), half, 480, made},
+            qt + session("dornalt", {qtax}), half, {}, 480, made},
         {Qtax_Extraction, {"quicktime", "dornalt"}, {{"DORNALT_RESULT", "2147483647"}}, mov, out, 2147483647,
             qt + session("dornalt", {qtax}), half},
         {replace, {"quicktime", "dornalt"}, {{"DORNALT_RESULT", "-31"}}, mov, out, -31,
@@ -132,9 +131,9 @@ TEST(Siblings, EachBackEndIsCalledOnlyWhenAllItNeedsIsThere)
         {mfax, {"vostrin-extract-only"}, {}, mov, out, -1, session("vostrin"), {}},
         // Its failures pass on, and stop before the frame rate is asked; only
         // its 0 is success, a positive code is not one of ours.
-        {mfax, {"vostrin"}, {{"VOSTRIN_RESULT", "3"}}, mov, out, -4, session("vostrin", {extract}), mfaxFailed, -1, {},
+        {mfax, {"vostrin"}, {{"VOSTRIN_RESULT", "3"}}, mov, out, -4, session("vostrin", {extract}), mfaxFailed,
             "ZUK_MFAX: Error. mfax_ExtractAudio failed with 3\n"},
-        {mfax, {"vostrin"}, {{"VOSTRIN_RESULT", "-9"}}, mov, out, -9, session("vostrin", {extract}), mfaxFailed, -1, {},
+        {mfax, {"vostrin"}, {{"VOSTRIN_RESULT", "-9"}}, mov, out, -9, session("vostrin", {extract}), mfaxFailed,
             "ZUK_MFAX: . \n"},
         // An output that cannot be written.
         {mfax, {"vostrin"}, {{"VOSTRIN_WAV", made}, {"VOSTRIN_RATE", "25/1"}}, mov, unwritable, -1, padded, {0, 50, 0}},
@@ -147,17 +146,18 @@ TEST(Siblings, EachBackEndIsCalledOnlyWhenAllItNeedsIsThere)
         padding("30000/1001", 8000, 8008),
         padding("25/0", 1000, 1000),
         {mfax, {"vostrin"}, {{"VOSTRIN_WAV", soundFile("stereo.wav", 1234, 44100, 2)}}, mov, out, 0, padded, mfaxDone,
-            1343},
+            {}, 1343},
         // R3D gets its input as multibyte text of the caller's locale.
-        {R3DResample, {}, {}, r3d, out, -1, {}, {}, -1, {}, r3dStart + "lurrow pointer is nullCould not get pointer"},
-        {R3DResample, {"lurrow-bare"}, {}, r3d, out, -1, session("lurrow"), {}, -1, {},
+        {R3DResample, {}, {}, r3d, out, -1, {}, {}, r3dStart + "lurrow pointer is nullCould not get pointer"},
+        {R3DResample, {"lurrow-bare"}, {}, r3d, out, -1, session("lurrow"), {},
             r3dStart + "Could not get function pointerCould not get pointer"},
-        {R3DResample, {"lurrow"}, {}, r3d, out, -4, session("lurrow"), {}, -1, {},
+        {R3DResample, {"lurrow"}, {}, r3d, out, -4, session("lurrow"), {},
             "Could not convert from univode to multibyte filename representation\n"},
         {r3dInUtf8Locale, {"lurrow"}, {{"LURROW_WAV", made}, {"LURROW_RESULT", "3"}}, r3d, out, 3,
-            session("lurrow", {"lurrow\tresampleR3DAudio\t" + r3d + "\t" + out}), half, 480, made,
+            session("lurrow", {"lurrow\tresampleR3DAudio\t" + r3d + "\t" + out}), half,
             r3dStart + "Successfully acquired handles" + r3d +
-                "\n Extracting and Resampling \nFreeing String buffer\nFreeing Library Handle\n"},
+                "\n Extracting and Resampling \nFreeing String buffer\nFreeing Library Handle\n",
+            480, made},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(&row - rows.data());

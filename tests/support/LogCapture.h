@@ -4,6 +4,7 @@
 
 #include <zuk/tolvane.h>
 
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -30,10 +31,7 @@ struct CapturingSink {
     const std::vector<std::string>& pieces() const { return captured.pieces; }
     std::string joined() const
     {
-        std::string all;
-        for (const auto& piece : captured.pieces)
-            all += piece;
-        return all;
+        return std::accumulate(captured.pieces.begin(), captured.pieces.end(), std::string());
     }
 };
 
