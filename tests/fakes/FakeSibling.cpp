@@ -38,10 +38,7 @@ int32_t result(const char* variable)
 // The tests hand the fakes ASCII paths only.
 std::string ascii(const zuk_char* text)
 {
-    std::string out = text != nullptr ? "" : "(null)";
-    for (const zuk_char* p = text; p != nullptr && *p != 0; ++p)
-        out += *p < 0x80 ? static_cast<char>(*p) : '?';
-    return out;
+    return text != nullptr ? std::string(text, text + std::char_traits<zuk_char>::length(text)) : "(null)";
 }
 
 // One line, one write(): O_APPEND makes each write land whole at the end,

@@ -92,7 +92,6 @@ TEST(Siblings, EachBackEndIsCalledOnlyWhenAllItNeedsIsThere)
     const std::string mov = dir.file("clip.mov");
     const std::string r3d = dir.file("Bänd.r3d");
     const std::string out = dir.file("out.wav");
-    const std::string unwritable = dir.file("missing/out.wav");
     const Lines all{"quicktime", "dornalt", "vostrin", "lurrow"};
     const Lines qt = session("QTMLClient");
     const std::string qtax = "dornalt\tQtax_Extraction\t" + mov + "\t" + out;
@@ -135,12 +134,11 @@ TEST(Siblings, EachBackEndIsCalledOnlyWhenAllItNeedsIsThere)
             "ZUK_MFAX: Error. mfax_ExtractAudio failed with 3\n"},
         {mfax, {"vostrin"}, {{"VOSTRIN_RESULT", "-9"}}, mov, out, -9, session("vostrin", {extract}), mfaxFailed,
             "ZUK_MFAX: . \n"},
-        // An output that cannot be written.
-        {mfax, {"vostrin"}, {{"VOSTRIN_WAV", made}, {"VOSTRIN_RATE", "25/1"}}, mov, unwritable, -1, padded, {0, 50, 0}},
+        {mfax, {"vostrin"}, {{"VOSTRIN_WAV", made}, {"VOSTRIN_RATE", "25/1"}}, mov, dir.file("missing/out.wav"), -1,
+            padded, {0, 50, 0}},
         // Success claimed, nothing written: no sound of an earlier call is taken for it.
         {mfax, {"vostrin"}, {{"VOSTRIN_RATE", "25/1"}}, mov, out, -1, session("vostrin", {extract}), mfaxFailed},
-        // The sound is padded to whole video frames, or keeps its length
-        // without a frame rate.
+        // Padded to whole video frames; without a frame rate the length stays.
         padding("25/1", 1000, 1920),
         padding("25/1", 3840, 3840),
         padding("30000/1001", 8000, 8008),

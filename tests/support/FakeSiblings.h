@@ -1,5 +1,4 @@
-// Which optional back-end libraries the library under test finds: the fakes
-// of tests/fakes, chosen per test, and what they are told to do.
+// Which fakes of tests/fakes the library under test finds, and what they are told.
 #pragma once
 
 #include <cstdlib>
@@ -13,18 +12,15 @@
 
 namespace zuktest {
 
-// The folder of one fake variant: "quicktime", "dornalt", "dornalt-bare",
-// "vostrin", "vostrin-extract-only", "vostrin-bare", "lurrow", "lurrow-bare",
-// or "none" (empty).
+// The folder of one fake variant (see tests/fakes/CMakeLists.txt).
 inline std::string fakeFolder(const std::string& variant)
 {
     return std::string(ZUK_FAKES_DIR) + "/" + variant;
 }
 
-// While alive, the library finds exactly the fake variants named (and no
-// others: the loader's own path holds none), and the fakes log their calls
-// to a file of this object's. On destruction the library finds nothing again
-// and the fakes' settings are cleared. One at a time, while no other thread runs.
+// While alive, the library finds exactly the fake variants named, which log
+// their calls to a file of this object's; afterwards it finds none, and their
+// settings are cleared. One at a time, while no other thread runs.
 class FakeSiblings {
 public:
     FakeSiblings(std::initializer_list<std::string> variants) : FakeSiblings(std::vector<std::string>(variants)) { }

@@ -1,5 +1,4 @@
-// A log sink that keeps every piece the library logs, for tests that assert
-// the system's log texts.
+// A log sink that keeps every piece the library logs, for tests of its texts.
 #pragma once
 
 #include <zuk/tolvane.h>

@@ -55,11 +55,9 @@ inline std::string commandOutput(const std::vector<std::string>& command)
     return output;
 }
 
-// What `ffmpeg -i PATH -map 0:a:N -ar RATE -ac CHANNELS -f s16le -acodec
-// pcm_s16le -` writes: audio stream N of the file resampled and mixed as the
-// ffmpeg command line does it, as interleaved signed 16-bit samples (a rate
-// of 0: as the stream has it). Throws std::runtime_error when ffmpeg cannot
-// be run or fails.
+// Audio stream N of the file as `ffmpeg -map 0:a:N -ar RATE -ac CHANNELS` decodes
+// it to interleaved 16-bit samples (rate 0: the stream's own). Throws
+// std::runtime_error when ffmpeg cannot be run or fails.
 inline std::vector<int16_t> ffmpegDecodeAt(const std::string& path, int rate, int channels, int audioStream = 0)
 {
     std::vector<std::string> command{
