@@ -136,7 +136,7 @@ TEST(SliceAudio, KeepsTheInputFormatOrRoundsTo16BitsWhenForced)
 }
 
 // What only a direct caller reaches (slices cover the ranges copied): times
-// that are no frame position, and a short write (-3).
+// that are no frame position, silence of no length or nowhere, a short write (-3).
 TEST(CopyAudio, RoundsSecondsToFramesAndReportsShortWrites)
 {
     TempDir dir;
@@ -147,6 +147,8 @@ TEST(CopyAudio, RoundsSecondsToFramesAndReportsShortWrites)
     // Seconds: 1.9 frames start at frame 1; 5.5 frames end before frame 6.
     EXPECT_EQ(Helper_CopyAudioSec(in.get(), out.get(), 0.19, 0.55, info), 5);
     EXPECT_EQ(Helper_CopyAudioSec(in.get(), out.get(), 0.0, 1e300, info), -1);
+    EXPECT_EQ(zuk::writeSilence(out.get(), -5, info), 0);
+    EXPECT_EQ(zuk::writeSilence(nullptr, 1, info), -1);
     const FileSizeLimit limit(std::filesystem::file_size(dir.file("out.wav")) + 6);
     EXPECT_EQ(Helper_CopyAudio(in.get(), out.get(), 0, 10, info), -3);
 }

@@ -27,7 +27,6 @@ inline std::string mediaFixture(const std::string& name)
     return path.string();
 }
 
-// `text` quoted for the shell.
 inline std::string shellQuoted(const std::string& text)
 {
     std::string quoted = "'";

@@ -129,7 +129,6 @@ inline std::string fileBytes(const std::string& path)
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-// Number of file descriptors this process has open.
 inline int openDescriptorCount()
 {
     return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
