@@ -1,5 +1,7 @@
 // The resampler against the same conversion computed the plainest way, sample
-// for sample and progress call for progress call.
+// for sample and progress call for progress call; what it makes of every kind
+// of input and output it may be given; and the reader it reads through.
+#include "audio/ForwardAudioFileReader.h"
 #include "support/TestFiles.h"
 
 #include <zuk/zuk.h>
@@ -8,11 +10,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <tuple>
 
 using namespace zuktest;
 
 namespace {
+
+constexpr int64_t kBlock = ForwardAudioFileReader::kBlockFrames;
 
 struct Conversion {
     std::vector<int16_t> samples;
@@ -69,149 +74,149 @@ Converted resample(const std::string& in, const std::string& out, int rate)
     return {result, result == 0 ? readShorts(out) : Sound{}};
 }
 
-void expectMonoWav(const Sound& output, int rate)
+// Resamples `in` and compares the result with the reference conversion of
+// what libsndfile reads of it.
+void expectMatchesReference(const std::string& in, const std::string& out, int outRate, int64_t claimedFrames)
 {
-    EXPECT_EQ(output.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
-    EXPECT_EQ(output.info.channels, 1);
-    EXPECT_EQ(output.info.samplerate, rate);
+    const Converted run = resample(in, out, outRate);
+    ASSERT_EQ(run.result, 0);
+    EXPECT_EQ(std::tuple(run.output.info.format, run.output.info.channels, run.output.info.samplerate),
+        std::tuple(SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, outRate));
+    const Conversion expected = referenceConversion(readShorts(in), outRate, claimedFrames);
+    EXPECT_EQ(run.output.samples, expected.samples);
+    EXPECT_EQ(progressCalls, expected.progress);
 }
 
 } // namespace
 
-class ResamplerMatchesReference : public ::testing::TestWithParam<std::tuple<int, int, int>> { };
+class ResamplerMatchesReference : public ::testing::TestWithParam<std::tuple<int, int, int, int>> { };
 
 TEST_P(ResamplerMatchesReference, SampleForSampleAndCallForCall)
 {
-    const auto [inRate, outRate, channels] = GetParam();
+    const auto [inRate, outRate, channels, format] = GetParam();
     TempDir dir;
     // Long enough to cross several 10240-frame blocks and 20000-frame progress steps.
     const int64_t frames = static_cast<int64_t>(inRate) * 27 / 10 + 7;
-    writeShorts(dir.file("in.wav"), inRate, channels, testSignal(frames, channels, inRate));
-    const Sound input = readShorts(dir.file("in.wav"));
-
-    const Converted run = resample(dir.file("in.wav"), dir.file("out.wav"), outRate);
-    ASSERT_EQ(run.result, 0);
-    expectMonoWav(run.output, outRate);
-    const Conversion expected = referenceConversion(input, outRate, frames);
-    EXPECT_EQ(run.output.samples, expected.samples);
-    EXPECT_EQ(progressCalls, expected.progress);
-    EXPECT_EQ(run.output.frames(), (frames - 1) * outRate / inRate + 1);
+    const std::string in = dir.file("in é");
+    writeShorts(in, inRate, channels, testSignal(frames, channels, inRate), format);
+    expectMatchesReference(in, dir.file("out.wav"), outRate, frames);
+    EXPECT_EQ(readShorts(dir.file("out.wav")).frames(), (frames - 1) * outRate / inRate + 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(RatesAndChannels, ResamplerMatchesReference,
-    ::testing::Combine(
-        ::testing::Values(48000, 44100, 8000, 96000), ::testing::Values(48000, 44100), ::testing::Values(1, 2, 6)),
-    [](const auto& p) {
-        return std::to_string(std::get<0>(p.param)) + "to" + std::to_string(std::get<1>(p.param)) + "_" +
-            std::to_string(std::get<2>(p.param)) + "ch";
-    });
+INSTANTIATE_TEST_SUITE_P(RatesChannelsAndEncodings, ResamplerMatchesReference,
+    ::testing::Combine(::testing::Values(48000, 44100, 8000, 96000), ::testing::Values(48000, 44100),
+        ::testing::Values(1, 2, 6),
+        ::testing::Values(
+            SF_FORMAT_WAV | SF_FORMAT_PCM_16, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, SF_FORMAT_WAV | SF_FORMAT_FLOAT)));
 
-TEST(Resampler, FoldsChannelsToTheirMean)
+// A floating-point file is scaled by the peak of its finite samples (the
+// reference shows the scaling); one that is not finite reads as 0 and leaves
+// the level to the others.
+TEST(Resampler, NonFiniteSamplesReadAsSilence)
 {
     TempDir dir;
-    const auto mono = testSignal(30000, 1, 48000);
-    std::vector<int16_t> doubled;
-    for (int16_t s : mono)
-        doubled.insert(doubled.end(), {s, s});
-    writeShorts(dir.file("mono.wav"), 48000, 1, mono);
-    writeShorts(dir.file("stereo.wav"), 48000, 2, doubled);
-    writeShorts(dir.file("opposed.wav"), 48000, 2, constantFrames(30000, {1000, -1000}));
-
-    const Converted fromMono = resample(dir.file("mono.wav"), dir.file("a.wav"), 44100);
-    const Converted fromStereo = resample(dir.file("stereo.wav"), dir.file("b.wav"), 44100);
-    ASSERT_EQ(fromMono.result, 0);
-    ASSERT_EQ(fromStereo.result, 0);
-    EXPECT_EQ(fromStereo.output.samples, fromMono.output.samples);
-
-    const Converted opposed = resample(dir.file("opposed.wav"), dir.file("c.wav"), 44100);
-    ASSERT_EQ(opposed.result, 0);
-    EXPECT_EQ(opposed.output.samples, std::vector<int16_t>(opposed.output.samples.size(), 0));
-}
-
-// Progress is reported at every input position that is a multiple of 20000
-// and serves an output sample: upsampling serves some several times, down-
-// sampling jumps some. An empty input reports none, and is an empty WAV.
-TEST(Resampler, ProgressFollowsThePositionsRead)
-{
-    std::vector<float> upsampled{0.0f}; // 0 serves one output sample, 20000 and 40000 six each
-    for (const int64_t pos : {20000, 40000})
-        upsampled.insert(upsampled.end(), 6, static_cast<float>(pos * 100.0 / 45000));
-    const struct {
-        int inRate, outRate;
-        int64_t frames;
-        std::vector<float> progress;
-    } runs[] = {
-        {8000, 48000, 45000, upsampled},
-        {48000, 16000, 100000, {0.0f, 60.0f}}, // positions are multiples of 3: 60000 is met, 20000 is not
-        {44100, 48000, 0, {}},
-    };
-    for (const auto& run : runs) {
-        TempDir dir;
-        writeShorts(dir.file("in.wav"), run.inRate, 1, testSignal(run.frames, 1, run.inRate));
-        const Converted converted = resample(dir.file("in.wav"), dir.file("out.wav"), run.outRate);
-        ASSERT_EQ(converted.result, 0) << run.inRate;
-        expectMonoWav(converted.output, run.outRate);
-        EXPECT_EQ(progressCalls, run.progress) << run.inRate;
-    }
-}
-
-TEST(Resampler, FloatingPointInputIsScaledByItsFiniteSamples)
-{
-    // A floating-point file is scaled by its peak: the loudest sample becomes
-    // full scale, whatever the level it was stored at. A sample that is not
-    // finite reads as 0 and leaves the level to the others.
-    TempDir dir;
-    constexpr size_t kBad = 1000;
+    std::vector<double> samples;
+    for (int f = 0; f < 48000; ++f)
+        samples.push_back(f == 1000 ? 0.0 : 0.9 * std::sin(2 * M_PI * 440 * f / 48000.0));
     for (const int subformat : {SF_FORMAT_FLOAT, SF_FORMAT_DOUBLE}) {
-        std::vector<double> samples;
-        for (int f = 0; f < 48000; ++f)
-            samples.push_back(0.9 * std::sin(2 * M_PI * 440 * f / 48000.0));
-        samples[kBad] = 0.0;
-        writeDoubles(dir.file("clean.wav"), 48000, 1, samples, SF_FORMAT_WAV | subformat);
-        const Converted clean = resample(dir.file("clean.wav"), dir.file("clean-out.wav"), 48000);
-        ASSERT_EQ(clean.result, 0);
-        EXPECT_EQ(clean.output.samples, readShorts(dir.file("clean.wav")).samples); // as libsndfile scales it
-        EXPECT_GE(*std::max_element(clean.output.samples.begin(), clean.output.samples.end()), 32000);
+        writeDoubles(dir.file("in.wav"), 48000, 1, samples, SF_FORMAT_WAV | subformat);
+        const std::vector<int16_t> clean = readShorts(dir.file("in.wav")).samples;
         for (const double bad : {HUGE_VAL, -HUGE_VAL, std::nan("")}) {
-            samples[kBad] = bad;
-            writeDoubles(dir.file("in.wav"), 48000, 1, samples, SF_FORMAT_WAV | subformat);
-            const Converted run = resample(dir.file("in.wav"), dir.file("out.wav"), 48000);
-            ASSERT_EQ(run.result, 0);
-            EXPECT_EQ(run.output.samples, clean.output.samples) << "subformat " << subformat << ", sample " << bad;
+            std::vector<double> spoilt = samples;
+            spoilt[1000] = bad;
+            writeDoubles(dir.file("in.wav"), 48000, 1, spoilt, SF_FORMAT_WAV | subformat);
+            EXPECT_EQ(resample(dir.file("in.wav"), dir.file("out.wav"), 48000).output.samples, clean) << bad;
         }
     }
 }
 
-TEST(Resampler, WrappersUseTheirRates)
+// Inputs that are no sound, locations that name no file, rates that are not
+// positive, outputs that cannot be made: -1, nothing written, nothing left
+// open. Writes that fail: -7. Inputs shorter than their header, the wrappers,
+// an empty input.
+TEST(Resampler, OutcomesAtTheEdges)
 {
     TempDir dir;
-    writeShorts(dir.file("in.wav"), 22050, 2, testSignal(22050, 2, 22050));
-    progressCalls.clear();
-    ASSERT_EQ(resampleAudio(wide(dir.file("in.wav")).c_str(), wide(dir.file("a.wav")).c_str(), recordProgress), 0);
-    EXPECT_EQ(readShorts(dir.file("a.wav")).info.samplerate, 48000);
-    EXPECT_EQ(progressCalls.front(), 0.0f);
+    writeShorts(dir.file("in.wav"), 8000, 1, testSignal(800, 1, 8000));
+    std::ofstream(dir.file("text.wav")) << "RIFF but not really a wave file";
+    std::filesystem::create_directory(dir.file("folder.wav"));
+    const std::u16string in = wide(dir.file("in.wav"));
+    const std::u16string out = wide(dir.file("out.wav"));
+    const int before = openDescriptorCount();
+    for (const char* name : {"text.wav", "folder.wav", "missing.wav"})
+        EXPECT_EQ(resampleAudioWithRate(wide(dir.file(name)).c_str(), out.c_str(), nullptr, 48000), -1) << name;
+    EXPECT_EQ(resampleAudioWithRate(nullptr, out.c_str(), nullptr, 48000), -1);
+    EXPECT_EQ(resampleAudioWithRate(in.c_str(), nullptr, nullptr, 48000), -1);
+    for (const std::u16string& output : {std::u16string(), wide(dir.file("out")) + u'\xD800' + u".wav",
+             wide("/proc/zuk-out.wav"), wide(dir.file("missing/out.wav")), wide(dir.file("in.wav/out.wav"))})
+        EXPECT_EQ(resampleAudioWithRate(in.c_str(), output.c_str(), nullptr, 48000), -1);
+    for (const int rate : {0, -1, -48000})
+        EXPECT_EQ(resampleAudioWithRate(in.c_str(), out.c_str(), nullptr, rate), -1) << rate;
+    for (const float rate : {0.9f, NAN, 3e9f})
+        EXPECT_EQ(ConvertToWav(in.c_str(), out.c_str(), rate), -1) << rate;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out.wav")));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3) << "nothing written beside";
 
-    ASSERT_EQ(ConvertToWav(wide(dir.file("in.wav")).c_str(), wide(dir.file("b.wav")).c_str(), 44100.9f), 0);
-    const Sound converted = readShorts(dir.file("b.wav"));
-    expectMonoWav(converted, 44100);
-    EXPECT_EQ(converted.frames(), (22050 - 1) * 2 + 1);
+    // A write that fails, as on a full disk, is -7 and keeps what was written.
+    const std::vector<int16_t> samples = testSignal(200000, 1, 48000);
+    writeShorts(dir.file("long.wav"), 48000, 1, samples);
+    {
+        const FileSizeLimit limit(100 * 1024);
+        EXPECT_EQ(resample(dir.file("long.wav"), dir.file("out.wav"), 48000).result, -7);
+    }
+    EXPECT_EQ(openDescriptorCount(), before);
+    const Sound kept = readShorts(dir.file("out.wav"));
+    ASSERT_GT(kept.frames(), 20000);
+    ASSERT_LT(kept.frames(), 200000);
+    EXPECT_TRUE(std::equal(kept.samples.begin(), kept.samples.end(), samples.begin()));
+
+    // A FLAC stream cut short keeps the full frame count in its header: the
+    // conversion ends with the last frame read.
+    const int64_t claimed = 100000;
+    writeShorts(dir.file("cut.flac"), 44100, 2, testSignal(claimed, 2, 44100), SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+    std::filesystem::resize_file(dir.file("cut.flac"), std::filesystem::file_size(dir.file("cut.flac")) * 6 / 10);
+    ASSERT_LT(readShorts(dir.file("cut.flac")).frames(), claimed);
+    expectMatchesReference(dir.file("cut.flac"), dir.file("out.wav"), 48000, claimed);
+
+    // resampleAudio makes 48000 Hz, ConvertToWav cuts its rate to whole hertz,
+    // and an empty input is an empty WAV.
+    progressCalls.clear();
+    ASSERT_EQ(resampleAudio(in.c_str(), out.c_str(), recordProgress), 0);
+    EXPECT_EQ(readShorts(dir.file("out.wav")).info.samplerate, 48000);
+    EXPECT_FALSE(progressCalls.empty());
+    ASSERT_EQ(ConvertToWav(in.c_str(), out.c_str(), 44100.9f), 0);
+    EXPECT_EQ(readShorts(dir.file("out.wav")).info.samplerate, 44100);
+    writeShorts(dir.file("empty.wav"), 44100, 2, {});
+    const Converted empty = resample(dir.file("empty.wav"), dir.file("out.wav"), 48000);
+    ASSERT_EQ(empty.result, 0);
+    EXPECT_TRUE(empty.output.info.samplerate == 48000 && empty.output.samples.empty() && progressCalls.empty());
 }
 
-TEST(Resampler, InputShorterThanItsHeaderEndsWithTheLastFrameRead)
+// A reader walks three blocks and ten frames: steps of 1 (the pair moves on), 0
+// (reused) and jumps across block edges; past the data, also in the short last
+// block, silence and 1; never back to an earlier block; nothing once closed.
+TEST(ForwardAudioFileReader, HandsOutPairsForwardsOnly)
 {
     TempDir dir;
-    // A FLAC stream cut short keeps the full frame count in its header.
-    const int64_t claimed = 100000;
-    writeShorts(dir.file("full.flac"), 44100, 2, testSignal(claimed, 2, 44100), SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
-    std::filesystem::resize_file(dir.file("full.flac"), std::filesystem::file_size(dir.file("full.flac")) * 6 / 10);
-    const Sound readable = readShorts(dir.file("full.flac"));
-    ASSERT_EQ(readable.info.frames, claimed);
-    ASSERT_GT(readable.frames(), 0);
-    ASSERT_LT(readable.frames(), claimed);
-
-    const Converted run = resample(dir.file("full.flac"), dir.file("out.wav"), 48000);
-    ASSERT_EQ(run.result, 0);
-    const Conversion expected = referenceConversion(readable, 48000, claimed);
-    EXPECT_EQ(run.output.samples, expected.samples);
-    EXPECT_EQ(progressCalls, expected.progress);
+    const int64_t frames = 3 * kBlock + 10;
+    const std::vector<int16_t> samples = testSignal(frames, 2, 48000);
+    writeShorts(dir.file("in.wav"), 48000, 2, samples);
+    ForwardAudioFileReader reader;
+    ASSERT_EQ(reader.openFile(wide(dir.file("in.wav")).c_str()), 0);
+    const auto frame = [&](int64_t index) {
+        const auto first = samples.begin() + 2 * std::clamp<int64_t>(index, 0, frames - 1);
+        return index < 0 || index >= frames ? std::vector<int16_t>(2, 0) : std::vector<int16_t>(first, first + 2);
+    };
+    const std::pair<int64_t, int> steps[] = {{0, 0}, {1, 0}, {1, 0}, {2, 0}, {500, 0}, {kBlock - 1, 0}, {kBlock, 0},
+        {kBlock, 0}, {kBlock + 1, 0}, {2 * kBlock + 7, 0}, {frames - 1, 0}, {frames, 1}, {4 * kBlock + 3, 1},
+        {4 * kBlock + 3, 1}, {2 * kBlock + 5, -2}, {0, -2}};
+    std::vector<int16_t> a(2), b(2);
+    for (const auto& [index, result] : steps) {
+        a = b = {5, 5};
+        EXPECT_EQ(reader.readFramePair(index, index - 1, a, b), result) << index;
+        EXPECT_EQ(a, result == 0 ? frame(index) : frame(-1)) << index;
+        EXPECT_EQ(b, result == 0 ? frame(index - 1) : b) << index;
+    }
+    EXPECT_EQ(reader.closeFile(), 0);
+    EXPECT_EQ(reader.readFramePair(5, 4, a, b), 1);
 }

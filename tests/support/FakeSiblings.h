@@ -1,37 +1,26 @@
-// Which optional back-end libraries the library under test finds: the fakes
-// of tests/fakes, chosen per test, and what they are told to do.
+// Which fakes of tests/fakes the library under test finds, and what they are told.
 #pragma once
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <initializer_list>
-#include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace zuktest {
 
-// The folder of one fake variant: "quicktime", "dornalt", "dornalt-bare",
-// "vostrin", "vostrin-extract-only", "vostrin-bare", "lurrow", "lurrow-bare",
-// or "none" (empty).
-std::string fakeFolder(const std::string& variant);
+// The folder of one fake variant (see tests/fakes/CMakeLists.txt).
+inline std::string fakeFolder(const std::string& variant)
+{
+    return std::string(ZUK_FAKES_DIR) + "/" + variant;
+}
 
-// Sets an environment variable (nothing: unsets it) and restores its
-// earlier value when destroyed. Only while no other thread runs.
-class ScopedEnv {
-public:
-    ScopedEnv(std::string name, const std::optional<std::string>& value);
-    ~ScopedEnv();
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::string name;
-    std::optional<std::string> previous;
-};
-
-// While alive, the library finds exactly the fake variants named (and no
-// others: the loader's own path holds none), and the fakes log their calls
-// to a file of this object's. On destruction the library finds nothing again.
+// While alive, the library finds exactly the fake variants named, which log
+// their calls to a file of this object's; afterwards it finds none, and their
+// settings are cleared. One at a time, while no other thread runs.
 class FakeSiblings {
 public:
     FakeSiblings(std::initializer_list<std::string> variants) : FakeSiblings(std::vector<std::string>(variants)) { }
@@ -40,18 +29,31 @@ public:
     FakeSiblings(const FakeSiblings&) = delete;
     FakeSiblings& operator=(const FakeSiblings&) = delete;
 
-    // Sets ZUK_FAKE_<NAME> (RESULT, WAV, RATE for DORNALT, VOSTRIN, LURROW)
-    // until this object is destroyed.
-    void set(const std::string& name, const std::string& value);
+    // Sets ZUK_FAKE_<NAME> (RESULT, WAV, RATE for DORNALT, VOSTRIN, LURROW).
+    void set(const std::string& name, const std::string& value)
+    {
+        setenv(("ZUK_FAKE_" + name).c_str(), value.c_str(), 1);
+    }
 
     // The lines the fakes logged so far ("dornalt\tloaded", ...).
-    std::vector<std::string> calls() const;
+    std::vector<std::string> calls() const
+    {
+        std::vector<std::string> lines;
+        std::ifstream file(callsFile);
+        for (std::string line; std::getline(file, line);)
+            lines.push_back(line);
+        return lines;
+    }
     // The same, only those that start with `library`.
-    std::vector<std::string> callsOf(const std::string& library) const;
+    std::vector<std::string> callsOf(const std::string& library) const
+    {
+        std::vector<std::string> lines = calls();
+        std::erase_if(lines, [&](const std::string& line) { return !line.starts_with(library + "\t"); });
+        return lines;
+    }
 
 private:
-    std::string callsFile;
-    std::vector<std::unique_ptr<ScopedEnv>> settings;
+    std::string callsFile = std::filesystem::temp_directory_path() / ("zuk-fake-calls-" + std::to_string(getpid()));
 };
 
 } // namespace zuktest

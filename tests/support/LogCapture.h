@@ -1,9 +1,9 @@
-// A log sink that keeps every piece the library logs, for tests that assert
-// the system's log texts.
+// A log sink that keeps every piece the library logs, for tests of its texts.
 #pragma once
 
 #include <zuk/tolvane.h>
 
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -12,14 +12,6 @@ namespace zuktest {
 // Deliberately without a lock of its own: the sink's lock must serialise calls.
 struct Captured {
     std::vector<std::string> pieces;
-
-    std::string joined() const
-    {
-        std::string all;
-        for (const auto& piece : pieces)
-            all += piece;
-        return all;
-    }
 };
 
 inline void capture(void* user, const char* piece)
@@ -36,7 +28,10 @@ struct CapturingSink {
     CapturingSink& operator=(const CapturingSink&) = delete;
 
     const std::vector<std::string>& pieces() const { return captured.pieces; }
-    std::string joined() const { return captured.joined(); }
+    std::string joined() const
+    {
+        return std::accumulate(captured.pieces.begin(), captured.pieces.end(), std::string());
+    }
 };
 
 } // namespace zuktest
