@@ -112,6 +112,9 @@ TEST(MediaProbe, DescribesTheStreamsOfEachContainer)
         {"two-audio.mkv", "VAA", ExpectedVideo("h264", fourcc("H264"), 25, 1),
             ExpectedAudio{"flac", 44100, 1, 0xF1AC, 88200, 0, 16}},
         {"video-only.mp4", "V", ExpectedVideo("mpeg4", fourcc("mp4v"), 25, 1), std::nullopt},
+        // Timestamps that jump by ten hours: a length the file's size cannot
+        // hold is unknown, not ten hours of silence to come.
+        {"ts-jump.ts", "A", std::nullopt, ExpectedAudio{"mp2", 48000, 1, 0x50, 0}},
     };
     for (const Container& container : containers) {
         SCOPED_TRACE(container.name);
