@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <thread>
+#include <vector>
 
 using namespace zuktest;
 
@@ -207,4 +209,25 @@ TEST_F(ExtractTest, LocationsThatNameNoFile)
     const std::u16string loneSurrogate = wide(dir.file("clip")) + u'\xD800' + u".wav";
     EXPECT_EQ(Extract(loneSurrogate.c_str(), output.c_str(), nullptr), -1);
     EXPECT_FALSE(std::filesystem::exists(dir.file("out.wav")));
+}
+
+// Extractions on several threads share the library's state (COM, the decoders, the log): each must
+// give what it gives alone.
+TEST_F(ExtractTest, ManyCallsAtOnceGiveWhatOneAfterAnotherGives)
+{
+    const std::vector<std::string> inputs{soundFile("in.wav", 20000), mediaFixture("mov-aac.mov"),
+        mediaFixture("mkv-vorbis.mkv"), mediaFixture("avi-pcm.avi"), mediaFixture("mpeg-ps.mpg")};
+    const auto outputOf = [&](const char* kind, size_t i) { return dir.file(kind + std::to_string(i) + ".wav"); };
+    std::vector<int32_t> alone, together(inputs.size(), 99);
+    for (size_t i = 0; i < inputs.size(); ++i)
+        alone.push_back(extract(inputs[i], outputOf("alone", i)));
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < inputs.size(); ++i)
+        threads.emplace_back([&, i] { together[i] = extract(inputs[i], outputOf("together", i)); });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(together, alone);
+    for (size_t i = 0; i < inputs.size(); ++i)
+        EXPECT_TRUE(alone[i] >= 0 && fileBytes(outputOf("together", i)) == fileBytes(outputOf("alone", i)))
+            << inputs[i];
 }
