@@ -303,6 +303,28 @@ TEST_F(TsToMp2Test, APesPacketWhoseLengthMissesTheNextStartCodeEndsThereAndTheWa
     EXPECT_EQ(extractPesPayloads(pes, mp2), ZUK_E_OPEN) << "no start code";
 }
 
+TEST(FindStartCode, FindsTheFirstStartCodeWhereverItLiesAcrossTheReadChunks)
+{
+    TempDir dir;
+    const std::string path = dir.file("pes");
+    const auto startCodeAt = [&](size_t size, const std::vector<size_t>& positions) {
+        Bytes bytes(size, 0x55);
+        for (const size_t at : positions) {
+            bytes[at] = bytes[at + 1] = 0;
+            bytes[at + 2] = 1;
+        }
+        writeBytes(path, bytes);
+        return findStartCode(path);
+    };
+    // The search reads 3072 bytes at a time.
+    for (const auto& [size, at] :
+        {std::pair<size_t, size_t>{100, 0}, {10000, 3070}, {10000, 3071}, {10000, 3072}, {9000, 8997}})
+        EXPECT_EQ(startCodeAt(size, {at, size - 3}), static_cast<int64_t>(at)) << at;
+    EXPECT_EQ(startCodeAt(9000, {}), -1);
+    EXPECT_EQ(startCodeAt(0, {}), -1);
+    EXPECT_EQ(findStartCode(dir.file("missing")), -1);
+}
+
 // A stream with no audio start fails before the PES stage, which would
 // otherwise walk the program association table on PID 0.
 TEST_F(TsToMp2Test, StreamsWithoutAudioAndFilesThatCannotBeWrittenFail)

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace zuk;
 using namespace zuktest::mts;
 
@@ -97,6 +99,31 @@ TEST(MtsPacketTest, TheHeaderTheAdaptationFieldAndThePayloadEachHaveTheirBytes)
     EXPECT_EQ(parsePacket(withByte(payloadPacket(0x200, false, {}), 0, 0x48), record), -1);
     EXPECT_EQ(parsePacket(Bytes(187, 0x47), record), -1);
     EXPECT_EQ(record.PID, 0x46);
+}
+
+TEST(MtsAdaptationFieldTest, ClockReferencesPrivateDataAndExtensionAreDecoded)
+{
+    // PCR base 0x1'2345'6789 (33 bits), reserved 0x3F, extension 0x155.
+    Bytes field = joined({{0, 0xDF}, // length, every flag but the priority
+        {0x91, 0xA2, 0xB3, 0xC4, 0xFF, 0x55}, {0x00, 0x00, 0x00, 0x00, 0x80, 0x01}, // PCR, OPCR
+        {0x05},                                                                     // splice countdown
+        {3, 0xAA, 0xBB, 0xCC},                                                      // private data
+        {11, 0xFF, 0xFF, 0xFE},           // extension: length, all three flags, ltw valid, offset 0x7FFE
+        {0xC1, 0x23, 0x45},               // piecewise rate 0x12345
+        {0x23, 0x00, 0x03, 0x00, 0x05}}); // type 2, DTS 1 << 30 | 1 << 15 | 2
+    field[0] = static_cast<uint8_t>(field.size() - 1);
+    MtsAdaptationField f;
+    parseAdaptationField(field, f);
+    EXPECT_EQ(std::tuple(f.discontinuity_indicator, f.random_access_indicator, f.elementary_stream_priority_indicator),
+        std::tuple(true, true, false));
+    EXPECT_EQ(std::tuple(f.program_clock_reference_base, f.program_clock_reference_reserved,
+                  f.program_clock_reference_extension, f.original_program_clock_reference_base,
+                  f.original_program_clock_reference_extension),
+        std::tuple(0x123456789u, 0x3F, 0x155, 1u, 1));
+    EXPECT_EQ(Bytes(f.private_data.begin(), f.private_data.end()), (Bytes{0xAA, 0xBB, 0xCC}));
+    EXPECT_EQ(std::tuple(f.adaptation_field_extension_length, f.ltw_valid_flag, f.ltw_offset, f.piecewise_rate,
+                  f.splice_type, f.DTS_next_AU),
+        std::tuple(11, true, 0x7FFE, 0x12345u, 2, (1u << 30) | (1u << 15) | 2u));
 }
 
 TEST(PesPacketTest, ThePayloadLiesBetweenTheHeaderAndTheLengthOrTheBytesRead)
