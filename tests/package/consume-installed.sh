@@ -1,9 +1,10 @@
 #!/bin/sh
 # Installs a build into a scratch prefix, moves the prefix elsewhere (an
 # installation must not depend on where it was first put), and builds and runs
-# three hosts from there as their users would: a C program through pkg-config,
-# a CMake project through find_package(zuk), and a Python script through
-# ctypes. Each extracts the sound of INPUT.
+# hosts from there as their users would: a C program through pkg-config, a
+# CMake project through find_package(zuk), and a Python script through ctypes,
+# each extracting the sound of INPUT; and a C program that reads it through
+# the reader.
 #
 #   consume-installed.sh BUILD INPUT SCRATCH
 #     BUILD    a configured and built zuk build folder
@@ -55,6 +56,12 @@ check_output() {
 cc -o "$scratch/c-consumer" "$here/consumer.c" $(pkg-config --cflags --libs zuk)
 LD_LIBRARY_PATH=$libdir "$scratch/c-consumer" "$input" "$scratch/c.wav" || fail "the C host failed"
 check_output "$scratch/c.wav" "the C host"
+
+# The reader's C interface, built the same way, must find sound in INPUT.
+# shellcheck disable=SC2046
+cc -o "$scratch/reader-peak" "$here/reader-peak.c" $(pkg-config --cflags --libs zuk)
+peak=$(LD_LIBRARY_PATH=$libdir "$scratch/reader-peak" "$input") || fail "the reader host failed"
+[ "${peak#peak }" -gt 0 ] 2>/dev/null || fail "the reader host found no sound: $peak"
 
 cmake -S "$here/cmake-consumer" -B "$scratch/cmake-build" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$scratch/cmake-build" >/dev/null
