@@ -8,33 +8,7 @@
 set -euo pipefail
 
 source "$(dirname "$0")/common.sh" "$@"
-for tool in ffmpeg ffprobe; do
-    command -v "$tool" >/dev/null || { echo "$tool is needed" >&2; exit 2; }
-done
-input=$cache/aac-44100-${minutes}min.mp4
-
-# Length of the AAC stream in whole seconds, or nothing when it cannot be read.
-sound_seconds() {
-    ffprobe -v error -select_streams a:0 -show_entries stream=duration -of csv=p=0 "$1" 2>/dev/null |
-        awk '{ printf "%d", $1 + 0.5 }'
-}
-
-# A sweep on the left, a tone under pink noise on the right, and a 1 fps
-# 64×48 picture: the video track costs next to nothing but gives the file a
-# frame rate, as a real clip has. Generated once; a file of the wrong length
-# (an interrupted run) is made again.
-if [[ ! -f $input || $(sound_seconds "$input") != "$seconds" ]]; then
-    echo "generating $minutes minutes of stereo 44.1 kHz AAC in $input ..."
-    ffmpeg -nostdin -hide_banner -loglevel error -y \
-        -f lavfi -i "testsrc=size=64x48:rate=1:duration=$seconds" \
-        -f lavfi -i "aevalsrc=exprs=0.3*sin(2*PI*(110+0.5*mod(t\,600))*t):s=44100:d=$seconds" \
-        -f lavfi -i "sine=frequency=331:sample_rate=44100:duration=$seconds" \
-        -f lavfi -i "anoisesrc=color=pink:sample_rate=44100:amplitude=0.1:duration=$seconds" \
-        -filter_complex "[2:a][3:a]amix=inputs=2:normalize=0[right];[1:a][right]amerge=inputs=2[a]" \
-        -map 0:v -map "[a]" -c:v libx264 -preset ultrafast -pix_fmt yuv420p \
-        -c:a aac -b:a 128k -f mp4 "$scratch/input.mp4"
-    mv "$scratch/input.mp4" "$input"
-fi
+input=$(aac_input)
 
 # Both read the same file from the page cache; one read warms it.
 cat "$input" >/dev/null
