@@ -47,8 +47,7 @@ enum zuk_whence { ZUK_FROM_START = 0, ZUK_FROM_CURRENT = 1, ZUK_FROM_END = 2 };
  */
 ZUK_API int32_t zuk_reader_open(const char* path, zuk_reader** reader, char* reason, size_t reason_size);
 /* As zuk_reader_open, with a UTF-16 path as zuk.h's functions take. */
-ZUK_API int32_t zuk_reader_open_wide(
-    const zuk_char* path, zuk_reader** reader, char* reason, size_t reason_size);
+ZUK_API int32_t zuk_reader_open_wide(const zuk_char* path, zuk_reader** reader, char* reason, size_t reason_size);
 
 /* Fills *info. ZUK_OK; ZUK_E_OPEN for a null argument. */
 ZUK_API int32_t zuk_reader_info_of(const zuk_reader* reader, zuk_reader_info* info);

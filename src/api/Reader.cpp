@@ -206,12 +206,13 @@ int32_t openReader(const zuk_char* path, zuk_reader*& reader, std::string& reaso
 int32_t openReporting(const zuk_char* path, zuk_reader** reader, char* reason, size_t reasonSize) noexcept
 {
     try {
+        if (reader == nullptr) {
+            zuk::copyCutToFit("No place for the reader", reason, reasonSize);
+            return ZUK_E_OPEN;
+        }
+        *reader = nullptr;
         std::string why;
-        zuk_reader* opened = nullptr;
-        const int32_t code = reader == nullptr ? (why = "No place for the reader", ZUK_E_OPEN)
-                                               : openReader(path, opened, why);
-        if (reader != nullptr)
-            *reader = opened;
+        const int32_t code = openReader(path, *reader, why);
         zuk::copyCutToFit(why, reason, reasonSize);
         return code;
     } catch (...) {
