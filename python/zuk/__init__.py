@@ -61,7 +61,7 @@ class _Progress:
         if self.error is None:
             try:
                 self.callable(percent)
-            except BaseException as error:  # noqa: B036 - re-raised later
+            except BaseException as error:  # raised after the call
                 self.error = error
         return 0
 
@@ -142,7 +142,7 @@ def wrap_avi(src, dst):
 
 
 def replace_audio(video, audio, dst):
-    """Writes the AVI `dst`: the first stream of `video` with `audio`'s sound."""
+    """Writes the AVI `dst`: `video`'s first stream with `audio`'s sound."""
     return _run("ReplaceAudioAvi", wide(video), wide(audio), wide(dst), 0,
                 describe="zuk_hresult_text")
 

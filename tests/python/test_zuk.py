@@ -26,7 +26,8 @@ def cli_read(folder, source, *options):
                          capture_output=True, text=True)
     with wave.open(str(out)) as sound:
         samples = sound.readframes(sound.getnframes())
-    return samples, int(re.search(r"from frame (\d+)", run.stdout + run.stderr)[1])
+    said = run.stdout + run.stderr
+    return samples, int(re.search(r"from frame (\d+)", said)[1])
 
 
 @pytest.mark.parametrize("stereo", [False, True])
