@@ -24,9 +24,7 @@ __all__ = ["ZukError", "Info", "Reader", "load", "version", "extract",
 RATE = 48000
 # Reads are sized by the length the file states, which they may pass a little.
 _SLACK_FRAMES = RATE
-# The library is asked for at most this many frames at a time, as the command
-# line asks: where the sound ends, the frames a short read holds depend on the
-# size asked for, so equal steps give equal samples.
+# Frames asked of the library in one call: a second of sound.
 _STEP_FRAMES = RATE
 _WHENCE = {"start": 0, "current": 1, "end": 2, 0: 0, 1: 1, 2: 2}
 

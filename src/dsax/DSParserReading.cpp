@@ -105,9 +105,16 @@ HRESULT CDSParser::read(Layout layout, int16_t* buffer, int64_t count, uint32_t*
 {
     if (!m_bReady || buffer == nullptr || count < 1 || delivered == nullptr)
         return E_INVALIDARG;
-    if (count > bufferedFrames())
+    // The graph stops where the stated duration ends, but a stream may deliver
+    // more (a decoder's last block): a read is short only when running on
+    // brings nothing.
+    while (count > bufferedFrames()) {
+        const int64_t before = bufferedFrames();
         if (const HRESULT hr = runUntilBuffered(count); FAILED(hr))
             return hr;
+        if (bufferedFrames() == before)
+            break;
+    }
     const int64_t taken = std::min(count, bufferedFrames());
     takeFrames(layout, buffer, taken);
     *delivered = taken;
