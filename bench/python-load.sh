@@ -40,3 +40,8 @@ for name in "${tools[@]:1}"; do
         if (o < 0.01) o = 0.01
         printf "zuk.load takes %.2f× the time of %s and %.2f× its peak memory\n", t / o, n, m / om }'
 done
+# The array itself: two bytes a frame of the input's duration at 48 kHz.
+seconds=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$input")
+awk -v s="$seconds" -v m="$(peak_mb zuk.load)" 'BEGIN {
+    a = s * 48000 * 2 / 1048576
+    printf "zuk.load peaks at %.2f× the array it returns (%.1f MB)\n", m / a, a }'
