@@ -4,6 +4,7 @@
 #include "dsax/OpenWithoutCom.h"
 #include "platform/WideText.h"
 #include "platform/com/ErrorText.h"
+#include "platform/media/MediaInterfaces.h"
 
 #include <zuk/dsax.h>
 #include <zuk/reader.h>
@@ -29,15 +30,6 @@ constexpr int64_t kChunkFrames = 16384; // of a float read, converted from 16-bi
 struct BadArgument {
     const char* reason;
 };
-
-// The record's WAVEFORMATEX field at `offset`, little-endian as written.
-template <class Field>
-Field formatField(const uint8_t* format, size_t offset)
-{
-    Field value{};
-    std::memcpy(&value, format + offset, sizeof value);
-    return value;
-}
 
 // The open's code for one of dsax's texts: those that say the file is not
 // there, not a file or not readable are the host's to mend; anything else is
@@ -251,7 +243,9 @@ extern "C" ZUK_API int32_t zuk_reader_info_of(const zuk_reader* reader, zuk_read
         return ZUK_E_OPEN;
     const dsax::DSAX_MEDIA_INFO& media = *reader->media;
     info->rate = kRate;
-    info->channels = formatField<uint16_t>(media.audio_format, 2);
+    WAVEFORMATEX format{};
+    std::memcpy(&format, media.audio_format, sizeof format);
+    info->channels = format.nChannels;
     info->frames = framesFromUnits(static_cast<double>(media.duration));
     info->frame_rate = media.frame_rate;
     info->duration = static_cast<double>(media.duration) / kUnitsPerSecond;
