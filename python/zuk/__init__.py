@@ -6,20 +6,27 @@ streaming reader, and its file operations (extract, resample, slice...).
         sound.seek(seconds=2.5)
         block = sound.read(4800, stereo=True, dtype="float32")
     zuk.extract("clip.mov", "clip.wav", progress=print)
+    records = zuk.extract_many(["a.mov", "b.mkv"], outdir="wav")
 
 Paths are str, bytes or os.PathLike. Failures raise ZukError.
 """
 import collections
+import contextlib
 import ctypes
 import os
+import signal
+import threading
+import time
 
 import numpy
 
-from ._library import PROGRESS, ReaderInfo, library, wide
+from ._library import (BATCH_CALLBACK, BATCH_DONE, PROGRESS, BatchOptions,
+                       ReaderInfo, library, wide)
 
 __all__ = ["ZukError", "Info", "Reader", "load", "version", "extract",
-           "resample", "convert", "slice", "mts_extract", "ts_audio",
-           "mp4_unwrap", "wrap_avi", "replace_audio"]
+           "extract_many", "BatchProgress", "resample", "convert", "slice",
+           "mts_extract", "ts_audio", "mp4_unwrap", "wrap_avi",
+           "replace_audio"]
 
 RATE = 48000
 # Reads are sized by the length the file states, which they may pass a little.
@@ -48,19 +55,24 @@ def version():
 
 class _Progress:
     """The callable as a C callback. An exception cannot cross the C frames,
-    so the first one is kept (later calls are then skipped) and raised once
-    the call returns."""
+    so the first one is kept (later calls are then skipped, and answer
+    `_AFTER_ERROR`) and raised once the call returns."""
+    _AFTER_ERROR = 0
 
     def __init__(self, callable_):
         self.callable, self.error = callable_, None
         self.pointer = PROGRESS(self._call) if callable_ else PROGRESS()
 
-    def _call(self, percent):
+    def _call(self, *event):
         if self.error is None:
             try:
-                self.callable(percent)
+                return self._deliver(*event)
             except BaseException as error:  # raised after the call
                 self.error = error
+        return self._AFTER_ERROR
+
+    def _deliver(self, percent):
+        self.callable(percent)
         return 0
 
     def raise_kept(self):
@@ -73,6 +85,14 @@ def _checked(code, describe="zuk_result_text"):
     if code < 0:
         raise ZukError(code, _decoded(getattr(library(), describe)(code)))
     return code
+
+
+def _bytes_path(path):
+    """A path as the reader and batch.h take it: its bytes, NUL-terminated."""
+    name = os.fsencode(path)
+    if b"\0" in name:
+        raise ValueError("embedded null byte in the path")
+    return name
 
 
 def _run(name, *args, describe="zuk_result_text"):
@@ -145,6 +165,185 @@ def replace_audio(video, audio, dst):
                 describe="zuk_hresult_text")
 
 
+BatchProgress = collections.namedtuple(
+    "BatchProgress",
+    "files_done files_total files_failed audio_seconds elapsed_seconds")
+BatchProgress.__doc__ = """How far a batch is: inputs finished (failed or
+skipped included) of all, those that failed, the seconds of sound written
+and the seconds since it began."""
+
+_NOT_STARTED = "not started: the batch was stopped"
+
+
+def _record(source, output, result, skipped=False, audio=0.0, wall=0.0):
+    """What the command line's --report writes of one input; `result` None
+    for an input that a stop kept from starting."""
+    described = _NOT_STARTED if result is None else _decoded(
+        library().zuk_result_text(result))
+    return {"input": os.fsdecode(source), "output": os.fsdecode(output),
+            "result": result, "result_text": described,
+            "skipped": bool(skipped), "audio_seconds": audio,
+            "wall_seconds": wall}
+
+
+def _failed(record):
+    return record["result"] is None or record["result"] < 0
+
+
+class _Batch(_Progress):
+    """The callback of one zuk_extract_batch: keeps each input's record as it
+    finishes, tells `progress` how far the batch is, and stops the batch
+    when it answers true, raises, or Ctrl-C is pressed."""
+    _AFTER_ERROR = 1
+
+    def __init__(self, progress, count):
+        super().__init__(progress)
+        self.pointer = BATCH_CALLBACK(self._call)
+        self.records = [None] * count
+
+    def _deliver(self, event, _user):
+        event = event.contents
+        if event.kind == BATCH_DONE:
+            self.records[event.index] = _record(
+                event.input, event.output, event.result, event.skipped,
+                event.file_audio_seconds, event.file_wall_seconds)
+        return int(bool(self.callable and self.callable(BatchProgress(
+            event.files_done, event.files_total, event.files_failed,
+            event.audio_seconds, event.elapsed_seconds))))
+
+    def interrupt(self, *_):
+        self.error = self.error or KeyboardInterrupt()
+
+    @contextlib.contextmanager
+    def interruptible(self):
+        """Python raises Ctrl-C's KeyboardInterrupt where it next runs Python
+        code, which during a batch is the start of a callback, before any
+        handler there: ctypes would print it and go on. So while the batch
+        runs, Ctrl-C is only noted, as the callback's error: the next
+        callback stops the batch and the call raises it once it returns."""
+        if (threading.current_thread() is not threading.main_thread()
+                or signal.getsignal(signal.SIGINT)
+                is not signal.default_int_handler):
+            yield
+            return
+        signal.signal(signal.SIGINT, self.interrupt)
+        try:
+            yield
+        finally:
+            signal.signal(signal.SIGINT, signal.default_int_handler)
+
+
+def _paths(names):
+    return (ctypes.c_char_p * len(names))(*names)
+
+
+def _output_names(sources, outdir):
+    """The names zuk_extract_batch gives `sources` under `outdir`."""
+    array, folder, names = _paths(sources), _bytes_path(outdir), []
+    for index in range(len(sources)):
+        capacity = 4096
+        while True:
+            buffer = ctypes.create_string_buffer(capacity)
+            length = _checked(library().zuk_batch_output_name(
+                array, len(sources), folder, index, buffer, capacity))
+            if length < capacity:
+                break
+            capacity = length + 1
+        names.append(buffer.raw[:length])
+    return names
+
+
+def _extract_here(sources, outputs, outdir, jobs, force, progress):
+    """One zuk_extract_batch in this process: the records, in order."""
+    batch = _Batch(progress, len(sources))
+    options = BatchOptions(jobs or 0, int(force))
+    with batch.interruptible():
+        code = library().zuk_extract_batch(
+            _paths(sources), outputs and _paths(outputs), len(sources),
+            outdir and _bytes_path(outdir), ctypes.byref(options),
+            batch.pointer, None)
+    batch.raise_kept()
+    _checked(code)
+    if None in batch.records:
+        outputs = outputs or _output_names(sources, outdir)
+    return [record or _record(sources[index], outputs[index], None)
+            for index, record in enumerate(batch.records)]
+
+
+def _extract_task(source, output, jobs, force):
+    """One input of a batch spread over a cluster, on a worker: a batch of
+    one, so that its output appears only when complete, as in a local
+    batch."""
+    return _extract_here([source], [output], None, jobs, force, None)[0]
+
+
+def _extract_on(client, sources, outputs, jobs, force, progress):
+    """One task per input over the client's workers: the records, in
+    order."""
+    from distributed import as_completed
+    # The workers' threads already stand for the cluster's cores.
+    jobs = [1 if jobs is None else jobs] * len(sources)
+    futures = client.map(_extract_task, sources, outputs, jobs,
+                         [bool(force)] * len(sources), pure=False)
+    places = {future.key: index for index, future in enumerate(futures)}
+    records, failed, audio = [None] * len(sources), 0, 0.0
+    began = time.monotonic()
+    try:
+        for done, future in enumerate(as_completed(futures), 1):
+            record = records[places[future.key]] = future.result()
+            failed += _failed(record)
+            audio += record["audio_seconds"]
+            if progress and progress(BatchProgress(
+                    done, len(sources), failed, audio,
+                    time.monotonic() - began)):
+                break
+    finally:
+        client.cancel(futures)
+    return [record or _record(sources[index], outputs[index], None)
+            for index, record in enumerate(records)]
+
+
+def extract_many(inputs, outdir=None, outputs=None, jobs=None, force=False,
+                 progress=None, client=None):
+    """Extracts each input as extract() does, `jobs` at once (None: one per
+    core), to `outputs` or to the names it gives them under `outdir`:
+    outdir/NAME.wav, NAME the input's file name without its extension,
+    inputs whose names collide keeping the folders that tell them apart
+    (day1/take.wav, day2/take.wav) or else their extension (take.mov.wav).
+
+    An output appears under its name only once complete; an input whose
+    output is already there and not older than it is skipped, unless
+    `force`. `progress` is called a few times a second with a
+    BatchProgress; answering true stops the batch, and an exception raised
+    in it (or Ctrl-C) stops it and is raised again; a stopped batch leaves
+    no partial output.
+
+    With a dask.distributed `client`, each input is a task on its workers
+    (whose threads then set how many files run at once; `jobs` is how many
+    cores one file may decode on, None: one), and the outputs are named here, over
+    the whole list. The workers must see the inputs and outdir under the
+    same paths as this process: a file system they share.
+
+    Returns one dict per input, in order: input, output, result (extract's,
+    None when a stop kept it from starting), result_text, skipped,
+    audio_seconds, wall_seconds, as the command line's --report writes."""
+    sources = [_bytes_path(source) for source in inputs]
+    if (outdir is None) == (outputs is None):
+        raise TypeError("extract_many takes outdir or outputs, not both "
+                        "or none")
+    if outputs is not None:
+        outputs = [_bytes_path(output) for output in outputs]
+        if len(outputs) != len(sources):
+            raise ValueError("extract_many takes one output per input")
+    if not sources:
+        return []
+    if client is None:
+        return _extract_here(sources, outputs, outdir, jobs, force,
+                             progress)
+    return _extract_on(client, sources,
+                       outputs or _output_names(sources, outdir), jobs,
+                       force, progress)
+
 Info = collections.namedtuple(
     "Info", "rate channels frames frame_rate duration")
 Info.__doc__ = """What opening learnt: the rate of every read (48000), the
@@ -160,10 +359,7 @@ class Reader:
     time; use it as a context manager, or close() it."""
 
     def __init__(self, path):
-        name = os.fsencode(path)
-        if b"\0" in name:
-            raise ValueError("embedded null byte in the path")
-        lib = library()
+        name, lib = _bytes_path(path), library()
         handle, reason = ctypes.c_void_p(), ctypes.create_string_buffer(1024)
         code = lib.zuk_reader_open(name, ctypes.byref(handle), reason,
                                    len(reason))

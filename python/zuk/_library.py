@@ -5,7 +5,8 @@ import os
 import pathlib
 
 i32, i64, f64 = ctypes.c_int32, ctypes.c_int64, ctypes.c_double
-text, void_p = ctypes.c_char_p, ctypes.c_void_p
+text, void_p, size = ctypes.c_char_p, ctypes.c_void_p, ctypes.c_size_t
+texts = ctypes.POINTER(text)
 PROGRESS = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_float)
 
 
@@ -14,8 +15,27 @@ class ReaderInfo(ctypes.Structure):
                 ("frame_rate", f64), ("duration", f64)]
 
 
+class BatchOptions(ctypes.Structure):
+    _fields_ = [("jobs", i32), ("force", i32)]
+
+
+BATCH_DONE = 1
+
+
+class BatchEvent(ctypes.Structure):
+    _fields_ = [("kind", i32), ("files_done", size), ("files_total", size),
+                ("files_failed", size), ("audio_seconds", f64),
+                ("elapsed_seconds", f64), ("index", size), ("input", text),
+                ("output", text), ("result", i32), ("skipped", i32),
+                ("file_audio_seconds", f64), ("file_wall_seconds", f64)]
+
+
+BATCH_CALLBACK = ctypes.CFUNCTYPE(i32, ctypes.POINTER(BatchEvent), void_p)
+
+
 # name: (result type, argument types). Paths to zuk.h's functions are UTF-16
-# bytes, passed as char pointers; the reader takes its handle as void*.
+# bytes, passed as char pointers; the reader takes its handle as void*, and
+# the reader and batch.h take UTF-8 (or any bytes) paths.
 _SIGNATURES = {
     "zuk_version": (text, []),
     "zuk_result_text": (text, [i32]),
@@ -40,6 +60,10 @@ _SIGNATURES = {
     "zuk_reader_position": (i64, [void_p]),
     "zuk_reader_error": (text, [void_p]),
     "zuk_reader_close": (None, [void_p]),
+    "zuk_batch_output_name": (i64, [texts, size, text, size, text, size]),
+    "zuk_extract_batch": (i64, [texts, texts, size, text,
+                                ctypes.POINTER(BatchOptions), BATCH_CALLBACK,
+                                void_p]),
 }
 
 _loaded = None

@@ -1,10 +1,13 @@
 """The Python package: its arrays against the command line's reads, its
-errors, paths and progress, and its installation into a fresh venv."""
+errors, paths, progress and batches (here and on Dask), and installing it."""
+import contextlib
 import os
 import pathlib
 import re
 import shutil
+import signal
 import subprocess
+import threading
 import wave
 
 import numpy
@@ -127,6 +130,74 @@ def test_progress_is_reported_and_its_exceptions_raised(tmp_path):
         raise KeyError(percent)
     with pytest.raises(KeyError):
         zuk.resample(tmp_path / "a.wav", tmp_path / "b.wav", 44100, refuse)
+
+
+@pytest.fixture
+def batch(tmp_path):
+    """The sources, and two files named alike in two folders."""
+    for day in ("day1", "day2"):
+        (tmp_path / day).mkdir()
+        shutil.copy(SAMPLE, tmp_path / day / "take.mp4")
+    return SOURCES + [tmp_path / "day1/take.mp4", tmp_path / "day2/take.mp4"]
+
+
+def outcome(records, outdir):
+    """The records but their times, and the outputs' names and bytes."""
+    return [(r["input"], r["result"], r["result_text"], r["skipped"],
+             r["audio_seconds"], os.path.relpath(r["output"], outdir),
+             pathlib.Path(r["output"]).read_bytes()) for r in records]
+
+
+def test_a_batch_extracts_once_unless_forced(tmp_path, batch):
+    runs = [zuk.extract_many(batch, tmp_path / "out", jobs=2, force=force)
+            for force in (False, False, True)]
+    assert [[r["skipped"] for r in run] for run in runs] == [
+        [False] * 5, [True] * 5, [False] * 5]
+    first, one = runs[0][0], tmp_path / "one.wav"
+    assert (zuk.extract(SAMPLE, one), 4.0) == (first["result"],
+                                               first["audio_seconds"])
+    assert pathlib.Path(first["output"]).read_bytes() == one.read_bytes()
+
+
+PRESS_CTRL_C = threading.Timer(0.05, os.kill, (os.getpid(), signal.SIGINT))
+
+
+def ctrl_c(progress):
+    """Pressed while the library works, not inside a callback."""
+    if not PRESS_CTRL_C.ident:
+        PRESS_CTRL_C.start()
+
+
+def interrupt(progress):
+    raise KeyboardInterrupt
+
+
+@pytest.mark.parametrize("stop, raised", [
+    (lambda progress: True, None), (interrupt, KeyboardInterrupt),
+    (ctrl_c, KeyboardInterrupt)])
+def test_a_stopped_batch_leaves_only_complete_outputs(tmp_path, stop,
+                                                      raised):
+    outputs = [tmp_path / f"{index}.wav" for index in range(8)]
+    with pytest.raises(raised) if raised else contextlib.nullcontext():
+        zuk.extract_many([SAMPLE] * 8, outputs=outputs, jobs=1,
+                         progress=stop)
+    kept = os.listdir(tmp_path)
+    assert len(kept) < 8 and not [name for name in kept if name[0] == "."]
+    again = zuk.extract_many([SAMPLE] * 8, outputs=outputs, jobs=1)
+    assert [r["skipped"] for r in again] == [o.name in kept for o in outputs]
+    assert len({output.read_bytes() for output in outputs}) == 1
+
+
+def test_a_dask_cluster_extracts_as_this_process_does(tmp_path, batch):
+    from distributed import Client, LocalCluster
+    here = zuk.extract_many(batch, tmp_path / "here")
+    with LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                      dashboard_address=None) as cluster:
+        with Client(cluster) as client:
+            farmed = zuk.extract_many(batch, tmp_path / "farm",
+                                      client=client)
+    assert outcome(farmed, tmp_path / "farm") == outcome(here,
+                                                         tmp_path / "here")
 
 
 def test_installs_into_a_fresh_venv(tmp_path):
