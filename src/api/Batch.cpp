@@ -17,7 +17,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <tuple>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -28,6 +27,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace zuk {
@@ -70,7 +70,8 @@ double soundSeconds(const std::string& path)
 // older than its input.
 bool upToDate(const std::string& input, const std::string& output)
 {
-    struct stat in { }, out { };
+    struct stat in {
+    }, out{};
     if (stat(input.c_str(), &in) != 0 || stat(output.c_str(), &out) != 0 || !S_ISREG(out.st_mode))
         return false;
     return std::tie(out.st_mtim.tv_sec, out.st_mtim.tv_nsec) >= std::tie(in.st_mtim.tv_sec, in.st_mtim.tv_nsec);
@@ -124,10 +125,7 @@ int recordShare(float)
 
 class ShareScope {
 public:
-    ShareScope(std::atomic<double>& seconds, const std::string& temporary)
-    {
-        shareSlot = {&seconds, &temporary};
-    }
+    ShareScope(std::atomic<double>& seconds, const std::string& temporary) { shareSlot = {&seconds, &temporary}; }
     ~ShareScope()
     {
         shareSlot.seconds->store(0, std::memory_order_relaxed);
@@ -150,9 +148,13 @@ std::vector<bool> repeatedOutputs(const std::vector<std::string>& outputs)
 class Batch {
 public:
     Batch(std::vector<std::string> from, std::vector<std::string> to, int32_t jobsAsked, bool again)
-        : inputs(std::move(from)), outputs(std::move(to)), repeated(repeatedOutputs(outputs)),
+        : inputs(std::move(from)),
+          outputs(std::move(to)),
+          repeated(repeatedOutputs(outputs)),
           jobs(jobsAsked > 0 ? jobsAsked : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))),
-          workers(std::min(static_cast<size_t>(jobs), inputs.size())), shares(workers), force(again)
+          workers(std::min(static_cast<size_t>(jobs), inputs.size())),
+          shares(workers),
+          force(again)
     {
     }
 
@@ -177,11 +179,11 @@ private:
 
     std::mutex mutex;
     std::condition_variable changed;
-    size_t next = 0;                     // the next input to take
-    size_t running = 0;                  // inputs being extracted
-    size_t workersLeft = 0;              // worker threads not yet done
-    double finishedSeconds = 0;          // of the outputs written
-    std::deque<Finished> unreported;     // finished, not yet told to the callback
+    size_t next = 0;                 // the next input to take
+    size_t running = 0;              // inputs being extracted
+    size_t workersLeft = 0;          // worker threads not yet done
+    double finishedSeconds = 0;      // of the outputs written
+    std::deque<Finished> unreported; // finished, not yet told to the callback
 
     // Of the calling thread: what the callback has been told.
     size_t filesDone = 0;
@@ -251,8 +253,7 @@ Outcome Batch::extractFresh(const std::string& input, const std::string& output,
     int32_t result = 0;
     {
         const ShareScope sharing(share, temporary.path());
-        result = extractAndCheck(
-            wideFromPath(input).c_str(), wideFromPath(temporary.path()).c_str(), recordShare, 0);
+        result = extractAndCheck(wideFromPath(input).c_str(), wideFromPath(temporary.path()).c_str(), recordShare, 0);
     }
     if (result < 0)
         return {result};
@@ -332,8 +333,8 @@ extern "C" ZUK_API int64_t zuk_extract_batch(const char* const* inputs, const ch
     return zuk::guardExport("zuk_extract_batch", int64_t{ZUK_E_OPEN}, [&]() -> int64_t {
         const auto inputNames = zuk::namesOf(inputs, count);
         const auto outputNames = outputs != nullptr ? zuk::namesOf(outputs, count)
-            : outdir != nullptr && inputNames        ? zuk::batchOutputNames(*inputNames, outdir)
-                                                     : std::optional<std::vector<std::string>>{};
+            : outdir != nullptr && inputNames       ? zuk::batchOutputNames(*inputNames, outdir)
+                                                    : std::optional<std::vector<std::string>>{};
         const zuk_batch_options chosen = options != nullptr ? *options : zuk_batch_options{0, 0};
         if (!inputNames || !outputNames || chosen.jobs < 0)
             return ZUK_E_OPEN;

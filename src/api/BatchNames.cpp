@@ -64,8 +64,8 @@ std::vector<std::string> batchOutputNames(const std::vector<std::string>& inputs
     for (const auto& group : collisions(names)) {
         const fs::path shared = deepestSharedFolder(paths, group);
         for (const size_t member : group)
-            names[member] = (paths[member].parent_path().lexically_relative(shared) / paths[member].stem())
-                                .lexically_normal();
+            names[member] =
+                (paths[member].parent_path().lexically_relative(shared) / paths[member].stem()).lexically_normal();
     }
     for (const auto& group : collisions(names))
         for (const size_t member : group)

@@ -86,7 +86,8 @@ public:
     InterruptScope& operator=(const InterruptScope&) = delete;
 
 private:
-    struct sigaction previousInt { }, previousTerm { };
+    struct sigaction previousInt {
+    }, previousTerm{};
 };
 
 std::string clockText(double seconds)
@@ -112,10 +113,9 @@ struct BatchState {
     void show(const zuk_batch_event& event)
     {
         const double rate = event.elapsed_seconds > 0 ? event.audio_seconds / event.elapsed_seconds : 0;
-        const double left = event.files_done > 0
-            ? event.elapsed_seconds * static_cast<double>(event.files_total - event.files_done) /
-                static_cast<double>(event.files_done)
-            : 0;
+        const double left = event.files_done > 0 ? event.elapsed_seconds *
+                static_cast<double>(event.files_total - event.files_done) / static_cast<double>(event.files_done)
+                                                 : 0;
         char line[160];
         std::snprintf(line, sizeof line, "%zu/%zu files, %.1f s of sound, %.1fx realtime, %s left", event.files_done,
             event.files_total, event.audio_seconds, rate, clockText(left).c_str());
