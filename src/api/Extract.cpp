@@ -1,6 +1,7 @@
 // Extract and Extract_DotNet: the sound of any media file as the standard WAV.
 // The input's extension picks a back end; what no extension settles goes
 // through the chain of back ends until one succeeds.
+#include "api/Extraction.h"
 #include "api/Location.h"
 #include "api/Mp4Route.h"
 #include "audio/IsSoundFile.h"
@@ -251,6 +252,8 @@ bool outputExists(const zuk_char* output)
     return found.st_size > 0 && std::unique_ptr<std::FILE, FileCloser>(std::fopen(path->c_str(), "rb")) != nullptr;
 }
 
+} // namespace
+
 int32_t extractAndCheck(const zuk_char* input, const zuk_char* output, ProgressCallback progress, int32_t managed)
 {
     const int32_t result = Extract_core(input, output, progress, managed);
@@ -262,8 +265,6 @@ int32_t extractAndCheck(const zuk_char* input, const zuk_char* output, ProgressC
     }
     return result;
 }
-
-} // namespace
 
 } // namespace zuk
 

@@ -142,6 +142,10 @@ TEST(Cli, EachCommandAnswersWithItsStatusAndText)
         {{"extract", folder, at("o.wav")}, 1, {}, "; " + folder + " is not a regular file but a folder"},
         {{"extract", mp4, folder}, 1, {}, " is a folder; name a file to write\n"},
         {{"extract", at("loop"), at("o.wav")}, 1, {}, ": Too many levels of symbolic links\n"},
+        // Many inputs: a report line each; one failure fails the batch.
+        {{"extract", "-q", mp4, movie, "--outdir", at("many"), "--report", at("report.jsonl")}, 0, "", ""},
+        {{"extract", "-j", "2", at("text.mp3"), mp4, "--outdir", at("many")}, 1, "", "1 of 2 inputs failed\n"},
+        {{"extract", folder, "--outdir", at("many")}, 2, "", "is a folder; add --recursive"},
         // The back-end check and the reader.
         {{"quicktime-installed"}, 1, "QuickTime is not installed (libQTMLClient.so not found)\n", {}},
         {{"quicktime-installed"}, 0, "QuickTime is installed\n", {}, {"LD_LIBRARY_PATH=" + fakeFolder("quicktime")}},
@@ -189,9 +193,9 @@ TEST(Cli, EachCommandAnswersWithItsStatusAndText)
              {"resample", "a.wav", "b.wav", "--speed", "2"}, {"resample", "a.wav", "b.wav", "--rate", "0"},
              {"convert", "a.wav", "b.wav"}, {"slice", "a.wav", "b.wav", "--start", "1", "--end", "0.5"},
              {"slice", "a.wav", "b.wav", "--start", "0", "--end", "1", "--lead", "-1"}, {"extract", "a.mov", "b.mp3"},
-             {"wrap-avi", "a.mov", "-"}, {"info", "a.mov", "--stereo"}, {"read", "a.mov", "b.wav", "--frames", "1e3"},
-             {"read", "a.mov", "b.wav"}, {"read", "a.mov", "b.wav", "--frames", "0"},
-             {"convert", "a.wav", "b.wav", "--rate", "0.5"},
+             {"extract", "a.mov"}, {"extract", "a.mov", "b.wav", "--force"}, {"wrap-avi", "a.mov", "-"},
+             {"info", "a.mov", "--stereo"}, {"read", "a.mov", "b.wav", "--frames", "1e3"}, {"read", "a.mov", "b.wav"},
+             {"read", "a.mov", "b.wav", "--frames", "0"}, {"convert", "a.wav", "b.wav", "--rate", "0.5"},
              {"read", "a.mov", "b.wav", "--frames", "9", "--from", "end"},
              {"read", "a.mov", "b.wav", "--frames", "9", "--seek-time", "1", "--seek-sample", "48000"},
              {"read", "a.mov", "b.wav", "--frames", "9", "--seek-time", "1", "--from", "end"},
@@ -210,6 +214,13 @@ TEST(Cli, EachCommandAnswersWithItsStatusAndText)
             EXPECT_TRUE(nlohmann::json::accept(run.out)) << what;
         }
     }
+    std::ifstream report(at("report.jsonl"));
+    size_t lines = 0;
+    for (std::string line; std::getline(report, line); ++lines)
+        for (const char* field :
+            {"input", "output", "result", "result_text", "skipped", "audio_seconds", "wall_seconds"})
+            EXPECT_TRUE(nlohmann::json::parse(line).contains(field)) << line;
+    EXPECT_EQ(lines, 2u);
 }
 
 // A reader that stops early makes a clean failure, not a death by SIGPIPE.

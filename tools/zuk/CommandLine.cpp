@@ -35,6 +35,14 @@ std::optional<std::string_view> shortFlag(std::string_view argument)
     return std::nullopt;
 }
 
+std::optional<std::string_view> shortValueOption(const Command& command, std::string_view argument)
+{
+    for (const auto& [letter, name] : command.shortValueOptions)
+        if (argument == letter)
+            return name;
+    return std::nullopt;
+}
+
 } // namespace
 
 Invocation parseArguments(const Command& command, const std::vector<std::string>& arguments)
@@ -46,6 +54,12 @@ Invocation parseArguments(const Command& command, const std::vector<std::string>
         const std::string& argument = arguments[i];
         if (const auto flag = optionsEnded ? std::nullopt : shortFlag(argument)) {
             call.flags.insert(std::string(*flag));
+            continue;
+        }
+        if (const auto option = optionsEnded ? std::nullopt : shortValueOption(command, argument)) {
+            if (i + 1 >= arguments.size())
+                throw UsageError{argument + " needs a value"};
+            call.values[std::string(*option)] = arguments[++i];
             continue;
         }
         if (optionsEnded || argument.size() < 2 || argument.compare(0, 2, "--") != 0) {
@@ -78,10 +92,16 @@ Invocation parseArguments(const Command& command, const std::vector<std::string>
             throw UsageError{"unknown option --" + name};
         }
     }
-    if (!call.has("help") && call.positional.size() != command.positionalCount)
-        throw UsageError{"expected " + std::to_string(command.positionalCount) + " argument" +
-            (command.positionalCount == 1 ? "" : "s") + ", got " + std::to_string(call.positional.size())};
+    const size_t most = std::max(command.positionalCount, command.positionalMost);
+    if (!call.has("help") && (call.positional.size() < command.positionalCount || call.positional.size() > most))
+        wrongArgumentCount(command.positionalCount, call.positional.size());
     return call;
+}
+
+void wrongArgumentCount(size_t expected, size_t got)
+{
+    throw UsageError{"expected " + std::to_string(expected) + " argument" + (expected == 1 ? "" : "s") + ", got " +
+        std::to_string(got)};
 }
 
 namespace {

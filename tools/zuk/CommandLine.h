@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace zukcli {
@@ -29,10 +30,13 @@ struct Command {
     std::string_view name;
     std::string_view summary;                   // one line for `zuk --help`
     std::string_view help;                      // the whole text of `zuk NAME --help`
-    size_t positionalCount;                     // exactly this many
+    size_t positionalCount;                     // exactly this many (at least, with positionalMost)
     std::vector<std::string_view> valueOptions; // each takes a value: --rate 48000 or --rate=48000
     std::vector<std::string_view> flagOptions;  // besides --quiet, --verbose, --help
     int (*run)(const Invocation&);
+    size_t positionalMost = 0; // more than positionalCount: up to this many; run checks which forms fit
+    // One-letter forms of value options ({"-j", "jobs"}): -j 4.
+    std::vector<std::pair<std::string_view, std::string_view>> shortValueOptions = {};
 };
 
 // Thrown for a command line that cannot be run; main prints it with the usage hint.
@@ -41,6 +45,9 @@ struct UsageError {
 };
 
 Invocation parseArguments(const Command& command, const std::vector<std::string>& arguments);
+
+// Throws the usage error for `got` arguments where `expected` are wanted.
+[[noreturn]] void wrongArgumentCount(size_t expected, size_t got);
 
 // Strict numbers: the whole text must be the number.
 double parseSeconds(const Invocation& call, std::string_view option);

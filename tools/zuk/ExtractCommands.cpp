@@ -1,11 +1,15 @@
 // extract and quicktime-installed: whole media files to the standard WAV.
 #include "CommandLine.h"
+#include "ExtractBatch.h"
 #include "FileOperation.h"
 #include "OutputName.h"
 
 #include <zuk/zuk.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <string>
+#include <string_view>
 
 namespace zukcli {
 
@@ -13,6 +17,16 @@ namespace {
 
 int extractCommand(const Invocation& call)
 {
+    if (call.value("outdir") != nullptr)
+        return extractBatchCommand(call);
+    if (call.positional.size() != 2)
+        wrongArgumentCount(2, call.positional.size());
+    for (const std::string_view option : {"jobs", "report"})
+        if (call.value(option) != nullptr)
+            throw UsageError{"--" + std::string(option) + " applies to --outdir"};
+    for (const std::string_view flag : {"recursive", "force"})
+        if (call.has(flag))
+            throw UsageError{"--" + std::string(flag) + " applies to --outdir"};
     const uint8_t managed = call.has("dotnet") ? 1 : 0;
     const bool stereo = call.has("stereo");
     checkOutputNamesWav(call.positional.at(1));
@@ -36,6 +50,8 @@ int quickTimeInstalledCommand(const Invocation&)
 
 const Command extractInfo{"extract", "write the sound of a media file as a mono 16-bit 48000 Hz WAV",
     "usage: zuk extract IN OUT [--dotnet] [--stereo]\n"
+    "       zuk extract IN... --outdir DIR [--recursive] [-j N | --jobs N] [--force]\n"
+    "                   [--report FILE]\n"
     "\n"
     "Writes the sound of IN to OUT as a mono 16-bit PCM WAV at 48000 Hz. IN and\n"
     "OUT are paths or file:// URLs (file:///home/me/My%20Clips/take.mov).\n"
@@ -55,8 +71,27 @@ const Command extractInfo{"extract", "write the sound of a media file as a mono 
     "--dotnet  enter as managed hosts do (Extract_DotNet; with --stereo, the\n"
     "          managed flag of Dsax_ExtractionStereo)\n"
     "--stereo  write the first two channels (a mono sound twice) as a stereo\n"
-    "          WAV, always through the library's own decoder\n",
-    2, {}, {"dotnet", "stereo"}, extractCommand};
+    "          WAV, always through the library's own decoder\n"
+    "\n"
+    "With --outdir, each IN is extracted to DIR/NAME.wav, NAME being its file\n"
+    "name without the extension; inputs of the same name keep their folders\n"
+    "below the deepest one they share (DIR/day1/take.wav), and then their\n"
+    "extension (DIR/take.mov.wav). Several files are extracted at once. An\n"
+    "output appears only when complete; one already there and not older than\n"
+    "its input is skipped. One line on stderr tells the progress of all, then a\n"
+    "summary names each input that failed. The exit status is 0 only when\n"
+    "every input succeeded; Ctrl-C stops the batch, leaving only complete\n"
+    "outputs, says \"interrupted\" and exits with 130.\n"
+    "\n"
+    "--outdir DIR   the folder of the outputs, made as needed\n"
+    "--recursive    take the media files (by extension: mov, mp4, mkv, wav, ...)\n"
+    "               at any depth in each IN that is a folder\n"
+    "-j, --jobs N   files extracted at once (default, or 0: one per core)\n"
+    "--force        extract again over complete outputs\n"
+    "--report FILE  one JSON line per input: input, output, result, result_text,\n"
+    "               skipped, audio_seconds, wall_seconds\n",
+    1, {"outdir", "jobs", "report"}, {"dotnet", "stereo", "recursive", "force"}, extractCommand, SIZE_MAX,
+    {{"-j", "jobs"}}};
 
 const Command quickTimeInstalledInfo{"quicktime-installed", "tell whether QuickTime is installed (exit 0 if so)",
     "usage: zuk quicktime-installed\n"

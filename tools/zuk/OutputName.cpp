@@ -15,9 +15,15 @@ namespace {
 // Extensions that name a sound or media format.
 constexpr std::array kMediaExtensions = {"wav", "wave", "rf64", "w64", "flac", "ogg", "oga", "opus", "mp3", "mp2",
     "m4a", "aac", "ac3", "aif", "aiff", "aifc", "au", "snd", "caf", "wma", "avi", "mov", "mp4", "m4v", "mkv", "webm",
-    "mpg", "mpeg", "m2t", "mts", "m2ts"};
+    "mpg", "mpeg", "m2t", "mts", "m2ts", "ts", "mxf", "3gp", "dv", "flv", "wmv", "r3d"};
 
 } // namespace
+
+bool namesMediaFormat(const std::string& path)
+{
+    return std::find(kMediaExtensions.begin(), kMediaExtensions.end(), lowerExtensionOf(path)) !=
+        kMediaExtensions.end();
+}
 
 std::string lowerExtensionOf(const std::string& path)
 {
@@ -35,8 +41,7 @@ void checkOutputNames(
     const std::string& output, std::string_view format, const std::vector<std::string_view>& extensions)
 {
     const std::string extension = lowerExtensionOf(output);
-    const bool media = std::find(kMediaExtensions.begin(), kMediaExtensions.end(), extension) != kMediaExtensions.end();
-    if (!media || std::find(extensions.begin(), extensions.end(), extension) != extensions.end())
+    if (!namesMediaFormat(output) || std::find(extensions.begin(), extensions.end(), extension) != extensions.end())
         return;
     throw UsageError{output + " ends in ." + extension + ", but this command writes " + std::string(format) +
         (extensions.empty() ? std::string() : "; name it ." + std::string(extensions.front()))};

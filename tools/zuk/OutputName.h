@@ -13,6 +13,9 @@ namespace zukcli {
 // empty when it has none.
 std::string lowerExtensionOf(const std::string& path);
 
+// Whether the extension of `path` names a sound or media format.
+bool namesMediaFormat(const std::string& path);
+
 // Throws UsageError when `output` ends in the extension of a known sound or
 // media format that is not among `extensions` (lower case, without the dot),
 // naming `format`, what the command writes. Other names are left alone.
