@@ -172,22 +172,18 @@ BatchProgress.__doc__ = """How far a batch is: inputs finished (failed or
 skipped included) of all, those that failed, the seconds of sound written
 and the seconds since it began."""
 
-_NOT_STARTED = "not started: the batch was stopped"
+_UNFINISHED = "the batch stopped before this input was done"
 
 
 def _record(source, output, result, skipped=False, audio=0.0, wall=0.0):
     """What the command line's --report writes of one input; `result` None
-    for an input that a stop kept from starting."""
-    described = _NOT_STARTED if result is None else _decoded(
+    for an input that the batch stopped before."""
+    described = _UNFINISHED if result is None else _decoded(
         library().zuk_result_text(result))
     return {"input": os.fsdecode(source), "output": os.fsdecode(output),
             "result": result, "result_text": described,
             "skipped": bool(skipped), "audio_seconds": audio,
             "wall_seconds": wall}
-
-
-def _failed(record):
-    return record["result"] is None or record["result"] < 0
 
 
 class _Batch(_Progress):
@@ -237,19 +233,32 @@ def _paths(names):
     return (ctypes.c_char_p * len(names))(*names)
 
 
+def _output_name(array, index, folder):
+    capacity = 4096
+    while True:
+        buffer = ctypes.create_string_buffer(capacity)
+        length = _checked(library().zuk_batch_output_name(
+            array, len(array), folder, index, buffer, capacity))
+        if length < capacity:
+            return buffer.raw[:length]
+        capacity = length + 1
+
+
 def _output_names(sources, outdir):
-    """The names zuk_extract_batch gives `sources` under `outdir`."""
-    array, folder, names = _paths(sources), _bytes_path(outdir), []
-    for index in range(len(sources)):
-        capacity = 4096
-        while True:
-            buffer = ctypes.create_string_buffer(capacity)
-            length = _checked(library().zuk_batch_output_name(
-                array, len(sources), folder, index, buffer, capacity))
-            if length < capacity:
-                break
-            capacity = length + 1
-        names.append(buffer.raw[:length])
+    """The names zuk_extract_batch gives `sources` under `outdir`. A name
+    depends only on the inputs it could collide with, those of its file
+    stem; the library weighs the whole list it is given for each name, so
+    each input is named among those whose file names begin alike (up to the
+    first dot), which keeps thousands of inputs from taking minutes."""
+    groups = collections.defaultdict(list)
+    for index, source in enumerate(sources):
+        name = os.path.basename(os.path.abspath(source))
+        groups[name.split(b".")[0]].append(index)
+    folder, names = _bytes_path(outdir), [None] * len(sources)
+    for members in groups.values():
+        array = _paths([sources[member] for member in members])
+        for place, member in enumerate(members):
+            names[member] = _output_name(array, place, folder)
     return names
 
 
@@ -291,7 +300,7 @@ def _extract_on(client, sources, outputs, jobs, force, progress):
     try:
         for done, future in enumerate(as_completed(futures), 1):
             record = records[places[future.key]] = future.result()
-            failed += _failed(record)
+            failed += record["result"] < 0
             audio += record["audio_seconds"]
             if progress and progress(BatchProgress(
                     done, len(sources), failed, audio,
@@ -320,13 +329,15 @@ def extract_many(inputs, outdir=None, outputs=None, jobs=None, force=False,
 
     With a dask.distributed `client`, each input is a task on its workers
     (whose threads then set how many files run at once; `jobs` is how many
-    cores one file may decode on, None: one), and the outputs are named here, over
-    the whole list. The workers must see the inputs and outdir under the
-    same paths as this process: a file system they share.
+    cores one file may decode on, None: one), the outputs named here over
+    the whole list; a stop leaves the tasks already running to finish. The
+    workers must see the inputs and outdir under the same paths as this
+    process: a file system they share.
 
     Returns one dict per input, in order: input, output, result (extract's,
-    None when a stop kept it from starting), result_text, skipped,
-    audio_seconds, wall_seconds, as the command line's --report writes."""
+    None when the batch stopped before the input was done), result_text,
+    skipped, audio_seconds, wall_seconds, as the command line's --report
+    writes."""
     sources = [_bytes_path(source) for source in inputs]
     if (outdir is None) == (outputs is None):
         raise TypeError("extract_many takes outdir or outputs, not both "
@@ -343,6 +354,7 @@ def extract_many(inputs, outdir=None, outputs=None, jobs=None, force=False,
     return _extract_on(client, sources,
                        outputs or _output_names(sources, outdir), jobs,
                        force, progress)
+
 
 Info = collections.namedtuple(
     "Info", "rate channels frames frame_rate duration")

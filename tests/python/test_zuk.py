@@ -159,7 +159,7 @@ def test_a_batch_extracts_once_unless_forced(tmp_path, batch):
     assert pathlib.Path(first["output"]).read_bytes() == one.read_bytes()
 
 
-PRESS_CTRL_C = threading.Timer(0.05, os.kill, (os.getpid(), signal.SIGINT))
+PRESS_CTRL_C = threading.Timer(0.02, os.kill, (os.getpid(), signal.SIGINT))
 
 
 def ctrl_c(progress):
