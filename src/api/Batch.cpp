@@ -274,7 +274,8 @@ void Batch::report(zuk_batch_callback callback, void* user, const Finished* fini
     event.kind = finished ? ZUK_BATCH_DONE : ZUK_BATCH_PROGRESS;
     if (finished) {
         ++filesDone;
-        filesFailed += finished->outcome.result < 0 ? 1 : 0;
+        if (finished->outcome.result < 0)
+            ++filesFailed;
         event.index = finished->index;
         event.input = inputs[finished->index].c_str();
         event.output = outputs[finished->index].c_str();

@@ -187,6 +187,8 @@ int extractBatchCommand(const Invocation& call)
 {
     if (call.has("stereo") || call.has("dotnet"))
         throw UsageError{"--stereo and --dotnet apply to one input and its output, not to --outdir"};
+    if (call.positional.empty())
+        wrongArgumentCount(1, 0);
     const std::string& outdir = *call.value("outdir");
     const int jobs = call.value("jobs") ? parseInt(*call.value("jobs"), "--jobs") : 0;
     if (jobs < 0)

@@ -90,7 +90,7 @@ const Command extractInfo{"extract", "write the sound of a media file as a mono 
     "--force        extract again over complete outputs\n"
     "--report FILE  one JSON line per input: input, output, result, result_text,\n"
     "               skipped, audio_seconds, wall_seconds\n",
-    1, {"outdir", "jobs", "report"}, {"dotnet", "stereo", "recursive", "force"}, extractCommand, SIZE_MAX,
+    0, {"outdir", "jobs", "report"}, {"dotnet", "stereo", "recursive", "force"}, extractCommand, SIZE_MAX,
     {{"-j", "jobs"}}};
 
 const Command quickTimeInstalledInfo{"quicktime-installed", "tell whether QuickTime is installed (exit 0 if so)",

@@ -23,10 +23,11 @@ const std::set<std::string, std::less<>> kWavWriters = {
 const std::set<std::string, std::less<>> kNoFiles = {"fix-frame-rate"};
 
 // Arguments before the last are inputs when a command takes two or more; a
-// single argument is an input.
+// single argument is an input, and so is every one when --outdir names where
+// the outputs go.
 bool isOutputPosition(const Invocation& call, size_t index)
 {
-    return call.positional.size() >= 2 && index + 1 == call.positional.size();
+    return call.value("outdir") == nullptr && call.positional.size() >= 2 && index + 1 == call.positional.size();
 }
 
 } // namespace
