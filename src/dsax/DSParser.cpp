@@ -284,6 +284,7 @@ void CDSParser::releaseGraph()
     m_pGraph.reset();
     m_pControl.reset();
     m_pEvent.reset();
+    m_pEventSink.reset();
     m_pSeeking.reset();
 }
 
@@ -356,7 +357,8 @@ HRESULT CDSParser::buildGraph(const zuk_char* path)
         return hr;
     m_pControl = m_pGraph.as<IMediaControl>();
     m_pEvent = m_pGraph.as<IMediaEvent>();
-    if (!m_pControl || !m_pEvent)
+    m_pEventSink = m_pGraph.as<IMediaEventSink>();
+    if (!m_pControl || !m_pEvent || !m_pEventSink)
         return E_NOINTERFACE;
 
     ComPtr<IBaseFilter> source;

@@ -57,12 +57,14 @@ private:
             return 0;
         return static_cast<int64_t>((m_frames.size() - m_firstValue) / static_cast<size_t>(m_channels));
     }
+    void signalBufferReady();
     void takeFrames(Layout layout, int16_t* buffer, int64_t count);
     void clearBuffers();
 
     ComPtr<IGraphBuilder> m_pGraph;
     ComPtr<IMediaControl> m_pControl;
     ComPtr<IMediaEvent> m_pEvent;
+    ComPtr<IMediaEventSink> m_pEventSink;
     ComPtr<IMediaSeeking> m_pSeeking;
     // Grabbed frames as they came, all channels interleaved; reads mix what
     // they take (the mono mix or the first two channels), so every kind of

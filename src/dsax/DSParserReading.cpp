@@ -18,11 +18,13 @@ constexpr int kOutputRate = 48000;
 constexpr double kUnitsPerSecond = 1e7;
 // A buffer that ends this close (100-ns units) to the duration ends the stream.
 constexpr int64_t kEndTolerance = 10;
-// A stream whose last buffer falls short of the duration ends only by the
-// graph's event, so the wait for the callback's signal looks at the events
-// often: the end of such a stream costs a reader at most this long.
-constexpr auto kSignalWait = std::chrono::milliseconds(10);
-constexpr long kEventWaitMs = 0;
+// The callback's signal also queues this event on the graph, so a reader
+// waits for the graph's events alone and wakes at once for either: the
+// callback's signal, or the end of a stream whose last buffer falls short of
+// the duration, which only an event tells.
+constexpr long kBufferReadyEvent = EC_USER;
+// The longest one wait for events lasts before the signal is looked at again.
+constexpr long kEventWaitMs = 200;
 constexpr long kStatePollMs = 50;
 // ReadDouble converts through a bounded scratch buffer of this many frames.
 constexpr int64_t kDoubleChunk = 65536;
@@ -83,12 +85,18 @@ HRESULT CDSParser::BufferCB(double sampleTime, BYTE* buffer, long length)
 
     if (ended) {
         m_pControl->StopWhenReady();
-        m_hBufferReady.set();
+        signalBufferReady();
     } else if (bufferedFrames() >= m_requested) {
         m_pControl->Pause();
-        m_hBufferReady.set();
+        signalBufferReady();
     }
     return S_OK;
+}
+
+void CDSParser::signalBufferReady()
+{
+    m_hBufferReady.set();
+    m_pEventSink->Notify(kBufferReadyEvent, 0, 0);
 }
 
 HRESULT CDSParser::ReadMono(int16_t* buffer, int64_t count, uint32_t* progress, int64_t* delivered)
@@ -133,12 +141,15 @@ HRESULT CDSParser::runUntilBuffered(int64_t count)
     if (const HRESULT hr = m_pControl->Run(); FAILED(hr))
         return hr;
     bool ended = false;
-    while (!m_hBufferReady.wait(kSignalWait)) {
+    while (!m_hBufferReady.wait(std::chrono::milliseconds(0))) {
         if (const HRESULT hr = takeEvents(kEventWaitMs, ended); FAILED(hr))
             return hr;
         if (ended)
             break;
     }
+    // Signals that ended no wait leave their events queued: they go now.
+    if (const HRESULT hr = takeEvents(0, ended); FAILED(hr))
+        return hr;
     OAFilterState state = State_Running;
     while (state == State_Running) {
         m_pControl->GetState(kStatePollMs, &state);
@@ -152,13 +163,14 @@ HRESULT CDSParser::runUntilBuffered(int64_t count)
     return S_OK;
 }
 
-// Fetches the graph's events. The end of the stream stops the graph and sets
-// progress to 100; a failure stops it and is returned.
+// Fetches the graph's events, waiting up to `timeoutMs` for the first. The
+// end of the stream stops the graph and sets progress to 100; a failure stops
+// it and is returned.
 HRESULT CDSParser::takeEvents(long timeoutMs, bool& ended)
 {
     long code = 0;
     LONG_PTR first = 0, second = 0;
-    while (!ended && SUCCEEDED(m_pEvent->GetEvent(&code, &first, &second, timeoutMs))) {
+    for (long wait = timeoutMs; !ended && SUCCEEDED(m_pEvent->GetEvent(&code, &first, &second, wait)); wait = 0) {
         m_pEvent->FreeEventParams(code, first, second);
         if (code == EC_COMPLETE) {
             m_pControl->StopWhenReady();

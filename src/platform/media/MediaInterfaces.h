@@ -254,6 +254,8 @@ protected:
 inline constexpr long EC_COMPLETE = 0x01;
 inline constexpr long EC_USERABORT = 0x02;
 inline constexpr long EC_ERRORABORT = 0x03;
+// Codes from here on are the application's own.
+inline constexpr long EC_USER = 0x8000;
 
 struct IMediaEvent : IUnknown {
     static constexpr const IID& iid = IID_IMediaEvent;
