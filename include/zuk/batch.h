@@ -42,19 +42,19 @@ enum zuk_batch_event_kind {
 };
 
 typedef struct zuk_batch_event {
-    int32_t kind;             /* a zuk_batch_event_kind */
+    int32_t kind; /* a zuk_batch_event_kind */
     /* The batch so far. */
-    size_t files_done;        /* finished, failed or skipped */
+    size_t files_done; /* finished, failed or skipped */
     size_t files_total;
     size_t files_failed;
-    double audio_seconds;     /* of sound written so far, unfinished files included */
-    double elapsed_seconds;   /* since the batch began */
+    double audio_seconds;   /* of sound written so far, unfinished files included */
+    double elapsed_seconds; /* since the batch began */
     /* ZUK_BATCH_DONE only; zero and null otherwise. */
-    size_t index;             /* of the input in the caller's array */
+    size_t index; /* of the input in the caller's array */
     const char* input;
-    const char* output;       /* the final name */
-    int32_t result;           /* Extract's result; ZUK_OK for a skipped input */
-    int32_t skipped;          /* nonzero: a complete output was already there */
+    const char* output;        /* the final name */
+    int32_t result;            /* Extract's result; ZUK_OK for a skipped input */
+    int32_t skipped;           /* nonzero: a complete output was already there */
     double file_audio_seconds; /* length of the output */
     double file_wall_seconds;  /* time its extraction took */
 } zuk_batch_event;
