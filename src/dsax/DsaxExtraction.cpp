@@ -11,14 +11,13 @@
 #include "platform/SoundFile.h"
 #include "platform/WideText.h"
 #include "platform/WorkControl.h"
-#include "platform/media/MediaInterfaces.h"
+#include "platform/media/ffmpeg/AudioDecoder.h"
 
 #include <zuk/dsax.h>
 #include <zuk/zuk.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <exception>
 #include <limits>
 #include <optional>
@@ -114,23 +113,15 @@ dsax::DSAX_MEDIA_INFO* openMedia(const zuk_char* input, bool managed)
     return dsax::dsax_open(input);
 }
 
-// Codings whose decoding from a seek equals, bit for bit, decoding from the
-// start: PCM, MP3, FLAC, Vorbis and Opus. Others keep state across the whole
-// stream (AAC's noise substitution draws from one generator), so a piece
-// decoded on its own would differ from the one-piece output.
-bool seeksExactly(const dsax::DSAX_MEDIA_INFO& info)
+// Only where a piece decoded on its own equals that stretch of a decode from
+// the start; AAC, for one, draws its substituted noise from one generator
+// across the whole stream.
+bool splits(const zuk_char* input, const Lengths& lengths)
 {
-    constexpr WORD kExact[] = {WAVE_FORMAT_PCM, WAVE_FORMAT_IEEE_FLOAT, 0x0055, 0xF1AC, 0x674F, 0x704F};
-    if (info.audio_format == nullptr)
+    if (!worthSplitting(lengths.totalFrames, decodeThreads()))
         return false;
-    WAVEFORMATEX format{};
-    std::memcpy(&format, info.audio_format, sizeof format);
-    return std::find(std::begin(kExact), std::end(kExact), format.wFormatTag) != std::end(kExact);
-}
-
-bool splits(const dsax::DSAX_MEDIA_INFO& info, const Lengths& lengths)
-{
-    return seeksExactly(info) && worthSplitting(lengths.totalFrames, decodeThreads());
+    const auto path = pathFromWide(input);
+    return path && media::firstAudioSeeksExactly(*path);
 }
 
 // A piece read through a handle of its own, opened on the worker's thread
@@ -354,7 +345,7 @@ int32_t extract(
     LogString("ZUK_dsax: Begin extracting audio.\n");
     std::optional<BlockCopy> copy(std::in_place, layout, media.info->handle, file.get(), format);
     try {
-        if (!splits(*media.info, lengths)) {
+        if (!splits(input, lengths)) {
             copy->run(lengths, progress);
         } else if (copy->runInPieces(input, lengths, progress) == SplitOutcome::NotExact) {
             // Pieces that would not join exactly: the output starts again, in one piece.

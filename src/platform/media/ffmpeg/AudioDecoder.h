@@ -47,6 +47,10 @@ public:
     // the whole stream and come out close (within their rounding) instead.
     // False when the file cannot be positioned.
     bool seekToFrame(int64_t frame);
+    // Whether what follows seekToFrame equals a decode from the start, bit for
+    // bit, and the seek goes by the stream's timestamps rather than decoding
+    // from the start (as it must where timestamps are coarser than a frame).
+    bool seeksExactly() const;
 
     // For open() only: State is defined where libav* is.
     struct State;
@@ -55,5 +59,9 @@ public:
 private:
     std::unique_ptr<State> state;
 };
+
+// AudioDecoder::seeksExactly for the first audio stream of `path` (UTF-8);
+// false when it does not open.
+bool firstAudioSeeksExactly(const std::string& path);
 
 } // namespace zuk::media
