@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <condition_variable>
 #include <limits>
+#include <map>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace zuk {
@@ -14,6 +16,8 @@ namespace {
 
 // Shorter sounds take too little time for threads to pay.
 constexpr int64_t kShortestSplit = 3 * kPieceFrames;
+// Each thread holds about two pieces of 6 MB (mono) at a time.
+constexpr int kMostThreads = 8;
 
 // Piece `index`'s reads past its end (`join`) must be how the next piece
 // begins. Where either ended within the join, the sound ended there for both.
@@ -29,24 +33,31 @@ class PieceRun {
 public:
     PieceRun(int channelCount, int64_t frames, const OpenPieceReader& openReader)
         : channels(static_cast<size_t>(channelCount)),
-          pieceCount((frames + kPieceFrames - 1) / kPieceFrames),
-          open(openReader),
-          finished(static_cast<size_t>(pieceCount))
+          pieceCount(frames / kPieceFrames + (frames % kPieceFrames != 0)),
+          open(openReader)
     {
     }
 
     SplitOutcome run(int threads, const TakePiece& take)
     {
-        inMemory = threads + 1;
         const std::atomic<bool>* stopFlag = watchedStopFlag();
+        const int64_t wanted = std::min<int64_t>({threads, kMostThreads, pieceCount});
+        inMemory = wanted + 1;
         std::vector<std::jthread> workers;
-        for (int i = 0; i < std::min<int64_t>(threads, pieceCount); ++i)
-            workers.emplace_back([this, stopFlag] {
-                const StopScope watching(stopFlag);
-                decodePieces();
-            });
-        // Before the workers are joined, on every way out.
+        // Released before the workers are joined, on every way out.
         const Abandon abandon{*this};
+        for (int64_t i = 0; i < wanted; ++i) {
+            try {
+                workers.emplace_back([this, stopFlag] {
+                    const StopScope watching(stopFlag);
+                    decodePieces();
+                });
+            } catch (const std::system_error&) {
+                break; // as many as the system gives
+            }
+        }
+        if (workers.empty())
+            return SplitOutcome::NotExact;
         return writePieces(take);
     }
 
@@ -88,7 +99,7 @@ private:
             {
                 const std::lock_guard guard(lock);
                 if (decoded)
-                    finished[static_cast<size_t>(index)] = std::move(piece);
+                    finished[index] = std::move(piece);
                 else
                     failed = true;
             }
@@ -113,9 +124,13 @@ private:
     std::unique_ptr<Piece> waitFor(int64_t index)
     {
         std::unique_lock guard(lock);
-        auto& slot = finished[static_cast<size_t>(index)];
-        changed.wait(guard, [&] { return slot != nullptr || failed; });
-        return std::move(slot);
+        changed.wait(guard, [&] { return finished.contains(index) || failed; });
+        const auto found = finished.find(index);
+        if (found == finished.end())
+            return nullptr;
+        auto piece = std::move(found->second);
+        finished.erase(found);
+        return piece;
     }
 
     SplitOutcome writePieces(const TakePiece& take)
@@ -155,7 +170,7 @@ private:
 
     std::mutex lock;
     std::condition_variable changed;
-    std::vector<std::unique_ptr<Piece>> finished;
+    std::map<int64_t, std::unique_ptr<Piece>> finished; // decoded, not yet written
     int64_t nextToDecode = 0;
     int64_t nextToWrite = 0;
     bool failed = false;

@@ -141,7 +141,7 @@ public:
         if (media.info == nullptr)
             return false;
         const int64_t preRoll = std::min<int64_t>(first, kRate);
-        const int64_t from = (first - preRoll) * 10'000'000 / kRate;
+        const int64_t from = (first - preRoll) / kRate * 10'000'000; // whole seconds
         if (dsax::dsax_seek_nsec(media.info->handle, from, 0) != from)
             return false;
         int64_t dropped = 0;
