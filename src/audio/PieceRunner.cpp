@@ -87,9 +87,8 @@ private:
             int64_t index = 0;
             {
                 std::unique_lock guard(lock);
-                changed.wait(guard, [&] {
-                    return abandoned || nextToDecode >= pieceCount || nextToDecode < nextToWrite + inMemory;
-                });
+                changed.wait(guard,
+                    [&] { return abandoned || nextToDecode >= pieceCount || nextToDecode < nextToWrite + inMemory; });
                 if (abandoned || nextToDecode >= pieceCount)
                     return;
                 index = nextToDecode++;

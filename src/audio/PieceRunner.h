@@ -25,7 +25,7 @@ struct ProgressMark {
 };
 
 struct Piece {
-    std::vector<int16_t> frames;       // interleaved
+    std::vector<int16_t> frames;        // interleaved
     std::vector<ProgressMark> progress; // in order, if the reader keeps any
 };
 

@@ -81,7 +81,10 @@ public:
     bool fits(double k0) const { return (k0 + kBatch) * ratio < 0x1p52; }
     const double* positions() const { return ceilings.data(); }
     // The input frame before output sample k's, where reading must begin.
-    int64_t firstFrameFor(double k) const { return std::max<int64_t>(static_cast<int64_t>(std::ceil(k * ratio)) - 1, 0); }
+    int64_t firstFrameFor(double k) const
+    {
+        return std::max<int64_t>(static_cast<int64_t>(std::ceil(k * ratio)) - 1, 0);
+    }
 
     // Samples k0 .. k0 + kBatch - 1 into `out`; fewer at the end of the input.
     int compute(double k0, int16_t* out)
@@ -162,8 +165,8 @@ bool splits(const ForwardAudioFileReader& reader, int64_t outputFrames)
     return !reader.scalesFloat() && zuk::worthSplitting(outputFrames, zuk::decodeThreads());
 }
 
-zuk::SplitOutcome convertInPieces(const zuk_char* input, SNDFILE* out, ProgressCallback progress, int32_t outputRate,
-    int64_t outputFrames)
+zuk::SplitOutcome convertInPieces(
+    const zuk_char* input, SNDFILE* out, ProgressCallback progress, int32_t outputRate, int64_t outputFrames)
 {
     const auto open = [&]() -> std::unique_ptr<PieceReader> {
         return std::make_unique<SoundFilePieces>(input, outputRate, progress != nullptr);

@@ -275,8 +275,8 @@ private:
     // False (and the copy failed) unless every frame was written.
     bool write(const int16_t* values, int64_t frames)
     {
-        const sf_count_t done = layout.channels == 1 ? sf_write_short(output, values, frames)
-                                                     : sf_writef_short(output, values, frames);
+        const sf_count_t done =
+            layout.channels == 1 ? sf_write_short(output, values, frames) : sf_writef_short(output, values, frames);
         if (done != frames)
             writeFailed = true;
         else
