@@ -195,13 +195,17 @@ bool convertInOnePiece(ForwardAudioFileReader& reader, SNDFILE* out, ProgressCal
     if (progress != nullptr)
         report = [progress](float percent) { progress(percent); };
     ProgressSteps steps(report, reader.frameCount());
+    bool writeFailed = false;
     for (double k0 = 0; batches.fits(k0); k0 += kBatch) {
         const int count = batches.compute(k0, buffer.data() + fill);
         fill += count;
         const bool blockFull = fill == kOutputBlock;
         steps.report(batches.positions(), 0, blockFull ? count - 1 : count);
         if (blockFull) {
-            if (!writeBuffer() || zuk::stopRequested())
+            writeFailed = !writeBuffer();
+            if (writeFailed)
+                break;
+            if (zuk::stopRequested())
                 return false;
             fill = 0;
             steps.report(batches.positions(), count - 1, count);
@@ -209,7 +213,9 @@ bool convertInOnePiece(ForwardAudioFileReader& reader, SNDFILE* out, ProgressCal
         if (count < kBatch)
             break;
     }
-    return fill == 0 || writeBuffer();
+    // After a failed write too: the pending block is offered once more.
+    const bool flushed = fill == 0 || writeBuffer();
+    return flushed && !writeFailed;
 }
 
 int32_t resample(const zuk_char* input, const zuk_char* output, ProgressCallback progress, int32_t outputRate)
