@@ -199,7 +199,7 @@ public:
             if (writeFailed || !silenceTo(blockEnd) || stopped())
                 break;
             if (progress != nullptr)
-                progress(static_cast<float>(percentDone(lengths.seconds)));
+                progress(static_cast<float>(percentOf(framesWritten, lengths.seconds)));
             if (lastProgress == 100) {
                 LogString("ZUK_dsax: dsax_read_short report 100% done.\n");
                 break;
@@ -213,22 +213,31 @@ public:
     }
 
     // The same output decoded in pieces on several threads, each with its
-    // own handle on `input`, and written here. NotExact leaves the output
-    // to be made again.
+    // own handle on `input`, and written here with the progress the one-piece
+    // copy reports: once a block, for the whole blocks of the duration. NotExact
+    // leaves the output to be made again.
     SplitOutcome runInPieces(const zuk_char* input, const Lengths& lengths, ProgressCallback progress)
     {
+        const int64_t blocksEnd = lengths.totalFrames / kBlockFrames * kBlockFrames;
+        int64_t reported = 0;
+        const auto reportBlocksTo = [&](int64_t end) {
+            for (; progress != nullptr && reported + kBlockFrames <= std::min(end, blocksEnd); reported += kBlockFrames)
+                progress(
+                    static_cast<float>(percentOf(std::min(reported + kBlockFrames, framesWritten), lengths.seconds)));
+        };
         const auto open = [&]() -> std::unique_ptr<PieceReader> { return std::make_unique<DsaxPieces>(layout, input); };
         const auto take = [&](std::span<const int16_t> values, std::span<const ProgressMark>) {
             const auto frames = static_cast<int64_t>(values.size()) / layout.channels;
             if (!write(values.data(), frames))
                 return false;
             framesWritten += frames;
-            if (progress != nullptr)
-                progress(static_cast<float>(percentDone(lengths.seconds)));
+            reportBlocksTo(framesWritten);
             return true;
         };
         const SplitOutcome outcome = runPieces(layout.channels, lengths.totalFrames, decodeThreads(), open, take);
         if (outcome == SplitOutcome::Done) {
+            // Blocks past a stream that delivers less report what it delivered.
+            reportBlocksTo(blocksEnd);
             LogString("ZUK_dsax: Writing remainder\n");
             finish(lengths, progress);
         } else if (outcome != SplitOutcome::NotExact) {
@@ -296,11 +305,11 @@ private:
         return !writeFailed;
     }
 
-    double percentDone(double seconds) const
+    static double percentOf(int64_t frames, double seconds)
     {
         if (!(seconds > 0))
             return 100;
-        return std::min(100.0, static_cast<double>(framesWritten) / kRate * 100 / seconds);
+        return std::min(100.0, static_cast<double>(frames) / kRate * 100 / seconds);
     }
 
     const ChannelLayout& layout;
