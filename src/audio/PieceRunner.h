@@ -56,8 +56,8 @@ enum class SplitOutcome {
 bool worthSplitting(int64_t frames, int threads);
 
 // Decodes a sound of about `frames` frames of `channels` channels as pieces
-// on up to `threads` threads (at most 8). The last piece reads to the end of the sound,
-// whatever its length. Workers watch the caller's stop flag.
+// on up to `threads` threads (at most 8). The last piece reads to the end of
+// the sound, whatever its length. Workers watch the caller's stop flag.
 SplitOutcome runPieces(int channels, int64_t frames, int threads, const OpenPieceReader& open, const TakePiece& take);
 
 } // namespace zuk

@@ -44,7 +44,8 @@ public:
     // `frame` (clamped to 0..length): from the key point before it, dropping
     // what lies before. What follows equals a decode from the start, bit for
     // bit for PCM, FLAC, MP3, Vorbis and Opus; AAC and MP2 carry state across
-    // the whole stream and come out close (within their rounding) instead.
+    // the whole stream and differ: MP2 within its rounding, AAC wherever it
+    // substitutes noise (drawn from one generator for the whole stream).
     // False when the file cannot be positioned.
     bool seekToFrame(int64_t frame);
     // Whether what follows seekToFrame equals a decode from the start, bit for
