@@ -10,7 +10,9 @@
 #include "platform/ExportGuard.h"
 #include "platform/FileIdentity.h"
 #include "platform/WideText.h"
+#include "platform/WorkControl.h"
 
+#include <zuk/batch.h>
 #include <zuk/zuk.h>
 
 #include <sys/stat.h>
@@ -283,4 +285,9 @@ extern "C" ZUK_API int32_t Extract_DotNet(const zuk_char* input, const zuk_char*
         LogString("ZUK: Entered Audio Extract_DotNet\n");
         return zuk::extractAndCheck(input, output, progress, 1);
     });
+}
+
+extern "C" ZUK_API void zuk_set_extract_threads(int32_t threads)
+{
+    zuk::setProcessDecodeThreads(threads);
 }

@@ -120,6 +120,23 @@ int ForwardAudioFileReader::loadBlock(int64_t block)
     return 0;
 }
 
+// The block before the frame's is read too: the frame before a block's first
+// is part of its window.
+bool ForwardAudioFileReader::skipTo(int64_t frame)
+{
+    const int64_t block = frame / kBlockFrames;
+    if (!isOpen || frame < 0)
+        return false;
+    if (block == blockIndex || block == blockIndex + 1)
+        return true;
+    const int64_t from = std::max<int64_t>(block - 1, 0);
+    if (sf_seek(file.get(), from * kBlockFrames, SEEK_SET) < 0)
+        return false;
+    blockIndex = from - 1;
+    blockFrames = 0;
+    return true;
+}
+
 // The mean of each frame's channels, truncated toward zero. The channel sum is
 // a whole number, so integer division gives exactly what summing in double
 // precision, dividing and truncating gives.

@@ -35,6 +35,13 @@ public:
     int sampleRate() const { return info.samplerate; }
     int64_t frameCount() const { return info.frames; }
     int channels() const { return info.channels; }
+    // Float files are scaled by a peak that opening measures over the whole file.
+    bool scalesFloat() const { return readsFloat; }
+
+    // Goes to frame `frame`, forwards or back, without reading the frames
+    // before it, so that the next reads from there give what reading through
+    // would give. False when the file cannot be positioned there.
+    bool skipTo(int64_t frame);
 
     int readMonoPair(int64_t a, int64_t b, int16_t* outA, int16_t* outB) override;
 

@@ -3,12 +3,15 @@
 // frame the stream delivers, filled with silence to the stream's duration when
 // it delivers less, then padded with silence to a whole number of video frames.
 #include "audio/ClipTools.h"
+#include "audio/PieceRunner.h"
 #include "dsax/OpenWithoutCom.h"
 #include "log/Log.h"
 #include "platform/ExportGuard.h"
 #include "platform/FileIdentity.h"
 #include "platform/SoundFile.h"
 #include "platform/WideText.h"
+#include "platform/WorkControl.h"
+#include "platform/media/ffmpeg/AudioDecoder.h"
 
 #include <zuk/dsax.h>
 #include <zuk/zuk.h>
@@ -17,6 +20,7 @@
 #include <cmath>
 #include <exception>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace zuk {
@@ -109,6 +113,68 @@ dsax::DSAX_MEDIA_INFO* openMedia(const zuk_char* input, bool managed)
     return dsax::dsax_open(input);
 }
 
+// Only where a piece decoded on its own equals that stretch of a decode from
+// the start; AAC, for one, draws its substituted noise from one generator
+// across the whole stream.
+bool splits(const zuk_char* input, const Lengths& lengths)
+{
+    if (!worthSplitting(lengths.totalFrames, decodeThreads()))
+        return false;
+    const auto path = pathFromWide(input);
+    return path && media::firstAudioSeeksExactly(*path);
+}
+
+// A piece read through a handle of its own, opened on the worker's thread
+// (with COM set up for it) and closed there. A piece starts a second early:
+// the rate converter starts afresh at a seek, and after a second it holds
+// what it holds at that point of a run from the start.
+class DsaxPieces final : public PieceReader {
+public:
+    DsaxPieces(const ChannelLayout& channelLayout, const zuk_char* input)
+        : layout(channelLayout), block(static_cast<size_t>(kBlockFrames * channelLayout.channels))
+    {
+        media.info = dsax::dsax_open(input);
+    }
+
+    bool read(int64_t first, int64_t count, Piece& piece) override
+    {
+        if (media.info == nullptr)
+            return false;
+        const int64_t preRoll = std::min<int64_t>(first, kRate);
+        const int64_t from = (first - preRoll) / kRate * 10'000'000; // whole seconds
+        if (dsax::dsax_seek_nsec(media.info->handle, from, 0) != from)
+            return false;
+        int64_t dropped = 0;
+        while (dropped < preRoll) {
+            const int64_t got = readInto(std::min(kBlockFrames, preRoll - dropped));
+            if (got == 0)
+                return true; // the sound ends before the piece
+            dropped += got;
+        }
+        for (int64_t taken = 0; taken < count;) {
+            if (stopRequested())
+                return false;
+            const int64_t got = readInto(std::min(kBlockFrames, count - taken));
+            piece.frames.insert(piece.frames.end(), block.begin(), block.begin() + got * layout.channels);
+            taken += got;
+            if (got == 0)
+                break;
+        }
+        return true;
+    }
+
+private:
+    int64_t readInto(int64_t frames)
+    {
+        uint32_t progress = 0;
+        return std::max<int64_t>(layout.read(media.info->handle, block.data(), frames, &progress), 0);
+    }
+
+    const ChannelLayout& layout;
+    OpenMedia media;
+    std::vector<int16_t> block;
+};
+
 // Moves the audio from the reader to the output, block by block: as long as
 // the stream's duration, or longer when the stream delivers more.
 class BlockCopy {
@@ -130,10 +196,10 @@ public:
             // than the duration.
             const int64_t blockEnd = std::min(outputFrames + kBlockFrames, lengths.totalFrames);
             copy(kBlockFrames);
-            if (writeFailed || !silenceTo(blockEnd))
+            if (writeFailed || !silenceTo(blockEnd) || stopped())
                 break;
             if (progress != nullptr)
-                progress(static_cast<float>(percentDone(lengths.seconds)));
+                progress(static_cast<float>(percentOf(framesWritten, lengths.seconds)));
             if (lastProgress == 100) {
                 LogString("ZUK_dsax: dsax_read_short report 100% done.\n");
                 break;
@@ -142,14 +208,42 @@ public:
         LogString("ZUK_dsax: Writing remainder\n");
         // The reader may still hold frames of the last buffer, and a stream
         // may deliver more than its duration says: all of it goes out.
-        while (lengths.hasSound && !writeFailed && copy(kBlockFrames) > 0) { }
-        // A stream that delivers less still fills its duration.
-        if (!writeFailed)
-            silenceTo(lengths.totalFrames);
-        // Blocks report as they go; the whole sound out is 100, also for a
-        // sound shorter than one block, which would otherwise report nothing.
-        if (!writeFailed && progress != nullptr)
-            progress(100.0f);
+        while (lengths.hasSound && !stopped() && copy(kBlockFrames) > 0) { }
+        finish(lengths, progress);
+    }
+
+    // The same output decoded in pieces on several threads, each with its
+    // own handle on `input`, and written here with the progress the one-piece
+    // copy reports: once a block, for the whole blocks of the duration. NotExact
+    // leaves the output to be made again.
+    SplitOutcome runInPieces(const zuk_char* input, const Lengths& lengths, ProgressCallback progress)
+    {
+        const int64_t blocksEnd = lengths.totalFrames / kBlockFrames * kBlockFrames;
+        int64_t reported = 0;
+        const auto reportBlocksTo = [&](int64_t end) {
+            for (; progress != nullptr && reported + kBlockFrames <= std::min(end, blocksEnd); reported += kBlockFrames)
+                progress(
+                    static_cast<float>(percentOf(std::min(reported + kBlockFrames, framesWritten), lengths.seconds)));
+        };
+        const auto open = [&]() -> std::unique_ptr<PieceReader> { return std::make_unique<DsaxPieces>(layout, input); };
+        const auto take = [&](std::span<const int16_t> values, std::span<const ProgressMark>) {
+            const auto frames = static_cast<int64_t>(values.size()) / layout.channels;
+            if (!write(values.data(), frames))
+                return false;
+            framesWritten += frames;
+            reportBlocksTo(framesWritten);
+            return true;
+        };
+        const SplitOutcome outcome = runPieces(layout.channels, lengths.totalFrames, decodeThreads(), open, take);
+        if (outcome == SplitOutcome::Done) {
+            // Blocks past a stream that delivers less report what it delivered.
+            reportBlocksTo(blocksEnd);
+            LogString("ZUK_dsax: Writing remainder\n");
+            finish(lengths, progress);
+        } else if (outcome != SplitOutcome::NotExact) {
+            writeFailed = true;
+        }
+        return outcome;
     }
 
     // Frames read from the stream and written; silence does not count.
@@ -159,20 +253,39 @@ public:
     bool failed() const { return writeFailed; }
 
 private:
+    // A stop asked for ends the copy as a failed write would.
+    bool stopped()
+    {
+        if (stopRequested())
+            writeFailed = true;
+        return writeFailed;
+    }
+
+    void finish(const Lengths& lengths, ProgressCallback progress)
+    {
+        // A stream that delivers less still fills its duration.
+        if (!writeFailed)
+            silenceTo(lengths.totalFrames);
+        // Blocks report as they go; the whole sound out is 100, also for a
+        // sound shorter than one block, which would otherwise report nothing.
+        if (!writeFailed && progress != nullptr)
+            progress(100.0f);
+    }
+
     // Reads up to `frames` frames and writes what came; returns how many came.
     int64_t copy(int64_t frames)
     {
         const int64_t got = std::max<int64_t>(layout.read(handle, block.data(), frames, &lastProgress), 0);
-        if (got > 0 && write(got))
+        if (got > 0 && write(block.data(), got))
             framesWritten += got;
         return got;
     }
 
     // False (and the copy failed) unless every frame was written.
-    bool write(int64_t frames)
+    bool write(const int16_t* values, int64_t frames)
     {
-        const sf_count_t done = layout.channels == 1 ? sf_write_short(output, block.data(), frames)
-                                                     : sf_writef_short(output, block.data(), frames);
+        const sf_count_t done =
+            layout.channels == 1 ? sf_write_short(output, values, frames) : sf_writef_short(output, values, frames);
         if (done != frames)
             writeFailed = true;
         else
@@ -192,11 +305,11 @@ private:
         return !writeFailed;
     }
 
-    double percentDone(double seconds) const
+    static double percentOf(int64_t frames, double seconds)
     {
         if (!(seconds > 0))
             return 100;
-        return std::min(100.0, static_cast<double>(framesWritten) / kRate * 100 / seconds);
+        return std::min(100.0, static_cast<double>(frames) / kRate * 100 / seconds);
     }
 
     const ChannelLayout& layout;
@@ -239,9 +352,20 @@ int32_t extract(
     }
 
     LogString("ZUK_dsax: Begin extracting audio.\n");
-    BlockCopy copy(layout, media.info->handle, file.get(), format);
+    std::optional<BlockCopy> copy(std::in_place, layout, media.info->handle, file.get(), format);
     try {
-        copy.run(lengths, progress);
+        if (!splits(input, lengths)) {
+            copy->run(lengths, progress);
+        } else if (copy->runInPieces(input, lengths, progress) == SplitOutcome::NotExact) {
+            // Pieces that would not join exactly: the output starts again, in one piece.
+            file.reset();
+            file = createPcm16Wav(output, kRate, layout.channels, lengths.totalFrames + kMaxPadFrames, format);
+            if (!file) {
+                LogString("ZUK_dsax: Could not open output audio file\n ");
+                return ZUK_E_WRITE;
+            }
+            copy.emplace(layout, media.info->handle, file.get(), format).run(lengths, progress);
+        }
     } catch (const std::exception& error) {
         // The output keeps what was written; the handle closes on the way out.
         LogString("ZUK_dsax: Reading media failed: ");
@@ -251,16 +375,16 @@ int32_t extract(
     }
 
     LogString("ZUK_dsax: Writing padding\n");
-    const bool padded = writeSilence(file.get(), padFramesFor(copy.length(), lengths.frameRate), format) >= 0;
+    const bool padded = writeSilence(file.get(), padFramesFor(copy->length(), lengths.frameRate), format) >= 0;
 
     dsax::dsax_close(&media.info);
     const bool closed = closeSoundFile(file);
 
     // A failed write or an empty output is a failure with or without video;
     // only a sound output may be a success without padding.
-    if (copy.failed() || !padded || !closed)
+    if (copy->failed() || !padded || !closed)
         return ZUK_E_WRITE;
-    if (copy.written() == 0) {
+    if (copy->written() == 0) {
         LogString("ZUK_dsax: No samples written. Implicit fail, possibly due to AC3.\n");
         return ZUK_E_NO_SAMPLES;
     }

@@ -2,13 +2,16 @@
 // for sample and progress call for progress call; what it makes of every kind
 // of input and output it may be given; and the reader it reads through.
 #include "audio/ForwardAudioFileReader.h"
+#include "platform/WorkControl.h"
 #include "support/TestFiles.h"
 
+#include <zuk/batch.h>
 #include <zuk/zuk.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <fstream>
 #include <tuple>
@@ -109,6 +112,26 @@ INSTANTIATE_TEST_SUITE_P(RatesChannelsAndEncodings, ResamplerMatchesReference,
         ::testing::Values(
             SF_FORMAT_WAV | SF_FORMAT_PCM_16, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, SF_FORMAT_WAV | SF_FORMAT_FLOAT)));
 
+// Long enough to be converted in pieces of 64 s on several threads, ending
+// 0.1 s after the third: still the reference, and no progress reported twice
+// (at 10000 Hz every piece starts on a progress step). Sound files are the
+// path Extract takes for them.
+TEST(Resampler, InPiecesOnSeveralThreads)
+{
+    TempDir dir;
+    const int64_t frames = 10000 * 1921 / 10;
+    writeShorts(dir.file("in.flac"), 10000, 2, testSignal(frames, 2, 10000), SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+    zuk_set_extract_threads(4);
+    expectMatchesReference(dir.file("in.flac"), dir.file("out.wav"), 48000, frames);
+    // A stop asked for gives up, in pieces or not.
+    const std::atomic<bool> stop{true};
+    const zuk::StopScope stopping(&stop);
+    EXPECT_EQ(resample(dir.file("in.flac"), dir.file("out.wav"), 48000).result, ZUK_E_WRITE);
+    zuk_set_extract_threads(1);
+    EXPECT_EQ(resample(dir.file("in.flac"), dir.file("out.wav"), 48000).result, ZUK_E_WRITE);
+    zuk_set_extract_threads(0);
+}
+
 // A floating-point file is scaled by the peak of its finite samples (the
 // reference shows the scaling); one that is not finite reads as 0 and leaves
 // the level to the others.
@@ -194,7 +217,8 @@ TEST(Resampler, OutcomesAtTheEdges)
 
 // A reader walks three blocks and ten frames: steps of 1 (the pair moves on), 0
 // (reused) and jumps across block edges; past the data, also in the short last
-// block, silence and 1; never back to an earlier block; nothing once closed.
+// block, silence and 1; never back to an earlier block but by a skip; nothing
+// once closed.
 TEST(ForwardAudioFileReader, HandsOutPairsForwardsOnly)
 {
     TempDir dir;
@@ -216,6 +240,15 @@ TEST(ForwardAudioFileReader, HandsOutPairsForwardsOnly)
         EXPECT_EQ(reader.readFramePair(index, index - 1, a, b), result) << index;
         EXPECT_EQ(a, result == 0 ? frame(index) : frame(-1)) << index;
         EXPECT_EQ(b, result == 0 ? frame(index - 1) : b) << index;
+    }
+    // A skip goes back as well as on, and frames read from there as ever: at
+    // a block's start, the last frame of the block before too.
+    const auto mono = [&](int64_t index) { return static_cast<int16_t>((frame(index)[0] + frame(index)[1]) / 2); };
+    for (const int64_t to : {3 * kBlock, kBlock + 3, 2 * kBlock, int64_t{1}}) {
+        int16_t at = 5, before = 5;
+        ASSERT_TRUE(reader.skipTo(to - 1));
+        EXPECT_EQ(reader.readMonoPair(to, to - 1, &at, &before), 0) << to;
+        EXPECT_EQ(std::pair(at, before), std::pair(mono(to), mono(to - 1))) << to;
     }
     EXPECT_EQ(reader.closeFile(), 0);
     EXPECT_EQ(reader.readFramePair(5, 4, a, b), 1);

@@ -646,4 +646,27 @@ bool AudioDecoder::seekToFrame(int64_t frame)
     return s.restart() && s.advanceTo(target, true) != State::Advance::Failed;
 }
 
+bool AudioDecoder::seeksExactly() const
+{
+    const AVCodecID codec = state->stream->codecpar->codec_id;
+    const bool pcm = codec >= AV_CODEC_ID_FIRST_AUDIO && codec < AV_CODEC_ID_ADPCM_IMA_QT;
+    const bool exact = pcm || codec == AV_CODEC_ID_FLAC || codec == AV_CODEC_ID_MP3 || codec == AV_CODEC_ID_VORBIS ||
+        codec == AV_CODEC_ID_OPUS;
+    return exact && state->timestampsPlaceFrames;
+}
+
+bool firstAudioSeeksExactly(const std::string& path)
+{
+    OpenError why = OpenError::None;
+    const auto probe = probeMedia(path, why);
+    if (!probe)
+        return false;
+    for (const StreamInfo& stream : probe->streams)
+        if (stream.kind == StreamInfo::Kind::Audio) {
+            const auto decoder = stream.audio.decodable ? AudioDecoder::open(path, stream.audio.index, why) : nullptr;
+            return decoder != nullptr && decoder->seeksExactly();
+        }
+    return false;
+}
+
 } // namespace zuk::media

@@ -44,9 +44,14 @@ public:
     // `frame` (clamped to 0..length): from the key point before it, dropping
     // what lies before. What follows equals a decode from the start, bit for
     // bit for PCM, FLAC, MP3, Vorbis and Opus; AAC and MP2 carry state across
-    // the whole stream and come out close (within their rounding) instead.
+    // the whole stream and differ: MP2 within its rounding, AAC wherever it
+    // substitutes noise (drawn from one generator for the whole stream).
     // False when the file cannot be positioned.
     bool seekToFrame(int64_t frame);
+    // Whether what follows seekToFrame equals a decode from the start, bit for
+    // bit, and the seek goes by the stream's timestamps rather than decoding
+    // from the start (as it must where timestamps are coarser than a frame).
+    bool seeksExactly() const;
 
     // For open() only: State is defined where libav* is.
     struct State;
@@ -55,5 +60,9 @@ public:
 private:
     std::unique_ptr<State> state;
 };
+
+// AudioDecoder::seeksExactly for the first audio stream of `path` (UTF-8);
+// false when it does not open.
+bool firstAudioSeeksExactly(const std::string& path);
 
 } // namespace zuk::media
