@@ -183,6 +183,14 @@ int summarise(const BatchState& state, size_t total, int64_t failed)
 
 } // namespace
 
+int jobsOption(const Invocation& call)
+{
+    const int jobs = call.value("jobs") ? parseInt(*call.value("jobs"), "--jobs") : 0;
+    if (jobs < 0)
+        throw UsageError{"--jobs must be 0 (one per core) or more"};
+    return jobs;
+}
+
 int extractBatchCommand(const Invocation& call)
 {
     if (call.has("stereo") || call.has("dotnet"))
@@ -190,9 +198,7 @@ int extractBatchCommand(const Invocation& call)
     if (call.positional.empty())
         wrongArgumentCount(1, 0);
     const std::string& outdir = *call.value("outdir");
-    const int jobs = call.value("jobs") ? parseInt(*call.value("jobs"), "--jobs") : 0;
-    if (jobs < 0)
-        throw UsageError{"--jobs must be 0 (one per core) or more"};
+    const int jobs = jobsOption(call);
     const std::vector<std::string> inputs = inputsOf(call);
     if (inputs.empty()) {
         std::fprintf(stderr, "zuk extract: no media files to extract\n");

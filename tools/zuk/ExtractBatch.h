@@ -8,4 +8,7 @@ namespace zukcli {
 
 int extractBatchCommand(const Invocation& call);
 
+// -j/--jobs: 0 (the default) means one per core.
+int jobsOption(const Invocation& call);
+
 } // namespace zukcli

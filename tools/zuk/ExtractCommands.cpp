@@ -4,6 +4,7 @@
 #include "FileOperation.h"
 #include "OutputName.h"
 
+#include <zuk/batch.h>
 #include <zuk/zuk.h>
 
 #include <cstdint>
@@ -21,15 +22,15 @@ int extractCommand(const Invocation& call)
         return extractBatchCommand(call);
     if (call.positional.size() != 2)
         wrongArgumentCount(2, call.positional.size());
-    for (const std::string_view option : {"jobs", "report"})
-        if (call.value(option) != nullptr)
-            throw UsageError{"--" + std::string(option) + " applies to --outdir"};
+    if (call.value("report") != nullptr)
+        throw UsageError{"--report applies to --outdir"};
     for (const std::string_view flag : {"recursive", "force"})
         if (call.has(flag))
             throw UsageError{"--" + std::string(flag) + " applies to --outdir"};
     const uint8_t managed = call.has("dotnet") ? 1 : 0;
     const bool stereo = call.has("stereo");
     checkOutputNamesWav(call.positional.at(1));
+    zuk_set_extract_threads(jobsOption(call));
     return runWithProgress(call, [&](const std::u16string& in, const std::u16string& out) {
         if (stereo)
             return Dsax_ExtractionStereo(in.c_str(), out.c_str(), managed, reportProgress);
@@ -49,7 +50,7 @@ int quickTimeInstalledCommand(const Invocation&)
 }
 
 const Command extractInfo{"extract", "write the sound of a media file as a mono 16-bit 48000 Hz WAV",
-    "usage: zuk extract IN OUT [--dotnet] [--stereo]\n"
+    "usage: zuk extract IN OUT [--dotnet] [--stereo] [-j N | --jobs N]\n"
     "       zuk extract IN... --outdir DIR [--recursive] [-j N | --jobs N] [--force]\n"
     "                   [--report FILE]\n"
     "\n"
@@ -86,7 +87,9 @@ const Command extractInfo{"extract", "write the sound of a media file as a mono 
     "--outdir DIR   the folder of the outputs, made as needed\n"
     "--recursive    take the media files (by extension: mov, mp4, mkv, wav, ...)\n"
     "               at any depth in each IN that is a folder\n"
-    "-j, --jobs N   files extracted at once (default, or 0: one per core)\n"
+    "-j, --jobs N   files extracted at once (default, or 0: one per core); with\n"
+    "               one IN and OUT, the cores a long file is decoded on, where\n"
+    "               that gives the same output (1: always in one piece)\n"
     "--force        extract again over complete outputs\n"
     "--report FILE  one JSON line per input: input, output, result, result_text,\n"
     "               skipped, audio_seconds, wall_seconds\n",
