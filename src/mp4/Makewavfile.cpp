@@ -33,8 +33,14 @@ public:
     {
         size_t done = 0;
         while (done < out.size()) {
-            if (!holds(position) && !refill(position, out.size() - done))
-                break;
+            const std::span<uint8_t> rest = out.subspan(done);
+            if (!holds(position)) {
+                // A read of half a window or more would gain nothing from it.
+                if (rest.size() >= window.size() / 2)
+                    return done + readAt(position, rest);
+                if (!refill(position, rest.size()))
+                    break;
+            }
             const auto from = static_cast<size_t>(position - start);
             const size_t count = std::min(out.size() - done, filled - from);
             std::ranges::copy(std::span(window).subspan(from, count), out.begin() + static_cast<std::ptrdiff_t>(done));
@@ -53,12 +59,18 @@ private:
     {
         const bool follows = filled > 0 && position == start + filled;
         const size_t size = follows ? window.size() : std::min(wanted, window.size());
+        filled = readAt(position, std::span(window).first(size));
+        start = position;
+        return filled > 0;
+    }
+
+    // The number of bytes read from `position` into `out`, fewer only at the end of the input.
+    size_t readAt(uint64_t position, std::span<uint8_t> out)
+    {
         in.clear();
         in.seekg(static_cast<std::streamoff>(position));
-        in.read(reinterpret_cast<char*>(window.data()), static_cast<std::streamsize>(size));
-        start = position;
-        filled = static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0));
-        return filled > 0;
+        in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
+        return static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0));
     }
 
     std::istream& in;
