@@ -6,25 +6,88 @@
 #include "platform/SoundFile.h"
 
 #include <algorithm>
+#include <span>
 #include <vector>
 
 namespace zuk {
 
 namespace {
 
-// Chunks are copied through a buffer of about this size, whatever they
-// claim to hold, so memory stays flat.
+// Chunks hold a few kilobytes each and mostly follow one another in the
+// file, so a seek, a read and a write for each would cost more than the copy:
+// the input is read through a window of this size and the WAV written in
+// blocks of about this size, whatever the chunks claim to hold, so memory
+// stays flat.
 constexpr uint64_t kBlockBytes = 1 << 20;
+
+// Reads the input through one window. A read that starts inside the window or
+// right after it is served from it, refilled from where it ends; any other
+// seeks and reads only what it asks for, so chunks scattered through a file
+// read no more than before.
+class WindowReader {
+public:
+    explicit WindowReader(std::istream& input) : in(input), window(kBlockBytes) { }
+
+    // Fills `out` with the bytes from `position` on; fewer only at the end of the input.
+    size_t read(uint64_t position, std::span<uint8_t> out)
+    {
+        size_t done = 0;
+        while (done < out.size()) {
+            const std::span<uint8_t> rest = out.subspan(done);
+            if (!holds(position)) {
+                // A read of half a window or more would gain nothing from it.
+                if (rest.size() >= window.size() / 2)
+                    return done + readAt(position, rest);
+                if (!refill(position, rest.size()))
+                    break;
+            }
+            const auto from = static_cast<size_t>(position - start);
+            const size_t count = std::min(out.size() - done, filled - from);
+            std::ranges::copy(std::span(window).subspan(from, count), out.begin() + static_cast<std::ptrdiff_t>(done));
+            done += count;
+            position += count;
+        }
+        return done;
+    }
+
+private:
+    bool holds(uint64_t position) const { return position >= start && position - start < filled; }
+
+    // Reads from `position` into the window: all of it when the window ends
+    // there, else `wanted` bytes. False when nothing is left to read there.
+    bool refill(uint64_t position, size_t wanted)
+    {
+        const bool follows = filled > 0 && position == start + filled;
+        const size_t size = follows ? window.size() : std::min(wanted, window.size());
+        filled = readAt(position, std::span(window).first(size));
+        start = position;
+        return filled > 0;
+    }
+
+    // The number of bytes read from `position` into `out`, fewer only at the end of the input.
+    size_t readAt(uint64_t position, std::span<uint8_t> out)
+    {
+        in.clear();
+        in.seekg(static_cast<std::streamoff>(position));
+        in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
+        return static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0));
+    }
+
+    std::istream& in;
+    std::vector<uint8_t> window;
+    uint64_t start = 0; // the input position of the window's first byte
+    size_t filled = 0;  // bytes of the window read
+};
 
 class ChunkCopier {
 public:
     ChunkCopier(std::istream& input, SNDFILE* output, const WavStreamInfo& stream)
-        : in(input),
+        : reader(input),
           out(output),
           format(stream.format),
           frameBytes(uint64_t{stream.format.bytesPerSample} * static_cast<uint64_t>(stream.channels)),
           bytes(std::max<uint64_t>(1, kBlockBytes / frameBytes) * frameBytes),
-          shorts(bytes.size())
+          shorts(bytes.size() / stream.format.bytesPerSample)
     {
     }
 
@@ -32,34 +95,60 @@ public:
     int32_t copy(const ChunkEntry& chunk)
     {
         uint64_t left = uint64_t{chunk.samples} * frameBytes;
-        in.clear();
-        in.seekg(static_cast<std::streamoff>(chunk.position));
+        uint64_t position = chunk.position;
         while (left > 0) {
             const uint64_t wanted = std::min<uint64_t>(left, bytes.size());
-            in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(wanted));
-            const auto got = static_cast<uint64_t>(std::max<std::streamsize>(in.gcount(), 0));
+            const size_t got = reader.read(position, std::span(bytes).first(wanted));
             // A partial frame at the end of the input is dropped with the rest.
-            const size_t count = toShorts(std::span(bytes).first(got / frameBytes * frameBytes), format, shorts);
-            if (sf_write_short(out, shorts.data(), static_cast<sf_count_t>(count)) != static_cast<sf_count_t>(count)) {
-                mp4Log("Error writing sound file\n");
-                return ZUK_E_WRITE;
-            }
+            if (!add(std::span(bytes).first(got / frameBytes * frameBytes)))
+                return writeFailed();
             if (got < wanted) {
+                // What was read goes out first, as a write failing there fails the copy.
+                if (!flush())
+                    return writeFailed();
                 mp4Log("Chunk runs past the end of the file, audio is incomplete\n");
                 return ZUK_E_OPEN;
             }
             left -= wanted;
+            position += wanted;
         }
         return ZUK_OK;
     }
 
+    // Writes the samples still held: 0, or -7 (logged).
+    int32_t finish() { return flush() ? ZUK_OK : writeFailed(); }
+
 private:
-    std::istream& in;
+    // Converts the whole frames of `frames` behind the samples held, writing
+    // those out first when there is no room for them.
+    bool add(std::span<const uint8_t> frames)
+    {
+        if (held + frames.size() / format.bytesPerSample > shorts.size() && !flush())
+            return false;
+        held += toShorts(frames, format, std::span(shorts).subspan(held));
+        return true;
+    }
+
+    bool flush()
+    {
+        const auto count = static_cast<sf_count_t>(held);
+        held = 0;
+        return sf_write_short(out, shorts.data(), count) == count;
+    }
+
+    static int32_t writeFailed()
+    {
+        mp4Log("Error writing sound file\n");
+        return ZUK_E_WRITE;
+    }
+
+    WindowReader reader;
     SNDFILE* out;
     PcmFormat format;
     uint64_t frameBytes;
     std::vector<uint8_t> bytes;
     std::vector<int16_t> shorts;
+    size_t held = 0; // samples converted and not yet written
 };
 
 // The log line for the first table of the track that states more rows than
@@ -127,11 +216,15 @@ int32_t Makewavfile(const zuk_char* output, const AudioTrackBoxes& track, std::i
     }
     mp4Log("Writing Audio File\n");
     ChunkCopier copier(in, wav.get(), stream);
-    for (const ChunkEntry& chunk : *chunks)
-        if (const int32_t result = copier.copy(chunk); result != ZUK_OK) {
-            closeSoundFile(wav); // what was copied stays readable
-            return result;
-        }
+    int32_t result = ZUK_OK;
+    for (auto chunk = chunks->begin(); chunk != chunks->end() && result == ZUK_OK; ++chunk)
+        result = copier.copy(*chunk);
+    if (result == ZUK_OK)
+        result = copier.finish();
+    if (result != ZUK_OK) {
+        closeSoundFile(wav); // what was copied stays readable
+        return result;
+    }
     if (!closeSoundFile(wav)) {
         mp4Log("Error writing sound file\n");
         return ZUK_E_WRITE;
