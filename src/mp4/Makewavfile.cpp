@@ -13,23 +13,24 @@ namespace zuk {
 
 namespace {
 
-// Chunks hold a few kilobytes each and mostly follow one another in the
-// file, so a seek, a read and a write for each would cost more than the copy:
-// the input is read through a window of this size and the WAV written in
-// blocks of about this size, whatever the chunks claim to hold, so memory
-// stays flat.
+// Chunks hold a few kilobytes each and mostly lie close together in the file,
+// between those of other tracks, so a seek, a read and a write for each would
+// cost more than the copy: the input is read through a window of this size
+// and the WAV written in blocks of about this size, whatever the chunks claim
+// to hold, so memory stays flat.
 constexpr uint64_t kBlockBytes = 1 << 20;
 
-// Reads the input through one window. A read that starts inside the window or
-// right after it is served from it, refilled from where it ends; any other
-// seeks and reads only what it asks for, so chunks scattered through a file
-// read no more than before.
+// Reads the input through one window. A read that starts inside the window is
+// served from it; any other refills it from where the read starts, with as
+// much as the caller expects to want from there.
 class WindowReader {
 public:
     explicit WindowReader(std::istream& input) : in(input), window(kBlockBytes) { }
 
-    // Fills `out` with the bytes from `position` on; fewer only at the end of the input.
-    size_t read(uint64_t position, std::span<uint8_t> out)
+    // Fills `out` with the bytes from `position` on; fewer only at the end of
+    // the input. A refill reads up to `until`: no less than `out` needs, no
+    // more than the window holds.
+    size_t read(uint64_t position, std::span<uint8_t> out, uint64_t until)
     {
         size_t done = 0;
         while (done < out.size()) {
@@ -38,7 +39,7 @@ public:
                 // A read of half a window or more would gain nothing from it.
                 if (rest.size() >= window.size() / 2)
                     return done + readAt(position, rest);
-                if (!refill(position, rest.size()))
+                if (!refill(position, std::max<uint64_t>(rest.size(), until > position ? until - position : 0)))
                     break;
             }
             const auto from = static_cast<size_t>(position - start);
@@ -50,16 +51,14 @@ public:
         return done;
     }
 
-private:
     bool holds(uint64_t position) const { return position >= start && position - start < filled; }
 
-    // Reads from `position` into the window: all of it when the window ends
-    // there, else `wanted` bytes. False when nothing is left to read there.
-    bool refill(uint64_t position, size_t wanted)
+private:
+    // Reads `wanted` bytes from `position` into the window, as many as it
+    // holds. False when nothing is left to read there.
+    bool refill(uint64_t position, uint64_t wanted)
     {
-        const bool follows = filled > 0 && position == start + filled;
-        const size_t size = follows ? window.size() : std::min(wanted, window.size());
-        filled = readAt(position, std::span(window).first(size));
+        filled = readAt(position, std::span(window).first(std::min<uint64_t>(wanted, window.size())));
         start = position;
         return filled > 0;
     }
@@ -91,14 +90,20 @@ public:
     {
     }
 
-    // 0, -1 when the chunk runs past the end of the input, -7 on a failed write.
-    int32_t copy(const ChunkEntry& chunk)
+    // Copies the first of `chunks`, those after it telling how far to read
+    // ahead: 0, -1 when the chunk runs past the end of the input, -7 on a
+    // failed write.
+    int32_t copy(std::span<const ChunkEntry> chunks)
     {
-        uint64_t left = uint64_t{chunk.samples} * frameBytes;
+        const ChunkEntry& chunk = chunks.front();
+        uint64_t left = sizeOf(chunk);
         uint64_t position = chunk.position;
+        // Worked out only when the window is refilled for the chunk, so the
+        // table is walked about once in all.
+        const uint64_t until = left == 0 || reader.holds(position) ? position : readAheadEnd(chunks);
         while (left > 0) {
             const uint64_t wanted = std::min<uint64_t>(left, bytes.size());
-            const size_t got = reader.read(position, std::span(bytes).first(wanted));
+            const size_t got = reader.read(position, std::span(bytes).first(wanted), until);
             // A partial frame at the end of the input is dropped with the rest.
             if (!add(std::span(bytes).first(got / frameBytes * frameBytes)))
                 return writeFailed();
@@ -119,6 +124,26 @@ public:
     int32_t finish() { return flush() ? ZUK_OK : writeFailed(); }
 
 private:
+    uint64_t sizeOf(const ChunkEntry& chunk) const { return uint64_t{chunk.samples} * frameBytes; }
+
+    // Where a read for the first of `chunks` had best end: with the chunks
+    // after it, as long as each starts no further past the end of the one
+    // before than its own size, and all lie within a window of the first.
+    // Beside the track's chunks, such a read takes in no more bytes of others
+    // than of its own, and saves a seek and a read for each.
+    uint64_t readAheadEnd(std::span<const ChunkEntry> chunks) const
+    {
+        const uint64_t first = chunks.front().position;
+        uint64_t end = first + sizeOf(chunks.front());
+        for (const ChunkEntry& next : chunks.subspan(1)) {
+            const uint64_t size = sizeOf(next);
+            if (next.position < end || next.position - end > size || next.position + size - first > kBlockBytes)
+                break;
+            end = next.position + size;
+        }
+        return end;
+    }
+
     // Converts the whole frames of `frames` behind the samples held, writing
     // those out first when there is no room for them.
     bool add(std::span<const uint8_t> frames)
@@ -217,8 +242,8 @@ int32_t Makewavfile(const zuk_char* output, const AudioTrackBoxes& track, std::i
     mp4Log("Writing Audio File\n");
     ChunkCopier copier(in, wav.get(), stream);
     int32_t result = ZUK_OK;
-    for (auto chunk = chunks->begin(); chunk != chunks->end() && result == ZUK_OK; ++chunk)
-        result = copier.copy(*chunk);
+    for (size_t at = 0; at < chunks->size() && result == ZUK_OK; ++at)
+        result = copier.copy(std::span(*chunks).subspan(at));
     if (result == ZUK_OK)
         result = copier.finish();
     if (result != ZUK_OK) {

@@ -126,13 +126,19 @@ TEST_F(UnwrapTest, EachKindOfFileHasItsResultLogLineAndSamples)
 
     // 400 chunks of 1500 mono frames, over a megabyte, the first and last
     // offsets swapped: the copy jumps ahead, goes back, then runs on through
-    // chunks that follow one another, past where any one read of the input ends.
+    // chunks that lie 0 to 2 bytes apart, or further than their own size,
+    // past where any one read of the input ends.
     const auto longMono = ramp(600000, -30000);
     std::vector<std::string> pieces;
     for (size_t at = 0; at < longMono.size(); at += 1500)
-        pieces.push_back(samples16(
-            {longMono.begin() + static_cast<ptrdiff_t>(at), longMono.begin() + static_cast<ptrdiff_t>(at + 1500)}));
-    std::string swapped = pcmFile(edited([](SoundTrack& t) { t.channels = 1; }), pieces, true);
+        pieces.push_back(samples16({longMono.begin() + static_cast<ptrdiff_t>(at),
+                             longMono.begin() + static_cast<ptrdiff_t>(at + 1500)}) +
+            std::string(at % 7500 == 6000 ? 3001 : at / 1500 % 3, '\x55'));
+    std::string swapped = pcmFile(edited([](SoundTrack& t) {
+        t.channels = 1;
+        t.runs = {{1, 1500}};
+    }),
+        pieces, true);
     const size_t firstOffset = swapped.rfind("stco") + 12, lastOffset = firstOffset + 4 * (pieces.size() - 1);
     const std::string first = swapped.substr(firstOffset, 4);
     swapped.replace(firstOffset, 4, swapped.substr(lastOffset, 4)).replace(lastOffset, 4, first);
@@ -163,7 +169,7 @@ TEST_F(UnwrapTest, EachKindOfFileHasItsResultLogLineAndSamples)
         {"runs of no chunk", withRuns({{1, 2}, {3, 7}, {3, 3}, {6, 9}, {40, 5}}), 0, "Finished\n", mono},
         {"headers of every form", headers, 0, "Finished\n", stereo},
         {"a box larger than its container", replaced("stco", 0, be32(0x7FFFFFF0)), 0, "Finished\n", stereo},
-        {"chunks out of file order, over a megabyte", swapped, 0, "Finished\n", swappedMono},
+        {"chunks apart and out of file order, over a megabyte", swapped, 0, "Finished\n", swappedMono},
         {"a chunk cut by the end", cut, -1, pastEnd, std::vector<int16_t>(stereo.begin(), stereo.end() - 2)},
         {"a chunk beyond the end", beyond, -1, pastEnd, std::vector<int16_t>(mono.begin(), mono.begin() + 2)},
         {"no runs", withRuns({}), -1, uncovered, {}},
