@@ -127,7 +127,8 @@ TEST_F(UnwrapTest, EachKindOfFileHasItsResultLogLineAndSamples)
     // 400 chunks of 1500 mono frames, over a megabyte, the first and last
     // offsets swapped: the copy jumps ahead, goes back, then runs on through
     // chunks that lie 0 to 2 bytes apart, or further than their own size,
-    // past where any one read of the input ends.
+    // past where any one read of the input ends; chunk 103 starts halfway
+    // into chunk 102, so it runs on past the end of the read that took 102.
     const auto longMono = ramp(600000, -30000);
     std::vector<std::string> pieces;
     for (size_t at = 0; at < longMono.size(); at += 1500)
@@ -142,9 +143,14 @@ TEST_F(UnwrapTest, EachKindOfFileHasItsResultLogLineAndSamples)
     const size_t firstOffset = swapped.rfind("stco") + 12, lastOffset = firstOffset + 4 * (pieces.size() - 1);
     const std::string first = swapped.substr(firstOffset, 4);
     swapped.replace(firstOffset, 4, swapped.substr(lastOffset, 4)).replace(lastOffset, 4, first);
+    uint32_t offset102 = 0;
+    for (const char byte : swapped.substr(firstOffset + 4 * 102, 4))
+        offset102 = offset102 << 8 | static_cast<uint8_t>(byte);
+    swapped.replace(firstOffset + 4 * 103, 4, be32(offset102 + 1500));
     std::vector<int16_t> swappedMono(longMono.end() - 1500, longMono.end());
     swappedMono.insert(swappedMono.end(), longMono.begin() + 1500, longMono.end() - 1500);
     swappedMono.insert(swappedMono.end(), longMono.begin(), longMono.begin() + 1500);
+    std::copy_n(longMono.begin() + 102 * 1500 + 750, 1500, swappedMono.begin() + 103 * 1500);
 
     std::string nested; // deeper than any real file, or any stack, allows
     for (uint32_t level = 0; level < 200000; ++level)
