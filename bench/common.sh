@@ -28,13 +28,16 @@ trap 'rm -rf "$scratch"' EXIT
 declare -A best peak
 
 # measure NAME COMMAND...: runs COMMAND $runs times, keeping its best wall time
-# and highest peak RSS; a failing run ends the script.
+# and highest peak RSS; a failing run ends the script. Each run starts with no
+# out.* file in the scratch folder: writing over the last run's output
+# (truncating it first) costs more than writing a new file, and not the same
+# for each tool.
 measure() {
     local name=$1 wall kb run
     shift
     best[$name]=; peak[$name]=0
     for ((run = 0; run < runs; run++)); do
-        rm -f "$out"
+        rm -f "$scratch"/out.*
         if ! /usr/bin/time -f '%e %M' -o "$scratch/time" "$@" >/dev/null 2>"$scratch/err"; then
             echo "$name failed:" >&2; cat "$scratch/err" "$scratch/time" >&2; exit 1
         fi

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Times the MP4 unwrapper on a long stereo 48 kHz pcm_s16be QuickTime file:
+# Times the MP4 unwrapper on a long stereo 48 kHz pcm_s16be QuickTime file
+# whose sound lies in chunks of 8 KB between the frames of a tiny picture, as
+# a camera writes it:
 #   - `zuk mp4-unwrap` beside `dd bs=1M`, the read-and-write floor for the same bytes;
 #   - `zuk extract` of a copy that only the MP4 route reads beside `ffmpeg`
 #     making the same mono 48 kHz WAV from the original.
@@ -10,18 +12,23 @@ source "$(dirname "$0")/common.sh" "$@"
 for tool in ffmpeg ffprobe dd grep; do
     command -v "$tool" >/dev/null || { echo "$tool is needed" >&2; exit 2; }
 done
-input=$cache/stereo-s16be-${minutes}min.mov
-crafted=$cache/stereo-s16be-${minutes}min-only-unwrappable.mp4
+input=$cache/stereo-s16be-8k-chunks-${minutes}min.mov
+crafted=$cache/stereo-s16be-8k-chunks-${minutes}min-only-unwrappable.mp4
 
-# Two different sweeping tones, so a swapped or shifted channel would show.
+# Two different sweeping tones, so a swapped or shifted channel would show,
+# in packets of 2048 frames (8 KB). Alone, the muxer would join packets that
+# follow one another into chunks of up to 1 MB; a 25 fps picture of 16×16
+# (a few bytes a frame) between them keeps each chunk to one or two packets.
 # Generated once; a file of the wrong length (an interrupted run) is made again.
 length() { ffprobe -v error -show_entries format=duration -of csv=p=0 "$1" 2>/dev/null || echo 0; }
 if [[ ! -f $input ]] || ! awk -v d="$(length "$input")" -v s="$seconds" 'BEGIN { exit !(d > s - 0.1) }'; then
     echo "generating $minutes minutes of stereo 48 kHz pcm_s16be audio in $input ..."
     ffmpeg -nostdin -loglevel error -y \
-        -f lavfi -i "sine=frequency=440:beep_factor=3:sample_rate=48000:duration=$seconds" \
-        -f lavfi -i "sine=frequency=997:sample_rate=48000:duration=$seconds" \
-        -filter_complex amerge=inputs=2 -c:a pcm_s16be -f mov "$input.part"
+        -f lavfi -i "sine=frequency=440:beep_factor=3:sample_rate=48000:duration=$seconds:samples_per_frame=2048" \
+        -f lavfi -i "sine=frequency=997:sample_rate=48000:duration=$seconds:samples_per_frame=2048" \
+        -f lavfi -i "color=c=black:size=16x16:rate=25:duration=$seconds" \
+        -filter_complex "[0:a][1:a]amerge=inputs=2[a]" -map "[a]" -map 2:v \
+        -c:a pcm_s16be -c:v libx264 -preset ultrafast -f mov "$input.part"
     mv "$input.part" "$input"
 fi
 
@@ -57,7 +64,7 @@ check_output "zuk extract" 48000 "$seconds" 0.01
 measure "ffmpeg" ffmpeg -nostdin -loglevel error -y -i "$input" -ac 1 -ar 48000 -c:a pcm_s16le "$out"
 check_output "ffmpeg" 48000 "$seconds" 0.01
 
-print_best "$minutes min of stereo 48 kHz pcm_s16be in QuickTime ($(($(stat -c %s "$input") / 1048576)) MB), best of $runs" \
+print_best "$minutes min of stereo 48 kHz pcm_s16be in 8 KB chunks in QuickTime ($(($(stat -c %s "$input") / 1048576)) MB), best of $runs" \
     tool "zuk --help" "zuk mp4-unwrap" "dd bs=1M" "zuk extract" "ffmpeg"
 awk -v unwrap="${best[zuk mp4-unwrap]}" -v dd="${best[dd bs=1M]}" -v extract="${best[zuk extract]}" \
     -v ffmpeg="${best[ffmpeg]}" -v base="$(peak_mb "zuk --help")" \

@@ -124,6 +124,34 @@ TEST_F(UnwrapTest, EachKindOfFileHasItsResultLogLineAndSamples)
     std::string beyond = withRuns({{1, 2}, {3, 3}});
     beyond.replace(beyond.rfind("stco") + 16, 4, be32(0xFFFFFF00)); // the second chunk's offset
 
+    // 400 chunks of 1500 mono frames, over a megabyte, the first and last
+    // offsets swapped: the copy jumps ahead, goes back, then runs on through
+    // chunks that lie 0 to 2 bytes apart, or further than their own size,
+    // past where any one read of the input ends; chunk 103 starts halfway
+    // into chunk 102, so it runs on past the end of the read that took 102.
+    const auto longMono = ramp(600000, -30000);
+    std::vector<std::string> pieces;
+    for (size_t at = 0; at < longMono.size(); at += 1500)
+        pieces.push_back(samples16({longMono.begin() + static_cast<ptrdiff_t>(at),
+                             longMono.begin() + static_cast<ptrdiff_t>(at + 1500)}) +
+            std::string(at % 7500 == 6000 ? 3001 : at / 1500 % 3, '\x55'));
+    std::string swapped = pcmFile(edited([](SoundTrack& t) {
+        t.channels = 1;
+        t.runs = {{1, 1500}};
+    }),
+        pieces, true);
+    const size_t firstOffset = swapped.rfind("stco") + 12, lastOffset = firstOffset + 4 * (pieces.size() - 1);
+    const std::string first = swapped.substr(firstOffset, 4);
+    swapped.replace(firstOffset, 4, swapped.substr(lastOffset, 4)).replace(lastOffset, 4, first);
+    uint32_t offset102 = 0;
+    for (const char byte : swapped.substr(firstOffset + 4 * 102, 4))
+        offset102 = offset102 << 8 | static_cast<uint8_t>(byte);
+    swapped.replace(firstOffset + 4 * 103, 4, be32(offset102 + 1500));
+    std::vector<int16_t> swappedMono(longMono.end() - 1500, longMono.end());
+    swappedMono.insert(swappedMono.end(), longMono.begin() + 1500, longMono.end() - 1500);
+    swappedMono.insert(swappedMono.end(), longMono.begin(), longMono.begin() + 1500);
+    std::copy_n(longMono.begin() + 102 * 1500 + 750, 1500, swappedMono.begin() + 103 * 1500);
+
     std::string nested; // deeper than any real file, or any stack, allows
     for (uint32_t level = 0; level < 200000; ++level)
         nested += be32(8 * (200000 - level)) + "trak";
@@ -147,6 +175,7 @@ TEST_F(UnwrapTest, EachKindOfFileHasItsResultLogLineAndSamples)
         {"runs of no chunk", withRuns({{1, 2}, {3, 7}, {3, 3}, {6, 9}, {40, 5}}), 0, "Finished\n", mono},
         {"headers of every form", headers, 0, "Finished\n", stereo},
         {"a box larger than its container", replaced("stco", 0, be32(0x7FFFFFF0)), 0, "Finished\n", stereo},
+        {"chunks apart and out of file order, over a megabyte", swapped, 0, "Finished\n", swappedMono},
         {"a chunk cut by the end", cut, -1, pastEnd, std::vector<int16_t>(stereo.begin(), stereo.end() - 2)},
         {"a chunk beyond the end", beyond, -1, pastEnd, std::vector<int16_t>(mono.begin(), mono.begin() + 2)},
         {"no runs", withRuns({}), -1, uncovered, {}},
