@@ -6,10 +6,17 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <exception>
+#include <functional>
 #include <limits>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <type_traits>
+#include <utility>
 
 namespace zuk::media {
 
@@ -24,6 +31,10 @@ constexpr int kMostErrorsInARow = 64;
 // frames, so that a frame whose rate lies far below the stream's (rates may
 // change from frame to frame) is not turned into gigabytes at once.
 constexpr int kMostFramesPerBlock = 1 << 15;
+// Blocks decoded ahead of next(): about three quarters of a second of AAC,
+// at most 16 MB of the largest blocks of eight channels. The reader is woken
+// once half have gone, not for each block.
+constexpr size_t kBlocksAhead = 32;
 
 // Errors that say the decoder cannot go on, as against a corrupt packet.
 bool isFatal(int error)
@@ -108,6 +119,138 @@ bool zeroNonFinite(AVFrame& decoded)
                                        : zeroNonFiniteSamples<double>(decoded, planes, perPlane);
 }
 
+// One result of decoding a block, in the order the decoder made them.
+struct DecodedBlock {
+    AudioDecoder::Status status = AudioDecoder::Status::Frames;
+    std::vector<int16_t> frames;
+    int64_t first = 0;
+    int64_t from = 0; // the decoder's position before it: where a reader that stops here stands
+    std::exception_ptr thrown;
+};
+
+// Decodes on a thread of its own while the caller uses what came before, so
+// that demuxing and decoding overlap with the work downstream. The thread
+// runs `decode` (which owns the decoder's state while it runs) until the
+// queue is full, stop() is called, or a block ends the stream or fails;
+// the caller takes the blocks in order with take(). stop() joins the thread
+// and keeps what it queued, so the decoder is where the last queued block
+// left it, as though the caller had decoded them itself.
+class ReadAhead {
+public:
+    using Decode = std::function<void(DecodedBlock&)>;
+
+    explicit ReadAhead(Decode decodeBlock) : decode(std::move(decodeBlock)) { }
+    ~ReadAhead() { stop(); }
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // Starts the thread unless it runs, or the last run met the end or a failure.
+    void start()
+    {
+        if (worker.joinable() || ended)
+            return;
+        stopping = false;
+        worker = std::thread([this] { run(); });
+    }
+
+    // Joins the thread and lets a later start() decode again (after a seek).
+    void stop()
+    {
+        if (worker.joinable()) {
+            {
+                const std::lock_guard guard(lock);
+                stopping = true;
+            }
+            changed.notify_all();
+            worker.join();
+        }
+        ended = false;
+    }
+
+    // Whether take() has a block: one queued, or the thread will queue one.
+    bool ready() const { return worker.joinable() || !queue.empty(); }
+
+    // The next block, swapped into `into`; waits for the thread when none is
+    // queued. Only when ready(). Rethrows what decoding threw.
+    void take(DecodedBlock& into)
+    {
+        {
+            std::unique_lock guard(lock);
+            changed.wait(guard, [&] { return !queue.empty(); });
+            std::swap(into, queue.front());
+            spare.push_back(std::move(queue.front().frames));
+            queue.pop_front();
+            if (queue.size() == kBlocksAhead / 2)
+                changed.notify_all();
+        }
+        if (into.status != AudioDecoder::Status::Frames || into.thrown)
+            finish();
+        if (into.thrown)
+            std::rethrow_exception(std::exchange(into.thrown, nullptr));
+    }
+
+    // The first block queued; null when none is. Only while stopped.
+    const DecodedBlock* front() const { return queue.empty() ? nullptr : &queue.front(); }
+
+    // Forgets what is queued: the decoder has been positioned elsewhere.
+    // Only while stopped.
+    void clear()
+    {
+        const std::lock_guard guard(lock);
+        queue.clear();
+    }
+
+private:
+    void run()
+    {
+        for (;;) {
+            DecodedBlock block;
+            {
+                std::unique_lock guard(lock);
+                changed.wait(guard, [&] { return stopping || queue.size() < kBlocksAhead; });
+                if (stopping)
+                    return;
+                if (!spare.empty()) {
+                    block.frames = std::move(spare.back());
+                    spare.pop_back();
+                }
+            }
+            block.frames.clear();
+            try {
+                decode(block);
+            } catch (...) {
+                block.thrown = std::current_exception();
+            }
+            const bool last = block.status != AudioDecoder::Status::Frames || block.thrown;
+            {
+                const std::lock_guard guard(lock);
+                queue.push_back(std::move(block));
+            }
+            changed.notify_all();
+            if (last)
+                return;
+        }
+    }
+
+    // The thread has stopped of itself: once its last block is taken, the
+    // caller decodes on its own until the next stop(), as it did before.
+    void finish()
+    {
+        if (worker.joinable())
+            worker.join();
+        ended = true;
+    }
+
+    Decode decode;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<DecodedBlock> queue; // under lock
+    std::vector<std::vector<int16_t>> spare; // under lock: emptied blocks' storage, reused
+    bool stopping = false;           // under lock
+    bool ended = false;              // the caller's only
+    std::thread worker;
+};
+
 } // namespace
 
 struct AudioDecoder::State {
@@ -148,6 +291,13 @@ struct AudioDecoder::State {
     std::optional<Status> pendingStatus;
     int64_t dropBefore = INT64_MIN;
     std::vector<int16_t> block;
+    DecodedBlock taken;
+
+    // Last, so that its thread is joined before the rest goes.
+    ReadAhead ahead{[this](DecodedBlock& decoded) {
+        decoded.from = expected.value_or(INT64_MAX);
+        decoded.status = decodeBlock(decoded.frames, decoded.first);
+    }};
 
     bool openInput(OpenError& why);
     bool chooseStream();
@@ -157,6 +307,7 @@ struct AudioDecoder::State {
     int64_t toTicks(int64_t frames) const { return av_rescale_q(frames, AVRational{1, rate}, stream->time_base); }
 
     Status decodeBlock(std::vector<int16_t>& out, int64_t& position);
+    Status takeBlock(std::vector<int16_t>& out, int64_t& position);
     Status decodeIntoPending();
     void handOut(std::vector<int16_t>& out, int64_t& firstFrame, int64_t mostFrames);
     void clearPending();
@@ -234,6 +385,7 @@ void AudioDecoder::State::resetTimeline()
     converting.reset();
     clearPending();
     pendingStatus.reset();
+    ahead.clear();
 }
 
 AudioDecoder::AudioDecoder(std::unique_ptr<State> decoderState) : state(std::move(decoderState)) { }
@@ -282,6 +434,8 @@ void AudioDecoder::State::primeFirstBlock()
 AudioDecoder::Status AudioDecoder::next(std::vector<int16_t>& out, int64_t& firstFrame, int64_t mostFrames)
 {
     State& s = *state;
+    if (!s.pendingStatus)
+        s.ahead.start();
     if (s.pending.empty()) {
         if (s.pendingStatus)
             return *s.pendingStatus;
@@ -298,7 +452,7 @@ AudioDecoder::Status AudioDecoder::State::decodeIntoPending()
     for (;;) {
         block.clear();
         int64_t first = 0;
-        const Status status = decodeBlock(block, first);
+        const Status status = takeBlock(block, first);
         if (status != Status::Frames)
             return status;
         if (!keepFrom(block, first, dropBefore))
@@ -343,6 +497,17 @@ bool AudioDecoder::State::keepFrom(std::vector<int16_t>& frames, int64_t& first,
     frames.erase(frames.begin(), frames.begin() + static_cast<std::ptrdiff_t>(drop * layout.channels()));
     first = target;
     return true;
+}
+
+// The next block: the read-ahead's while it has one, else decoded here.
+AudioDecoder::Status AudioDecoder::State::takeBlock(std::vector<int16_t>& out, int64_t& position)
+{
+    if (!ahead.ready())
+        return decodeBlock(out, position);
+    ahead.take(taken);
+    out.swap(taken.frames);
+    position = taken.first;
+    return taken.status;
 }
 
 AudioDecoder::Status AudioDecoder::State::decodeBlock(std::vector<int16_t>& out, int64_t& position)
@@ -540,6 +705,8 @@ int64_t AudioDecoder::State::position() const
 {
     if (!pending.empty())
         return pendingFirst;
+    if (const DecodedBlock* queued = ahead.front())
+        return queued->from;
     return expected.value_or(INT64_MAX);
 }
 
@@ -560,6 +727,7 @@ bool AudioDecoder::State::seekDemuxerTo(int64_t target)
     expected.reset();
     clearPending();
     pendingStatus.reset();
+    ahead.clear();
     return true;
 }
 
@@ -603,7 +771,7 @@ AudioDecoder::State::Advance AudioDecoder::State::advanceTo(int64_t target, bool
             if (pendingStatus)
                 return *pendingStatus == Status::Failed ? Advance::Failed : Advance::Reached;
             block.clear();
-            const Status status = decodeBlock(block, at);
+            const Status status = takeBlock(block, at);
             if (status != Status::Frames) {
                 pendingStatus = status;
                 return status == Status::Failed ? Advance::Failed : Advance::Reached;
@@ -623,6 +791,7 @@ AudioDecoder::State::Advance AudioDecoder::State::advanceTo(int64_t target, bool
 bool AudioDecoder::seekToFrame(int64_t frame)
 {
     State& s = *state;
+    s.ahead.stop();
     if (!s.format)
         return false;
     int64_t target = std::max<int64_t>(frame, 0);
