@@ -32,9 +32,11 @@ constexpr int kMostErrorsInARow = 64;
 // change from frame to frame) is not turned into gigabytes at once.
 constexpr int kMostFramesPerBlock = 1 << 15;
 // Blocks decoded ahead of next(): about three quarters of a second of AAC,
-// at most 16 MB of the largest blocks of eight channels. The reader is woken
-// once half have gone, not for each block.
+// at most 16 MB of the largest blocks of eight channels. Each side wakes the
+// other for a few blocks at once, not for each block: the decoder once half
+// have gone, the reader once a few are queued (or the last).
 constexpr size_t kBlocksAhead = 32;
+constexpr size_t kBlocksToWakeReader = 4;
 
 // Errors that say the decoder cannot go on, as against a corrupt packet.
 bool isFatal(int error)
@@ -222,11 +224,14 @@ private:
                 block.thrown = std::current_exception();
             }
             const bool last = block.status != AudioDecoder::Status::Frames || block.thrown;
+            bool wake = last;
             {
                 const std::lock_guard guard(lock);
                 queue.push_back(std::move(block));
+                wake = wake || queue.size() == kBlocksToWakeReader;
             }
-            changed.notify_all();
+            if (wake)
+                changed.notify_all();
             if (last)
                 return;
         }
