@@ -14,6 +14,7 @@
 #include <limits>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <type_traits>
 #include <utility>
@@ -146,13 +147,17 @@ public:
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
-    // Starts the thread unless it runs, or the last run met the end or a failure.
+    // Starts the thread unless it runs, or the last run met the end or a
+    // failure. Where no thread starts, the caller decodes on its own.
     void start()
     {
         if (worker.joinable() || ended)
             return;
         stopping = false;
-        worker = std::thread([this] { run(); });
+        try {
+            worker = std::thread([this] { run(); });
+        } catch (const std::system_error&) {
+        }
     }
 
     // Joins the thread and lets a later start() decode again (after a seek).
@@ -249,10 +254,10 @@ private:
     Decode decode;
     std::mutex lock;
     std::condition_variable changed;
-    std::deque<DecodedBlock> queue; // under lock
+    std::deque<DecodedBlock> queue;          // under lock
     std::vector<std::vector<int16_t>> spare; // under lock: emptied blocks' storage, reused
-    bool stopping = false;           // under lock
-    bool ended = false;              // the caller's only
+    bool stopping = false;                   // under lock
+    bool ended = false;                      // the caller's only
     std::thread worker;
 };
 
