@@ -37,7 +37,7 @@ constexpr int kMostFramesPerBlock = 1 << 15;
 // other for a few blocks at once, not for each block: the decoder once half
 // have gone, the reader once a few are queued (or the last).
 constexpr size_t kBlocksAhead = 32;
-constexpr size_t kBlocksToWakeReader = 4;
+constexpr size_t kBlocksToWakeReader = 8;
 
 // Errors that say the decoder cannot go on, as against a corrupt packet.
 bool isFatal(int error)
