@@ -1,5 +1,6 @@
 #include "platform/media/ffmpeg/AudioDecoder.h"
 
+#include "platform/WorkControl.h"
 #include "platform/media/ffmpeg/LibAv.h"
 #include "platform/media/ffmpeg/StreamLength.h"
 
@@ -302,6 +303,7 @@ struct AudioDecoder::State {
     int64_t dropBefore = INT64_MIN;
     std::vector<int16_t> block;
     DecodedBlock taken;
+    bool decodesAhead = false; // the opening thread's extraction may use another thread
 
     // Last, so that its thread is joined before the rest goes.
     ReadAhead ahead{[this](DecodedBlock& decoded) {
@@ -407,6 +409,7 @@ std::unique_ptr<AudioDecoder> AudioDecoder::open(const std::string& path, int st
     auto state = std::make_unique<State>();
     state->path = path;
     state->streamIndex = streamIndex;
+    state->decodesAhead = decodeThreads() > 1;
     if (!state->openInput(why))
         return nullptr;
     state->resetTimeline();
@@ -444,7 +447,7 @@ void AudioDecoder::State::primeFirstBlock()
 AudioDecoder::Status AudioDecoder::next(std::vector<int16_t>& out, int64_t& firstFrame, int64_t mostFrames)
 {
     State& s = *state;
-    if (!s.pendingStatus)
+    if (!s.pendingStatus && s.decodesAhead)
         s.ahead.start();
     if (s.pending.empty()) {
         if (s.pendingStatus)
