@@ -33,11 +33,12 @@ constexpr int kMostErrorsInARow = 64;
 // frames, so that a frame whose rate lies far below the stream's (rates may
 // change from frame to frame) is not turned into gigabytes at once.
 constexpr int kMostFramesPerBlock = 1 << 15;
-// Blocks decoded ahead of next(): about three quarters of a second of AAC,
-// at most 16 MB of the largest blocks of eight channels. Each side wakes the
-// other for a few blocks at once, not for each block: the decoder once half
-// have gone, the reader once a few are queued (or the last).
-constexpr size_t kBlocksAhead = 32;
+// Samples decoded ahead of next() (512 KB, three seconds of stereo at 44.1
+// kHz: enough to go on through a reader's pause to write what it has), and
+// the one block that may cross the mark. Each side wakes the other for many
+// blocks at once, not for each block: the decoder once half have gone, the
+// reader once a few are queued (or the last).
+constexpr size_t kValuesAhead = size_t{1} << 18;
 constexpr size_t kBlocksToWakeReader = 8;
 
 // Errors that say the decoder cannot go on, as against a corrupt packet.
@@ -188,7 +189,9 @@ public:
             std::swap(into, queue.front());
             spare.push_back(std::move(queue.front().frames));
             queue.pop_front();
-            if (queue.size() == kBlocksAhead / 2)
+            const size_t before = queuedValues;
+            queuedValues -= into.frames.size();
+            if (before >= kValuesAhead / 2 && queuedValues < kValuesAhead / 2)
                 changed.notify_all();
         }
         if (into.status != AudioDecoder::Status::Frames || into.thrown)
@@ -206,6 +209,7 @@ public:
     {
         const std::lock_guard guard(lock);
         queue.clear();
+        queuedValues = 0;
     }
 
 private:
@@ -215,7 +219,7 @@ private:
             DecodedBlock block;
             {
                 std::unique_lock guard(lock);
-                changed.wait(guard, [&] { return stopping || queue.size() < kBlocksAhead; });
+                changed.wait(guard, [&] { return stopping || queuedValues < kValuesAhead; });
                 if (stopping)
                     return;
                 if (!spare.empty()) {
@@ -233,6 +237,7 @@ private:
             bool wake = last;
             {
                 const std::lock_guard guard(lock);
+                queuedValues += block.frames.size();
                 queue.push_back(std::move(block));
                 wake = wake || queue.size() == kBlocksToWakeReader;
             }
@@ -256,6 +261,7 @@ private:
     std::mutex lock;
     std::condition_variable changed;
     std::deque<DecodedBlock> queue;          // under lock
+    size_t queuedValues = 0;                 // under lock: the samples in queue
     std::vector<std::vector<int16_t>> spare; // under lock: emptied blocks' storage, reused
     bool stopping = false;                   // under lock
     bool ended = false;                      // the caller's only
