@@ -40,6 +40,9 @@ constexpr int kMostFramesPerBlock = 1 << 15;
 // reader once a few are queued (or the last).
 constexpr size_t kValuesAhead = size_t{1} << 18;
 constexpr size_t kBlocksToWakeReader = 8;
+// Storage of taken blocks kept for the decoder to reuse: at most 32 MB of the
+// largest blocks.
+constexpr size_t kMostSpareBlocks = 64;
 
 // Errors that say the decoder cannot go on, as against a corrupt packet.
 bool isFatal(int error)
@@ -149,11 +152,13 @@ public:
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
-    // Starts the thread unless it runs, or the last run met the end or a
-    // failure. Where no thread starts, the caller decodes on its own.
+    // Starts the thread unless it runs, the last run met the end or a
+    // failure, or blocks of a stopped run are left: a block that ends a run
+    // is always the last of its thread's, which then has returned. Where no
+    // thread starts, the caller decodes on its own.
     void start()
     {
-        if (worker.joinable() || ended)
+        if (worker.joinable() || ended || !queue.empty())
             return;
         stopping = false;
         try {
@@ -187,7 +192,8 @@ public:
             std::unique_lock guard(lock);
             changed.wait(guard, [&] { return !queue.empty(); });
             std::swap(into, queue.front());
-            spare.push_back(std::move(queue.front().frames));
+            if (spare.size() < kMostSpareBlocks)
+                spare.push_back(std::move(queue.front().frames));
             queue.pop_front();
             const size_t before = queuedValues;
             queuedValues -= into.frames.size();
