@@ -50,6 +50,8 @@ public:
             try {
                 workers.emplace_back([this, stopFlag] {
                     const StopScope watching(stopFlag);
+                    // The other threads are the other pieces': each decodes on its own.
+                    const DecodeThreadsScope alone(1);
                     decodePieces();
                 });
             } catch (const std::system_error&) {

@@ -116,10 +116,15 @@ TEST(AudioDecoder, DecodesWhatTheFfmpegCommandLineDecodesAndSeeksToTheExactFrame
         const std::vector<int16_t>& all = whole.samples;
         const int channels = decoder->channels();
         const int64_t total = static_cast<int64_t>(all.size()) / channels;
-        // Back from the end, then forward a little (decoding on) or far (positioning).
+        int64_t first = 0;
+        // Back from the end, then forward a little (decoding on) or far (positioning),
+        // with a block and a frame read between, which set the decoder decoding ahead.
         for (const int64_t target : {total / 2, int64_t{1}, total - 1000, int64_t{0}}) {
             SCOPED_TRACE("seek to " + std::to_string(target));
             ASSERT_TRUE(decoder->seekToFrame(target / 2));
+            std::vector<int16_t> frame;
+            ASSERT_EQ(decoder->next(frame, first), AudioDecoder::Status::Frames);
+            ASSERT_EQ(decoder->next(frame, first, 1), AudioDecoder::Status::Frames);
             ASSERT_TRUE(decoder->seekToFrame(target));
             const Decoded rest = decodeRest(*decoder);
             const std::vector<int16_t> expected = framesFrom(all, target, channels);

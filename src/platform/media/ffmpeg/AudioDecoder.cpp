@@ -1,15 +1,24 @@
 #include "platform/media/ffmpeg/AudioDecoder.h"
 
+#include "platform/WorkControl.h"
 #include "platform/media/ffmpeg/LibAv.h"
 #include "platform/media/ffmpeg/StreamLength.h"
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <exception>
+#include <functional>
 #include <limits>
+#include <mutex>
 #include <optional>
+#include <system_error>
+#include <thread>
 #include <type_traits>
+#include <utility>
 
 namespace zuk::media {
 
@@ -24,6 +33,16 @@ constexpr int kMostErrorsInARow = 64;
 // frames, so that a frame whose rate lies far below the stream's (rates may
 // change from frame to frame) is not turned into gigabytes at once.
 constexpr int kMostFramesPerBlock = 1 << 15;
+// Samples decoded ahead of next() (512 KB, three seconds of stereo at 44.1
+// kHz: enough to go on through a reader's pause to write what it has), and
+// the one block that may cross the mark. Each side wakes the other for many
+// blocks at once, not for each block: the decoder once half have gone, the
+// reader once a few are queued (or the last).
+constexpr size_t kValuesAhead = size_t{1} << 18;
+constexpr size_t kBlocksToWakeReader = 8;
+// Storage of taken blocks kept for the decoder to reuse: at most 32 MB of the
+// largest blocks.
+constexpr size_t kMostSpareBlocks = 64;
 
 // Errors that say the decoder cannot go on, as against a corrupt packet.
 bool isFatal(int error)
@@ -108,6 +127,153 @@ bool zeroNonFinite(AVFrame& decoded)
                                        : zeroNonFiniteSamples<double>(decoded, planes, perPlane);
 }
 
+// One result of decoding a block, in the order the decoder made them.
+struct DecodedBlock {
+    AudioDecoder::Status status = AudioDecoder::Status::Frames;
+    std::vector<int16_t> frames;
+    int64_t first = 0;
+    int64_t from = 0; // the decoder's position before it: where a reader that stops here stands
+    std::exception_ptr thrown;
+};
+
+// Decodes on a thread of its own while the caller uses what came before, so
+// that demuxing and decoding overlap with the work downstream. The thread
+// runs `decode` (which owns the decoder's state while it runs) until the
+// queue is full, stop() is called, or a block ends the stream or fails;
+// the caller takes the blocks in order with take(). stop() joins the thread
+// and keeps what it queued, so the decoder is where the last queued block
+// left it, as though the caller had decoded them itself.
+class ReadAhead {
+public:
+    using Decode = std::function<void(DecodedBlock&)>;
+
+    explicit ReadAhead(Decode decodeBlock) : decode(std::move(decodeBlock)) { }
+    ~ReadAhead() { stop(); }
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // Starts the thread unless it runs, the last run met the end or a
+    // failure, or blocks of a stopped run are left: a block that ends a run
+    // is always the last of its thread's, which then has returned. Where no
+    // thread starts, the caller decodes on its own.
+    void start()
+    {
+        if (worker.joinable() || ended || !queue.empty())
+            return;
+        stopping = false;
+        try {
+            worker = std::thread([this] { run(); });
+        } catch (const std::system_error&) {
+        }
+    }
+
+    // Joins the thread and lets a later start() decode again (after a seek).
+    void stop()
+    {
+        if (worker.joinable()) {
+            {
+                const std::lock_guard guard(lock);
+                stopping = true;
+            }
+            changed.notify_all();
+            worker.join();
+        }
+        ended = false;
+    }
+
+    // Whether take() has a block: one queued, or the thread will queue one.
+    bool ready() const { return worker.joinable() || !queue.empty(); }
+
+    // The next block, swapped into `into`; waits for the thread when none is
+    // queued. Only when ready(). Rethrows what decoding threw.
+    void take(DecodedBlock& into)
+    {
+        {
+            std::unique_lock guard(lock);
+            changed.wait(guard, [&] { return !queue.empty(); });
+            std::swap(into, queue.front());
+            if (spare.size() < kMostSpareBlocks)
+                spare.push_back(std::move(queue.front().frames));
+            queue.pop_front();
+            const size_t before = queuedValues;
+            queuedValues -= into.frames.size();
+            if (before >= kValuesAhead / 2 && queuedValues < kValuesAhead / 2)
+                changed.notify_all();
+        }
+        if (into.status != AudioDecoder::Status::Frames || into.thrown)
+            finish();
+        if (into.thrown)
+            std::rethrow_exception(std::exchange(into.thrown, nullptr));
+    }
+
+    // The first block queued; null when none is. Only while stopped.
+    const DecodedBlock* front() const { return queue.empty() ? nullptr : &queue.front(); }
+
+    // Forgets what is queued: the decoder has been positioned elsewhere.
+    // Only while stopped.
+    void clear()
+    {
+        const std::lock_guard guard(lock);
+        queue.clear();
+        queuedValues = 0;
+    }
+
+private:
+    void run()
+    {
+        for (;;) {
+            DecodedBlock block;
+            {
+                std::unique_lock guard(lock);
+                changed.wait(guard, [&] { return stopping || queuedValues < kValuesAhead; });
+                if (stopping)
+                    return;
+                if (!spare.empty()) {
+                    block.frames = std::move(spare.back());
+                    spare.pop_back();
+                }
+            }
+            block.frames.clear();
+            try {
+                decode(block);
+            } catch (...) {
+                block.thrown = std::current_exception();
+            }
+            const bool last = block.status != AudioDecoder::Status::Frames || block.thrown;
+            bool wake = last;
+            {
+                const std::lock_guard guard(lock);
+                queuedValues += block.frames.size();
+                queue.push_back(std::move(block));
+                wake = wake || queue.size() == kBlocksToWakeReader;
+            }
+            if (wake)
+                changed.notify_all();
+            if (last)
+                return;
+        }
+    }
+
+    // The thread has stopped of itself: once its last block is taken, the
+    // caller decodes on its own until the next stop(), as it did before.
+    void finish()
+    {
+        if (worker.joinable())
+            worker.join();
+        ended = true;
+    }
+
+    Decode decode;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<DecodedBlock> queue;          // under lock
+    size_t queuedValues = 0;                 // under lock: the samples in queue
+    std::vector<std::vector<int16_t>> spare; // under lock: emptied blocks' storage, reused
+    bool stopping = false;                   // under lock
+    bool ended = false;                      // the caller's only
+    std::thread worker;
+};
+
 } // namespace
 
 struct AudioDecoder::State {
@@ -148,6 +314,14 @@ struct AudioDecoder::State {
     std::optional<Status> pendingStatus;
     int64_t dropBefore = INT64_MIN;
     std::vector<int16_t> block;
+    DecodedBlock taken;
+    bool decodesAhead = false; // the opening thread's extraction may use another thread
+
+    // Last, so that its thread is joined before the rest goes.
+    ReadAhead ahead{[this](DecodedBlock& decoded) {
+        decoded.from = expected.value_or(INT64_MAX);
+        decoded.status = decodeBlock(decoded.frames, decoded.first);
+    }};
 
     bool openInput(OpenError& why);
     bool chooseStream();
@@ -157,6 +331,7 @@ struct AudioDecoder::State {
     int64_t toTicks(int64_t frames) const { return av_rescale_q(frames, AVRational{1, rate}, stream->time_base); }
 
     Status decodeBlock(std::vector<int16_t>& out, int64_t& position);
+    Status takeBlock(std::vector<int16_t>& out, int64_t& position);
     Status decodeIntoPending();
     void handOut(std::vector<int16_t>& out, int64_t& firstFrame, int64_t mostFrames);
     void clearPending();
@@ -234,6 +409,7 @@ void AudioDecoder::State::resetTimeline()
     converting.reset();
     clearPending();
     pendingStatus.reset();
+    ahead.clear();
 }
 
 AudioDecoder::AudioDecoder(std::unique_ptr<State> decoderState) : state(std::move(decoderState)) { }
@@ -245,6 +421,7 @@ std::unique_ptr<AudioDecoder> AudioDecoder::open(const std::string& path, int st
     auto state = std::make_unique<State>();
     state->path = path;
     state->streamIndex = streamIndex;
+    state->decodesAhead = decodeThreads() > 1;
     if (!state->openInput(why))
         return nullptr;
     state->resetTimeline();
@@ -282,6 +459,8 @@ void AudioDecoder::State::primeFirstBlock()
 AudioDecoder::Status AudioDecoder::next(std::vector<int16_t>& out, int64_t& firstFrame, int64_t mostFrames)
 {
     State& s = *state;
+    if (!s.pendingStatus && s.decodesAhead)
+        s.ahead.start();
     if (s.pending.empty()) {
         if (s.pendingStatus)
             return *s.pendingStatus;
@@ -298,7 +477,7 @@ AudioDecoder::Status AudioDecoder::State::decodeIntoPending()
     for (;;) {
         block.clear();
         int64_t first = 0;
-        const Status status = decodeBlock(block, first);
+        const Status status = takeBlock(block, first);
         if (status != Status::Frames)
             return status;
         if (!keepFrom(block, first, dropBefore))
@@ -343,6 +522,17 @@ bool AudioDecoder::State::keepFrom(std::vector<int16_t>& frames, int64_t& first,
     frames.erase(frames.begin(), frames.begin() + static_cast<std::ptrdiff_t>(drop * layout.channels()));
     first = target;
     return true;
+}
+
+// The next block: the read-ahead's while it has one, else decoded here.
+AudioDecoder::Status AudioDecoder::State::takeBlock(std::vector<int16_t>& out, int64_t& position)
+{
+    if (!ahead.ready())
+        return decodeBlock(out, position);
+    ahead.take(taken);
+    out.swap(taken.frames);
+    position = taken.first;
+    return taken.status;
 }
 
 AudioDecoder::Status AudioDecoder::State::decodeBlock(std::vector<int16_t>& out, int64_t& position)
@@ -540,6 +730,8 @@ int64_t AudioDecoder::State::position() const
 {
     if (!pending.empty())
         return pendingFirst;
+    if (const DecodedBlock* queued = ahead.front())
+        return queued->from;
     return expected.value_or(INT64_MAX);
 }
 
@@ -560,6 +752,7 @@ bool AudioDecoder::State::seekDemuxerTo(int64_t target)
     expected.reset();
     clearPending();
     pendingStatus.reset();
+    ahead.clear();
     return true;
 }
 
@@ -603,7 +796,7 @@ AudioDecoder::State::Advance AudioDecoder::State::advanceTo(int64_t target, bool
             if (pendingStatus)
                 return *pendingStatus == Status::Failed ? Advance::Failed : Advance::Reached;
             block.clear();
-            const Status status = decodeBlock(block, at);
+            const Status status = takeBlock(block, at);
             if (status != Status::Frames) {
                 pendingStatus = status;
                 return status == Status::Failed ? Advance::Failed : Advance::Reached;
@@ -623,6 +816,7 @@ AudioDecoder::State::Advance AudioDecoder::State::advanceTo(int64_t target, bool
 bool AudioDecoder::seekToFrame(int64_t frame)
 {
     State& s = *state;
+    s.ahead.stop();
     if (!s.format)
         return false;
     int64_t target = std::max<int64_t>(frame, 0);

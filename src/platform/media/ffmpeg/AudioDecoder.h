@@ -13,7 +13,10 @@ namespace zuk::media {
 // Decodes one audio stream at the stream's own rate and channel count. The
 // samples equal those of `ffmpeg -i FILE -map 0:a:N -f s16le -` for the same
 // stream. One decoder serves one thread at a time; separate decoders share
-// nothing and may run on different threads at once.
+// nothing and may run on different threads at once. Once read, a decoder
+// opened where the extraction may decode on more than one thread
+// (decodeThreads()) decodes a little ahead on a thread of its own, which a
+// seek stops and the destructor joins.
 class AudioDecoder {
 public:
     // Null with `why` set when the file cannot be opened, or `streamIndex` is
