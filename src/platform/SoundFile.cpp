@@ -2,7 +2,10 @@
 
 #include "platform/WideText.h"
 
+#include <fcntl.h>
+
 #include <cstdint>
+#include <mutex>
 
 namespace zuk {
 
@@ -58,7 +61,17 @@ SoundFilePtr openSoundFile(const zuk_char* path, int mode, SF_INFO& info)
     const auto name = pathFromWide(path);
     if (!name)
         return nullptr;
-    return SoundFilePtr(sf_open(name->c_str(), mode, &info));
+    // Opened here with libsndfile's own flags and permissions, outside the
+    // lock below, so that an open that waits (a FIFO) holds up no other.
+    const int flags = mode == SFM_READ ? O_RDONLY : mode == SFM_WRITE ? O_WRONLY | O_CREAT | O_TRUNC : O_RDWR | O_CREAT;
+    const int descriptor = ::open(name->c_str(), flags | O_CLOEXEC, 0644);
+    if (descriptor < 0)
+        return nullptr;
+    // libsndfile keeps the error of a failed open in globals of its own, so
+    // opens on several threads at once (a batch's workers) would race there.
+    static std::mutex opening;
+    const std::lock_guard guard(opening);
+    return SoundFilePtr(sf_open_fd(descriptor, mode, &info, SF_TRUE));
 }
 
 SoundFilePtr createPcm16Wav(const zuk_char* path, int rate, int channels, int64_t frames, SF_INFO& info)
