@@ -131,22 +131,26 @@ struct BatchState {
     void record(const zuk_batch_event& event)
     {
         skipped += event.skipped != 0 ? 1 : 0;
+        // Extractions that Ctrl-C stopped part way give up as unwritable;
+        // say what really happened to them.
+        const bool stopped = interrupted != 0 && event.result == ZUK_E_WRITE;
+        const char* text = stopped ? "stopped: the batch was interrupted" : zuk_result_text(event.result);
         if (event.result < 0)
-            failures.push_back(std::string(event.input) + ": " + std::to_string(event.result) + " (" +
-                resultMeaning(event.result) + ")");
+            failures.push_back(std::string(event.input) + ": " +
+                (stopped ? std::string(text)
+                         : std::to_string(event.result) + " (" + resultMeaning(event.result) + ")"));
         reported.at(event.index) = true;
-        writeLine(event.input, event.output, event.result, event.skipped != 0, event.file_audio_seconds,
+        writeLine(event.input, event.output, event.result, text, event.skipped != 0, event.file_audio_seconds,
             event.file_wall_seconds);
     }
 
-    void writeLine(const std::string& input, const std::string& output, std::optional<int32_t> result, bool wasSkipped,
-        double audio, double wall)
+    void writeLine(const std::string& input, const std::string& output, std::optional<int32_t> result,
+        const char* resultText, bool wasSkipped, double audio, double wall)
     {
         if (!report)
             return;
         const json line{{"input", input}, {"output", output}, {"result", result ? json(*result) : json(nullptr)},
-            {"result_text", result ? zuk_result_text(*result) : "not started: the batch was stopped"},
-            {"skipped", wasSkipped}, {"audio_seconds", audio}, {"wall_seconds", wall}};
+            {"result_text", resultText}, {"skipped", wasSkipped}, {"audio_seconds", audio}, {"wall_seconds", wall}};
         *report << line.dump(-1, ' ', false, json::error_handler_t::replace) << '\n' << std::flush;
     }
 };
@@ -230,7 +234,7 @@ int extractBatchCommand(const Invocation& call)
         std::string output(static_cast<size_t>(std::max<int64_t>(length, 0)) + 1, '\0');
         zuk_batch_output_name(names.data(), names.size(), outdir.c_str(), i, output.data(), output.size());
         output.pop_back();
-        state.writeLine(inputs[i], output, std::nullopt, false, 0, 0);
+        state.writeLine(inputs[i], output, std::nullopt, "not started: the batch was stopped", false, 0, 0);
     }
     return summarise(state, inputs.size(), failed);
 }
