@@ -245,21 +245,10 @@ def _output_name(array, index, folder):
 
 
 def _output_names(sources, outdir):
-    """The names zuk_extract_batch gives `sources` under `outdir`. A name
-    depends only on the inputs it could collide with, those of its file
-    stem; the library weighs the whole list it is given for each name, so
-    each input is named among those whose file names begin alike (up to the
-    first dot), which keeps thousands of inputs from taking minutes."""
-    groups = collections.defaultdict(list)
-    for index, source in enumerate(sources):
-        name = os.path.basename(os.path.abspath(source))
-        groups[name.split(b".")[0]].append(index)
-    folder, names = _bytes_path(outdir), [None] * len(sources)
-    for members in groups.values():
-        array = _paths([sources[member] for member in members])
-        for place, member in enumerate(members):
-            names[member] = _output_name(array, place, folder)
-    return names
+    """The names zuk_extract_batch gives `sources` under `outdir`."""
+    array, folder = _paths(sources), _bytes_path(outdir)
+    return [_output_name(array, index, folder)
+            for index in range(len(sources))]
 
 
 def _extract_here(sources, outputs, outdir, jobs, force, progress):

@@ -151,7 +151,7 @@ public:
         : inputs(std::move(from)),
           outputs(std::move(to)),
           repeated(repeatedOutputs(outputs)),
-          jobs(jobsAsked > 0 ? jobsAsked : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))),
+          jobs(jobsAsked > 0 ? jobsAsked : coreCount()),
           workers(std::min(static_cast<size_t>(jobs), inputs.size())),
           shares(workers),
           force(again)

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <mutex>
 
 namespace zuk {
 
@@ -49,6 +50,32 @@ std::vector<std::vector<size_t>> collisions(const std::vector<fs::path>& names)
         if (members.size() > 1)
             groups.push_back(std::move(members));
     return groups;
+}
+
+// The name of input `index`. Callers name a list one input at a time (the
+// command line, the Python package), so the names of the last list asked
+// about are kept rather than worked out again for each of its inputs. Names
+// depend on the working folder too (relative inputs are made absolute).
+std::string outputNameOf(std::vector<std::string> inputs, std::string outdir, size_t index)
+{
+    struct Named {
+        std::vector<std::string> inputs;
+        std::string outdir;
+        fs::path workingFolder;
+        std::vector<std::string> outputs;
+    };
+    static std::mutex lock;
+    static Named last;
+    std::error_code error;
+    fs::path workingFolder = fs::current_path(error);
+    const std::lock_guard guard(lock);
+    if (inputs != last.inputs || outdir != last.outdir || workingFolder != last.workingFolder || error) {
+        last.outputs = batchOutputNames(inputs, outdir);
+        last.inputs = std::move(inputs);
+        last.outdir = std::move(outdir);
+        last.workingFolder = std::move(workingFolder);
+    }
+    return last.outputs[index];
 }
 
 } // namespace
@@ -96,10 +123,10 @@ extern "C" ZUK_API int64_t zuk_batch_output_name(
     const char* const* inputs, size_t count, const char* outdir, size_t index, char* buffer, size_t capacity)
 {
     return zuk::guardExport("zuk_batch_output_name", int64_t{ZUK_E_OPEN}, [&]() -> int64_t {
-        const auto names = zuk::namesOf(inputs, count);
+        auto names = zuk::namesOf(inputs, count);
         if (!names || outdir == nullptr || index >= count || (buffer == nullptr && capacity > 0))
             return ZUK_E_OPEN;
-        const std::string output = zuk::batchOutputNames(*names, outdir)[index];
+        const std::string output = zuk::outputNameOf(std::move(*names), outdir, index);
         if (output.size() < capacity)
             std::memcpy(buffer, output.c_str(), output.size() + 1);
         return static_cast<int64_t>(output.size());

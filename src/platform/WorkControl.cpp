@@ -11,19 +11,19 @@ std::atomic<int32_t> processThreads{0};
 thread_local int threadThreads = 0;
 thread_local const std::atomic<bool>* stopFlag = nullptr;
 
-int cores()
+} // namespace
+
+int coreCount()
 {
     return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
-
-} // namespace
 
 int decodeThreads()
 {
     if (threadThreads > 0)
         return threadThreads;
     const int32_t process = processThreads.load(std::memory_order_relaxed);
-    return process > 0 ? process : cores();
+    return process > 0 ? process : coreCount();
 }
 
 void setProcessDecodeThreads(int32_t threads)

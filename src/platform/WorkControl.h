@@ -13,6 +13,8 @@ namespace zuk {
 // (a DecodeThreadsScope), else the process-wide one (zuk_set_extract_threads),
 // else the number of cores. Always at least 1; 1 means never split.
 int decodeThreads();
+// The number of cores, at least 1.
+int coreCount();
 void setProcessDecodeThreads(int32_t threads); // 0: the number of cores
 
 class DecodeThreadsScope {
